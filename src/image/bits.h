@@ -1,0 +1,22 @@
+#pragma once
+
+#include <stdexcept>
+
+namespace tavlo {
+
+// Raised when a value or a bit mask does not fit a 32-bit signed integer.
+class BitOverflow : public std::overflow_error {
+public:
+    using std::overflow_error::overflow_error;
+};
+
+// 1 if bit number `bit` of `value` is set, else 0. Both are rounded to 32-bit
+// signed integers (ties to even) before the bitwise and; throws BitOverflow
+// from bit 31 on and for values outside the 32-bit signed range.
+double Bitt(double value, double bit);
+
+// The bits `low` to `high` of `value`, shifted down so that bit `low` becomes
+// bit 0; 0 when low > high. Throws BitOverflow as Bitt does.
+double BitVal(double value, double low, double high);
+
+} // namespace tavlo

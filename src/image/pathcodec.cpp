@@ -1,0 +1,160 @@
+#include "pathcodec.h"
+
+#include "bits.h"
+#include "textnumber.h"
+
+namespace tavlo {
+
+namespace {
+
+constexpr int CodeBase = 128;
+constexpr int NumberedPathBase = 144;
+constexpr int MaxPasses = 10; // a keyword is coded, and commas are cut, at most ten times
+
+struct KeywordRow {
+    const char16_t *keyword;
+    int code;
+    bool takesDigit;
+    int extraLength;
+    bool digitRequired;
+};
+
+// The order matters: "NOGATE" and "IGATE" before "GATE", and "-" after the
+// n-N forms of "WIDE" and "TRACE" have taken theirs.
+constexpr KeywordRow KeywordRows[] = {
+    {u"TRACE", 8, true, 3, false},    {u"WIDE", 0, true, 3, false},
+    {u"OK", 32, true, 1, true},       {u"OE", 48, true, 1, true},
+    {u"OM", 64, true, 1, true},       {u"ECHO", 96, false, 1, false},
+    {u"NOGATE", 97, false, 1, false}, {u"IGATE", 99, false, 1, false},
+    {u"GATE", 98, false, 1, false},   {u"-", 80, true, 2, true},
+};
+
+constexpr QStringView RelayKeyword = u"RELAY";
+
+bool isCode(QChar c) {
+    return c.unicode() >= CodeBase;
+}
+
+QString digitText(int d) {
+    return QString::number(d);
+}
+
+} // namespace
+
+void PathCode(QString &path, QStringView keyword, int code, int digitDefault, bool takesDigit,
+              int extraLength, bool digitRequired) {
+    int count = 0;
+    qsizetype pos = path.indexOf(keyword);
+    while (pos >= 0 && count < MaxPasses) {
+        qsizetype length = keyword.size();
+        int value = digitDefault;
+        const qsizetype after = pos + length;
+        bool found = false;
+        if (takesDigit && after < path.size() && path[after] >= u'0' && path[after] <= u'9') {
+            length += extraLength;
+            value = path[after].unicode() - u'0';
+            found = true;
+        }
+        if (found || !digitRequired)
+            path.replace(pos, std::min(length, path.size() - pos), QChar(CodeBase + code + value));
+        ++count;
+        pos = path.indexOf(keyword);
+    }
+}
+
+void CutComma(QString &path) {
+    int count = 0;
+    qsizetype pos = path.indexOf(u',');
+    while (pos >= 0 && count < MaxPasses) {
+        const bool codeAfter = pos + 1 < path.size() && isCode(path[pos + 1]);
+        const bool codeBefore = pos > 0 && isCode(path[pos - 1]);
+        if (codeAfter || codeBefore)
+            path.remove(pos, 1);
+        pos = path.indexOf(u',');
+        ++count;
+    }
+}
+
+EncodedPath encodePath(QStringView typed) {
+    EncodedPath result;
+    QString text = trimBlanks(typed).toString();
+    if (text.startsWith(RelayKeyword)) {
+        result.relay = true;
+        text.remove(0, RelayKeyword.size());
+        if (text.startsWith(u','))
+            text.remove(0, 1);
+    }
+
+    if (!text.isEmpty() && text[0] >= u'1' && text[0] <= u'9') {
+        const int n = static_cast<int>(
+            leadingNumber(QStringView(text).first(std::min<qsizetype>(2, text.size()))));
+        text = QString(QChar(NumberedPathBase + n));
+    }
+    for (const KeywordRow &row : KeywordRows)
+        PathCode(text, QStringView(row.keyword), row.code, 0, row.takesDigit, row.extraLength,
+                 row.digitRequired);
+    CutComma(text);
+
+    text = trimBlanks(text).toString();
+    text = text.leftJustified(PathFieldLength, u' ', true);
+    result.field.resize(PathFieldLength);
+    for (int i = 0; i < PathFieldLength; ++i)
+        result.field[i] = static_cast<char>(text[i].unicode() & 0xFF);
+    return result;
+}
+
+QString decodePath(bool relay, QByteArrayView field) {
+    QString text = relay ? QStringLiteral("RELAY,") : QString();
+    for (const char raw : field) {
+        const auto byte = static_cast<unsigned char>(raw);
+        if (byte < CodeBase) {
+            if (byte != u' ')
+                text += QChar(byte);
+            else if (text.endsWith(u','))
+                text.chop(1);
+            continue;
+        }
+        const int group = static_cast<int>(BitVal(byte, 4, 6));
+        const int d = static_cast<int>(BitVal(byte, 0, 2));
+        const int n = static_cast<int>(BitVal(byte, 0, 3));
+        switch (group) {
+        case 0:
+            if (!text.isEmpty() && !trimBlanks(text).endsWith(u','))
+                text += u',';
+            text += Bitt(byte, 3) ? QStringLiteral("TRACE") : QStringLiteral("WIDE");
+            if (d > 0)
+                text += digitText(d) + u'-' + digitText(d);
+            text += u',';
+            break;
+        case 1:
+            text = digitText(n);
+            break;
+        case 2:
+            text += QStringLiteral("OK") + digitText(d);
+            break;
+        case 3:
+            text += QStringLiteral("OE") + digitText(d);
+            break;
+        case 4:
+            text += QStringLiteral("OM") + digitText(d);
+            break;
+        case 5:
+            text += u'-' + digitText(d) + u',';
+            break;
+        case 6: {
+            static const QString names[] = {QStringLiteral("ECHO,"), QStringLiteral("NOGATE,"),
+                                            QStringLiteral("GATE,"), QStringLiteral("IGATE,")};
+            if (d < 4)
+                text += names[d];
+            break;
+        }
+        default: // group 7 stands for nothing
+            break;
+        }
+    }
+    if (text.endsWith(u','))
+        text.chop(1);
+    return text;
+}
+
+} // namespace tavlo

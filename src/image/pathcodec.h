@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace tavlo {
+
+inline constexpr int PathFieldLength = 11;
+
+// The packet path as the image keeps it: the relay flag and the 11-byte field.
+struct EncodedPath {
+    bool relay = false;
+    QByteArray field; // always PathFieldLength bytes
+
+    bool operator==(const EncodedPath &) const = default;
+};
+
+// Replaces occurrences of `keyword` in `path` by the code 128 + code + digit.
+void PathCode(QString &path, QStringView keyword, int code, int digitDefault, bool takesDigit,
+              int extraLength, bool digitRequired);
+
+// Drops commas that touch a path code, from the left, up to the first one that does not.
+void CutComma(QString &path);
+
+// Encodes a typed path; blanks at its ends do not count.
+EncodedPath encodePath(QStringView path);
+
+// The path text that opening an image shows for a relay flag and a path field.
+QString decodePath(bool relay, QByteArrayView field);
+
+} // namespace tavlo

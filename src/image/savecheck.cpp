@@ -1,0 +1,149 @@
+#include "savecheck.h"
+
+#include "coordinate.h"
+#include "pathcodec.h"
+#include "textnumber.h"
+
+namespace tavlo {
+
+namespace {
+
+constexpr int MaxSsid = 15;
+constexpr char16_t FirstPrintable = 32;
+constexpr char16_t LastPrintable = 126;
+
+QString quoted(QStringView text) {
+    return u'"' + text.toString() + u'"';
+}
+
+// The first character outside printable ASCII, if any.
+std::optional<QChar> unprintable(QStringView text) {
+    for (QChar c : text)
+        if (c.unicode() < FirstPrintable || c.unicode() > LastPrintable)
+            return c;
+    return std::nullopt;
+}
+
+QString unprintableReason(QStringView what, QStringView text, QChar c) {
+    return QStringLiteral("%1 %2 holds character code %3, which is not printable ASCII")
+        .arg(what, quoted(text), QString::number(c.unicode()));
+}
+
+class SetChecker {
+public:
+    SetChecker(int index, const ConfigSet &set)
+        : m_index(index)
+        , m_set(set) {}
+
+    std::optional<SaveProblem> run() {
+        checkSsid();
+        checkRange(m_set.VSICO, SymbolCount, SaveField::Symbol, u"symbol");
+        checkRange(m_set.ICOT, SymbolTableCount, SaveField::SymbolTable, u"symbol table");
+        checkRange(m_set.ICOC, SymbolCodeCount, SaveField::SymbolCode, u"symbol code");
+        checkRange(m_set.POSCA, CommentCount, SaveField::Comment, u"position comment");
+        checkRange(m_set.TXI, IntervalCount, SaveField::Interval, u"beacon interval");
+        checkRange(m_set.LAS, HemisphereCount, SaveField::LatHemisphere, u"latitude hemisphere");
+        checkRange(m_set.LOS, HemisphereCount, SaveField::LonHemisphere, u"longitude hemisphere");
+        checkSymbol();
+        if (m_set.BCN) {
+            checkChosen(m_set.TXI, SaveField::Interval, u"beacon interval", u"Beacon TX");
+            checkChosen(m_set.POSCA, SaveField::Comment, u"position comment", u"Beacon TX");
+        }
+        if (m_set.CORDS)
+            checkCoordinates();
+        checkPath();
+        return m_problem;
+    }
+
+private:
+    void fail(SaveField field, const QString &reason) {
+        if (!m_problem)
+            m_problem = SaveProblem{m_index, field,
+                                    QStringLiteral("Set %1: %2").arg(m_index + 1).arg(reason)};
+    }
+
+    void checkSsid() {
+        const QStringView t = trimBlanks(m_set.ssid);
+        bool digitsOnly = true;
+        for (QChar c : t)
+            digitsOnly = digitsOnly && c >= u'0' && c <= u'9';
+        // Digits only, so the length bound keeps the conversion exact.
+        if (!t.isEmpty() && (!digitsOnly || t.size() > 6 || t.toInt() > MaxSsid))
+            fail(SaveField::Ssid,
+                 QStringLiteral("SSID %1 is not a number from 0 to 15").arg(quoted(m_set.ssid)));
+    }
+
+    void checkRange(const Entry &entry, int count, SaveField field, QStringView what) {
+        if (entry && (*entry < 0 || *entry >= count))
+            fail(field, QStringLiteral("%1 entry %2 is outside the list (0 to %3)")
+                            .arg(what, QString::number(*entry), QString::number(count - 1)));
+    }
+
+    void checkChosen(const Entry &entry, SaveField field, QStringView what, QStringView neededBy) {
+        if (!entry)
+            fail(field,
+                 QStringLiteral("%1 has no selection (needed by \"%2\")").arg(what, neededBy));
+    }
+
+    void checkSymbol() {
+        if (m_set.VSICO != SymbolOthers)
+            return;
+        checkChosen(m_set.ICOT, SaveField::SymbolTable, u"symbol table", u"OTHERS");
+        checkChosen(m_set.ICOC, SaveField::SymbolCode, u"symbol code", u"OTHERS");
+        if (m_set.ICOC && *m_set.ICOC >= SymbolCodeUsable && *m_set.ICOC < SymbolCodeCount)
+            fail(
+                SaveField::SymbolCode,
+                QStringLiteral("symbol code %1 (character code %2) cannot be stored for \"OTHERS\"")
+                    .arg(*m_set.ICOC)
+                    .arg(*m_set.ICOC + SymbolCodeFirst));
+    }
+
+    void checkCoordinates() {
+        checkChosen(m_set.LAS, SaveField::LatHemisphere, u"latitude hemisphere", u"Prog Coord's");
+        checkCoordinate(m_set.LAD, m_set.LAM, LatitudeMaxDegrees, u"latitude",
+                        SaveField::LatDegrees, SaveField::LatMinutes);
+        checkChosen(m_set.LOS, SaveField::LonHemisphere, u"longitude hemisphere", u"Prog Coord's");
+        checkCoordinate(m_set.LOD, m_set.LOM, LongitudeMaxDegrees, u"longitude",
+                        SaveField::LonDegrees, SaveField::LonMinutes);
+    }
+
+    void checkCoordinate(const QString &degrees, const QString &minutes, int maxDegrees,
+                         QStringView what, SaveField degreesField, SaveField minutesField) {
+        const CoordinateValue v = coordinateValue(degrees, minutes, maxDegrees, what.toString());
+        if (v.problem == CoordinateValue::Problem::Degrees)
+            fail(degreesField, v.reason);
+        else if (v.problem == CoordinateValue::Problem::Minutes)
+            fail(minutesField, v.reason);
+    }
+
+    void checkPath() {
+        if (const auto c = unprintable(m_set.PATH)) {
+            fail(SaveField::Path, unprintableReason(u"path", m_set.PATH, *c));
+            return;
+        }
+        const QStringView typed = trimBlanks(m_set.PATH);
+        const EncodedPath stored = encodePath(typed);
+        const QString back = decodePath(stored.relay, stored.field);
+        if (back != typed)
+            fail(SaveField::Path,
+                 QStringLiteral("path %1 would be stored as %2").arg(quoted(typed), quoted(back)));
+    }
+
+    int m_index = 0;
+    const ConfigSet &m_set;
+    std::optional<SaveProblem> m_problem;
+};
+
+} // namespace
+
+std::optional<SaveProblem> findSaveProblem(const Configuration &config) {
+    if (const auto c = unprintable(config.Calls))
+        return SaveProblem{-1, SaveField::Callsign,
+                           unprintableReason(u"Callsign", config.Calls, *c)};
+    for (int i = 0; i < SetCount; ++i)
+        if (auto problem = SetChecker(i, config.sets[i]).run())
+            return problem;
+    return std::nullopt;
+}
+
+} // namespace tavlo

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "configuration.h"
+
+#include <QString>
+#include <optional>
+
+namespace tavlo {
+
+// The field a save problem is about, so the window can put the focus there.
+enum class SaveField {
+    Callsign,
+    Ssid,
+    Symbol,
+    SymbolTable,
+    SymbolCode,
+    Comment,
+    Interval,
+    LatDegrees,
+    LatMinutes,
+    LatHemisphere,
+    LonDegrees,
+    LonMinutes,
+    LonHemisphere,
+    Path,
+};
+
+struct SaveProblem {
+    int set = -1; // 0..5, or -1 for the callsign
+    SaveField field = SaveField::Callsign;
+    QString message; // "Set 3: ..." for a set
+};
+
+// The first reason, if any, why the configuration cannot be saved as an image
+// that holds exactly what was typed. Callsign first, then sets 1 to 6.
+std::optional<SaveProblem> findSaveProblem(const Configuration &config);
+
+} // namespace tavlo

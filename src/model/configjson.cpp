@@ -1,0 +1,224 @@
+#include "configjson.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <cmath>
+
+namespace tavlo {
+
+namespace {
+
+// Key names of the JSON form, one per field.
+namespace Key {
+constexpr auto Callsign = "callsign";
+constexpr auto Sets = "sets";
+constexpr auto Ssid = "ssid";
+constexpr auto Beacon = "beacon";
+constexpr auto Gps = "gps";
+constexpr auto Symbol = "symbol";
+constexpr auto SymbolTable = "symbolTable";
+constexpr auto SymbolCode = "symbolCode";
+constexpr auto Comment = "comment";
+constexpr auto Interval = "interval";
+constexpr auto Coordinates = "coordinates";
+constexpr auto LatDegrees = "latDegrees";
+constexpr auto LatMinutes = "latMinutes";
+constexpr auto LatHemisphere = "latHemisphere";
+constexpr auto LonDegrees = "lonDegrees";
+constexpr auto LonMinutes = "lonMinutes";
+constexpr auto LonHemisphere = "lonHemisphere";
+constexpr auto Path = "path";
+} // namespace Key
+
+QByteArray jsonString(const QString &text) {
+    // Let Qt do the escaping, then take the string out of its one-element array.
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+QByteArray jsonEntry(const Entry &entry) {
+    return entry ? QByteArray::number(*entry) : QByteArrayLiteral("null");
+}
+
+QByteArray jsonBool(bool value) {
+    return value ? "true" : "false";
+}
+
+class SetReader {
+public:
+    SetReader(const QJsonObject &object, QString where)
+        : m_object(object)
+        , m_where(std::move(where)) {}
+
+    void text(const char *key, QString &field) {
+        const QJsonValue value = take(key);
+        if (value.isUndefined())
+            return;
+        if (!value.isString())
+            return fail(key, QStringLiteral("must be a text"));
+        field = value.toString();
+    }
+
+    void flag(const char *key, bool &field) {
+        const QJsonValue value = take(key);
+        if (value.isUndefined())
+            return;
+        if (!value.isBool())
+            return fail(key, QStringLiteral("must be true or false"));
+        field = value.toBool();
+    }
+
+    void number(const char *key, int &field) {
+        const QJsonValue value = take(key);
+        if (value.isUndefined())
+            return;
+        if (!isWholeNumber(value))
+            return fail(key, QStringLiteral("must be a whole number"));
+        field = value.toInt();
+    }
+
+    void entry(const char *key, Entry &field) {
+        const QJsonValue value = take(key);
+        if (value.isUndefined())
+            return;
+        if (value.isNull()) {
+            field.reset();
+            return;
+        }
+        if (!isWholeNumber(value))
+            return fail(key, QStringLiteral("must be a whole number or null"));
+        field = value.toInt();
+    }
+
+    // Call after every known key was taken: what is left is unknown.
+    QString finish() {
+        if (m_error.isEmpty() && !m_object.isEmpty())
+            fail(m_object.keys().first().toUtf8().constData(),
+                 QStringLiteral("is not a known key"));
+        return m_error;
+    }
+
+private:
+    static bool isWholeNumber(const QJsonValue &value) {
+        if (!value.isDouble())
+            return false;
+        const double d = value.toDouble();
+        return std::floor(d) == d && std::fabs(d) <= 1e9;
+    }
+
+    QJsonValue take(const char *key) {
+        const QString name = QString::fromLatin1(key);
+        const QJsonValue value = m_object.value(name);
+        m_object.remove(name);
+        return value;
+    }
+
+    void fail(const char *key, const QString &what) {
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("%1: \"%2\" %3").arg(m_where, QString::fromUtf8(key), what);
+    }
+
+    QJsonObject m_object;
+    QString m_where;
+    QString m_error;
+};
+
+} // namespace
+
+QByteArray configurationToJson(const Configuration &config) {
+    QByteArray out = "{\n    \"callsign\": " + jsonString(config.Calls) + ",\n    \"sets\": [";
+    for (int i = 0; i < SetCount; ++i) {
+        const ConfigSet &s = config.sets[i];
+        const std::pair<const char *, QByteArray> fields[] = {
+            {Key::Ssid, jsonString(s.ssid)},
+            {Key::Beacon, jsonBool(s.BCN)},
+            {Key::Gps, jsonBool(s.GPS)},
+            {Key::Symbol, QByteArray::number(s.VSICO)},
+            {Key::SymbolTable, jsonEntry(s.ICOT)},
+            {Key::SymbolCode, jsonEntry(s.ICOC)},
+            {Key::Comment, jsonEntry(s.POSCA)},
+            {Key::Interval, jsonEntry(s.TXI)},
+            {Key::Coordinates, jsonBool(s.CORDS)},
+            {Key::LatDegrees, jsonString(s.LAD)},
+            {Key::LatMinutes, jsonString(s.LAM)},
+            {Key::LatHemisphere, jsonEntry(s.LAS)},
+            {Key::LonDegrees, jsonString(s.LOD)},
+            {Key::LonMinutes, jsonString(s.LOM)},
+            {Key::LonHemisphere, jsonEntry(s.LOS)},
+            {Key::Path, jsonString(s.PATH)},
+        };
+        out += i == 0 ? "\n        {" : ",\n        {";
+        bool first = true;
+        for (const auto &[key, value] : fields) {
+            out += first ? "\n" : ",\n";
+            out += "            \"" + QByteArray(key) + "\": " + value;
+            first = false;
+        }
+        out += "\n        }";
+    }
+    out += "\n    ]\n}\n";
+    return out;
+}
+
+ConfigurationFromJson configurationFromJson(const QByteArray &json) {
+    ConfigurationFromJson result;
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
+    if (doc.isNull()) {
+        result.error = QStringLiteral("not valid JSON: %1 at offset %2")
+                           .arg(parseError.errorString())
+                           .arg(parseError.offset);
+        return result;
+    }
+    if (!doc.isObject()) {
+        result.error = QStringLiteral("the configuration must be a JSON object");
+        return result;
+    }
+
+    QJsonObject root = doc.object();
+    const QJsonValue sets = root.take(QLatin1String(Key::Sets));
+    SetReader top(root, QStringLiteral("Configuration"));
+    top.text(Key::Callsign, result.config.Calls);
+    result.error = top.finish();
+    if (!result.error.isEmpty() || sets.isUndefined())
+        return result;
+
+    if (!sets.isArray() || sets.toArray().size() != SetCount) {
+        result.error = QStringLiteral("Configuration: \"sets\" must be a list of six sets");
+        return result;
+    }
+    const QJsonArray array = sets.toArray();
+    for (int i = 0; i < SetCount; ++i) {
+        const QString where = QStringLiteral("Set %1").arg(i + 1);
+        if (!array.at(i).isObject()) {
+            result.error = where + QStringLiteral(": must be a JSON object");
+            return result;
+        }
+        ConfigSet &s = result.config.sets[i];
+        SetReader r(array.at(i).toObject(), where);
+        r.text(Key::Ssid, s.ssid);
+        r.flag(Key::Beacon, s.BCN);
+        r.flag(Key::Gps, s.GPS);
+        r.number(Key::Symbol, s.VSICO);
+        r.entry(Key::SymbolTable, s.ICOT);
+        r.entry(Key::SymbolCode, s.ICOC);
+        r.entry(Key::Comment, s.POSCA);
+        r.entry(Key::Interval, s.TXI);
+        r.flag(Key::Coordinates, s.CORDS);
+        r.text(Key::LatDegrees, s.LAD);
+        r.text(Key::LatMinutes, s.LAM);
+        r.entry(Key::LatHemisphere, s.LAS);
+        r.text(Key::LonDegrees, s.LOD);
+        r.text(Key::LonMinutes, s.LOM);
+        r.entry(Key::LonHemisphere, s.LOS);
+        r.text(Key::Path, s.PATH);
+        result.error = r.finish();
+        if (!result.error.isEmpty())
+            return result;
+    }
+    return result;
+}
+
+} // namespace tavlo

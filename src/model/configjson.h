@@ -1,0 +1,24 @@
+#pragma once
+
+#include "configuration.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace tavlo {
+
+// The configuration as a JSON document, keys in a fixed order so that files
+// read well and compare as text.
+QByteArray configurationToJson(const Configuration &config);
+
+struct ConfigurationFromJson {
+    Configuration config;
+    QString error; // empty on success
+};
+
+// Reads the JSON form. A missing key keeps the state of a new window; a
+// wrong type, an unknown key or other than six sets is an error. List entries
+// are not range-checked here: the save checks do that.
+ConfigurationFromJson configurationFromJson(const QByteArray &json);
+
+} // namespace tavlo

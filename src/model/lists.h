@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QStringList>
+
+// The fixed selection lists of a configuration set. The image stores entry
+// numbers (0-based positions), so the order of every list is binding.
+namespace tavlo {
+
+inline constexpr int SetCount = 6;
+inline constexpr int CallsignLength = 6;
+
+inline constexpr int SymbolCount = 16;     // ICO
+inline constexpr int SymbolOthers = 15;    // the free symbol, chosen by table and code
+inline constexpr int SymbolTableCount = 2; // ICOT
+inline constexpr int SymbolCodeCount = 96; // ICOC
+inline constexpr int SymbolCodeFirst = 33; // entry k is the character 33 + k
+// Entries 94 and 95 (codes 127 and 128) are listed but are no printable symbol codes.
+inline constexpr int SymbolCodeUsable = 94;
+inline constexpr int CommentCount = 8;    // POSCA
+inline constexpr int IntervalCount = 8;   // TXI
+inline constexpr int HemisphereCount = 2; // LAS, LOS
+
+const QStringList &symbolNames();          // ICO
+const QStringList &symbolTables();         // ICOT
+const QStringList &symbolCodes();          // ICOC
+const QStringList &positionComments();     // POSCA
+const QStringList &beaconIntervals();      // TXI
+const QStringList &latitudeHemispheres();  // LAS
+const QStringList &longitudeHemispheres(); // LOS
+
+} // namespace tavlo

@@ -1,0 +1,201 @@
+#include "savecheck.h"
+#include "testconfigs.h"
+
+#include <QTest>
+#include <functional>
+
+using namespace tavlo;
+using namespace testconfigs;
+
+using Edit = std::function<void(ConfigSet &)>;
+Q_DECLARE_METATYPE(Edit)
+Q_DECLARE_METATYPE(SaveField)
+
+class TestSaveCheck : public QObject {
+    Q_OBJECT
+private slots:
+    void accepted_data() {
+        QTest::addColumn<Edit>("edit");
+        QTest::newRow("new window") << Edit([](ConfigSet &) {});
+        QTest::newRow("worked set 1") << Edit([](ConfigSet &s) { s = workedSet1(); });
+        QTest::newRow("worked set 2") << Edit([](ConfigSet &s) { s = workedSet2(); });
+        QTest::newRow("ssid with blanks") << Edit([](ConfigSet &s) { s.ssid = " 015 "; });
+        QTest::newRow("ssid only blanks") << Edit([](ConfigSet &s) { s.ssid = "   "; });
+        QTest::newRow("unneeded lists unselected") << Edit([](ConfigSet &s) {
+            s.VSICO = 3;
+            s.ICOC = 95; // only stored for "OTHERS"
+        });
+        QTest::newRow("coordinates off ignore texts") << Edit([](ConfigSet &s) {
+            s.LAD = "north";
+            s.LAM = "999";
+        });
+        QTest::newRow("largest longitude") << Edit([](ConfigSet &s) {
+            s = workedSet1();
+            s.LOD = " 180 ";
+            s.LOM = "0.004";
+        });
+        QTest::newRow("minutes just below 60") << Edit([](ConfigSet &s) {
+            s = workedSet1();
+            s.LAM = "59.994";
+        });
+        QTest::newRow("path with blanks at its ends")
+            << Edit([](ConfigSet &s) { s.PATH = "  WIDE1-1 "; });
+        QTest::newRow("empty path") << Edit([](ConfigSet &s) { s.PATH.clear(); });
+    }
+    void accepted() {
+        QFETCH(Edit, edit);
+        Configuration c;
+        edit(c.sets[4]);
+        const auto problem = findSaveProblem(c);
+        QVERIFY2(!problem, problem ? qPrintable(problem->message) : "");
+    }
+
+    void refused_data() {
+        QTest::addColumn<Edit>("edit");
+        QTest::addColumn<SaveField>("field");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("ssid 16") << Edit([](ConfigSet &s) { s.ssid = "16"; }) << SaveField::Ssid
+                                 << "Set 3: SSID \"16\" is not a number from 0 to 15";
+        QTest::newRow("ssid negative")
+            << Edit([](ConfigSet &s) { s.ssid = "-1"; }) << SaveField::Ssid << "SSID \"-1\"";
+        QTest::newRow("ssid decimal")
+            << Edit([](ConfigSet &s) { s.ssid = "1.0"; }) << SaveField::Ssid << "SSID";
+        QTest::newRow("ssid inner blank")
+            << Edit([](ConfigSet &s) { s.ssid = "1 5"; }) << SaveField::Ssid << "SSID";
+        QTest::newRow("ssid huge")
+            << Edit([](ConfigSet &s) { s.ssid = "99999999999"; }) << SaveField::Ssid << "SSID";
+
+        QTest::newRow("beacon needs interval") << Edit([](ConfigSet &s) {
+            s.BCN = true;
+            s.POSCA = 0;
+        }) << SaveField::Interval << "Set 3: beacon interval has no selection";
+        QTest::newRow("beacon needs comment") << Edit([](ConfigSet &s) {
+            s.BCN = true;
+            s.TXI = 0;
+        }) << SaveField::Comment << "position comment has no selection";
+
+        QTest::newRow("others needs table") << Edit([](ConfigSet &s) {
+            s.VSICO = SymbolOthers;
+            s.ICOC = 0;
+        }) << SaveField::SymbolTable << "symbol table has no selection";
+        QTest::newRow("others needs code") << Edit([](ConfigSet &s) {
+            s.VSICO = SymbolOthers;
+            s.ICOT = 0;
+        }) << SaveField::SymbolCode << "symbol code has no selection";
+        for (int code : {94, 95})
+            QTest::addRow("others code %d", code) << Edit([code](ConfigSet &s) {
+                s = workedSet2();
+                s.ICOC = code;
+            }) << SaveField::SymbolCode << "cannot be stored for \"OTHERS\"";
+
+        QTest::newRow("symbol out of range")
+            << Edit([](ConfigSet &s) { s.VSICO = 16; }) << SaveField::Symbol << "symbol entry 16";
+        QTest::newRow("interval out of range") << Edit([](ConfigSet &s) { s.TXI = 8; })
+                                               << SaveField::Interval << "beacon interval entry 8";
+        QTest::newRow("hemisphere negative")
+            << Edit([](ConfigSet &s) { s.LOS = -1; }) << SaveField::LonHemisphere << "entry -1";
+
+        auto coords = [](const char *lad, const char *lam, const char *lod, const char *lom) {
+            return Edit([=](ConfigSet &s) {
+                s = workedSet1();
+                s.LAD = lad;
+                s.LAM = lam;
+                s.LOD = lod;
+                s.LOM = lom;
+            });
+        };
+        QTest::newRow("new window texts")
+            << coords("Text2", "Text3", "16", "0") << SaveField::LatDegrees
+            << "latitude degrees \"Text2\" is not a number";
+        QTest::newRow("minutes 60") << coords("49", "60", "16", "0") << SaveField::LatMinutes
+                                    << "latitude minutes \"60\" must be below 60";
+        QTest::newRow("minutes round to 60")
+            << coords("49", "59.995", "16", "0") << SaveField::LatMinutes << "must be below 60";
+        QTest::newRow("latitude above 90")
+            << coords("90", "0.01", "16", "0") << SaveField::LatDegrees << "beyond 90 deg";
+        QTest::newRow("degrees round above 90")
+            << coords("90.5", "0", "16", "0") << SaveField::LatDegrees << "beyond 90 deg";
+        QTest::newRow("longitude above 180")
+            << coords("49", "0", "181", "0") << SaveField::LonDegrees << "beyond 180 deg";
+        QTest::newRow("huge degrees") << coords("49", "0", "99999999999999999999999", "0")
+                                      << SaveField::LonDegrees << "beyond 180 deg";
+        QTest::newRow("negative degrees")
+            << coords("-5", "0", "16", "0") << SaveField::LatDegrees << "not a number";
+        QTest::newRow("two points")
+            << coords("49", "1.2.3", "16", "0") << SaveField::LatMinutes << "not a number";
+        QTest::newRow("lone point")
+            << coords("49", "0", ".", "0") << SaveField::LonDegrees << "not a number";
+        QTest::newRow("empty minutes")
+            << coords("49", "0", "16", "") << SaveField::LonMinutes << "not a number";
+        QTest::newRow("comma separator")
+            << coords("49", "12,5", "16", "0") << SaveField::LatMinutes << "not a number";
+        QTest::newRow("coordinates need hemisphere") << Edit([](ConfigSet &s) {
+            s = workedSet1();
+            s.LOS.reset();
+        }) << SaveField::LonHemisphere << "longitude hemisphere has no selection";
+
+        auto path = [](const char *text) {
+            return Edit([=](ConfigSet &s) { s.PATH = text; });
+        };
+        QTest::newRow("WIDE2-1") << path("WIDE2-1") << SaveField::Path
+                                 << "Set 3: path \"WIDE2-1\" would be stored as \"WIDE2-2\"";
+        QTest::newRow("WIDE8-8") << path("WIDE8-8") << SaveField::Path
+                                 << "would be stored as \"TRACE\"";
+        QTest::newRow("ssid suffix 15")
+            << path("N0CALL-15") << SaveField::Path << "would be stored as \"N0CALL-1\"";
+        QTest::newRow("numbered 16") << path("16") << SaveField::Path << "path \"16\"";
+        QTest::newRow("numbered with more")
+            << path("5,WIDE2-2") << SaveField::Path << "would be stored as \"5\"";
+        QTest::newRow("too long") << path("N0CALL,N1CALL") << SaveField::Path
+                                  << "would be stored as \"N0CALL,N1CA\"";
+        QTest::newRow("stray comma")
+            << path("WIDE2-2,") << SaveField::Path << "would be stored as \"WIDE2-2\"";
+        QTest::newRow("tab") << path("WIDE\t") << SaveField::Path << "character code 9";
+        QTest::newRow("beyond ASCII")
+            << path("W\u00C9DE") << SaveField::Path << "character code 201";
+    }
+    void refused() {
+        QFETCH(Edit, edit);
+        QFETCH(SaveField, field);
+        QFETCH(QString, message);
+        Configuration c;
+        c.sets[0] = workedSet1();
+        edit(c.sets[2]);
+        const auto problem = findSaveProblem(c);
+        QVERIFY(problem);
+        QCOMPARE(problem->set, 2);
+        QCOMPARE(problem->field, field);
+        QVERIFY2(problem->message.startsWith(QStringLiteral("Set 3: ")),
+                 qPrintable(problem->message));
+        QVERIFY2(problem->message.contains(message), qPrintable(problem->message));
+    }
+
+    void callsign_data() {
+        QTest::addColumn<QString>("callsign");
+        QTest::addColumn<bool>("saves");
+        QTest::newRow("long, cut to six") << "N0CALL-7 and more" << true;
+        QTest::newRow("blanks and symbols") << " a~ !" << true;
+        QTest::newRow("control character") << "N0\x01" << false;
+        QTest::newRow("DEL") << "N0\x7f" << false;
+        QTest::newRow("letter beyond ASCII") << "N\u00D8CALL" << false;
+    }
+    void callsign() {
+        QFETCH(QString, callsign);
+        QFETCH(bool, saves);
+        Configuration c;
+        c.Calls = callsign;
+        c.sets[5].ssid = "77"; // the callsign is looked at first
+        const auto problem = findSaveProblem(c);
+        QVERIFY(problem);
+        QCOMPARE(problem->set, saves ? 5 : -1);
+        QCOMPARE(problem->field, saves ? SaveField::Ssid : SaveField::Callsign);
+    }
+};
+
+int runSaveCheckTests(int argc, char **argv) {
+    TestSaveCheck test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_savecheck.moc"

@@ -1,0 +1,118 @@
+#include "configjson.h"
+#include "configuration.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+using namespace tavlo;
+
+class TestModel : public QObject {
+    Q_OBJECT
+private slots:
+    void listEntries_data() {
+        QTest::addColumn<QStringList>("list");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("symbol 0") << symbolNames() << 16 << 0 << "KENWOOD";
+        QTest::newRow("symbol 15") << symbolNames() << 16 << SymbolOthers << "OTHERS";
+        QTest::newRow("table 1") << symbolTables() << 2 << 1 << "\\";
+        QTest::newRow("code 0") << symbolCodes() << 96 << 0 << "!";
+        QTest::newRow("code 14") << symbolCodes() << 96 << 14 << "/";
+        QTest::newRow("code 93") << symbolCodes() << 96 << 93 << "~";
+        QTest::newRow("code 95") << symbolCodes() << 96 << 95 << QString(QChar(128));
+        QTest::newRow("comment 4") << positionComments() << 8 << 4 << "Commited";
+        QTest::newRow("interval 0") << beaconIntervals() << 8 << 0 << "0.5 min";
+        QTest::newRow("interval 1") << beaconIntervals() << 8 << 1 << "  1 min";
+        QTest::newRow("interval 5") << beaconIntervals() << 8 << 5 << " 10 min";
+        QTest::newRow("lat 1") << latitudeHemispheres() << 2 << 1 << "S";
+        QTest::newRow("lon 1") << longitudeHemispheres() << 2 << 1 << "W";
+    }
+    void listEntries() {
+        QFETCH(QStringList, list);
+        QFETCH(int, size);
+        QFETCH(int, entry);
+        QFETCH(QString, text);
+        QCOMPARE(list.size(), size);
+        QCOMPARE(list.at(entry), text);
+    }
+
+    void jsonRoundTrip() {
+        Configuration c;
+        c.Calls = QStringLiteral("N0\u00E9\"\\\x01");
+        c.sets[2].ssid = QStringLiteral(" 9");
+        c.sets[2].BCN = true;
+        c.sets[2].VSICO = 15;
+        c.sets[2].ICOC = 95;
+        c.sets[2].LAS = 1;
+        c.sets[5].PATH = QStringLiteral("RELAY,WIDE2-2");
+        const ConfigurationFromJson back = configurationFromJson(configurationToJson(c));
+        QCOMPARE(back.error, QString());
+        QCOMPARE(back.config, c);
+    }
+
+    void jsonKeyOrder() {
+        const QByteArray json = configurationToJson(Configuration());
+        const char *keys[] = {"\"callsign\"",    "\"sets\"",          "\"ssid\"",
+                              "\"beacon\"",      "\"gps\"",           "\"symbol\"",
+                              "\"symbolTable\"", "\"symbolCode\"",    "\"comment\"",
+                              "\"interval\"",    "\"coordinates\"",   "\"latDegrees\"",
+                              "\"latMinutes\"",  "\"latHemisphere\"", "\"lonDegrees\"",
+                              "\"lonMinutes\"",  "\"lonHemisphere\"", "\"path\""};
+        qsizetype at = -1;
+        for (const char *key : keys) {
+            const qsizetype next = json.indexOf(key, at + 1);
+            QVERIFY2(next > at, key);
+            at = next;
+        }
+    }
+
+    void missingKeysKeepNewWindow() {
+        const auto parsed =
+            configurationFromJson(R"({"sets": [{}, {"path": ""}, {}, {}, {}, {}]})");
+        QCOMPARE(parsed.error, QString());
+        Configuration expected;
+        expected.sets[1].PATH.clear();
+        QCOMPARE(parsed.config, expected);
+        QCOMPARE(configurationFromJson("{}").config, Configuration());
+    }
+
+    void jsonRefused_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("error");
+        const QByteArray five = R"({"sets": [{}, {}, {}, {}, {}]})";
+        QTest::newRow("not JSON") << QByteArray("{") << "not valid JSON";
+        QTest::newRow("array") << QByteArray("[]") << "must be a JSON object";
+        QTest::newRow("five sets") << five << "list of six sets";
+        QTest::newRow("sets not a list") << QByteArray(R"({"sets": 6})") << "list of six sets";
+        QTest::newRow("callsign number")
+            << QByteArray(R"({"callsign": 7})") << "\"callsign\" must be a text";
+        QTest::newRow("unknown top key")
+            << QByteArray(R"({"call": "N0CALL"})") << "\"call\" is not a known key";
+        auto inSet3 = [](const char *member) {
+            return QByteArray(R"({"sets": [{}, {}, {)") + member + "}, {}, {}, {}]}";
+        };
+        QTest::newRow("beacon text")
+            << inSet3(R"("beacon": "yes")") << "Set 3: \"beacon\" must be true or false";
+        QTest::newRow("symbol null")
+            << inSet3(R"("symbol": null)") << "Set 3: \"symbol\" must be a whole number";
+        QTest::newRow("entry fraction")
+            << inSet3(R"("interval": 1.5)") << "Set 3: \"interval\" must be a whole number or null";
+        QTest::newRow("entry text") << inSet3(R"("comment": "1")") << "Set 3: \"comment\"";
+        QTest::newRow("path number") << inSet3(R"("path": 3)") << "Set 3: \"path\" must be a text";
+        QTest::newRow("unknown set key")
+            << inSet3(R"("lat": "49")") << "Set 3: \"lat\" is not a known key";
+        QTest::newRow("set not object")
+            << QByteArray(R"({"sets": [1, {}, {}, {}, {}, {}]})") << "Set 1: must be a JSON object";
+    }
+    void jsonRefused() {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, error);
+        const QString actual = configurationFromJson(json).error;
+        QVERIFY2(actual.contains(error), qPrintable(actual));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestModel)
+#include "tst_model.moc"
