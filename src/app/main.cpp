@@ -1,12 +1,17 @@
-#include <QApplication>
-#include <QWidget>
+#include "filedialog.h"
+#include "form1.h"
+#include "messages.h"
 
-int main(int argc, char *argv[]) {
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
     QApplication app(argc, argv);
-    // The editor window is still to come; until then an empty one with its caption.
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Tavlo feeder"));
-    window.setFixedSize(358, 381);
+    QApplication::setApplicationName(QStringLiteral("Tavlo"));
+
+    tavlo::QtFileDialog dialog;
+    tavlo::QtMessages messages;
+    tavlo::Form1 window(dialog, messages);
     window.show();
     return app.exec();
 }

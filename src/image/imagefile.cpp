@@ -1,5 +1,7 @@
 #include "imagefile.h"
 
+#include "image.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -15,6 +17,24 @@ FileRead readFile(const QString &path, qint64 maxBytes) {
     result.bytes = maxBytes < 0 ? file.readAll() : file.read(maxBytes);
     if (file.error() != QFileDevice::NoError)
         result.error = file.errorString();
+    return result;
+}
+
+OpenedImage openImageFile(const QString &path)
+{
+    OpenedImage result;
+    const FileRead file = readFile(path, ImageReadSize);
+    if (!file.error.isEmpty()) {
+        result.error = QStringLiteral("Could not open %1: %2").arg(path, file.error);
+        return result;
+    }
+    result.config = decodeImage(file.bytes);
+    if (!result.config)
+        result.error =
+            QStringLiteral("%1 is %2 bytes, too short for a configuration image (%3 bytes)")
+                .arg(path)
+                .arg(file.bytes.size())
+                .arg(ImageSize);
     return result;
 }
 

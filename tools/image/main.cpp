@@ -58,35 +58,18 @@ int usage(const QString &message) {
     return fail(Usage, message + QStringLiteral(" (see tavlo-image --help)"));
 }
 
-// Reads and decodes an image file; the error names the file.
-std::optional<Configuration> openImage(const QString &path, QString &error) {
-    const FileRead file = readFile(path, ImageReadSize);
-    if (!file.error.isEmpty()) {
-        error = QStringLiteral("cannot read %1: %2").arg(path, file.error);
-        return std::nullopt;
-    }
-    auto config = decodeImage(file.bytes);
-    if (!config)
-        error = QStringLiteral("%1 is %2 bytes, too short for a configuration image (%3 bytes)")
-                    .arg(path)
-                    .arg(file.bytes.size())
-                    .arg(ImageSize);
-    return config;
-}
-
 int decode(const QString &path) {
-    QString error;
-    const auto config = openImage(path, error);
-    if (!config)
-        return fail(Refused, error);
-    out() << QString::fromUtf8(configurationToJson(*config));
+    const OpenedImage opened = openImageFile(path);
+    if (!opened.config)
+        return fail(Refused, opened.error);
+    out() << QString::fromUtf8(configurationToJson(*opened.config));
     return Success;
 }
 
 int encode(const QString &jsonPath, const QString &outPath) {
     const FileRead file = readFile(jsonPath);
     if (!file.error.isEmpty())
-        return fail(Refused, QStringLiteral("cannot read %1: %2").arg(jsonPath, file.error));
+        return fail(Refused, QStringLiteral("Could not read %1: %2").arg(jsonPath, file.error));
     const ConfigurationFromJson parsed = configurationFromJson(file.bytes);
     if (!parsed.error.isEmpty())
         return fail(Refused, QStringLiteral("%1: %2").arg(jsonPath, parsed.error));
@@ -94,7 +77,7 @@ int encode(const QString &jsonPath, const QString &outPath) {
         return fail(Refused, problem->message);
     const QString error = writeFileAtomically(outPath, encodeImage(parsed.config));
     if (!error.isEmpty())
-        return fail(Refused, QStringLiteral("could not save %1: %2").arg(outPath, error));
+        return fail(Refused, QStringLiteral("Could not save %1: %2").arg(outPath, error));
     return Success;
 }
 
@@ -115,10 +98,10 @@ QString yesNo(bool value) {
 }
 
 int show(const QString &path) {
-    QString error;
-    const auto config = openImage(path, error);
-    if (!config)
-        return fail(Refused, error);
+    const OpenedImage opened = openImageFile(path);
+    if (!opened.config)
+        return fail(Refused, opened.error);
+    const auto &config = opened.config;
     QTextStream &o = out();
     o << "Callsign: " << quoted(config->Calls) << '\n';
     for (int i = 0; i < SetCount; ++i) {

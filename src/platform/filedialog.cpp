@@ -1,0 +1,39 @@
+#include "filedialog.h"
+
+#include <QApplication>
+#include <QFileDialog>
+
+namespace tavlo {
+
+namespace {
+
+// "*.*" only matches all files on Windows; elsewhere it would hide the files
+// without an extension that "All Files" must show.
+#ifdef Q_OS_WIN
+const char AllFiles[] = "All Files (*.*)";
+#else
+const char AllFiles[] = "All Files (*)";
+#endif
+const char BinaryFiles[] = "Binary Files(*.bin)";
+
+} // namespace
+
+std::optional<QString> QtFileDialog::ask(Kind kind)
+{
+    QFileDialog dialog(QApplication::activeWindow());
+    dialog.setNameFilters({QString::fromLatin1(AllFiles), QString::fromLatin1(BinaryFiles)});
+    dialog.selectNameFilter(QString::fromLatin1(BinaryFiles));
+    if (kind == Kind::Save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+} // namespace tavlo

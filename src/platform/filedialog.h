@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace tavlo {
+
+// Asks the operator for an image file. No value when the dialog was cancelled.
+class FileDialog {
+public:
+    enum class Kind { Open, Save };
+
+    virtual ~FileDialog() = default;
+    virtual std::optional<QString> ask(Kind kind) = 0;
+};
+
+// The platform's file dialog, with "All Files" and "Binary Files" and the
+// latter preselected.
+class QtFileDialog : public FileDialog {
+public:
+    std::optional<QString> ask(Kind kind) override;
+};
+
+} // namespace tavlo

@@ -1,0 +1,192 @@
+#include "form1.h"
+
+#include "filedialog.h"
+#include "image.h"
+#include "imagefile.h"
+#include "messages.h"
+#include "pictures.h"
+#include "setframe.h"
+#include "shape.h"
+#include "twips.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace tavlo {
+
+namespace {
+
+constexpr QSize ClientSize(px(5370), px(5715));
+const QColor Grey(192, 192, 192);
+const QColor Red(255, 0, 0);
+
+template <typename W> W *place(W *widget, const QRect &geometry)
+{
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+// Fonts differ between systems; a caption that would be cut gets a smaller
+// font rather than a bigger box, so the layout stays as it is.
+void fitCaption(QAbstractButton *button)
+{
+    constexpr int SmallestPixelSize = 8;
+    QFont f = button->font();
+    int size = QFontInfo(f).pixelSize();
+    while (button->sizeHint().width() > button->width() && size > SmallestPixelSize) {
+        f.setPixelSize(--size);
+        button->setFont(f);
+    }
+}
+
+} // namespace
+
+Form1::Form1(FileDialog &dialog, Messages &messages, QWidget *parent)
+    : QWidget(parent)
+    , m_dialog(dialog)
+    , m_messages(messages)
+{
+    setWindowTitle(QStringLiteral("Tavlo feeder"));
+    setWindowIcon(windowIcon());
+    setFixedSize(ClientSize);
+    QFont small = font();
+    small.setPixelSize(10); // the controls are laid out for a small font
+    setFont(small);
+    setStyleSheet(QStringLiteral("QCheckBox, QRadioButton { spacing: 2px; }"));
+
+    m_c.RSEE = place(new QPushButton(QStringLiteral("Read && Save file from EEProm"), this),
+                     twipsRect(120, 120, 2775, 375));
+    m_c.Command1 = place(new QPushButton(QStringLiteral("Open"), this),
+                         twipsRect(3000, 120, 1215, 375));
+    m_c.OWEE = place(new QPushButton(QStringLiteral("Write File to EEProm"), this),
+                     twipsRect(120, 600, 2775, 375));
+    m_c.SVFL = place(new QPushButton(QStringLiteral("Save"), this), twipsRect(3000, 600, 1215, 375));
+    for (int i = 0; i < ComCount; ++i)
+        m_c.Com[i] = place(new QRadioButton(QStringLiteral("Com%1").arg(i + 1), this),
+                           twipsRect(120 + 720 * i, 1080, 735, 255));
+
+    // Drawing order, bottom to top: grey mark, fill, status text, outline.
+    const QRect bar = twipsRect(120, 1440, 2775, 375);
+    m_c.Shape2 = place(new Shape(Shape::Style::Filled, Grey, this), bar);
+    m_c.Shape3 = place(new Shape(Shape::Style::Filled, Red, this), bar);
+    m_c.Label4 = place(new QLabel(QStringLiteral("\u00A9 TAVLO team"), this),
+                       twipsRect(720, 1560, 1455, 255));
+    m_c.Label4->setAlignment(Qt::AlignCenter);
+    m_c.Shape1 = place(new Shape(Shape::Style::Outline, Qt::black, this), bar);
+
+    m_c.Label1 = place(new QLabel(QStringLiteral("CALL"), this), twipsRect(240, 2040, 495, 255));
+    m_c.Calls = place(new QLineEdit(this), twipsRect(840, 1920, 1695, 375));
+    for (int i = 0; i < SetCount; ++i) {
+        m_c.SetBut[i] = place(new QPushButton(QStringLiteral("Set%1").arg(i + 1), this),
+                              twipsRect(120 + 720 * i, 2400, 735, 375));
+        connect(m_c.SetBut[i], &QPushButton::clicked, this, [this, i] { selectSet(i); });
+    }
+
+    // Start-up: the progress display hidden, the six sets laid out, set 1 shown.
+    m_c.Shape3->hide();
+    m_c.Shape2->hide();
+    m_c.Shape1->hide();
+    for (int i = 0; i < SetCount; ++i)
+        m_c.Frame1[i] = new SetFrame(i, this);
+    selectSet(0);
+    for (auto *button : findChildren<QCheckBox *>())
+        fitCaption(button);
+    for (auto *button : findChildren<QRadioButton *>())
+        fitCaption(button);
+
+    connect(m_c.Command1, &QPushButton::clicked, this, &Form1::openImage);
+    connect(m_c.SVFL, &QPushButton::clicked, this, &Form1::saveImage);
+    connect(m_c.RSEE, &QPushButton::clicked, this, &Form1::askForPort);
+    connect(m_c.OWEE, &QPushButton::clicked, this, &Form1::askForPort);
+}
+
+Configuration Form1::configuration() const
+{
+    Configuration config;
+    config.Calls = m_c.Calls->text();
+    for (int i = 0; i < SetCount; ++i)
+        config.sets[i] = m_c.Frame1[i]->values();
+    return config;
+}
+
+void Form1::selectSet(int index)
+{
+    for (SetFrame *frame : m_c.Frame1)
+        frame->hide();
+    m_c.Frame1[index]->show();
+    for (QPushButton *button : m_c.SetBut) {
+        QFont f = button->font();
+        f.setBold(false);
+        button->setFont(f);
+    }
+    QFont bold = m_c.SetBut[index]->font();
+    bold.setBold(true);
+    m_c.SetBut[index]->setFont(bold);
+}
+
+void Form1::openImage()
+{
+    if (const auto path = m_dialog.ask(FileDialog::Kind::Open)) {
+        const OpenedImage opened = openImageFile(*path);
+        if (opened.config)
+            showOpened(*opened.config);
+        else
+            m_messages.warning(QStringLiteral("Open"), opened.error);
+    }
+    selectSet(0);
+}
+
+void Form1::showOpened(const Configuration &config)
+{
+    m_c.Calls->setText(config.Calls);
+    m_c.Calls->setFocus();
+    for (SetFrame *frame : m_c.Frame1)
+        frame->hideSymbolLists();
+    for (int i = 0; i < SetCount; ++i) {
+        repaint(); // the sets fill visibly, one after another
+        m_c.Frame1[i]->showOpened(config.sets[i]);
+    }
+    repaint();
+}
+
+void Form1::saveImage()
+{
+    const Configuration config = configuration();
+    if (const auto problem = findSaveProblem(config)) {
+        showSaveProblem(*problem);
+        return;
+    }
+    const auto path = m_dialog.ask(FileDialog::Kind::Save);
+    if (!path)
+        return;
+    const QString error = writeFileAtomically(*path, encodeImage(config));
+    if (!error.isEmpty()) {
+        m_messages.warning(QStringLiteral("Save"),
+                           QStringLiteral("Could not save %1: %2").arg(*path, error));
+        return;
+    }
+    m_c.Label4->setText(QStringLiteral("Save Finished"));
+}
+
+void Form1::showSaveProblem(const SaveProblem &problem)
+{
+    QWidget *field = m_c.Calls;
+    if (problem.set >= 0) {
+        selectSet(problem.set);
+        field = m_c.Frame1[problem.set]->fieldWidget(problem.field);
+    }
+    if (field)
+        field->setFocus();
+    m_messages.warning(QStringLiteral("Save"), problem.message);
+}
+
+void Form1::askForPort()
+{
+    m_messages.warning(QStringLiteral("No COM port selected"),
+                       QStringLiteral("Please select COM port!"));
+}
+
+} // namespace tavlo

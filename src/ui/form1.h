@@ -1,0 +1,66 @@
+#pragma once
+
+#include "configuration.h"
+#include "savecheck.h"
+
+#include <QWidget>
+#include <array>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace tavlo {
+
+class FileDialog;
+class Messages;
+class SetFrame;
+class Shape;
+
+inline constexpr int ComCount = 4;
+
+// The window's own controls, named after what they do.
+struct FormControls {
+    QPushButton *RSEE = nullptr;     // read the device into a file
+    QPushButton *Command1 = nullptr; // open an image
+    QPushButton *OWEE = nullptr;     // write a file into the device
+    QPushButton *SVFL = nullptr;     // save an image
+    std::array<QRadioButton *, ComCount> Com{};
+    Shape *Shape1 = nullptr; // progress outline
+    Shape *Shape2 = nullptr; // grey mark of the written extent
+    Shape *Shape3 = nullptr; // progress fill
+    QLabel *Label4 = nullptr; // status line
+    QLabel *Label1 = nullptr;
+    QLineEdit *Calls = nullptr;
+    std::array<QPushButton *, SetCount> SetBut{};
+    std::array<SetFrame *, SetCount> Frame1{};
+};
+
+// The one window: the callsign, the six sets one at a time, and the file and
+// device actions.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    Form1(FileDialog &dialog, Messages &messages, QWidget *parent = nullptr);
+
+    const FormControls &controls() const { return m_c; }
+
+    // The configuration as the controls show it.
+    Configuration configuration() const;
+
+    void selectSet(int index);
+    void openImage();
+    void saveImage();
+
+private:
+    void showOpened(const Configuration &config);
+    void showSaveProblem(const SaveProblem &problem);
+    void askForPort();
+
+    FileDialog &m_dialog;
+    Messages &m_messages;
+    FormControls m_c;
+};
+
+} // namespace tavlo

@@ -1,0 +1,32 @@
+#include "shape.h"
+
+#include <QPainter>
+
+namespace tavlo {
+
+Shape::Shape(Style style, QColor color, QWidget *parent)
+    : QWidget(parent)
+    , m_style(style)
+    , m_color(color)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void Shape::setColor(QColor color)
+{
+    m_color = color;
+    update();
+}
+
+void Shape::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    if (m_style == Style::Filled) {
+        painter.fillRect(rect(), m_color);
+    } else {
+        painter.setPen(m_color);
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+} // namespace tavlo

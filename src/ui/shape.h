@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+namespace tavlo {
+
+// A rectangle of the progress display: filled without outline, or outlined
+// without fill.
+class Shape : public QWidget {
+    Q_OBJECT
+public:
+    enum class Style { Filled, Outline };
+
+    Shape(Style style, QColor color, QWidget *parent);
+
+    QColor color() const { return m_color; }
+    void setColor(QColor color);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    Style m_style = Style::Filled;
+    QColor m_color;
+};
+
+} // namespace tavlo

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QRect>
+
+namespace tavlo {
+
+// The layout is kept in twips, as the controls are specified; 15 twips are one
+// pixel at 96 dots per inch, and Qt scales pixels for high-DPI screens.
+inline constexpr int TwipsPerPixel = 15;
+
+constexpr int px(int twips) { return twips / TwipsPerPixel; }
+
+constexpr QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+} // namespace tavlo
