@@ -20,8 +20,7 @@ FileRead readFile(const QString &path, qint64 maxBytes) {
     return result;
 }
 
-OpenedImage openImageFile(const QString &path)
-{
+OpenedImage openImageFile(const QString &path) {
     OpenedImage result;
     const FileRead file = readFile(path, ImageReadSize);
     if (!file.error.isEmpty()) {

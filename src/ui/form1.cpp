@@ -23,16 +23,14 @@ constexpr QSize ClientSize(px(5370), px(5715));
 const QColor Grey(192, 192, 192);
 const QColor Red(255, 0, 0);
 
-template <typename W> W *place(W *widget, const QRect &geometry)
-{
+template <typename W> W *place(W *widget, const QRect &geometry) {
     widget->setGeometry(geometry);
     return widget;
 }
 
 // Fonts differ between systems; a caption that would be cut gets a smaller
 // font rather than a bigger box, so the layout stays as it is.
-void fitCaption(QAbstractButton *button)
-{
+void fitCaption(QAbstractButton *button) {
     constexpr int SmallestPixelSize = 8;
     QFont f = button->font();
     int size = QFontInfo(f).pixelSize();
@@ -47,8 +45,7 @@ void fitCaption(QAbstractButton *button)
 Form1::Form1(FileDialog &dialog, Messages &messages, QWidget *parent)
     : QWidget(parent)
     , m_dialog(dialog)
-    , m_messages(messages)
-{
+    , m_messages(messages) {
     setWindowTitle(QStringLiteral("Tavlo feeder"));
     setWindowIcon(windowIcon());
     setFixedSize(ClientSize);
@@ -59,11 +56,12 @@ Form1::Form1(FileDialog &dialog, Messages &messages, QWidget *parent)
 
     m_c.RSEE = place(new QPushButton(QStringLiteral("Read && Save file from EEProm"), this),
                      twipsRect(120, 120, 2775, 375));
-    m_c.Command1 = place(new QPushButton(QStringLiteral("Open"), this),
-                         twipsRect(3000, 120, 1215, 375));
+    m_c.Command1 =
+        place(new QPushButton(QStringLiteral("Open"), this), twipsRect(3000, 120, 1215, 375));
     m_c.OWEE = place(new QPushButton(QStringLiteral("Write File to EEProm"), this),
                      twipsRect(120, 600, 2775, 375));
-    m_c.SVFL = place(new QPushButton(QStringLiteral("Save"), this), twipsRect(3000, 600, 1215, 375));
+    m_c.SVFL =
+        place(new QPushButton(QStringLiteral("Save"), this), twipsRect(3000, 600, 1215, 375));
     for (int i = 0; i < ComCount; ++i)
         m_c.Com[i] = place(new QRadioButton(QStringLiteral("Com%1").arg(i + 1), this),
                            twipsRect(120 + 720 * i, 1080, 735, 255));
@@ -103,8 +101,7 @@ Form1::Form1(FileDialog &dialog, Messages &messages, QWidget *parent)
     connect(m_c.OWEE, &QPushButton::clicked, this, &Form1::askForPort);
 }
 
-Configuration Form1::configuration() const
-{
+Configuration Form1::configuration() const {
     Configuration config;
     config.Calls = m_c.Calls->text();
     for (int i = 0; i < SetCount; ++i)
@@ -112,8 +109,7 @@ Configuration Form1::configuration() const
     return config;
 }
 
-void Form1::selectSet(int index)
-{
+void Form1::selectSet(int index) {
     for (SetFrame *frame : m_c.Frame1)
         frame->hide();
     m_c.Frame1[index]->show();
@@ -127,8 +123,7 @@ void Form1::selectSet(int index)
     m_c.SetBut[index]->setFont(bold);
 }
 
-void Form1::openImage()
-{
+void Form1::openImage() {
     if (const auto path = m_dialog.ask(FileDialog::Kind::Open)) {
         const OpenedImage opened = openImageFile(*path);
         if (opened.config)
@@ -139,8 +134,7 @@ void Form1::openImage()
     selectSet(0);
 }
 
-void Form1::showOpened(const Configuration &config)
-{
+void Form1::showOpened(const Configuration &config) {
     m_c.Calls->setText(config.Calls);
     m_c.Calls->setFocus();
     for (SetFrame *frame : m_c.Frame1)
@@ -152,8 +146,7 @@ void Form1::showOpened(const Configuration &config)
     repaint();
 }
 
-void Form1::saveImage()
-{
+void Form1::saveImage() {
     const Configuration config = configuration();
     if (const auto problem = findSaveProblem(config)) {
         showSaveProblem(*problem);
@@ -171,8 +164,7 @@ void Form1::saveImage()
     m_c.Label4->setText(QStringLiteral("Save Finished"));
 }
 
-void Form1::showSaveProblem(const SaveProblem &problem)
-{
+void Form1::showSaveProblem(const SaveProblem &problem) {
     QWidget *field = m_c.Calls;
     if (problem.set >= 0) {
         selectSet(problem.set);
@@ -183,8 +175,7 @@ void Form1::showSaveProblem(const SaveProblem &problem)
     m_messages.warning(QStringLiteral("Save"), problem.message);
 }
 
-void Form1::askForPort()
-{
+void Form1::askForPort() {
     m_messages.warning(QStringLiteral("No COM port selected"),
                        QStringLiteral("Please select COM port!"));
 }

@@ -27,9 +27,9 @@ struct FormControls {
     QPushButton *OWEE = nullptr;     // write a file into the device
     QPushButton *SVFL = nullptr;     // save an image
     std::array<QRadioButton *, ComCount> Com{};
-    Shape *Shape1 = nullptr; // progress outline
-    Shape *Shape2 = nullptr; // grey mark of the written extent
-    Shape *Shape3 = nullptr; // progress fill
+    Shape *Shape1 = nullptr;  // progress outline
+    Shape *Shape2 = nullptr;  // grey mark of the written extent
+    Shape *Shape3 = nullptr;  // progress fill
     QLabel *Label4 = nullptr; // status line
     QLabel *Label1 = nullptr;
     QLineEdit *Calls = nullptr;

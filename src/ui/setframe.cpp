@@ -13,37 +13,34 @@ namespace tavlo {
 
 namespace {
 
-template <typename W> W *place(W *widget, const QRect &geometry)
-{
+template <typename W> W *place(W *widget, const QRect &geometry) {
     widget->setGeometry(geometry);
     return widget;
 }
 
-QComboBox *pickList(QWidget *parent, const QStringList &entries, const QRect &geometry)
-{
+QComboBox *pickList(QWidget *parent, const QStringList &entries, const QRect &geometry) {
     auto *box = place(new QComboBox(parent), geometry);
     box->addItems(entries);
     box->setCurrentIndex(-1);
     return box;
 }
 
-QLineEdit *textBox(QWidget *parent, const QString &text, const QRect &geometry)
-{
+QLineEdit *textBox(QWidget *parent, const QString &text, const QRect &geometry) {
     return place(new QLineEdit(text, parent), geometry);
 }
 
-Entry entryOf(const QComboBox *box)
-{
+Entry entryOf(const QComboBox *box) {
     return box->currentIndex() < 0 ? Entry() : Entry(box->currentIndex());
 }
 
-void choose(QComboBox *box, const Entry &entry) { box->setCurrentIndex(entry.value_or(-1)); }
+void choose(QComboBox *box, const Entry &entry) {
+    box->setCurrentIndex(entry.value_or(-1));
+}
 
 } // namespace
 
 SymbolNameBox::SymbolNameBox(QWidget *parent)
-    : QComboBox(parent)
-{
+    : QComboBox(parent) {
     setEditable(true);
     setStyleSheet(QStringLiteral("QComboBox { padding-right: 0px; }"
                                  "QComboBox::drop-down { width: 0px; border: 0px; }"
@@ -51,8 +48,7 @@ SymbolNameBox::SymbolNameBox(QWidget *parent)
 }
 
 SetFrame::SetFrame(int index, QWidget *parent)
-    : QGroupBox(parent)
-{
+    : QGroupBox(parent) {
     setObjectName(QStringLiteral("Frame1_%1").arg(index));
     setGeometry(twipsRect(120, 2760, 5175, 2775));
 
@@ -80,8 +76,10 @@ SetFrame::SetFrame(int index, QWidget *parent)
 
     m_c.POSCA = pickList(this, positionComments(), twipsRect(1800, 240, 2175, 315));
     m_c.TXI = pickList(this, beaconIntervals(), twipsRect(2280, 1920, 1575, 315));
-    m_c.GPS = place(new QCheckBox(QStringLiteral("GPS Used"), this), twipsRect(2760, 600, 1095, 375));
-    m_c.BCN = place(new QCheckBox(QStringLiteral("Beacon TX"), this), twipsRect(960, 1920, 1215, 375));
+    m_c.GPS =
+        place(new QCheckBox(QStringLiteral("GPS Used"), this), twipsRect(2760, 600, 1095, 375));
+    m_c.BCN =
+        place(new QCheckBox(QStringLiteral("Beacon TX"), this), twipsRect(960, 1920, 1215, 375));
 
     m_c.LAS = pickList(this, latitudeHemispheres(), twipsRect(4440, 960, 615, 315));
     m_c.LAD = textBox(this, QStringLiteral("Text2"), twipsRect(2760, 960, 495, 375));
@@ -89,23 +87,22 @@ SetFrame::SetFrame(int index, QWidget *parent)
     m_c.LOS = pickList(this, longitudeHemispheres(), twipsRect(4440, 1440, 615, 315));
     m_c.LOD = textBox(this, QStringLiteral("Text2"), twipsRect(2760, 1440, 495, 375));
     m_c.LOM = textBox(this, QStringLiteral("Text3"), twipsRect(3360, 1440, 975, 375));
-    m_c.CORDS = place(new QCheckBox(QStringLiteral("Prog Coord's"), this),
-                      twipsRect(3840, 600, 1215, 375));
+    m_c.CORDS =
+        place(new QCheckBox(QStringLiteral("Prog Coord's"), this), twipsRect(3840, 600, 1215, 375));
     connect(m_c.CORDS, &QCheckBox::toggled, this, &SetFrame::coordinateSwitch);
     coordinateSwitch();
 
     m_c.PATH = textBox(this, QStringLiteral("Text1"), twipsRect(240, 2280, 4695, 375));
 
     // Keyboard order follows the layout, top to bottom and left to right.
-    const QList<QWidget *> order{m_c.ssid, m_c.POSCA, m_c.GPS,  m_c.CORDS, m_c.VSICO, m_c.ICOT,
-                                 m_c.ICOC, m_c.LAD,   m_c.LAM,  m_c.LAS,   m_c.LOD,   m_c.LOM,
-                                 m_c.LOS,  m_c.ICO,   m_c.BCN,  m_c.TXI,   m_c.PATH};
+    const QList<QWidget *> order{m_c.ssid, m_c.POSCA, m_c.GPS, m_c.CORDS, m_c.VSICO, m_c.ICOT,
+                                 m_c.ICOC, m_c.LAD,   m_c.LAM, m_c.LAS,   m_c.LOD,   m_c.LOM,
+                                 m_c.LOS,  m_c.ICO,   m_c.BCN, m_c.TXI,   m_c.PATH};
     for (qsizetype k = 1; k < order.size(); ++k)
         setTabOrder(order[k - 1], order[k]);
 }
 
-void SetFrame::symbolChanged()
-{
+void SetFrame::symbolChanged() {
     const int v = m_c.VSICO->value();
     m_c.ICO->setCurrentIndex(v);
     if (v < SymbolOthers) {
@@ -120,16 +117,14 @@ void SetFrame::symbolChanged()
     }
 }
 
-void SetFrame::coordinateSwitch()
-{
+void SetFrame::coordinateSwitch() {
     for (QWidget *w : {static_cast<QWidget *>(m_c.LAD), static_cast<QWidget *>(m_c.LAM),
                        static_cast<QWidget *>(m_c.LAS), static_cast<QWidget *>(m_c.LOD),
                        static_cast<QWidget *>(m_c.LOM), static_cast<QWidget *>(m_c.LOS)})
         w->setEnabled(m_c.CORDS->isChecked());
 }
 
-ConfigSet SetFrame::values() const
-{
+ConfigSet SetFrame::values() const {
     ConfigSet s;
     s.ssid = m_c.ssid->text();
     s.BCN = m_c.BCN->isChecked();
@@ -150,14 +145,12 @@ ConfigSet SetFrame::values() const
     return s;
 }
 
-void SetFrame::hideSymbolLists()
-{
+void SetFrame::hideSymbolLists() {
     m_c.ICOT->hide();
     m_c.ICOC->hide();
 }
 
-void SetFrame::showOpened(const ConfigSet &s)
-{
+void SetFrame::showOpened(const ConfigSet &s) {
     m_c.BCN->setChecked(s.BCN);
     m_c.ssid->setText(s.ssid);
     choose(m_c.TXI, s.TXI);
@@ -179,8 +172,7 @@ void SetFrame::showOpened(const ConfigSet &s)
     m_c.PATH->setText(s.PATH);
 }
 
-QWidget *SetFrame::fieldWidget(SaveField field) const
-{
+QWidget *SetFrame::fieldWidget(SaveField field) const {
     switch (field) {
     case SaveField::Ssid:
         return m_c.ssid;

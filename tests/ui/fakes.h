@@ -1,0 +1,34 @@
+#pragma once
+
+#include "filedialog.h"
+#include "messages.h"
+
+#include <QList>
+#include <QStringList>
+
+// A file dialog that answers from a queue; an empty queue is a cancel.
+class FakeDialog : public tavlo::FileDialog {
+public:
+    std::optional<QString> ask(Kind kind) override {
+        kinds << kind;
+        if (answers.isEmpty())
+            return std::nullopt;
+        return answers.takeFirst();
+    }
+    QStringList answers;
+    QList<Kind> kinds;
+};
+
+// Message boxes that only record what they would show.
+class FakeMessages : public tavlo::Messages {
+public:
+    void warning(const QString &title, const QString &text) override {
+        shown << title + u'|' + text;
+    }
+    bool question(const QString &title, const QString &text, bool) override {
+        shown << title + u'|' + text;
+        return answerYes;
+    }
+    QStringList shown;
+    bool answerYes = false;
+};

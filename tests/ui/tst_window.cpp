@@ -1,0 +1,486 @@
+#include "fakes.h"
+#include "form1.h"
+#include "image.h"
+#include "lists.h"
+#include "pictures.h"
+#include "setframe.h"
+#include "shape.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+
+using namespace tavlo;
+
+using Edit = std::function<void(const SetControls &)>;
+Q_DECLARE_METATYPE(Edit)
+
+namespace {
+
+QByteArray contents(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QList<QWidget *> coordinateControls(const SetControls &c) {
+    return {c.LAD, c.LAM, c.LAS, c.LOD, c.LOM, c.LOS};
+}
+
+bool samePicture(const QLabel *label, int k) {
+    return label->pixmap().toImage() == symbolPicture(k).toImage();
+}
+
+} // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        m_dialog = FakeDialog();
+        m_messages = FakeMessages();
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_window = std::make_unique<Form1>(m_dialog, m_messages);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+    void cleanup() { m_window.reset(); }
+
+    void startUp() {
+        const FormControls &f = m_window->controls();
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Tavlo feeder"));
+        QCOMPARE(m_window->size(), QSize(358, 381));
+        QList<QSize> sizes = windowIcon().availableSizes();
+        std::sort(sizes.begin(), sizes.end(),
+                  [](QSize a, QSize b) { return a.width() < b.width(); });
+        QCOMPARE(sizes, QList<QSize>({QSize(16, 16), QSize(32, 32)}));
+        for (QSize size : sizes)
+            QCOMPARE(windowIcon().pixmap(size).size(), size);
+        QCOMPARE(f.RSEE->text(), QStringLiteral("Read && Save file from EEProm"));
+        for (Shape *shape : {f.Shape1, f.Shape2, f.Shape3})
+            QVERIFY(shape->isHidden());
+        QVERIFY(!f.Label4->text().isEmpty());
+        QVERIFY(f.Calls->text().isEmpty());
+        for (QRadioButton *com : f.Com)
+            QVERIFY(!com->isChecked());
+        for (int i = 0; i < SetCount; ++i) {
+            const SetControls &c = f.Frame1[i]->controls();
+            QCOMPARE(f.Frame1[i]->geometry(), QRect(8, 184, 345, 185));
+            QCOMPARE(f.Frame1[i]->isVisible(), i == 0);
+            QCOMPARE(f.SetBut[i]->font().bold(), i == 0);
+            QCOMPARE(c.ICO->currentText(), QStringLiteral("KENWOOD"));
+            QVERIFY(samePicture(c.ICOI, 0));
+            QVERIFY(c.ICOT->isHidden() && c.ICOC->isHidden());
+            for (QWidget *w : coordinateControls(c))
+                QVERIFY(!w->isEnabled());
+            QCOMPARE(c.LAD->text() + c.LAM->text() + c.LOD->text() + c.LOM->text(),
+                     QStringLiteral("Text2Text3Text2Text3"));
+            for (QComboBox *list : {c.POSCA, c.TXI, c.LAS, c.LOS, c.ICOT, c.ICOC})
+                QCOMPARE(list->currentIndex(), -1);
+            QCOMPARE(c.ICOC->count(), SymbolCodeCount);
+            QCOMPARE(c.TXI->itemText(1), QStringLiteral("  1 min"));
+            QCOMPARE(c.PATH->text(), QStringLiteral("Text1"));
+            QVERIFY(c.ssid->text().isEmpty());
+        }
+        QCOMPARE(m_window->configuration(), Configuration());
+    }
+
+    void setSelector_data() {
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < SetCount; ++i)
+            QTest::addRow("Set%d", i + 1) << i;
+    }
+    void setSelector() {
+        QFETCH(int, index);
+        const FormControls &f = m_window->controls();
+        f.Frame1[1]->controls().PATH->setText(QStringLiteral("WIDE"));
+        const Configuration before = m_window->configuration();
+        f.Calls->setFocus();
+        QTest::mouseClick(f.SetBut[3], Qt::LeftButton); // from another set first
+        f.Frame1[3]->controls().PATH->setFocus();
+        m_window->selectSet(index);
+        m_window->selectSet(index); // the set already shown: nothing changes
+        for (int i = 0; i < SetCount; ++i) {
+            QCOMPARE(f.Frame1[i]->isVisible(), i == index);
+            QCOMPARE(f.SetBut[i]->font().bold(), i == index);
+        }
+        QCOMPARE(m_window->configuration(), before);
+        if (index != 3) {
+            QWidget *focus = QApplication::focusWidget();
+            QVERIFY(!focus || !f.Frame1[index]->isAncestorOf(focus));
+        }
+    }
+
+    void symbolPicker() {
+        const SetControls &c = m_window->controls().Frame1[2]->controls();
+        const SetControls &other = m_window->controls().Frame1[3]->controls();
+        m_window->selectSet(2);
+        c.ICOT->setCurrentIndex(1);
+        c.ICOC->setCurrentIndex(29);
+        auto check = [&](int v) {
+            QCOMPARE(c.VSICO->value(), v);
+            QCOMPARE(c.ICO->currentText(), symbolNames().at(v));
+            QCOMPARE(c.ICOI->isVisible(), v < SymbolOthers);
+            QCOMPARE(c.ICOT->isVisible(), v == SymbolOthers);
+            QCOMPARE(c.ICOC->isVisible(), v == SymbolOthers);
+            if (v < SymbolOthers)
+                QVERIFY(samePicture(c.ICOI, v));
+        };
+        // The operator's arrow steps, down through all 16 entries and back up.
+        for (int v = 1; v < SymbolCount; ++v) {
+            c.VSICO->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+            check(v);
+        }
+        for (int v = SymbolCount - 2; v >= 0; --v) {
+            c.VSICO->triggerAction(QAbstractSlider::SliderSingleStepSub);
+            check(v);
+        }
+        QCOMPARE(c.ICOT->currentIndex(), 1);
+        QCOMPARE(c.ICOC->currentIndex(), 29);
+        c.VSICO->setValue(SymbolOthers);
+        check(SymbolOthers);
+        c.VSICO->setValue(SymbolOthers); // the same value again changes nothing
+        check(SymbolOthers);
+        QCOMPARE(other.VSICO->value(), 0);
+        QCOMPARE(other.ICO->currentText(), QStringLiteral("KENWOOD"));
+        QVERIFY(other.ICOT->isHidden());
+    }
+
+    void coordinateSwitch() {
+        const SetControls &c = m_window->controls().Frame1[1]->controls();
+        m_window->selectSet(1);
+        QTest::mouseClick(c.CORDS, Qt::LeftButton);
+        for (QWidget *w : coordinateControls(c))
+            QVERIFY(w->isEnabled());
+        for (int i : {0, 2, 3, 4, 5})
+            for (QWidget *w : coordinateControls(m_window->controls().Frame1[i]->controls()))
+                QVERIFY(!w->isEnabled());
+        c.LAD->setText(QStringLiteral("49"));
+        c.LAS->setCurrentIndex(1);
+        QTest::mouseClick(c.CORDS, Qt::LeftButton);
+        for (QWidget *w : coordinateControls(c))
+            QVERIFY(!w->isEnabled());
+        QCOMPARE(c.LAD->text(), QStringLiteral("49"));
+        QCOMPARE(c.LAS->currentIndex(), 1);
+    }
+
+    void openShowsWorkedExample() {
+        m_window->selectSet(4);
+        m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
+        QTest::mouseClick(m_window->controls().Command1, Qt::LeftButton);
+        QCOMPARE(m_dialog.kinds, QList<FileDialog::Kind>{FileDialog::Kind::Open});
+        QVERIFY(m_messages.shown.isEmpty());
+        const FormControls &f = m_window->controls();
+        QVERIFY(f.Frame1[0]->isVisible());
+        QCOMPARE(f.Calls->text(), QStringLiteral("N0CALL"));
+        const SetControls &a = f.Frame1[0]->controls();
+        QCOMPARE(a.PATH->text(), QStringLiteral("RELAY,WIDE2-2,TRACE3-3"));
+        QCOMPARE(a.ICO->currentText(), QStringLiteral("Car"));
+        QVERIFY(samePicture(a.ICOI, 8));
+        QCOMPARE(a.TXI->currentText(), QStringLiteral("  5 min"));
+        QCOMPARE(a.LOD->text(), QStringLiteral("016"));
+        for (QWidget *w : coordinateControls(a))
+            QVERIFY(w->isEnabled());
+        const SetControls &b = f.Frame1[1]->controls();
+        QCOMPARE(b.ICO->currentText(), QStringLiteral("OTHERS"));
+        QVERIFY(!b.ICOT->isHidden() && !b.ICOC->isHidden() && b.ICOI->isHidden());
+        QCOMPARE(b.ICOC->currentText(), QStringLiteral(">"));
+        for (QWidget *w : coordinateControls(b))
+            QVERIFY(!w->isEnabled());
+
+        // Opened again over itself: "OTHERS" still shows its two lists.
+        m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
+        m_window->openImage();
+        QVERIFY(!b.ICOT->isHidden() && !b.ICOC->isHidden() && b.ICOI->isHidden());
+    }
+
+    // The worked example, and configurations edited in the window, save and
+    // open again to the same bytes.
+    void saveOpenRoundTrip_data() {
+        QTest::addColumn<Edit>("edit");
+        QTest::newRow("new window") << Edit([](const SetControls &) {});
+        QTest::newRow("others with coordinates") << Edit([](const SetControls &c) {
+            c.VSICO->setValue(SymbolOthers);
+            c.ICOT->setCurrentIndex(1);
+            c.ICOC->setCurrentIndex(93);
+            c.CORDS->setChecked(true);
+            c.LAD->setText(QStringLiteral(" 90"));
+            c.LAM->setText(QStringLiteral("0"));
+            c.LAS->setCurrentIndex(1);
+            c.LOD->setText(QStringLiteral("7.4"));
+            c.LOM->setText(QStringLiteral("59.994"));
+            c.LOS->setCurrentIndex(0);
+            c.PATH->setText(QStringLiteral(" RELAY,N0CALL-7,WIDE1-1"));
+        });
+        QTest::newRow("beacon") << Edit([](const SetControls &c) {
+            c.BCN->setChecked(true);
+            c.TXI->setCurrentIndex(7);
+            c.POSCA->setCurrentIndex(7);
+            c.GPS->setChecked(true);
+            c.ssid->setText(QStringLiteral("15"));
+            c.PATH->setText(QStringLiteral("12"));
+        });
+    }
+    void saveOpenRoundTrip() {
+        QFETCH(Edit, edit);
+        const FormControls &f = m_window->controls();
+        f.Calls->setText(QStringLiteral("DL1ABC-9"));
+        edit(f.Frame1[5]->controls());
+        const QString first = m_dir->filePath("first.bin");
+        const QString second = m_dir->filePath("second.bin");
+        m_dialog.answers << first << first << second;
+        QTest::mouseClick(f.SVFL, Qt::LeftButton);
+        QCOMPARE(f.Label4->text(), QStringLiteral("Save Finished"));
+        const QByteArray saved = contents(first);
+        QCOMPARE(saved.size(), ImageSize);
+        QCOMPARE(saved.at(ImageSize - 1), '\0');
+
+        QTest::mouseClick(f.Command1, Qt::LeftButton);
+        QCOMPARE(f.Calls->text(), QStringLiteral("DL1ABC"));
+        QTest::mouseClick(f.SVFL, Qt::LeftButton);
+        QCOMPARE(contents(second), saved);
+        QVERIFY(m_messages.shown.isEmpty());
+    }
+
+    void workedExampleSavesAgain() {
+        const QString copy = m_dir->filePath("copy");
+        m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin") << copy;
+        m_window->openImage();
+        m_window->saveImage();
+        QCOMPARE(contents(copy), contents(QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin")));
+    }
+
+    void refusedSave_data() {
+        QTest::addColumn<int>("set");
+        QTest::addColumn<Edit>("edit");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("ssid") << 2 << Edit([](const SetControls &c) { c.ssid->setText("16"); })
+                              << "ssid"
+                              << "Set 3: SSID \"16\" is not a number from 0 to 15";
+        QTest::newRow("path") << 0 << Edit([](const SetControls &c) { c.PATH->setText("WIDE2-1"); })
+                              << "PATH"
+                              << "Set 1: path \"WIDE2-1\" would be stored as \"WIDE2-2\"";
+        QTest::newRow("beacon without interval") << 5 << Edit([](const SetControls &c) {
+            c.BCN->setChecked(true);
+            c.POSCA->setCurrentIndex(0);
+        }) << "TXI"
+                                                 << "Set 6: beacon interval has no selection";
+        QTest::newRow("others without code") << 4 << Edit([](const SetControls &c) {
+            c.VSICO->setValue(SymbolOthers);
+            c.ICOT->setCurrentIndex(0);
+        }) << "ICOC"
+                                             << "Set 5: symbol code has no selection";
+        QTest::newRow("others with code 128") << 4 << Edit([](const SetControls &c) {
+            c.VSICO->setValue(SymbolOthers);
+            c.ICOT->setCurrentIndex(0);
+            c.ICOC->setCurrentIndex(95);
+        }) << "ICOC"
+                                              << "character code 128";
+        QTest::newRow("new window coordinates")
+            << 1 << Edit([](const SetControls &c) {
+                   c.CORDS->setChecked(true);
+                   c.LAS->setCurrentIndex(0);
+                   c.LOS->setCurrentIndex(0);
+               })
+            << "LAD"
+            << "Set 2: latitude degrees \"Text2\" is not a number";
+        QTest::newRow("longitude minutes") << 3 << Edit([](const SetControls &c) {
+            c.CORDS->setChecked(true);
+            c.LAS->setCurrentIndex(0);
+            c.LOS->setCurrentIndex(0);
+            c.LAD->setText("1");
+            c.LAM->setText("1");
+            c.LOD->setText("1");
+            c.LOM->setText("60");
+        }) << "LOM"
+                                           << "Set 4: longitude minutes \"60\" must be below 60";
+        QTest::newRow("callsign") << -1 << Edit() << "Calls"
+                                  << "Callsign \"N\u00D8CALL\"";
+    }
+    void refusedSave() {
+        QFETCH(int, set);
+        QFETCH(Edit, edit);
+        QFETCH(QString, field);
+        QFETCH(QString, message);
+        const FormControls &f = m_window->controls();
+        if (set < 0)
+            f.Calls->setText(QStringLiteral("N\u00D8CALL"));
+        else
+            edit(f.Frame1[set]->controls());
+        const QString target = m_dir->filePath("refused.bin");
+        m_dialog.answers << target;
+        m_window->selectSet(set == 0 ? 1 : 0);
+        const QString status = f.Label4->text();
+
+        QTest::mouseClick(f.SVFL, Qt::LeftButton);
+        QCOMPARE(m_messages.shown.size(), 1);
+        QVERIFY2(m_messages.shown.first().contains(message), qPrintable(m_messages.shown.first()));
+        QVERIFY(!QFile::exists(target));
+        QCOMPARE(f.Label4->text(), status);
+        QWidget *focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        if (set < 0) {
+            QCOMPARE(focus, f.Calls);
+        } else {
+            QVERIFY(f.Frame1[set]->isVisible());
+            QVERIFY(f.Frame1[set]->isAncestorOf(focus) || focus->parent() == f.Frame1[set]);
+            const SetControls &c = f.Frame1[set]->controls();
+            const QHash<QString, QWidget *> byName{{"ssid", c.ssid}, {"PATH", c.PATH},
+                                                   {"TXI", c.TXI},   {"ICOC", c.ICOC},
+                                                   {"LAD", c.LAD},   {"LOM", c.LOM}};
+            QCOMPARE(focus, byName.value(field));
+        }
+    }
+
+    void failedWriteKeepsOldFile() {
+        const FormControls &f = m_window->controls();
+        const QString target = m_dir->filePath("old.bin");
+        QVERIFY(writeFile(target, "old configuration"));
+        const QString status = f.Label4->text();
+        // A disk that fills up: writes beyond a few bytes fail.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit tiny = old;
+        tiny.rlim_cur = 10;
+        setrlimit(RLIMIT_FSIZE, &tiny);
+        m_dialog.answers << target << m_dir->path();
+        m_window->saveImage();
+        m_window->saveImage(); // a folder cannot be written as a file
+        setrlimit(RLIMIT_FSIZE, &old);
+        QCOMPARE(m_messages.shown.size(), 2);
+        QVERIFY2(m_messages.shown[0].contains("Could not save " + target + ": "),
+                 qPrintable(m_messages.shown[0]));
+        QVERIFY(m_messages.shown[1].contains("Could not save " + m_dir->path()));
+        QCOMPARE(contents(target), QByteArray("old configuration"));
+        QCOMPARE(f.Label4->text(), status);
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("old.bin")});
+    }
+
+    void refusedOpenChangesNothing_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << "missing.bin"
+                                 << "Could not open";
+        QTest::newRow("short") << "short.bin"
+                               << "is 125 bytes";
+        QTest::newRow("empty") << "empty.bin"
+                               << "is 0 bytes";
+        QTest::newRow("folder") << ""
+                                << "Could not open";
+        QTest::newRow("cancel") << QString() << QString();
+    }
+    void refusedOpenChangesNothing() {
+        QFETCH(QString, file);
+        QFETCH(QString, message);
+        QVERIFY(writeFile(m_dir->filePath("short.bin"), QByteArray(125, '\x80')));
+        QVERIFY(writeFile(m_dir->filePath("empty.bin"), QByteArray()));
+        const FormControls &f = m_window->controls();
+        f.Frame1[2]->controls().PATH->setText(QStringLiteral("edited"));
+        m_window->selectSet(2);
+        const Configuration before = m_window->configuration();
+        if (!file.isNull())
+            m_dialog.answers << m_dir->filePath(file);
+        QTest::mouseClick(f.Command1, Qt::LeftButton);
+        QCOMPARE(m_window->configuration(), before);
+        QVERIFY(f.Frame1[0]->isVisible() && f.SetBut[0]->font().bold());
+        QVERIFY(!f.Frame1[2]->isVisible());
+        QVERIFY(!QFile::exists(m_dir->filePath("missing.bin")));
+        if (message.isEmpty()) {
+            QVERIFY(m_messages.shown.isEmpty());
+        } else {
+            QCOMPARE(m_messages.shown.size(), 1);
+            QVERIFY(m_messages.shown.first().contains(m_dir->filePath(file)));
+            QVERIFY2(m_messages.shown.first().contains(message),
+                     qPrintable(m_messages.shown.first()));
+        }
+    }
+
+    void cancelledSaveWritesNothing() {
+        const QString status = m_window->controls().Label4->text();
+        m_window->saveImage();
+        QCOMPARE(m_dialog.kinds, QList<FileDialog::Kind>{FileDialog::Kind::Save});
+        QVERIFY(m_messages.shown.isEmpty());
+        QCOMPARE(m_window->controls().Label4->text(), status);
+    }
+
+    void lowSymbolCodesHaveNoEntry_data() {
+        QTest::addColumn<int>("code");
+        for (int code : {0, 5, 31, 32})
+            QTest::addRow("code %d", code) << code;
+        QTest::newRow("code 33") << 33;
+    }
+    void lowSymbolCodesHaveNoEntry() {
+        QFETCH(int, code);
+        QByteArray image = contents(QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin"));
+        image[CallsignLength + 2] = char(code); // set 1, symbol byte
+        const QString path = m_dir->filePath("codes.bin");
+        QVERIFY(writeFile(path, image));
+        const SetControls &c = m_window->controls().Frame1[0]->controls();
+        c.ICOC->setCurrentIndex(10);
+        m_dialog.answers << path;
+        m_window->openImage();
+        QCOMPARE(c.ICOC->currentIndex(), code < SymbolCodeFirst ? -1 : 0);
+    }
+
+    void deviceButtonsAskForAPort() {
+        QTest::mouseClick(m_window->controls().RSEE, Qt::LeftButton);
+        QTest::mouseClick(m_window->controls().OWEE, Qt::LeftButton);
+        const QString expected = QStringLiteral("No COM port selected|Please select COM port!");
+        QCOMPARE(m_messages.shown, QStringList({expected, expected}));
+        QVERIFY(m_dialog.kinds.isEmpty());
+    }
+
+    void pictures_data() {
+        QTest::addColumn<int>("k");
+        for (int k = 0; k < SymbolOthers; ++k)
+            QTest::addRow("%s", qPrintable(symbolNames().at(k))) << k;
+    }
+    void pictures() {
+        QFETCH(int, k);
+        const QImage picture = symbolPicture(k).toImage();
+        const int side = k < 5 ? 16 : 17;
+        QCOMPARE(picture.size(), QSize(side, side));
+        int black = 0;
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                const QRgb p = picture.pixel(x, y);
+                QVERIFY(p == qRgb(0, 0, 0) || p == qRgb(255, 255, 255));
+                black += p == qRgb(0, 0, 0);
+            }
+        QVERIFY(black > side && black < side * side / 2);
+    }
+
+    void closingIsNeverRefused() {
+        m_window->controls().Calls->setText(QStringLiteral("unsaved"));
+        QVERIFY(m_window->close());
+        QVERIFY(m_messages.shown.isEmpty());
+    }
+
+private:
+    FakeDialog m_dialog;
+    FakeMessages m_messages;
+    std::unique_ptr<Form1> m_window;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
