@@ -1,0 +1,134 @@
+#include "serialport.h"
+
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+
+namespace tavlo {
+
+namespace {
+
+constexpr qint64 ReceiveBuffer = 1024;
+
+// Qt reports "permission denied", "busy" and "locked by another process" all
+// as a permission error; the text and the lock file tell them apart.
+OpenFailure classify(QSerialPort::SerialPortError error, const QString &text, const QString &name) {
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return OpenFailure::NotFound;
+    case QSerialPort::PermissionError: {
+        const QString lower = text.toLower();
+        if (lower.contains(QLatin1String("busy")) || lower.contains(QLatin1String("lock")) ||
+            lower.contains(QLatin1String("in use")))
+            return OpenFailure::Busy;
+#ifndef Q_OS_WIN
+        const QString lockFile = QStringLiteral("/var/lock/LCK..") + QFileInfo(name).fileName();
+        if (QFileInfo::exists(lockFile))
+            return OpenFailure::Busy;
+#endif
+        return OpenFailure::PermissionDenied;
+    }
+    default:
+        return OpenFailure::Other;
+    }
+}
+
+} // namespace
+
+QtSerialPort::QtSerialPort(QObject *parent)
+    : SerialPort(parent)
+    , m_port(new QSerialPort(this)) {
+    connect(m_port, &QSerialPort::readyRead, this, &SerialPort::readyRead);
+    connect(m_port, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) { onError(error); });
+}
+
+QtSerialPort::~QtSerialPort() = default;
+
+bool QtSerialPort::open(const QString &name) {
+    m_name = name;
+    m_failure = OpenFailure::None;
+    m_error.clear();
+    m_port->setPortName(name);
+    m_port->setBaudRate(QSerialPort::Baud9600);
+    m_port->setDataBits(QSerialPort::Data8);
+    m_port->setParity(QSerialPort::NoParity);
+    m_port->setStopBits(QSerialPort::OneStop);
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+    m_port->setReadBufferSize(ReceiveBuffer);
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        m_error = m_port->errorString();
+        m_failure = classify(m_port->error(), m_error, name);
+        return false;
+    }
+    m_port->clear(); // Qt does not drop old input on open
+    return true;
+}
+
+void QtSerialPort::close() {
+    if (m_port->isOpen())
+        m_port->close();
+}
+
+bool QtSerialPort::isOpen() const {
+    return m_port->isOpen();
+}
+
+void QtSerialPort::setDataTerminalReady(bool on) {
+    if (m_port->isOpen())
+        m_port->setDataTerminalReady(on);
+}
+
+void QtSerialPort::setRequestToSend(bool on) {
+    if (m_port->isOpen())
+        m_port->setRequestToSend(on);
+}
+
+void QtSerialPort::write(const QByteArray &bytes) {
+    if (!m_port->isOpen())
+        return;
+    m_port->write(bytes);
+    m_port->flush(); // out now, not when the event loop next comes round
+}
+
+qint64 QtSerialPort::bytesAvailable() const {
+    return m_port->isOpen() ? m_port->bytesAvailable() : 0;
+}
+
+QByteArray QtSerialPort::readAll() {
+    return m_port->isOpen() ? m_port->readAll() : QByteArray();
+}
+
+void QtSerialPort::onError(int error) {
+    switch (error) {
+    case QSerialPort::ReadError:
+    case QSerialPort::ResourceError:
+    case QSerialPort::WriteError:
+        // Qt repeats these in a tight loop until the port is closed.
+        if (m_port->isOpen()) {
+            m_error = m_port->errorString();
+            m_port->close();
+            emit lost(m_error);
+        }
+        break;
+    default:
+        // NoError comes with every open, and a port without modem-control
+        // lines reports setting them as unsupported: neither is a failure.
+        break;
+    }
+}
+
+QList<PortDescription> QtSerialPort::availablePorts() {
+    QList<PortDescription> ports;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+#ifdef Q_OS_WIN
+        const QString name = info.portName();
+#else
+        const QString name = info.systemLocation();
+#endif
+        ports.append({name, info.description()});
+    }
+    return ports;
+}
+
+} // namespace tavlo

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QSerialPort;
+
+namespace tavlo {
+
+// Why a port could not be opened, so the operator can be told what to do.
+enum class OpenFailure { None, NotFound, PermissionDenied, Busy, Other };
+
+// The serial port the device hangs on: 9600 baud, 8 data bits, no parity, one
+// stop bit, no flow control. Received data is polled; readyRead only wakes the
+// waits.
+class SerialPort : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Opens the port and drops whatever was received before.
+    virtual bool open(const QString &name) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    virtual QString name() const = 0;
+    virtual OpenFailure openFailure() const = 0;
+    virtual QString errorString() const = 0;
+
+    // Set the control lines; a port without them (a pseudo-terminal, some
+    // adapters) or a closed one just does nothing.
+    virtual void setDataTerminalReady(bool on) = 0;
+    virtual void setRequestToSend(bool on) = 0;
+
+    virtual void write(const QByteArray &bytes) = 0;
+    virtual qint64 bytesAvailable() const = 0;
+    virtual QByteArray readAll() = 0;
+
+signals:
+    void readyRead();
+    // The port went away (an adapter pulled); it is closed already.
+    void lost(const QString &reason);
+};
+
+struct PortDescription {
+    QString name;        // what open() takes: /dev/ttyUSB0, COM12
+    QString description; // "USB-Serial Controller", may be empty
+};
+
+// The serial port over QSerialPort.
+class QtSerialPort : public SerialPort {
+    Q_OBJECT
+public:
+    explicit QtSerialPort(QObject *parent = nullptr);
+    ~QtSerialPort() override;
+
+    bool open(const QString &name) override;
+    void close() override;
+    bool isOpen() const override;
+    QString name() const override { return m_name; }
+    OpenFailure openFailure() const override { return m_failure; }
+    QString errorString() const override { return m_error; }
+    void setDataTerminalReady(bool on) override;
+    void setRequestToSend(bool on) override;
+    void write(const QByteArray &bytes) override;
+    qint64 bytesAvailable() const override;
+    QByteArray readAll() override;
+
+    // The serial ports the system reports.
+    static QList<PortDescription> availablePorts();
+
+private:
+    void onError(int error);
+
+    QSerialPort *m_port = nullptr;
+    QString m_name;
+    OpenFailure m_failure = OpenFailure::None;
+    QString m_error;
+};
+
+} // namespace tavlo

@@ -1,0 +1,204 @@
+#pragma once
+
+#include "linkhost.h"
+#include "serialport.h"
+#include "ticker.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QStringList>
+
+// Everything the device sees, and every tick, in order: "open NAME", "close",
+// "dtr 1", "rts 0", "W 1B44" (one write), "T" (one tick).
+using Trace = QStringList;
+
+// Runs of ticks shortened to "T*n", so long traces read and compare well.
+inline QString compact(const Trace &trace) {
+    QString text = trace.join(u' ');
+    static const QRegularExpression ticks(QStringLiteral("(?:\\bT\\b ?)+"));
+    QString out;
+    qsizetype last = 0;
+    auto it = ticks.globalMatch(text);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        out += text.mid(last, m.capturedStart() - last);
+        const auto n = m.captured().count(u'T');
+        out += n == 1 ? QStringLiteral("T") : QStringLiteral("T*%1").arg(n);
+        if (m.captured().endsWith(u' '))
+            out += u' ';
+        last = m.capturedEnd();
+    }
+    return out + text.mid(last);
+}
+
+// A timer that ticks whenever the event loop would otherwise sleep, so tests
+// count ticks exactly and do not wait for them.
+class FakeTicker : public tavlo::Ticker {
+public:
+    explicit FakeTicker(Trace &trace)
+        : m_trace(trace) {
+        connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+                [this] {
+                    if (!m_running || m_pending)
+                        return;
+                    m_pending = true;
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this] {
+                            m_pending = false;
+                            if (!m_running)
+                                return;
+                            m_trace << QStringLiteral("T");
+                            emit tick();
+                        },
+                        Qt::QueuedConnection);
+                });
+    }
+    void start() override { m_running = true; }
+    void stop() override { m_running = false; }
+
+private:
+    Trace &m_trace;
+    bool m_running = false;
+    bool m_pending = false;
+};
+
+// A port with a scripted device behind it: ESC "D" and the bytes after it go
+// into memory, ESC ESC "U" is answered with the count 127 and the memory.
+class FakePort : public tavlo::SerialPort {
+public:
+    explicit FakePort(Trace &trace)
+        : m_trace(trace)
+        , memory(256, '\0') {}
+
+    bool open(const QString &name) override {
+        m_name = name;
+        if (openFails != tavlo::OpenFailure::None)
+            return false;
+        m_trace << QStringLiteral("open ") + name;
+        m_open = true;
+        m_input.clear();
+        return true;
+    }
+    void close() override {
+        m_trace << QStringLiteral("close");
+        m_open = false;
+        m_writing = false;
+    }
+    bool isOpen() const override { return m_open; }
+    QString name() const override { return m_name; }
+    tavlo::OpenFailure openFailure() const override { return openFails; }
+    QString errorString() const override { return QStringLiteral("scripted failure"); }
+    void setDataTerminalReady(bool on) override { m_trace << QStringLiteral("dtr %1").arg(on); }
+    void setRequestToSend(bool on) override { m_trace << QStringLiteral("rts %1").arg(on); }
+
+    void write(const QByteArray &bytes) override {
+        if (!m_open)
+            return;
+        m_trace << QStringLiteral("W ") + QString::fromLatin1(bytes.toHex().toUpper());
+        if (--writesBeforeLoss == 0) {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_open = false;
+                    emit lost(QStringLiteral("Input/output error"));
+                },
+                Qt::QueuedConnection);
+            return;
+        }
+        if (bytes == QByteArray("\x1b\x1bU")) {
+            m_writing = false;
+            answerDump();
+        } else if (bytes == QByteArray("\x1b"
+                                       "D")) {
+            m_writing = true;
+            m_offset = 0;
+        } else if (m_writing && m_offset < memory.size()) {
+            memory[m_offset++] = bytes.at(0);
+        }
+    }
+    qint64 bytesAvailable() const override { return m_input.size(); }
+    QByteArray readAll() override { return std::exchange(m_input, QByteArray()); }
+
+    // Faults and answers for the next dumps.
+    tavlo::OpenFailure openFails = tavlo::OpenFailure::None;
+    QList<QByteArray> replies; // answers in this order; then the memory
+    bool silent = false;
+    int writesBeforeLoss = -1;
+    QByteArray memory;
+
+private:
+    void answerDump() {
+        if (silent)
+            return;
+        const QByteArray reply =
+            replies.isEmpty() ? char(127) + memory.left(127) : replies.takeFirst();
+        QMetaObject::invokeMethod(
+            this,
+            [this, reply] {
+                m_input += reply;
+                emit readyRead();
+            },
+            Qt::QueuedConnection);
+    }
+
+    Trace &m_trace;
+    QString m_name;
+    bool m_open = false;
+    bool m_writing = false;
+    qsizetype m_offset = 0;
+    QByteArray m_input;
+};
+
+// A host that records what the link shows and answers from a script.
+class FakeHost : public tavlo::LinkHost {
+public:
+    void setStatus(const QString &text) override { statuses << text; }
+    void setStatusTone(tavlo::StatusTone tone) override {
+        statuses << (tone == tavlo::StatusTone::Highlight ? QStringLiteral("<highlight>")
+                                                          : QStringLiteral("<button>"));
+    }
+    void progressBegin(tavlo::FillColour c) override {
+        progress << QStringLiteral("begin ") + name(c);
+    }
+    void progressEmpty(tavlo::FillColour c) override {
+        progress << QStringLiteral("empty ") + name(c);
+    }
+    void progressFill(qint64 done, qint64 total) override {
+        progress << QStringLiteral("%1/%2").arg(done).arg(total);
+        if (onFill)
+            onFill(done);
+    }
+    void progressMark() override { progress << QStringLiteral("mark"); }
+    void progressHide() override { progress << QStringLiteral("hide"); }
+    bool confirmLength(const QString &, qint64 size) override {
+        asked << QStringLiteral("length %1").arg(size);
+        return writeAnyLength;
+    }
+    bool askRetry() override {
+        asked << QStringLiteral("retry");
+        return !retries.isEmpty() && retries.takeFirst();
+    }
+    std::optional<QString> askSaveFile() override {
+        asked << QStringLiteral("save");
+        return saveTo;
+    }
+    void report(const QString &title, const QString &message) override {
+        reports << title + u'|' + message;
+    }
+
+    QStringList statuses;
+    QStringList progress;
+    QStringList asked;
+    QStringList reports;
+    bool writeAnyLength = false;
+    QList<bool> retries;
+    std::optional<QString> saveTo;
+    std::function<void(qint64)> onFill;
+
+private:
+    static QString name(tavlo::FillColour c) {
+        return c == tavlo::FillColour::Red ? QStringLiteral("red") : QStringLiteral("green");
+    }
+};

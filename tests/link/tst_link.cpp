@@ -1,0 +1,382 @@
+#include "devicelink.h"
+#include "fakedevice.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tavlo;
+using Outcome = DeviceLink::Outcome;
+
+namespace {
+
+QByteArray image127() {
+    QByteArray image;
+    for (int i = 0; i < 127; ++i)
+        image.append(char((i * 37 + 11) % 256));
+    return image;
+}
+
+QString hexOf(const QByteArray &bytes) {
+    return QString::fromLatin1(bytes.toHex().toUpper());
+}
+
+// The trace of sending `bytes` one by one, each followed by a tick.
+QString bytesWithTicks(const QByteArray &bytes) {
+    QStringList parts;
+    for (char b : bytes)
+        parts << QStringLiteral("W ") + hexOf(QByteArray(1, b)) << QStringLiteral("T");
+    return parts.join(u' ');
+}
+
+const QString Reset = QStringLiteral("close dtr 0 rts 0 T*100 open P dtr 1 rts 1 W 1B");
+
+} // namespace
+
+class TestLink : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        m_trace.clear();
+        m_port = std::make_unique<FakePort>(m_trace);
+        m_ticker = std::make_unique<FakeTicker>(m_trace);
+        m_host = FakeHost();
+        m_link = std::make_unique<DeviceLink>(*m_port, *m_ticker, m_host);
+        m_dir = std::make_unique<QTemporaryDir>();
+    }
+
+    void choosingAPort() {
+        QVERIFY(m_link->choosePort(QStringLiteral("/dev/ttyS0")));
+        QVERIFY(m_link->choosePort(QStringLiteral("P")));
+        QVERIFY(m_link->choosePort(QStringLiteral("P")));
+        QCOMPARE(compact(m_trace), QStringLiteral("open /dev/ttyS0 dtr 1 rts 1 W 1B "
+                                                  "close open P dtr 1 rts 1 W 1B "
+                                                  "close open P dtr 1 rts 1 W 1B"));
+        QVERIFY(m_host.reports.isEmpty());
+    }
+
+    void portThatCannotBeOpened_data() {
+        QTest::addColumn<OpenFailure>("failure");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("permission")
+            << OpenFailure::PermissionDenied << "sudo usermod -aG dialout $USER";
+        QTest::newRow("busy") << OpenFailure::Busy << "ModemManager or brltty";
+        QTest::newRow("missing") << OpenFailure::NotFound << "plugged in";
+        QTest::newRow("other") << OpenFailure::Other << "scripted failure";
+    }
+    void portThatCannotBeOpened() {
+        QFETCH(OpenFailure, failure);
+        QFETCH(QString, hint);
+        QVERIFY(m_link->choosePort(QStringLiteral("P")));
+        QSignalSpy closed(m_link.get(), &DeviceLink::portClosed);
+        m_port->openFails = failure;
+        QVERIFY(!m_link->choosePort(QStringLiteral("/dev/ttyUSB7")));
+        QVERIFY(!m_link->isPortOpen());
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(m_host.reports.size(), 1);
+        QVERIFY(m_host.reports.first().contains("Could not open /dev/ttyUSB7: scripted failure"));
+        QVERIFY2(m_host.reports.first().contains(hint), qPrintable(m_host.reports.first()));
+        QVERIFY(m_trace.endsWith(QStringLiteral("close")));
+    }
+
+    void pauseCountsTicks_data() {
+        QTest::addColumn<int>("n");
+        QTest::addColumn<int>("ticks");
+        QTest::newRow("0") << 0 << 0;
+        QTest::newRow("negative") << -7 << 0;
+        QTest::newRow("5") << 5 << 1;
+        QTest::newRow("20") << 20 << 1;
+        QTest::newRow("21") << 21 << 2;
+        QTest::newRow("2000") << 2000 << 100;
+    }
+    void pauseCountsTicks() {
+        QFETCH(int, n);
+        QFETCH(int, ticks);
+        m_link->Pause(n);
+        QCOMPARE(m_trace.count(QStringLiteral("T")), ticks);
+    }
+
+    void resetDevice() {
+        m_link->ResetDevice(); // no port: nothing at all
+        QVERIFY(m_trace.isEmpty());
+        m_link->choosePort(QStringLiteral("P"));
+        m_trace.clear();
+        m_link->ResetDevice();
+        QCOMPARE(compact(m_trace), Reset);
+    }
+
+    void writeAndVerifyImage() {
+        const QByteArray image = image127();
+        const QString file = writeFile("image.bin", image);
+        m_link->choosePort(QStringLiteral("P"));
+        m_trace.clear();
+        QCOMPARE(m_link->writeAndVerify(file), Outcome::Completed);
+
+        const QString expected = QStringLiteral("W 1B44 T ") + bytesWithTicks(image) + u' ' +
+                                 bytesWithTicks(QByteArray(63, '\xFF')) +
+                                 QStringLiteral(" T W 1B1B55 T ") + Reset;
+        QCOMPARE(compact(m_trace), compact(expected.split(u' ')));
+        QCOMPARE(m_port->memory.left(190), image + QByteArray(63, '\xFF'));
+        QVERIFY(m_host.asked.isEmpty());
+
+        QCOMPARE(m_host.statuses.mid(0, 3),
+                 QStringList({"Write Started", "<highlight>", byteStatus(image.at(0))}));
+        QCOMPARE(m_host.statuses.mid(m_host.statuses.size() - 5),
+                 QStringList({byteStatus(image.at(126)), "Write Finished", "Verify Started",
+                              "<button>", "Verify Completed"}));
+        QCOMPARE(m_host.progress.first(), QStringLiteral("begin red"));
+        const qsizetype mark = m_host.progress.indexOf(QStringLiteral("mark"));
+        QCOMPARE(m_host.progress.at(mark - 1), QStringLiteral("190/190"));
+        QCOMPARE(m_host.progress.mid(mark, 3), QStringList({"mark", "empty green", "begin green"}));
+        QCOMPARE(m_host.progress.mid(m_host.progress.size() - 2), QStringList({"127/127", "hide"}));
+    }
+
+    void writeOddLengths_data() {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("anyway");
+        QTest::addColumn<int>("filler");
+        QTest::newRow("empty, written") << 0 << true << 0;
+        QTest::newRow("64 bytes, no filler") << 64 << true << 0;
+        QTest::newRow("65 bytes, one filler") << 65 << true << 1;
+        QTest::newRow("200 bytes") << 200 << true << 136;
+        QTest::newRow("10 bytes, declined") << 10 << false << 0;
+    }
+    void writeOddLengths() {
+        QFETCH(int, size);
+        QFETCH(bool, anyway);
+        QFETCH(int, filler);
+        const QByteArray data(size, 'x');
+        m_port->replies << char(size) + data;
+        m_host.writeAnyLength = anyway;
+        m_link->choosePort(QStringLiteral("P"));
+        m_trace.clear();
+        const Outcome outcome = m_link->writeAndVerify(writeFile("odd.bin", data));
+        QCOMPARE(m_host.asked, QStringList{QStringLiteral("length %1").arg(size)});
+        if (!anyway) {
+            QCOMPARE(outcome, Outcome::Cancelled);
+            QVERIFY(m_trace.isEmpty());
+            return;
+        }
+        QCOMPARE(outcome, Outcome::Completed);
+        QCOMPARE(m_trace.count(QStringLiteral("W 78")), size);
+        QCOMPARE(m_trace.count(QStringLiteral("W FF")), filler);
+        QCOMPARE(m_trace.first(), QStringLiteral("W 1B44"));
+        QCOMPARE(m_host.statuses.last(), QStringLiteral("Verify Completed"));
+    }
+
+    void verifyMismatch_data() {
+        QTest::addColumn<QList<bool>>("answers");
+        QTest::addColumn<int>("writes");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::newRow("no") << QList<bool>{false} << 1 << Outcome::VerifyFailed;
+        QTest::newRow("yes, then right") << QList<bool>{true} << 2 << Outcome::Completed;
+        QTest::newRow("yes, wrong again, no")
+            << QList<bool>{true, false} << 2 << Outcome::VerifyFailed;
+    }
+    void verifyMismatch() {
+        QFETCH(QList<bool>, answers);
+        QFETCH(int, writes);
+        QFETCH(Outcome, outcome);
+        const QByteArray image = image127();
+        QByteArray wrong = char(127) + image;
+        wrong[41] = char(wrong[41] ^ 0x10);
+        wrong[128 - 1] = char(wrong[127] ^ 1);
+        m_port->replies << wrong;
+        if (answers.size() > 1)
+            m_port->replies << wrong;
+        m_host.retries = answers;
+        m_link->choosePort(QStringLiteral("P"));
+        QCOMPARE(m_link->writeAndVerify(writeFile("image.bin", image)), outcome);
+        QCOMPARE(m_trace.count(QStringLiteral("W 1B44")), writes);
+        QCOMPARE(m_host.asked.count(QStringLiteral("retry")), answers.size());
+        QCOMPARE(m_trace.count(QStringLiteral("close")), 1); // one reset, at the very end
+        QCOMPARE(m_host.statuses.last(), outcome == Outcome::Completed
+                                             ? QStringLiteral("Verify Completed")
+                                             : QStringLiteral("Verify Failed!!!"));
+        if (outcome == Outcome::VerifyFailed)
+            QCOMPARE(m_link->mismatches(), QList<qint64>({40, 126}));
+    }
+
+    void shortReplyFailsVerify() {
+        m_port->replies << QByteArray("\x03"
+                                      "abc");
+        m_link->choosePort(QStringLiteral("P"));
+        QCOMPARE(m_link->writeAndVerify(
+                     writeFile("image.bin", QByteArray("abcd").repeated(32).left(127))),
+                 Outcome::VerifyFailed);
+        QCOMPARE(m_link->mismatches().first(), 3);
+        QCOMPARE(m_link->mismatches().size(), 124);
+    }
+
+    void noReply_data() {
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::newRow("write, silent") << true << QByteArray();
+        QTest::newRow("write, cut short") << true
+                                          << QByteArray("\x7f"
+                                                        "abc");
+        QTest::newRow("read, silent") << false << QByteArray();
+        QTest::newRow("read, cut short") << false
+                                         << QByteArray("\x05"
+                                                       "abc");
+    }
+    void noReply() {
+        QFETCH(bool, write);
+        QFETCH(QByteArray, reply);
+        if (reply.isEmpty())
+            m_port->silent = true;
+        else
+            m_port->replies << reply;
+        m_host.saveTo = m_dir->filePath("never.bin");
+        m_link->choosePort(QStringLiteral("P"));
+        m_trace.clear();
+        const Outcome outcome = write ? m_link->writeAndVerify(writeFile("image.bin", image127()))
+                                      : m_link->readToFile();
+        QCOMPARE(outcome, Outcome::NoReply);
+        QVERIFY(compact(m_trace).contains(QStringLiteral("W 1B1B55 T*200 ") + Reset));
+        QCOMPARE(m_host.statuses.last(), QStringLiteral("No reply from the device"));
+        QCOMPARE(m_host.reports.size(), 1);
+        QVERIFY(m_host.reports.first().contains(QStringLiteral("Check the cable")));
+        if (write)
+            QCOMPARE(m_host.progress.last(), QStringLiteral("hide"));
+        QVERIFY(!QFile::exists(*m_host.saveTo));
+        QVERIFY(m_host.asked.isEmpty());
+        QVERIFY(m_link->isPortOpen());
+        QVERIFY(!m_link->isBusy());
+    }
+
+    void portLost_data() {
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<int>("writes");
+        QTest::newRow("during the write") << true << 10;
+        QTest::newRow("at the dump command") << true << 192;
+        QTest::newRow("reading") << false << 1;
+    }
+    void portLost() {
+        QFETCH(bool, write);
+        QFETCH(int, writes);
+        m_host.saveTo = m_dir->filePath("never.bin");
+        m_link->choosePort(QStringLiteral("P"));
+        QSignalSpy closed(m_link.get(), &DeviceLink::portClosed);
+        m_port->writesBeforeLoss = writes;
+        const Outcome outcome = write ? m_link->writeAndVerify(writeFile("image.bin", image127()))
+                                      : m_link->readToFile();
+        QCOMPARE(outcome, Outcome::PortLost);
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(!m_link->isPortOpen());
+        QCOMPARE(m_host.reports.size(), 1);
+        QVERIFY2(m_host.reports.first().contains(QStringLiteral("The port P went away")),
+                 qPrintable(m_host.reports.first()));
+        QVERIFY(!QFile::exists(*m_host.saveTo));
+        QVERIFY(!m_link->isBusy());
+    }
+
+    void readToFile_data() {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QByteArray>("saved");
+        const QByteArray memory = image127().replace(0, 4, QByteArray("\x00\x0D\x0A\x80", 4));
+        QTest::newRow("127 bytes") << char(127) + memory << memory;
+        QTest::newRow("count 0") << QByteArray(1, '\0') << QByteArray();
+        QTest::newRow("extra bytes kept") << QByteArray("\x02"
+                                                        "abcd")
+                                          << QByteArray("abcd");
+    }
+    void readToFile() {
+        QFETCH(QByteArray, reply);
+        QFETCH(QByteArray, saved);
+        m_port->replies << reply;
+        m_host.saveTo = m_dir->filePath("read.bin");
+        m_link->choosePort(QStringLiteral("P"));
+        m_trace.clear();
+        QCOMPARE(m_link->readToFile(), Outcome::Completed);
+        QCOMPARE(readBack(*m_host.saveTo), saved);
+        QCOMPARE(m_host.statuses, QStringList({"Read Started", "Read Finished"}));
+        QCOMPARE(compact(m_trace), QStringLiteral("W 1B1B55 ") + Reset);
+        QVERIFY(m_host.progress.isEmpty());
+    }
+
+    void readCancelledOrNotSaved() {
+        m_link->choosePort(QStringLiteral("P"));
+        m_trace.clear();
+        QCOMPARE(m_link->readToFile(), Outcome::Cancelled);
+        QCOMPARE(m_trace, Trace{QStringLiteral("W 1B1B55")}); // no reset
+        QCOMPARE(m_host.statuses, QStringList{QStringLiteral("Read Started")});
+
+        m_host.saveTo = m_dir->path(); // a folder cannot be written as a file
+        QCOMPARE(m_link->readToFile(), Outcome::SaveFailed);
+        QCOMPARE(m_host.reports.size(), 1);
+        QVERIFY(m_host.reports.first().contains(QStringLiteral("Could not save ") + m_dir->path()));
+        QVERIFY(!m_host.statuses.contains(QStringLiteral("Read Finished")));
+    }
+
+    void unreadableFileSendsNothing() {
+        m_link->choosePort(QStringLiteral("P"));
+        m_trace.clear();
+        QCOMPARE(m_link->writeAndVerify(m_dir->filePath("missing.bin")), Outcome::FileError);
+        QVERIFY(m_trace.isEmpty());
+        QCOMPARE(m_host.reports.size(), 1);
+        QVERIFY(m_host.reports.first().contains(QStringLiteral("missing.bin")));
+        QVERIFY(!QFile::exists(m_dir->filePath("missing.bin")));
+    }
+
+    void noPortAsksForOne() {
+        QCOMPARE(m_link->writeAndVerify(writeFile("image.bin", image127())), Outcome::NoPort);
+        QCOMPARE(m_link->readToFile(), Outcome::NoPort);
+        const QString expected = QStringLiteral("No COM port selected|Please select COM port!");
+        QCOMPARE(m_host.reports, QStringList({expected, expected}));
+        QVERIFY(m_trace.isEmpty());
+    }
+
+    void abortEndsAtOnce() {
+        m_link->choosePort(QStringLiteral("P"));
+        m_host.onFill = [this](qint64 done) {
+            if (done == 5)
+                m_link->abort();
+        };
+        QCOMPARE(m_link->writeAndVerify(writeFile("image.bin", image127())), Outcome::Aborted);
+        QVERIFY(!m_link->isPortOpen());
+        QCOMPARE(m_trace.count(QStringLiteral("W 1B1B55")), 0);
+        QVERIFY(!m_link->isBusy());
+    }
+
+    void byteStatusTexts_data() {
+        QTest::addColumn<int>("byte");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("A") << 0x41 << "A (41)";
+        QTest::newRow("CR") << 0x0D << ". (D)";
+        QTest::newRow("blank") << 0x20 << ". (20)";
+        QTest::newRow("DEL") << 0x7F << "\x7f (7F)";
+        QTest::newRow("0x80") << 0x80 << ". (80)";
+        QTest::newRow("5") << 0x05 << ". (5)";
+        QTest::newRow("!") << 0x21 << "! (21)";
+    }
+    void byteStatusTexts() {
+        QFETCH(int, byte);
+        QFETCH(QString, text);
+        QCOMPARE(byteStatus(static_cast<unsigned char>(byte)), text);
+    }
+
+private:
+    QString writeFile(const char *name, const QByteArray &bytes) {
+        const QString path = m_dir->filePath(QString::fromLatin1(name));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(bytes);
+        return path;
+    }
+    static QByteArray readBack(const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    Trace m_trace;
+    std::unique_ptr<FakePort> m_port;
+    std::unique_ptr<FakeTicker> m_ticker;
+    FakeHost m_host;
+    std::unique_ptr<DeviceLink> m_link;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QTEST_GUILESS_MAIN(TestLink)
+#include "tst_link.moc"
