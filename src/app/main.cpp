@@ -1,16 +1,21 @@
 #include "filedialog.h"
 #include "form1.h"
 #include "messages.h"
+#include "serialport.h"
+#include "ticker.h"
 
 #include <QApplication>
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavlo"));
 
     tavlo::QtFileDialog dialog;
     tavlo::QtMessages messages;
-    tavlo::Form1 window(dialog, messages);
+    tavlo::QtSerialPort port;
+    tavlo::PreciseTicker ticker;
+    tavlo::Form1 window({dialog, messages, port, ticker, &tavlo::QtSerialPort::availablePorts});
     window.show();
     return app.exec();
 }

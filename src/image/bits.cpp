@@ -8,7 +8,8 @@ namespace tavlo {
 
 namespace {
 
-std::int32_t toInt32(double x) {
+std::int32_t toInt32(double x)
+{
     const double rounded = std::nearbyint(x); // default rounding: ties to even
     if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
           rounded <= std::numeric_limits<std::int32_t>::max()))
@@ -18,14 +19,16 @@ std::int32_t toInt32(double x) {
 
 } // namespace
 
-double Bitt(double value, double bit) {
+double Bitt(double value, double bit)
+{
     const double mask = std::pow(2.0, bit);
     const std::int32_t masked = toInt32(value) & toInt32(mask);
     // A mask below 1 rounds to 0 (and may itself be 0): the bit is clear.
     return masked == 0 ? 0.0 : masked / mask;
 }
 
-double BitVal(double value, double low, double high) {
+double BitVal(double value, double low, double high)
+{
     double sum = 0;
     double k = low;
     // Bits below -1 have a mask that rounds to 0 and add nothing; skipping them

@@ -9,14 +9,16 @@ namespace {
 constexpr qint64 DegreeScale = 10000;
 constexpr qint64 MinuteLimit = 6000; // hundredths of a minute
 
-QString quoted(QStringView text) {
+QString quoted(QStringView text)
+{
     return u'"' + text.toString() + u'"';
 }
 
 } // namespace
 
 CoordinateValue coordinateValue(QStringView degrees, QStringView minutes, int maxDegrees,
-                                const QString &what) {
+                                const QString &what)
+{
     CoordinateValue result;
     const auto deg = parsePlainDecimal(degrees);
     if (!deg) {

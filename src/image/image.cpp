@@ -22,12 +22,14 @@ constexpr int HemisphereBit = 64;
 constexpr int NoValuePart = 32; // stored for each part of a coordinate that is switched off
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
-int entryOrZero(const Entry &entry) {
+int entryOrZero(const Entry &entry)
+{
     return entry.value_or(0);
 }
 
 void appendCoordinate(QByteArray &out, int flags, bool cords, QStringView degrees,
-                      QStringView minutes, int maxDegrees) {
+                      QStringView minutes, int maxDegrees)
+{
     if (!cords) {
         out.append(char(flags + NoValuePart)).append(char(NoValuePart)).append(char(NoValuePart));
         return;
@@ -36,7 +38,8 @@ void appendCoordinate(QByteArray &out, int flags, bool cords, QStringView degree
     out.append(char(flags + v / 65536)).append(char(v % 65536 / 256)).append(char(v % 256));
 }
 
-void appendSet(QByteArray &out, const ConfigSet &set) {
+void appendSet(QByteArray &out, const ConfigSet &set)
+{
     const EncodedPath path = encodePath(set.PATH);
     int byte0 = (path.relay ? RelayBit : 0) + (set.BCN ? BeaconBit : 0);
     if (!set.ssid.isEmpty())
@@ -57,24 +60,28 @@ void appendSet(QByteArray &out, const ConfigSet &set) {
     out.append(path.field);
 }
 
-int bits(unsigned char byte, int low, int high) {
+int bits(unsigned char byte, int low, int high)
+{
     return static_cast<int>(BitVal(byte, low, high));
 }
-bool bit(unsigned char byte, int n) {
+bool bit(unsigned char byte, int n)
+{
     return Bitt(byte, n) != 0;
 }
 
 // The coordinate texts for V: degrees are the first `degreeDigits` digits of
 // V written with at least 4 + degreeDigits digits, minutes the next two, a
 // ".", and whatever digits are left.
-void coordinateTexts(qint64 v, int degreeDigits, QString &degrees, QString &minutes) {
+void coordinateTexts(qint64 v, int degreeDigits, QString &degrees, QString &minutes)
+{
     const QString t = QString::number(v).rightJustified(degreeDigits + 4, u'0');
     degrees = t.left(degreeDigits);
     minutes = t.mid(degreeDigits, 2) + u'.' + t.mid(degreeDigits + 2);
 }
 
 // The named symbol of a stored character: its value as a hexadecimal digit, 0 for anything else.
-int hexDigitValue(int c) {
+int hexDigitValue(int c)
+{
     if (c >= '0' && c <= '9')
         return c - '0';
     if (c >= 'A' && c <= 'F')
@@ -84,7 +91,8 @@ int hexDigitValue(int c) {
     return 0;
 }
 
-ConfigSet decodeSet(const unsigned char *b) {
+ConfigSet decodeSet(const unsigned char *b)
+{
     ConfigSet set;
     const bool relay = bit(b[0], 7);
     set.BCN = bit(b[0], 6);
@@ -117,7 +125,8 @@ ConfigSet decodeSet(const unsigned char *b) {
 
 } // namespace
 
-QByteArray encodeImage(const Configuration &config) {
+QByteArray encodeImage(const Configuration &config)
+{
     QByteArray out;
     out.reserve(ImageSize);
     const QString call = (config.Calls + QString(CallsignLength, u' ')).left(CallsignLength);
@@ -129,7 +138,8 @@ QByteArray encodeImage(const Configuration &config) {
     return out;
 }
 
-std::optional<Configuration> decodeImage(QByteArrayView image) {
+std::optional<Configuration> decodeImage(QByteArrayView image)
+{
     if (image.size() < ImageReadSize)
         return std::nullopt;
     const auto *bytes = reinterpret_cast<const unsigned char *>(image.data());

@@ -7,7 +7,8 @@
 
 namespace tavlo {
 
-FileRead readFile(const QString &path, qint64 maxBytes) {
+FileRead readFile(const QString &path, qint64 maxBytes)
+{
     FileRead result;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -20,7 +21,8 @@ FileRead readFile(const QString &path, qint64 maxBytes) {
     return result;
 }
 
-OpenedImage openImageFile(const QString &path) {
+OpenedImage openImageFile(const QString &path)
+{
     OpenedImage result;
     const FileRead file = readFile(path, ImageReadSize);
     if (!file.error.isEmpty()) {
@@ -37,7 +39,8 @@ OpenedImage openImageFile(const QString &path) {
     return result;
 }
 
-QString writeFileAtomically(const QString &path, const QByteArray &bytes) {
+QString writeFileAtomically(const QString &path, const QByteArray &bytes)
+{
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();

@@ -31,18 +31,21 @@ constexpr KeywordRow KeywordRows[] = {
 
 constexpr QStringView RelayKeyword = u"RELAY";
 
-bool isCode(QChar c) {
+bool isCode(QChar c)
+{
     return c.unicode() >= CodeBase;
 }
 
-QString digitText(int d) {
+QString digitText(int d)
+{
     return QString::number(d);
 }
 
 } // namespace
 
 void PathCode(QString &path, QStringView keyword, int code, int digitDefault, bool takesDigit,
-              int extraLength, bool digitRequired) {
+              int extraLength, bool digitRequired)
+{
     int count = 0;
     qsizetype pos = path.indexOf(keyword);
     while (pos >= 0 && count < MaxPasses) {
@@ -62,7 +65,8 @@ void PathCode(QString &path, QStringView keyword, int code, int digitDefault, bo
     }
 }
 
-void CutComma(QString &path) {
+void CutComma(QString &path)
+{
     int count = 0;
     qsizetype pos = path.indexOf(u',');
     while (pos >= 0 && count < MaxPasses) {
@@ -75,7 +79,8 @@ void CutComma(QString &path) {
     }
 }
 
-EncodedPath encodePath(QStringView typed) {
+EncodedPath encodePath(QStringView typed)
+{
     EncodedPath result;
     QString text = trimBlanks(typed).toString();
     if (text.startsWith(RelayKeyword)) {
@@ -103,7 +108,8 @@ EncodedPath encodePath(QStringView typed) {
     return result;
 }
 
-QString decodePath(bool relay, QByteArrayView field) {
+QString decodePath(bool relay, QByteArrayView field)
+{
     QString text = relay ? QStringLiteral("RELAY,") : QString();
     for (const char raw : field) {
         const auto byte = static_cast<unsigned char>(raw);

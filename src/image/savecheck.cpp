@@ -12,19 +12,22 @@ constexpr int MaxSsid = 15;
 constexpr char16_t FirstPrintable = 32;
 constexpr char16_t LastPrintable = 126;
 
-QString quoted(QStringView text) {
+QString quoted(QStringView text)
+{
     return u'"' + text.toString() + u'"';
 }
 
 // The first character outside printable ASCII, if any.
-std::optional<QChar> unprintable(QStringView text) {
+std::optional<QChar> unprintable(QStringView text)
+{
     for (QChar c : text)
         if (c.unicode() < FirstPrintable || c.unicode() > LastPrintable)
             return c;
     return std::nullopt;
 }
 
-QString unprintableReason(QStringView what, QStringView text, QChar c) {
+QString unprintableReason(QStringView what, QStringView text, QChar c)
+{
     return QStringLiteral("%1 %2 holds character code %3, which is not printable ASCII")
         .arg(what, quoted(text), QString::number(c.unicode()));
 }
@@ -33,9 +36,12 @@ class SetChecker {
 public:
     SetChecker(int index, const ConfigSet &set)
         : m_index(index)
-        , m_set(set) {}
+        , m_set(set)
+    {
+    }
 
-    std::optional<SaveProblem> run() {
+    std::optional<SaveProblem> run()
+    {
         checkSsid();
         checkRange(m_set.VSICO, SymbolCount, SaveField::Symbol, u"symbol");
         checkRange(m_set.ICOT, SymbolTableCount, SaveField::SymbolTable, u"symbol table");
@@ -56,13 +62,15 @@ public:
     }
 
 private:
-    void fail(SaveField field, const QString &reason) {
+    void fail(SaveField field, const QString &reason)
+    {
         if (!m_problem)
             m_problem = SaveProblem{m_index, field,
                                     QStringLiteral("Set %1: %2").arg(m_index + 1).arg(reason)};
     }
 
-    void checkSsid() {
+    void checkSsid()
+    {
         const QStringView t = trimBlanks(m_set.ssid);
         bool digitsOnly = true;
         for (QChar c : t)
@@ -73,19 +81,22 @@ private:
                  QStringLiteral("SSID %1 is not a number from 0 to 15").arg(quoted(m_set.ssid)));
     }
 
-    void checkRange(const Entry &entry, int count, SaveField field, QStringView what) {
+    void checkRange(const Entry &entry, int count, SaveField field, QStringView what)
+    {
         if (entry && (*entry < 0 || *entry >= count))
             fail(field, QStringLiteral("%1 entry %2 is outside the list (0 to %3)")
                             .arg(what, QString::number(*entry), QString::number(count - 1)));
     }
 
-    void checkChosen(const Entry &entry, SaveField field, QStringView what, QStringView neededBy) {
+    void checkChosen(const Entry &entry, SaveField field, QStringView what, QStringView neededBy)
+    {
         if (!entry)
             fail(field,
                  QStringLiteral("%1 has no selection (needed by \"%2\")").arg(what, neededBy));
     }
 
-    void checkSymbol() {
+    void checkSymbol()
+    {
         if (m_set.VSICO != SymbolOthers)
             return;
         checkChosen(m_set.ICOT, SaveField::SymbolTable, u"symbol table", u"OTHERS");
@@ -98,7 +109,8 @@ private:
                     .arg(*m_set.ICOC + SymbolCodeFirst));
     }
 
-    void checkCoordinates() {
+    void checkCoordinates()
+    {
         checkChosen(m_set.LAS, SaveField::LatHemisphere, u"latitude hemisphere", u"Prog Coord's");
         checkCoordinate(m_set.LAD, m_set.LAM, LatitudeMaxDegrees, u"latitude",
                         SaveField::LatDegrees, SaveField::LatMinutes);
@@ -108,7 +120,8 @@ private:
     }
 
     void checkCoordinate(const QString &degrees, const QString &minutes, int maxDegrees,
-                         QStringView what, SaveField degreesField, SaveField minutesField) {
+                         QStringView what, SaveField degreesField, SaveField minutesField)
+    {
         const CoordinateValue v = coordinateValue(degrees, minutes, maxDegrees, what.toString());
         if (v.problem == CoordinateValue::Problem::Degrees)
             fail(degreesField, v.reason);
@@ -116,7 +129,8 @@ private:
             fail(minutesField, v.reason);
     }
 
-    void checkPath() {
+    void checkPath()
+    {
         if (const auto c = unprintable(m_set.PATH)) {
             fail(SaveField::Path, unprintableReason(u"path", m_set.PATH, *c));
             return;
@@ -136,7 +150,8 @@ private:
 
 } // namespace
 
-std::optional<SaveProblem> findSaveProblem(const Configuration &config) {
+std::optional<SaveProblem> findSaveProblem(const Configuration &config)
+{
     if (const auto c = unprintable(config.Calls))
         return SaveProblem{-1, SaveField::Callsign,
                            unprintableReason(u"Callsign", config.Calls, *c)};

@@ -6,16 +6,19 @@ namespace tavlo {
 
 namespace {
 
-bool isBlank(QChar c) {
+bool isBlank(QChar c)
+{
     return c == u' ' || c == u'\t';
 }
-bool isDigit(QChar c) {
+bool isDigit(QChar c)
+{
     return c >= u'0' && c <= u'9';
 }
 
 } // namespace
 
-double leadingNumber(QStringView text) {
+double leadingNumber(QStringView text)
+{
     // Collect the characters that make up the number, dropping inner blanks,
     // and let the C locale-free Qt conversion read them.
     QString number;
@@ -66,7 +69,8 @@ double leadingNumber(QStringView text) {
     return ok ? value : 0;
 }
 
-QStringView trimBlanks(QStringView text) {
+QStringView trimBlanks(QStringView text)
+{
     qsizetype first = 0;
     qsizetype last = text.size();
     while (first < last && text[first] == u' ')
@@ -76,7 +80,8 @@ QStringView trimBlanks(QStringView text) {
     return text.sliced(first, last - first);
 }
 
-std::optional<PlainDecimal> parsePlainDecimal(QStringView text) {
+std::optional<PlainDecimal> parsePlainDecimal(QStringView text)
+{
     const QStringView t = trimBlanks(text);
     const qsizetype point = t.indexOf(u'.');
     const QStringView whole = point < 0 ? t : t.first(point);
@@ -90,7 +95,8 @@ std::optional<PlainDecimal> parsePlainDecimal(QStringView text) {
     return PlainDecimal{whole, fraction};
 }
 
-std::optional<qint64> scaledRounded(const PlainDecimal &number, int places, qint64 limit) {
+std::optional<qint64> scaledRounded(const PlainDecimal &number, int places, qint64 limit)
+{
     qint64 value = 0;
     auto addDigit = [&](QChar digit) {
         value = value * 10 + (digit.unicode() - u'0');

@@ -25,13 +25,15 @@ constexpr qint64 FillerAfter = 64; // a file longer than this is followed by fil
 constexpr char Filler = char(0xFF);
 constexpr qint64 StandardImage = 127;
 
-QString noReplyMessage(const QString &port) {
+QString noReplyMessage(const QString &port)
+{
     return QStringLiteral("No reply from the device on %1.\n\nCheck the cable, that the device "
                           "has power, and that %1 is the port it is connected to.")
         .arg(port);
 }
 
-QString openFailureMessage(const QString &name, OpenFailure failure, const QString &reason) {
+QString openFailureMessage(const QString &name, OpenFailure failure, const QString &reason)
+{
     QString message = QStringLiteral("Could not open %1: %2.").arg(name, reason);
     switch (failure) {
     case OpenFailure::PermissionDenied:
@@ -62,7 +64,8 @@ QString openFailureMessage(const QString &name, OpenFailure failure, const QStri
 
 } // namespace
 
-QString comPortName(int index) {
+QString comPortName(int index)
+{
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(index + 1);
 #else
@@ -70,7 +73,8 @@ QString comPortName(int index) {
 #endif
 }
 
-QString byteStatus(unsigned char byte) {
+QString byteStatus(unsigned char byte)
+{
     const QString shown = byte >= 33 && byte <= 127 ? QString(QChar(byte)) : QStringLiteral(".");
     return shown + QStringLiteral(" (") + QString::number(byte, 16).toUpper() + u')';
 }
@@ -79,13 +83,15 @@ QString byteStatus(unsigned char byte) {
 class DeviceLink::BusyScope {
 public:
     explicit BusyScope(DeviceLink &link)
-        : m_link(link) {
+        : m_link(link)
+    {
         m_link.m_busy = true;
         m_link.m_aborted = false;
         m_link.m_ticker.start();
         emit m_link.busyChanged(true);
     }
-    ~BusyScope() {
+    ~BusyScope()
+    {
         m_link.m_ticker.stop();
         m_link.m_busy = false;
         emit m_link.busyChanged(false);
@@ -99,7 +105,8 @@ DeviceLink::DeviceLink(SerialPort &port, Ticker &ticker, LinkHost &host, QObject
     : QObject(parent)
     , m_port(port)
     , m_ticker(ticker)
-    , m_host(host) {
+    , m_host(host)
+{
     connect(&m_port, &SerialPort::lost, this, [this](const QString &reason) {
         if (m_busy)
             return; // the running action's wait ends with it
@@ -109,15 +116,18 @@ DeviceLink::DeviceLink(SerialPort &port, Ticker &ticker, LinkHost &host, QObject
     });
 }
 
-bool DeviceLink::isPortOpen() const {
+bool DeviceLink::isPortOpen() const
+{
     return m_port.isOpen();
 }
 
-QString DeviceLink::portName() const {
+QString DeviceLink::portName() const
+{
     return m_port.name();
 }
 
-bool DeviceLink::choosePort(const QString &name) {
+bool DeviceLink::choosePort(const QString &name)
+{
     if (m_busy)
         return false;
     if (m_port.isOpen())
@@ -134,25 +144,29 @@ bool DeviceLink::choosePort(const QString &name) {
     return true;
 }
 
-void DeviceLink::closePort() {
+void DeviceLink::closePort()
+{
     if (m_port.isOpen())
         m_port.close();
 }
 
-void DeviceLink::abort() {
+void DeviceLink::abort()
+{
     m_aborted = true;
     closePort();
     if (m_loop)
         m_loop->quit();
 }
 
-void DeviceLink::send(const QByteArray &bytes) {
+void DeviceLink::send(const QByteArray &bytes)
+{
     m_port.write(bytes);
 }
 
 // Processes events until `done` holds. A wait for a reply ends after
 // ReplyTimeoutTicks ticks in which no byte arrived.
-void DeviceLink::wait(const std::function<bool()> &done, bool forReply) {
+void DeviceLink::wait(const std::function<bool()> &done, bool forReply)
+{
     QEventLoop loop;
     Wait result = Wait::Aborted; // also what an application quitting meanwhile leaves
     int idleTicks = 0;
@@ -196,12 +210,14 @@ void DeviceLink::wait(const std::function<bool()> &done, bool forReply) {
         throw Interrupted{result};
 }
 
-void DeviceLink::waitForBytes(qint64 count) {
+void DeviceLink::waitForBytes(qint64 count)
+{
     if (count > 0)
         wait([this, count] { return m_port.bytesAvailable() >= count; }, true);
 }
 
-void DeviceLink::Pause(int n) {
+void DeviceLink::Pause(int n)
+{
     TimerB = 0;
     m_ticker.start();
     if (n <= 0) {
@@ -213,7 +229,8 @@ void DeviceLink::Pause(int n) {
         throw Interrupted{Wait::Aborted};
 }
 
-void DeviceLink::ResetDevice() {
+void DeviceLink::ResetDevice()
+{
     if (!m_port.isOpen())
         return;
     const QString name = m_port.name();
@@ -228,7 +245,8 @@ void DeviceLink::ResetDevice() {
     send(WakeUp);
 }
 
-QByteArray DeviceLink::dumpExchange() {
+QByteArray DeviceLink::dumpExchange()
+{
     m_port.readAll(); // whatever the device sent before does not belong to the reply
     send(DumpCommand);
     waitForBytes(1);
@@ -241,7 +259,8 @@ QByteArray DeviceLink::dumpExchange() {
     return reply;
 }
 
-bool DeviceLink::readWholeFile(const QString &path, QByteArray &bytes) {
+bool DeviceLink::readWholeFile(const QString &path, QByteArray &bytes)
+{
     const FileRead file = readFile(path);
     if (!file.error.isEmpty()) {
         m_host.report(QStringLiteral("Write File to EEProm"),
@@ -252,12 +271,17 @@ bool DeviceLink::readWholeFile(const QString &path, QByteArray &bytes) {
     return true;
 }
 
-void DeviceLink::askForPort() {
+bool DeviceLink::checkPort()
+{
+    if (m_port.isOpen())
+        return true;
     m_host.report(QStringLiteral("No COM port selected"),
                   QStringLiteral("Please select COM port!"));
+    return false;
 }
 
-DeviceLink::Outcome DeviceLink::interrupted(Wait reason) {
+DeviceLink::Outcome DeviceLink::interrupted(Wait reason)
+{
     if (reason == Wait::Aborted) {
         closePort();
         return Outcome::Aborted;
@@ -283,11 +307,10 @@ DeviceLink::Outcome DeviceLink::interrupted(Wait reason) {
     return Outcome::PortLost;
 }
 
-DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path) {
-    if (!m_port.isOpen()) {
-        askForPort();
+DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path)
+{
+    if (!checkPort())
         return Outcome::NoPort;
-    }
     if (m_busy)
         return Outcome::Busy;
     BusyScope busy(*this);
@@ -370,11 +393,10 @@ DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path) {
     return failed ? Outcome::VerifyFailed : Outcome::Completed;
 }
 
-DeviceLink::Outcome DeviceLink::readToFile() {
-    if (!m_port.isOpen()) {
-        askForPort();
+DeviceLink::Outcome DeviceLink::readToFile()
+{
+    if (!checkPort())
         return Outcome::NoPort;
-    }
     if (m_busy)
         return Outcome::Busy;
     BusyScope busy(*this);

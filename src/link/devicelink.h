@@ -53,6 +53,8 @@ public:
     // device with one ESC. False, reported to the host, when it cannot be opened.
     bool choosePort(const QString &name);
     bool isPortOpen() const;
+    // True when a port is open; otherwise asks the operator to choose one.
+    bool checkPort();
     QString portName() const;
     bool isBusy() const { return m_busy; }
 
@@ -87,7 +89,6 @@ private:
     QByteArray dumpExchange();
     bool readWholeFile(const QString &path, QByteArray &bytes);
     Outcome interrupted(Wait reason);
-    void askForPort();
 
     SerialPort &m_port;
     Ticker &m_ticker;

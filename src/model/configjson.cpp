@@ -32,17 +32,20 @@ constexpr auto LonHemisphere = "lonHemisphere";
 constexpr auto Path = "path";
 } // namespace Key
 
-QByteArray jsonString(const QString &text) {
+QByteArray jsonString(const QString &text)
+{
     // Let Qt do the escaping, then take the string out of its one-element array.
     const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
     return array.mid(1, array.size() - 2);
 }
 
-QByteArray jsonEntry(const Entry &entry) {
+QByteArray jsonEntry(const Entry &entry)
+{
     return entry ? QByteArray::number(*entry) : QByteArrayLiteral("null");
 }
 
-QByteArray jsonBool(bool value) {
+QByteArray jsonBool(bool value)
+{
     return value ? "true" : "false";
 }
 
@@ -50,9 +53,12 @@ class SetReader {
 public:
     SetReader(const QJsonObject &object, QString where)
         : m_object(object)
-        , m_where(std::move(where)) {}
+        , m_where(std::move(where))
+    {
+    }
 
-    void text(const char *key, QString &field) {
+    void text(const char *key, QString &field)
+    {
         const QJsonValue value = take(key);
         if (value.isUndefined())
             return;
@@ -61,7 +67,8 @@ public:
         field = value.toString();
     }
 
-    void flag(const char *key, bool &field) {
+    void flag(const char *key, bool &field)
+    {
         const QJsonValue value = take(key);
         if (value.isUndefined())
             return;
@@ -70,7 +77,8 @@ public:
         field = value.toBool();
     }
 
-    void number(const char *key, int &field) {
+    void number(const char *key, int &field)
+    {
         const QJsonValue value = take(key);
         if (value.isUndefined())
             return;
@@ -79,7 +87,8 @@ public:
         field = value.toInt();
     }
 
-    void entry(const char *key, Entry &field) {
+    void entry(const char *key, Entry &field)
+    {
         const QJsonValue value = take(key);
         if (value.isUndefined())
             return;
@@ -93,7 +102,8 @@ public:
     }
 
     // Call after every known key was taken: what is left is unknown.
-    QString finish() {
+    QString finish()
+    {
         if (m_error.isEmpty() && !m_object.isEmpty())
             fail(m_object.keys().first().toUtf8().constData(),
                  QStringLiteral("is not a known key"));
@@ -101,21 +111,24 @@ public:
     }
 
 private:
-    static bool isWholeNumber(const QJsonValue &value) {
+    static bool isWholeNumber(const QJsonValue &value)
+    {
         if (!value.isDouble())
             return false;
         const double d = value.toDouble();
         return std::floor(d) == d && std::fabs(d) <= 1e9;
     }
 
-    QJsonValue take(const char *key) {
+    QJsonValue take(const char *key)
+    {
         const QString name = QString::fromLatin1(key);
         const QJsonValue value = m_object.value(name);
         m_object.remove(name);
         return value;
     }
 
-    void fail(const char *key, const QString &what) {
+    void fail(const char *key, const QString &what)
+    {
         if (m_error.isEmpty())
             m_error = QStringLiteral("%1: \"%2\" %3").arg(m_where, QString::fromUtf8(key), what);
     }
@@ -127,7 +140,8 @@ private:
 
 } // namespace
 
-QByteArray configurationToJson(const Configuration &config) {
+QByteArray configurationToJson(const Configuration &config)
+{
     QByteArray out = "{\n    \"callsign\": " + jsonString(config.Calls) + ",\n    \"sets\": [";
     for (int i = 0; i < SetCount; ++i) {
         const ConfigSet &s = config.sets[i];
@@ -162,7 +176,8 @@ QByteArray configurationToJson(const Configuration &config) {
     return out;
 }
 
-ConfigurationFromJson configurationFromJson(const QByteArray &json) {
+ConfigurationFromJson configurationFromJson(const QByteArray &json)
+{
     ConfigurationFromJson result;
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);

@@ -2,7 +2,8 @@
 
 namespace tavlo {
 
-const QStringList &symbolNames() {
+const QStringList &symbolNames()
+{
     static const QStringList names{
         QStringLiteral("KENWOOD"),
         QStringLiteral("Jogger"),
@@ -24,12 +25,14 @@ const QStringList &symbolNames() {
     return names;
 }
 
-const QStringList &symbolTables() {
+const QStringList &symbolTables()
+{
     static const QStringList tables{QStringLiteral("/"), QStringLiteral("\\")};
     return tables;
 }
 
-const QStringList &symbolCodes() {
+const QStringList &symbolCodes()
+{
     static const QStringList codes = [] {
         QStringList list;
         for (int k = 0; k < SymbolCodeCount; ++k)
@@ -39,7 +42,8 @@ const QStringList &symbolCodes() {
     return codes;
 }
 
-const QStringList &positionComments() {
+const QStringList &positionComments()
+{
     static const QStringList comments{
         QStringLiteral("Off Duty"),  QStringLiteral("Enroute"),    QStringLiteral("In Service"),
         QStringLiteral("Returning"), QStringLiteral("Commited"),   QStringLiteral("Special"),
@@ -48,7 +52,8 @@ const QStringList &positionComments() {
     return comments;
 }
 
-const QStringList &beaconIntervals() {
+const QStringList &beaconIntervals()
+{
     static const QStringList intervals{
         QStringLiteral("0.5 min"), QStringLiteral("  1 min"), QStringLiteral("  2 min"),
         QStringLiteral("  3 min"), QStringLiteral("  5 min"), QStringLiteral(" 10 min"),
@@ -57,12 +62,14 @@ const QStringList &beaconIntervals() {
     return intervals;
 }
 
-const QStringList &latitudeHemispheres() {
+const QStringList &latitudeHemispheres()
+{
     static const QStringList hemispheres{QStringLiteral("N"), QStringLiteral("S")};
     return hemispheres;
 }
 
-const QStringList &longitudeHemispheres() {
+const QStringList &longitudeHemispheres()
+{
     static const QStringList hemispheres{QStringLiteral("E"), QStringLiteral("W")};
     return hemispheres;
 }

@@ -18,7 +18,8 @@ const char BinaryFiles[] = "Binary Files(*.bin)";
 
 } // namespace
 
-std::optional<QString> QtFileDialog::ask(Kind kind) {
+std::optional<QString> QtFileDialog::ask(Kind kind)
+{
     QFileDialog dialog(QApplication::activeWindow());
     dialog.setNameFilters({QString::fromLatin1(AllFiles), QString::fromLatin1(BinaryFiles)});
     dialog.selectNameFilter(QString::fromLatin1(BinaryFiles));

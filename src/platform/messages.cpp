@@ -5,11 +5,13 @@
 
 namespace tavlo {
 
-void QtMessages::warning(const QString &title, const QString &text) {
+void QtMessages::warning(const QString &title, const QString &text)
+{
     QMessageBox::warning(QApplication::activeWindow(), title, text, QMessageBox::Ok);
 }
 
-bool QtMessages::question(const QString &title, const QString &text, bool defaultYes) {
+bool QtMessages::question(const QString &title, const QString &text, bool defaultYes)
+{
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Yes | QMessageBox::No,
                     QApplication::activeWindow());
     box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);

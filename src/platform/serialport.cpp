@@ -12,7 +12,8 @@ constexpr qint64 ReceiveBuffer = 1024;
 
 // Qt reports "permission denied", "busy" and "locked by another process" all
 // as a permission error; the text and the lock file tell them apart.
-OpenFailure classify(QSerialPort::SerialPortError error, const QString &text, const QString &name) {
+OpenFailure classify(QSerialPort::SerialPortError error, const QString &text, const QString &name)
+{
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
         return OpenFailure::NotFound;
@@ -37,7 +38,8 @@ OpenFailure classify(QSerialPort::SerialPortError error, const QString &text, co
 
 QtSerialPort::QtSerialPort(QObject *parent)
     : SerialPort(parent)
-    , m_port(new QSerialPort(this)) {
+    , m_port(new QSerialPort(this))
+{
     connect(m_port, &QSerialPort::readyRead, this, &SerialPort::readyRead);
     connect(m_port, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { onError(error); });
@@ -45,7 +47,8 @@ QtSerialPort::QtSerialPort(QObject *parent)
 
 QtSerialPort::~QtSerialPort() = default;
 
-bool QtSerialPort::open(const QString &name) {
+bool QtSerialPort::open(const QString &name)
+{
     m_name = name;
     m_failure = OpenFailure::None;
     m_error.clear();
@@ -65,41 +68,49 @@ bool QtSerialPort::open(const QString &name) {
     return true;
 }
 
-void QtSerialPort::close() {
+void QtSerialPort::close()
+{
     if (m_port->isOpen())
         m_port->close();
 }
 
-bool QtSerialPort::isOpen() const {
+bool QtSerialPort::isOpen() const
+{
     return m_port->isOpen();
 }
 
-void QtSerialPort::setDataTerminalReady(bool on) {
+void QtSerialPort::setDataTerminalReady(bool on)
+{
     if (m_port->isOpen())
         m_port->setDataTerminalReady(on);
 }
 
-void QtSerialPort::setRequestToSend(bool on) {
+void QtSerialPort::setRequestToSend(bool on)
+{
     if (m_port->isOpen())
         m_port->setRequestToSend(on);
 }
 
-void QtSerialPort::write(const QByteArray &bytes) {
+void QtSerialPort::write(const QByteArray &bytes)
+{
     if (!m_port->isOpen())
         return;
     m_port->write(bytes);
     m_port->flush(); // out now, not when the event loop next comes round
 }
 
-qint64 QtSerialPort::bytesAvailable() const {
+qint64 QtSerialPort::bytesAvailable() const
+{
     return m_port->isOpen() ? m_port->bytesAvailable() : 0;
 }
 
-QByteArray QtSerialPort::readAll() {
+QByteArray QtSerialPort::readAll()
+{
     return m_port->isOpen() ? m_port->readAll() : QByteArray();
 }
 
-void QtSerialPort::onError(int error) {
+void QtSerialPort::onError(int error)
+{
     switch (error) {
     case QSerialPort::ReadError:
     case QSerialPort::ResourceError:
@@ -118,7 +129,8 @@ void QtSerialPort::onError(int error) {
     }
 }
 
-QList<PortDescription> QtSerialPort::availablePorts() {
+QList<PortDescription> QtSerialPort::availablePorts()
+{
     QList<PortDescription> ports;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
 #ifdef Q_OS_WIN

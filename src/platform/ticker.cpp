@@ -3,18 +3,21 @@
 namespace tavlo {
 
 PreciseTicker::PreciseTicker(QObject *parent)
-    : Ticker(parent) {
+    : Ticker(parent)
+{
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(IntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &Ticker::tick);
 }
 
-void PreciseTicker::start() {
+void PreciseTicker::start()
+{
     if (!m_timer.isActive())
         m_timer.start();
 }
 
-void PreciseTicker::stop() {
+void PreciseTicker::stop()
+{
     m_timer.stop();
 }
 

@@ -10,6 +10,8 @@
 #include "twips.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -23,14 +25,16 @@ constexpr QSize ClientSize(px(5370), px(5715));
 const QColor Grey(192, 192, 192);
 const QColor Red(255, 0, 0);
 
-template <typename W> W *place(W *widget, const QRect &geometry) {
+template <typename W> W *place(W *widget, const QRect &geometry)
+{
     widget->setGeometry(geometry);
     return widget;
 }
 
 // Fonts differ between systems; a caption that would be cut gets a smaller
 // font rather than a bigger box, so the layout stays as it is.
-void fitCaption(QAbstractButton *button) {
+void fitCaption(QAbstractButton *button)
+{
     constexpr int SmallestPixelSize = 8;
     QFont f = button->font();
     int size = QFontInfo(f).pixelSize();
@@ -42,10 +46,11 @@ void fitCaption(QAbstractButton *button) {
 
 } // namespace
 
-Form1::Form1(FileDialog &dialog, Messages &messages, QWidget *parent)
+Form1::Form1(const Platform &platform, QWidget *parent)
     : QWidget(parent)
-    , m_dialog(dialog)
-    , m_messages(messages) {
+    , m_dialog(platform.dialog)
+    , m_messages(platform.messages)
+{
     setWindowTitle(QStringLiteral("Tavlo feeder"));
     setWindowIcon(windowIcon());
     setFixedSize(ClientSize);
@@ -65,6 +70,8 @@ Form1::Form1(FileDialog &dialog, Messages &messages, QWidget *parent)
     for (int i = 0; i < ComCount; ++i)
         m_c.Com[i] = place(new QRadioButton(QStringLiteral("Com%1").arg(i + 1), this),
                            twipsRect(120 + 720 * i, 1080, 735, 255));
+    m_c.PortBox =
+        place(new PortChooser(platform.listPorts, this), twipsRect(3120, 1080, 2175, 315));
 
     // Drawing order, bottom to top: grey mark, fill, status text, outline.
     const QRect bar = twipsRect(120, 1440, 2775, 375);
@@ -97,11 +104,11 @@ Form1::Form1(FileDialog &dialog, Messages &messages, QWidget *parent)
 
     connect(m_c.Command1, &QPushButton::clicked, this, &Form1::openImage);
     connect(m_c.SVFL, &QPushButton::clicked, this, &Form1::saveImage);
-    connect(m_c.RSEE, &QPushButton::clicked, this, &Form1::askForPort);
-    connect(m_c.OWEE, &QPushButton::clicked, this, &Form1::askForPort);
+    m_devices = new DevicePanel(m_c, platform, this);
 }
 
-Configuration Form1::configuration() const {
+Configuration Form1::configuration() const
+{
     Configuration config;
     config.Calls = m_c.Calls->text();
     for (int i = 0; i < SetCount; ++i)
@@ -109,7 +116,8 @@ Configuration Form1::configuration() const {
     return config;
 }
 
-void Form1::selectSet(int index) {
+void Form1::selectSet(int index)
+{
     for (SetFrame *frame : m_c.Frame1)
         frame->hide();
     m_c.Frame1[index]->show();
@@ -123,7 +131,8 @@ void Form1::selectSet(int index) {
     m_c.SetBut[index]->setFont(bold);
 }
 
-void Form1::openImage() {
+void Form1::openImage()
+{
     if (const auto path = m_dialog.ask(FileDialog::Kind::Open)) {
         const OpenedImage opened = openImageFile(*path);
         if (opened.config)
@@ -134,7 +143,8 @@ void Form1::openImage() {
     selectSet(0);
 }
 
-void Form1::showOpened(const Configuration &config) {
+void Form1::showOpened(const Configuration &config)
+{
     m_c.Calls->setText(config.Calls);
     m_c.Calls->setFocus();
     for (SetFrame *frame : m_c.Frame1)
@@ -146,7 +156,8 @@ void Form1::showOpened(const Configuration &config) {
     repaint();
 }
 
-void Form1::saveImage() {
+void Form1::saveImage()
+{
     const Configuration config = configuration();
     if (const auto problem = findSaveProblem(config)) {
         showSaveProblem(*problem);
@@ -164,7 +175,8 @@ void Form1::saveImage() {
     m_c.Label4->setText(QStringLiteral("Save Finished"));
 }
 
-void Form1::showSaveProblem(const SaveProblem &problem) {
+void Form1::showSaveProblem(const SaveProblem &problem)
+{
     QWidget *field = m_c.Calls;
     if (problem.set >= 0) {
         selectSet(problem.set);
@@ -175,9 +187,13 @@ void Form1::showSaveProblem(const SaveProblem &problem) {
     m_messages.warning(QStringLiteral("Save"), problem.message);
 }
 
-void Form1::askForPort() {
-    m_messages.warning(QStringLiteral("No COM port selected"),
-                       QStringLiteral("Please select COM port!"));
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // Closing is never refused; unsaved edits are dropped.
+    const bool transferRunning = m_devices->shutDown();
+    event->accept();
+    if (transferRunning)
+        QCoreApplication::quit();
 }
 
 } // namespace tavlo

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "configuration.h"
+#include "devicelink.h"
+#include "devicepanel.h"
 #include "savecheck.h"
 
 #include <QWidget>
@@ -13,12 +15,8 @@ class QRadioButton;
 
 namespace tavlo {
 
-class FileDialog;
-class Messages;
 class SetFrame;
 class Shape;
-
-inline constexpr int ComCount = 4;
 
 // The window's own controls, named after what they do.
 struct FormControls {
@@ -27,10 +25,11 @@ struct FormControls {
     QPushButton *OWEE = nullptr;     // write a file into the device
     QPushButton *SVFL = nullptr;     // save an image
     std::array<QRadioButton *, ComCount> Com{};
-    Shape *Shape1 = nullptr;  // progress outline
-    Shape *Shape2 = nullptr;  // grey mark of the written extent
-    Shape *Shape3 = nullptr;  // progress fill
-    QLabel *Label4 = nullptr; // status line
+    PortChooser *PortBox = nullptr; // any other port, listed or typed
+    Shape *Shape1 = nullptr;        // progress outline
+    Shape *Shape2 = nullptr;        // grey mark of the written extent
+    Shape *Shape3 = nullptr;        // progress fill
+    QLabel *Label4 = nullptr;       // status line
     QLabel *Label1 = nullptr;
     QLineEdit *Calls = nullptr;
     std::array<QPushButton *, SetCount> SetBut{};
@@ -42,7 +41,7 @@ struct FormControls {
 class Form1 : public QWidget {
     Q_OBJECT
 public:
-    Form1(FileDialog &dialog, Messages &messages, QWidget *parent = nullptr);
+    explicit Form1(const Platform &platform, QWidget *parent = nullptr);
 
     const FormControls &controls() const { return m_c; }
 
@@ -53,14 +52,19 @@ public:
     void openImage();
     void saveImage();
 
+    DeviceLink &link() { return m_devices->link(); }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void showOpened(const Configuration &config);
     void showSaveProblem(const SaveProblem &problem);
-    void askForPort();
 
     FileDialog &m_dialog;
     Messages &m_messages;
     FormControls m_c;
+    DevicePanel *m_devices = nullptr;
 };
 
 } // namespace tavlo

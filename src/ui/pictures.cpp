@@ -6,7 +6,8 @@
 
 namespace tavlo {
 
-QPixmap symbolPicture(int k) {
+QPixmap symbolPicture(int k)
+{
     static const char *const files[SymbolOthers] = {
         "symbol00_handheld", "symbol01_jogger",     "symbol02_home",     "symbol03_tent",
         "symbol04_yacht",    "symbol05_sstv",       "symbol06_aircraft", "symbol07_boat",
@@ -18,7 +19,8 @@ QPixmap symbolPicture(int k) {
     return QPixmap(QStringLiteral(":/pictures/%1.xpm").arg(QLatin1String(files[k])));
 }
 
-QIcon windowIcon() {
+QIcon windowIcon()
+{
     QIcon icon;
     icon.addFile(QStringLiteral(":/pictures/icon32.xpm"), QSize(32, 32));
     icon.addFile(QStringLiteral(":/pictures/icon16.xpm"), QSize(16, 16));

@@ -13,34 +13,40 @@ namespace tavlo {
 
 namespace {
 
-template <typename W> W *place(W *widget, const QRect &geometry) {
+template <typename W> W *place(W *widget, const QRect &geometry)
+{
     widget->setGeometry(geometry);
     return widget;
 }
 
-QComboBox *pickList(QWidget *parent, const QStringList &entries, const QRect &geometry) {
+QComboBox *pickList(QWidget *parent, const QStringList &entries, const QRect &geometry)
+{
     auto *box = place(new QComboBox(parent), geometry);
     box->addItems(entries);
     box->setCurrentIndex(-1);
     return box;
 }
 
-QLineEdit *textBox(QWidget *parent, const QString &text, const QRect &geometry) {
+QLineEdit *textBox(QWidget *parent, const QString &text, const QRect &geometry)
+{
     return place(new QLineEdit(text, parent), geometry);
 }
 
-Entry entryOf(const QComboBox *box) {
+Entry entryOf(const QComboBox *box)
+{
     return box->currentIndex() < 0 ? Entry() : Entry(box->currentIndex());
 }
 
-void choose(QComboBox *box, const Entry &entry) {
+void choose(QComboBox *box, const Entry &entry)
+{
     box->setCurrentIndex(entry.value_or(-1));
 }
 
 } // namespace
 
 SymbolNameBox::SymbolNameBox(QWidget *parent)
-    : QComboBox(parent) {
+    : QComboBox(parent)
+{
     setEditable(true);
     setStyleSheet(QStringLiteral("QComboBox { padding-right: 0px; }"
                                  "QComboBox::drop-down { width: 0px; border: 0px; }"
@@ -48,7 +54,8 @@ SymbolNameBox::SymbolNameBox(QWidget *parent)
 }
 
 SetFrame::SetFrame(int index, QWidget *parent)
-    : QGroupBox(parent) {
+    : QGroupBox(parent)
+{
     setObjectName(QStringLiteral("Frame1_%1").arg(index));
     setGeometry(twipsRect(120, 2760, 5175, 2775));
 
@@ -102,7 +109,8 @@ SetFrame::SetFrame(int index, QWidget *parent)
         setTabOrder(order[k - 1], order[k]);
 }
 
-void SetFrame::symbolChanged() {
+void SetFrame::symbolChanged()
+{
     const int v = m_c.VSICO->value();
     m_c.ICO->setCurrentIndex(v);
     if (v < SymbolOthers) {
@@ -117,14 +125,16 @@ void SetFrame::symbolChanged() {
     }
 }
 
-void SetFrame::coordinateSwitch() {
+void SetFrame::coordinateSwitch()
+{
     for (QWidget *w : {static_cast<QWidget *>(m_c.LAD), static_cast<QWidget *>(m_c.LAM),
                        static_cast<QWidget *>(m_c.LAS), static_cast<QWidget *>(m_c.LOD),
                        static_cast<QWidget *>(m_c.LOM), static_cast<QWidget *>(m_c.LOS)})
         w->setEnabled(m_c.CORDS->isChecked());
 }
 
-ConfigSet SetFrame::values() const {
+ConfigSet SetFrame::values() const
+{
     ConfigSet s;
     s.ssid = m_c.ssid->text();
     s.BCN = m_c.BCN->isChecked();
@@ -145,12 +155,14 @@ ConfigSet SetFrame::values() const {
     return s;
 }
 
-void SetFrame::hideSymbolLists() {
+void SetFrame::hideSymbolLists()
+{
     m_c.ICOT->hide();
     m_c.ICOC->hide();
 }
 
-void SetFrame::showOpened(const ConfigSet &s) {
+void SetFrame::showOpened(const ConfigSet &s)
+{
     m_c.BCN->setChecked(s.BCN);
     m_c.ssid->setText(s.ssid);
     choose(m_c.TXI, s.TXI);
@@ -172,7 +184,8 @@ void SetFrame::showOpened(const ConfigSet &s) {
     m_c.PATH->setText(s.PATH);
 }
 
-QWidget *SetFrame::fieldWidget(SaveField field) const {
+QWidget *SetFrame::fieldWidget(SaveField field) const
+{
     switch (field) {
     case SaveField::Ssid:
         return m_c.ssid;

@@ -7,16 +7,19 @@ namespace tavlo {
 Shape::Shape(Style style, QColor color, QWidget *parent)
     : QWidget(parent)
     , m_style(style)
-    , m_color(color) {
+    , m_color(color)
+{
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-void Shape::setColor(QColor color) {
+void Shape::setColor(QColor color)
+{
     m_color = color;
     update();
 }
 
-void Shape::paintEvent(QPaintEvent *) {
+void Shape::paintEvent(QPaintEvent *)
+{
     QPainter painter(this);
     if (m_style == Style::Filled) {
         painter.fillRect(rect(), m_color);

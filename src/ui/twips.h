@@ -8,11 +8,13 @@ namespace tavlo {
 // pixel at 96 dots per inch, and Qt scales pixels for high-DPI screens.
 inline constexpr int TwipsPerPixel = 15;
 
-constexpr int px(int twips) {
+constexpr int px(int twips)
+{
     return twips / TwipsPerPixel;
 }
 
-constexpr QRect twipsRect(int left, int top, int width, int height) {
+constexpr QRect twipsRect(int left, int top, int width, int height)
+{
     return QRect(px(left), px(top), px(width), px(height));
 }
 

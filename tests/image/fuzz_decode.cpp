@@ -9,7 +9,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     using namespace tavlo;
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     if (size >= 1)

@@ -8,7 +8,8 @@
 namespace testconfigs {
 
 // The first set of the documented worked example.
-inline tavlo::ConfigSet workedSet1() {
+inline tavlo::ConfigSet workedSet1()
+{
     tavlo::ConfigSet s;
     s.ssid = QStringLiteral("9");
     s.BCN = true;
@@ -28,7 +29,8 @@ inline tavlo::ConfigSet workedSet1() {
 }
 
 // The second set of the worked example: free symbol "\" ">", coordinates off.
-inline tavlo::ConfigSet workedSet2() {
+inline tavlo::ConfigSet workedSet2()
+{
     tavlo::ConfigSet s;
     s.VSICO = tavlo::SymbolOthers;
     s.ICOT = 1;
@@ -43,7 +45,8 @@ inline tavlo::ConfigSet workedSet2() {
 }
 
 // Callsign N0CALL, the two worked sets, and four sets as a new window has them.
-inline tavlo::Configuration workedExample() {
+inline tavlo::Configuration workedExample()
+{
     tavlo::Configuration c;
     c.Calls = QStringLiteral("N0CALL");
     c.sets[0] = workedSet1();
@@ -51,10 +54,12 @@ inline tavlo::Configuration workedExample() {
     return c;
 }
 
-inline QByteArray hex(const char *text) {
+inline QByteArray hex(const char *text)
+{
     return QByteArray::fromHex(text);
 }
-inline QByteArray blanks(int n) {
+inline QByteArray blanks(int n)
+{
     return QByteArray(n, ' ');
 }
 

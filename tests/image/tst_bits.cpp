@@ -8,7 +8,8 @@ using namespace tavlo;
 class TestBits : public QObject {
     Q_OBJECT
 private slots:
-    void bitt_data() {
+    void bitt_data()
+    {
         QTest::addColumn<double>("value");
         QTest::addColumn<double>("bit");
         QTest::addColumn<double>("expected");
@@ -22,14 +23,16 @@ private slots:
         QTest::newRow("negative bit") << 255.0 << -1.0 << 0.0;
         QTest::newRow("far negative bit") << 255.0 << -2000.0 << 0.0;
     }
-    void bitt() {
+    void bitt()
+    {
         QFETCH(double, value);
         QFETCH(double, bit);
         QFETCH(double, expected);
         QCOMPARE(Bitt(value, bit), expected);
     }
 
-    void bitVal_data() {
+    void bitVal_data()
+    {
         QTest::addColumn<double>("value");
         QTest::addColumn<double>("low");
         QTest::addColumn<double>("high");
@@ -41,7 +44,8 @@ private slots:
         QTest::newRow("empty range, huge value") << 1e12 << 3.0 << 2.0 << 0.0;
         QTest::newRow("only negative bits, from far below") << 255.0 << -1e18 << -1.0 << 0.0;
     }
-    void bitVal() {
+    void bitVal()
+    {
         QFETCH(double, value);
         QFETCH(double, low);
         QFETCH(double, high);
@@ -49,7 +53,8 @@ private slots:
         QCOMPARE(BitVal(value, low, high), expected);
     }
 
-    void overflow_data() {
+    void overflow_data()
+    {
         QTest::addColumn<double>("value");
         QTest::addColumn<double>("low");
         QTest::addColumn<double>("high");
@@ -60,7 +65,8 @@ private slots:
         QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << 0.0 << 0.0;
         QTest::newRow("endless range") << 1.0 << 0.0 << std::numeric_limits<double>::infinity();
     }
-    void overflow() {
+    void overflow()
+    {
         QFETCH(double, value);
         QFETCH(double, low);
         QFETCH(double, high);
@@ -70,7 +76,8 @@ private slots:
     }
 };
 
-int runBitsTests(int argc, char **argv) {
+int runBitsTests(int argc, char **argv)
+{
     TestBits test;
     return QTest::qExec(&test, argc, argv);
 }

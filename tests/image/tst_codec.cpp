@@ -11,11 +11,13 @@ using namespace testconfigs;
 
 namespace {
 
-QByteArray setBlock(const QByteArray &image, int set) {
+QByteArray setBlock(const QByteArray &image, int set)
+{
     return image.mid(CallsignLength + set * SetBlockSize, SetBlockSize);
 }
 
-QByteArray pathField(const QByteArray &codes) {
+QByteArray pathField(const QByteArray &codes)
+{
     return codes + blanks(PathFieldLength - int(codes.size()));
 }
 
@@ -24,7 +26,8 @@ QByteArray pathField(const QByteArray &codes) {
 class TestCodec : public QObject {
     Q_OBJECT
 private slots:
-    void workedExampleEncodes() {
+    void workedExampleEncodes()
+    {
         const QByteArray image = encodeImage(workedExample());
         QCOMPARE(image.size(), ImageSize);
         QCOMPARE(image.left(6), QByteArray("N0CALL"));
@@ -35,14 +38,16 @@ private slots:
         QCOMPARE(image.at(ImageSize - 1), '\0');
     }
 
-    void callsign_data() {
+    void callsign_data()
+    {
         QTest::addColumn<QString>("callsign");
         QTest::addColumn<QByteArray>("stored");
         QTest::newRow("empty") << QString() << QByteArray("      ");
         QTest::newRow("longer than six") << QStringLiteral("N0CALL-7") << QByteArray("N0CALL");
         QTest::newRow("short, lower case") << QStringLiteral("nocal") << QByteArray("nocal ");
     }
-    void callsign() {
+    void callsign()
+    {
         QFETCH(QString, callsign);
         QFETCH(QByteArray, stored);
         Configuration c;
@@ -50,7 +55,8 @@ private slots:
         QCOMPARE(encodeImage(c).left(CallsignLength), stored);
     }
 
-    void setBytes_data() {
+    void setBytes_data()
+    {
         QTest::addColumn<ConfigSet>("set");
         QTest::addColumn<QByteArray>("first9");
 
@@ -97,7 +103,8 @@ private slots:
         s.BCN = true;
         QTest::newRow("named symbol E, table and lists") << s << hex("40 7E C5 202020 202020");
     }
-    void setBytes() {
+    void setBytes()
+    {
         QFETCH(ConfigSet, set);
         QFETCH(QByteArray, first9);
         Configuration c;
@@ -106,7 +113,8 @@ private slots:
         QCOMPARE(setBlock(encodeImage(c), 3).left(9), first9);
     }
 
-    void pathEncodes_data() {
+    void pathEncodes_data()
+    {
         QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("relay");
         QTest::addColumn<QByteArray>("field");
@@ -131,7 +139,8 @@ private slots:
         QTest::newRow("blanks at the ends") << "  RELAY,3  " << true << pathField(hex("93"));
         QTest::newRow("empty") << "" << false << blanks(11);
     }
-    void pathEncodes() {
+    void pathEncodes()
+    {
         QFETCH(QString, path);
         QFETCH(bool, relay);
         QFETCH(QByteArray, field);
@@ -140,7 +149,8 @@ private slots:
         QCOMPARE(encoded.field, field);
     }
 
-    void pathDecodes_data() {
+    void pathDecodes_data()
+    {
         QTest::addColumn<bool>("relay");
         QTest::addColumn<QByteArray>("codes");
         QTest::addColumn<QString>("path");
@@ -163,14 +173,16 @@ private slots:
         QTest::newRow("control bytes pass")
             << false << hex("000D") << QString::fromLatin1("\0\r", 2);
     }
-    void pathDecodes() {
+    void pathDecodes()
+    {
         QFETCH(bool, relay);
         QFETCH(QByteArray, codes);
         QFETCH(QString, path);
         QCOMPARE(decodePath(relay, pathField(codes)), path);
     }
 
-    void workedExampleDecodes() {
+    void workedExampleDecodes()
+    {
         QByteArray image = encodeImage(workedExample());
         const auto config = decodeImage(image);
         QVERIFY(config);
@@ -219,7 +231,8 @@ private slots:
         QCOMPARE(decodeImage(image.left(ImageReadSize - 1)), std::nullopt);
     }
 
-    void blockDecodes_data() {
+    void blockDecodes_data()
+    {
         QTest::addColumn<QByteArray>("first9");
         QTest::addColumn<QString>("ssid");
         QTest::addColumn<int>("symbol");
@@ -252,7 +265,8 @@ private slots:
                                   << "00 00.00"
                                   << "000 00.00";
     }
-    void blockDecodes() {
+    void blockDecodes()
+    {
         QFETCH(QByteArray, first9);
         QFETCH(QString, ssid);
         QFETCH(int, symbol);
@@ -273,7 +287,8 @@ private slots:
 
     // Any image that saving writes opens and saves again to the same bytes,
     // and opening shows what was typed.
-    void savedImagesRoundTrip() {
+    void savedImagesRoundTrip()
+    {
         QRandomGenerator rng(20261208);
         const QStringList pathParts{"RELAY",    "WIDE",   "WIDE1-1", "WIDE7-7",  "TRACE",
                                     "TRACE3-3", "OK1",    "OE0",     "OM7",      "ECHO",
@@ -339,7 +354,8 @@ private slots:
     }
 
     // Opening never fails on 126 bytes or more, whatever they hold.
-    void anyBytesDecode() {
+    void anyBytesDecode()
+    {
         QRandomGenerator rng(7);
         for (int round = 0; round < 2000; ++round) {
             QByteArray bytes(ImageReadSize + rng.bounded(3), Qt::Uninitialized);
@@ -355,7 +371,8 @@ private slots:
     }
 };
 
-int runCodecTests(int argc, char **argv) {
+int runCodecTests(int argc, char **argv)
+{
     TestCodec test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -14,7 +14,8 @@ Q_DECLARE_METATYPE(SaveField)
 class TestSaveCheck : public QObject {
     Q_OBJECT
 private slots:
-    void accepted_data() {
+    void accepted_data()
+    {
         QTest::addColumn<Edit>("edit");
         QTest::newRow("new window") << Edit([](ConfigSet &) {});
         QTest::newRow("worked set 1") << Edit([](ConfigSet &s) { s = workedSet1(); });
@@ -42,7 +43,8 @@ private slots:
             << Edit([](ConfigSet &s) { s.PATH = "  WIDE1-1 "; });
         QTest::newRow("empty path") << Edit([](ConfigSet &s) { s.PATH.clear(); });
     }
-    void accepted() {
+    void accepted()
+    {
         QFETCH(Edit, edit);
         Configuration c;
         edit(c.sets[4]);
@@ -50,7 +52,8 @@ private slots:
         QVERIFY2(!problem, problem ? qPrintable(problem->message) : "");
     }
 
-    void refused_data() {
+    void refused_data()
+    {
         QTest::addColumn<Edit>("edit");
         QTest::addColumn<SaveField>("field");
         QTest::addColumn<QString>("message");
@@ -155,7 +158,8 @@ private slots:
         QTest::newRow("beyond ASCII")
             << path("W\u00C9DE") << SaveField::Path << "character code 201";
     }
-    void refused() {
+    void refused()
+    {
         QFETCH(Edit, edit);
         QFETCH(SaveField, field);
         QFETCH(QString, message);
@@ -171,7 +175,8 @@ private slots:
         QVERIFY2(problem->message.contains(message), qPrintable(problem->message));
     }
 
-    void callsign_data() {
+    void callsign_data()
+    {
         QTest::addColumn<QString>("callsign");
         QTest::addColumn<bool>("saves");
         QTest::newRow("long, cut to six") << "N0CALL-7 and more" << true;
@@ -180,7 +185,8 @@ private slots:
         QTest::newRow("DEL") << "N0\x7f" << false;
         QTest::newRow("letter beyond ASCII") << "N\u00D8CALL" << false;
     }
-    void callsign() {
+    void callsign()
+    {
         QFETCH(QString, callsign);
         QFETCH(bool, saves);
         Configuration c;
@@ -193,7 +199,8 @@ private slots:
     }
 };
 
-int runSaveCheckTests(int argc, char **argv) {
+int runSaveCheckTests(int argc, char **argv)
+{
     TestSaveCheck test;
     return QTest::qExec(&test, argc, argv);
 }

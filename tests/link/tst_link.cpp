@@ -11,19 +11,22 @@ using Outcome = DeviceLink::Outcome;
 
 namespace {
 
-QByteArray image127() {
+QByteArray image127()
+{
     QByteArray image;
     for (int i = 0; i < 127; ++i)
         image.append(char((i * 37 + 11) % 256));
     return image;
 }
 
-QString hexOf(const QByteArray &bytes) {
+QString hexOf(const QByteArray &bytes)
+{
     return QString::fromLatin1(bytes.toHex().toUpper());
 }
 
 // The trace of sending `bytes` one by one, each followed by a tick.
-QString bytesWithTicks(const QByteArray &bytes) {
+QString bytesWithTicks(const QByteArray &bytes)
+{
     QStringList parts;
     for (char b : bytes)
         parts << QStringLiteral("W ") + hexOf(QByteArray(1, b)) << QStringLiteral("T");
@@ -37,7 +40,8 @@ const QString Reset = QStringLiteral("close dtr 0 rts 0 T*100 open P dtr 1 rts 1
 class TestLink : public QObject {
     Q_OBJECT
 private slots:
-    void init() {
+    void init()
+    {
         m_trace.clear();
         m_port = std::make_unique<FakePort>(m_trace);
         m_ticker = std::make_unique<FakeTicker>(m_trace);
@@ -46,7 +50,8 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
     }
 
-    void choosingAPort() {
+    void choosingAPort()
+    {
         QVERIFY(m_link->choosePort(QStringLiteral("/dev/ttyS0")));
         QVERIFY(m_link->choosePort(QStringLiteral("P")));
         QVERIFY(m_link->choosePort(QStringLiteral("P")));
@@ -56,7 +61,8 @@ private slots:
         QVERIFY(m_host.reports.isEmpty());
     }
 
-    void portThatCannotBeOpened_data() {
+    void portThatCannotBeOpened_data()
+    {
         QTest::addColumn<OpenFailure>("failure");
         QTest::addColumn<QString>("hint");
         QTest::newRow("permission")
@@ -65,7 +71,8 @@ private slots:
         QTest::newRow("missing") << OpenFailure::NotFound << "plugged in";
         QTest::newRow("other") << OpenFailure::Other << "scripted failure";
     }
-    void portThatCannotBeOpened() {
+    void portThatCannotBeOpened()
+    {
         QFETCH(OpenFailure, failure);
         QFETCH(QString, hint);
         QVERIFY(m_link->choosePort(QStringLiteral("P")));
@@ -80,7 +87,8 @@ private slots:
         QVERIFY(m_trace.endsWith(QStringLiteral("close")));
     }
 
-    void pauseCountsTicks_data() {
+    void pauseCountsTicks_data()
+    {
         QTest::addColumn<int>("n");
         QTest::addColumn<int>("ticks");
         QTest::newRow("0") << 0 << 0;
@@ -90,14 +98,16 @@ private slots:
         QTest::newRow("21") << 21 << 2;
         QTest::newRow("2000") << 2000 << 100;
     }
-    void pauseCountsTicks() {
+    void pauseCountsTicks()
+    {
         QFETCH(int, n);
         QFETCH(int, ticks);
         m_link->Pause(n);
         QCOMPARE(m_trace.count(QStringLiteral("T")), ticks);
     }
 
-    void resetDevice() {
+    void resetDevice()
+    {
         m_link->ResetDevice(); // no port: nothing at all
         QVERIFY(m_trace.isEmpty());
         m_link->choosePort(QStringLiteral("P"));
@@ -106,7 +116,8 @@ private slots:
         QCOMPARE(compact(m_trace), Reset);
     }
 
-    void writeAndVerifyImage() {
+    void writeAndVerifyImage()
+    {
         const QByteArray image = image127();
         const QString file = writeFile("image.bin", image);
         m_link->choosePort(QStringLiteral("P"));
@@ -132,7 +143,8 @@ private slots:
         QCOMPARE(m_host.progress.mid(m_host.progress.size() - 2), QStringList({"127/127", "hide"}));
     }
 
-    void writeOddLengths_data() {
+    void writeOddLengths_data()
+    {
         QTest::addColumn<int>("size");
         QTest::addColumn<bool>("anyway");
         QTest::addColumn<int>("filler");
@@ -142,7 +154,8 @@ private slots:
         QTest::newRow("200 bytes") << 200 << true << 136;
         QTest::newRow("10 bytes, declined") << 10 << false << 0;
     }
-    void writeOddLengths() {
+    void writeOddLengths()
+    {
         QFETCH(int, size);
         QFETCH(bool, anyway);
         QFETCH(int, filler);
@@ -165,7 +178,8 @@ private slots:
         QCOMPARE(m_host.statuses.last(), QStringLiteral("Verify Completed"));
     }
 
-    void verifyMismatch_data() {
+    void verifyMismatch_data()
+    {
         QTest::addColumn<QList<bool>>("answers");
         QTest::addColumn<int>("writes");
         QTest::addColumn<Outcome>("outcome");
@@ -174,7 +188,8 @@ private slots:
         QTest::newRow("yes, wrong again, no")
             << QList<bool>{true, false} << 2 << Outcome::VerifyFailed;
     }
-    void verifyMismatch() {
+    void verifyMismatch()
+    {
         QFETCH(QList<bool>, answers);
         QFETCH(int, writes);
         QFETCH(Outcome, outcome);
@@ -198,7 +213,8 @@ private slots:
             QCOMPARE(m_link->mismatches(), QList<qint64>({40, 126}));
     }
 
-    void shortReplyFailsVerify() {
+    void shortReplyFailsVerify()
+    {
         m_port->replies << QByteArray("\x03"
                                       "abc");
         m_link->choosePort(QStringLiteral("P"));
@@ -209,7 +225,8 @@ private slots:
         QCOMPARE(m_link->mismatches().size(), 124);
     }
 
-    void noReply_data() {
+    void noReply_data()
+    {
         QTest::addColumn<bool>("write");
         QTest::addColumn<QByteArray>("reply");
         QTest::newRow("write, silent") << true << QByteArray();
@@ -221,7 +238,8 @@ private slots:
                                          << QByteArray("\x05"
                                                        "abc");
     }
-    void noReply() {
+    void noReply()
+    {
         QFETCH(bool, write);
         QFETCH(QByteArray, reply);
         if (reply.isEmpty())
@@ -246,14 +264,16 @@ private slots:
         QVERIFY(!m_link->isBusy());
     }
 
-    void portLost_data() {
+    void portLost_data()
+    {
         QTest::addColumn<bool>("write");
         QTest::addColumn<int>("writes");
         QTest::newRow("during the write") << true << 10;
         QTest::newRow("at the dump command") << true << 192;
         QTest::newRow("reading") << false << 1;
     }
-    void portLost() {
+    void portLost()
+    {
         QFETCH(bool, write);
         QFETCH(int, writes);
         m_host.saveTo = m_dir->filePath("never.bin");
@@ -272,7 +292,8 @@ private slots:
         QVERIFY(!m_link->isBusy());
     }
 
-    void readToFile_data() {
+    void readToFile_data()
+    {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QByteArray>("saved");
         const QByteArray memory = image127().replace(0, 4, QByteArray("\x00\x0D\x0A\x80", 4));
@@ -282,7 +303,8 @@ private slots:
                                                         "abcd")
                                           << QByteArray("abcd");
     }
-    void readToFile() {
+    void readToFile()
+    {
         QFETCH(QByteArray, reply);
         QFETCH(QByteArray, saved);
         m_port->replies << reply;
@@ -296,7 +318,8 @@ private slots:
         QVERIFY(m_host.progress.isEmpty());
     }
 
-    void readCancelledOrNotSaved() {
+    void readCancelledOrNotSaved()
+    {
         m_link->choosePort(QStringLiteral("P"));
         m_trace.clear();
         QCOMPARE(m_link->readToFile(), Outcome::Cancelled);
@@ -310,7 +333,8 @@ private slots:
         QVERIFY(!m_host.statuses.contains(QStringLiteral("Read Finished")));
     }
 
-    void unreadableFileSendsNothing() {
+    void unreadableFileSendsNothing()
+    {
         m_link->choosePort(QStringLiteral("P"));
         m_trace.clear();
         QCOMPARE(m_link->writeAndVerify(m_dir->filePath("missing.bin")), Outcome::FileError);
@@ -320,7 +344,8 @@ private slots:
         QVERIFY(!QFile::exists(m_dir->filePath("missing.bin")));
     }
 
-    void noPortAsksForOne() {
+    void noPortAsksForOne()
+    {
         QCOMPARE(m_link->writeAndVerify(writeFile("image.bin", image127())), Outcome::NoPort);
         QCOMPARE(m_link->readToFile(), Outcome::NoPort);
         const QString expected = QStringLiteral("No COM port selected|Please select COM port!");
@@ -328,7 +353,8 @@ private slots:
         QVERIFY(m_trace.isEmpty());
     }
 
-    void abortEndsAtOnce() {
+    void abortEndsAtOnce()
+    {
         m_link->choosePort(QStringLiteral("P"));
         m_host.onFill = [this](qint64 done) {
             if (done == 5)
@@ -340,7 +366,8 @@ private slots:
         QVERIFY(!m_link->isBusy());
     }
 
-    void byteStatusTexts_data() {
+    void byteStatusTexts_data()
+    {
         QTest::addColumn<int>("byte");
         QTest::addColumn<QString>("text");
         QTest::newRow("A") << 0x41 << "A (41)";
@@ -351,21 +378,24 @@ private slots:
         QTest::newRow("5") << 0x05 << ". (5)";
         QTest::newRow("!") << 0x21 << "! (21)";
     }
-    void byteStatusTexts() {
+    void byteStatusTexts()
+    {
         QFETCH(int, byte);
         QFETCH(QString, text);
         QCOMPARE(byteStatus(static_cast<unsigned char>(byte)), text);
     }
 
 private:
-    QString writeFile(const char *name, const QByteArray &bytes) {
+    QString writeFile(const char *name, const QByteArray &bytes)
+    {
         const QString path = m_dir->filePath(QString::fromLatin1(name));
         QFile file(path);
         if (file.open(QIODevice::WriteOnly))
             file.write(bytes);
         return path;
     }
-    static QByteArray readBack(const QString &path) {
+    static QByteArray readBack(const QString &path)
+    {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     }

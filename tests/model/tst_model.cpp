@@ -10,7 +10,8 @@ using namespace tavlo;
 class TestModel : public QObject {
     Q_OBJECT
 private slots:
-    void listEntries_data() {
+    void listEntries_data()
+    {
         QTest::addColumn<QStringList>("list");
         QTest::addColumn<int>("size");
         QTest::addColumn<int>("entry");
@@ -29,7 +30,8 @@ private slots:
         QTest::newRow("lat 1") << latitudeHemispheres() << 2 << 1 << "S";
         QTest::newRow("lon 1") << longitudeHemispheres() << 2 << 1 << "W";
     }
-    void listEntries() {
+    void listEntries()
+    {
         QFETCH(QStringList, list);
         QFETCH(int, size);
         QFETCH(int, entry);
@@ -38,7 +40,8 @@ private slots:
         QCOMPARE(list.at(entry), text);
     }
 
-    void jsonRoundTrip() {
+    void jsonRoundTrip()
+    {
         Configuration c;
         c.Calls = QStringLiteral("N0\u00E9\"\\\x01");
         c.sets[2].ssid = QStringLiteral(" 9");
@@ -52,7 +55,8 @@ private slots:
         QCOMPARE(back.config, c);
     }
 
-    void jsonKeyOrder() {
+    void jsonKeyOrder()
+    {
         const QByteArray json = configurationToJson(Configuration());
         const char *keys[] = {"\"callsign\"",    "\"sets\"",          "\"ssid\"",
                               "\"beacon\"",      "\"gps\"",           "\"symbol\"",
@@ -68,7 +72,8 @@ private slots:
         }
     }
 
-    void missingKeysKeepNewWindow() {
+    void missingKeysKeepNewWindow()
+    {
         const auto parsed =
             configurationFromJson(R"({"sets": [{}, {"path": ""}, {}, {}, {}, {}]})");
         QCOMPARE(parsed.error, QString());
@@ -78,7 +83,8 @@ private slots:
         QCOMPARE(configurationFromJson("{}").config, Configuration());
     }
 
-    void jsonRefused_data() {
+    void jsonRefused_data()
+    {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("error");
         const QByteArray five = R"({"sets": [{}, {}, {}, {}, {}]})";
@@ -106,7 +112,8 @@ private slots:
         QTest::newRow("set not object")
             << QByteArray(R"({"sets": [1, {}, {}, {}, {}, {}]})") << "Set 1: must be a JSON object";
     }
-    void jsonRefused() {
+    void jsonRefused()
+    {
         QFETCH(QByteArray, json);
         QFETCH(QString, error);
         const QString actual = configurationFromJson(json).error;

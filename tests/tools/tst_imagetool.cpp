@@ -11,7 +11,8 @@ struct Run {
     QByteArray err;
 };
 
-Run runTool(const QStringList &args) {
+Run runTool(const QStringList &args)
+{
     QProcess process;
     process.start(QStringLiteral(TAVLO_IMAGE_TOOL), args);
     Run run;
@@ -23,16 +24,19 @@ Run runTool(const QStringList &args) {
     return run;
 }
 
-QString dataFile(const char *name) {
+QString dataFile(const char *name)
+{
     return QStringLiteral(TAVLO_TEST_DATA "/") + name;
 }
 
-QByteArray contents(const QString &path) {
+QByteArray contents(const QString &path)
+{
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes) {
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
@@ -44,13 +48,15 @@ class TestImageTool : public QObject {
 private slots:
     void init() { QVERIFY(m_dir.isValid()); }
 
-    void decodeMatchesReference() {
+    void decodeMatchesReference()
+    {
         const Run run = runTool({"decode", dataFile("worked-example.bin")});
         QCOMPARE(run.status, 0);
         QCOMPARE(run.out, contents(dataFile("worked-example.json")));
     }
 
-    void encodeMatchesReference() {
+    void encodeMatchesReference()
+    {
         const QString out = m_dir.filePath("out.bin");
         const Run run = runTool({"encode", dataFile("worked-example.json"), out});
         QCOMPARE(run.err, QByteArray());
@@ -58,7 +64,8 @@ private slots:
         QCOMPARE(contents(out), contents(dataFile("worked-example.bin")));
     }
 
-    void refusedEncodeWritesNothing_data() {
+    void refusedEncodeWritesNothing_data()
+    {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QByteArray>("message");
         QTest::newRow("path")
@@ -75,7 +82,8 @@ private slots:
         QTest::newRow("seven sets")
             << QByteArray(R"({"sets": [{}, {}, {}, {}, {}, {}, {}]})") << QByteArray("six sets");
     }
-    void refusedEncodeWritesNothing() {
+    void refusedEncodeWritesNothing()
+    {
         QFETCH(QByteArray, json);
         QFETCH(QByteArray, message);
         const QString in = m_dir.filePath("in.json");
@@ -95,7 +103,8 @@ private slots:
         QCOMPARE(contents(existing), QByteArray("old contents"));
     }
 
-    void unreadableInput_data() {
+    void unreadableInput_data()
+    {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QByteArray>("message");
         QTest::newRow("missing image")
@@ -108,7 +117,8 @@ private slots:
             << QStringList{"encode", "broken.json", "o.bin"} << QByteArray("not valid JSON");
         QTest::newRow("directory") << QStringList{"decode", "."} << QByteArray("Could not open");
     }
-    void unreadableInput() {
+    void unreadableInput()
+    {
         QFETCH(QStringList, args);
         QFETCH(QByteArray, message);
         QVERIFY(writeFile(m_dir.filePath("short.bin"), QByteArray(125, ' ')));
@@ -122,7 +132,8 @@ private slots:
         QVERIFY(!QFile::exists(m_dir.filePath("o.bin")));
     }
 
-    void usage_data() {
+    void usage_data()
+    {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status");
         QTest::newRow("nothing") << QStringList() << 2;
@@ -131,7 +142,8 @@ private slots:
         QTest::newRow("extra argument") << QStringList{"decode", "a", "b"} << 2;
         QTest::newRow("help") << QStringList{"--help"} << 0;
     }
-    void usage() {
+    void usage()
+    {
         QFETCH(QStringList, args);
         QFETCH(int, status);
         const Run run = runTool(args);
@@ -142,7 +154,8 @@ private slots:
             QVERIFY(run.err.contains("--help"));
     }
 
-    void showForAPerson() {
+    void showForAPerson()
+    {
         const Run run = runTool({"show", dataFile("worked-example.bin")});
         QCOMPARE(run.status, 0);
         const QString text = QString::fromUtf8(run.out);

@@ -1,4 +1,5 @@
-#include "fakes.h"
+#include "fakedevice.h"
+#include "fakedialogs.h"
 #include "form1.h"
 #include "image.h"
 #include "lists.h"
@@ -28,21 +29,25 @@ Q_DECLARE_METATYPE(Edit)
 
 namespace {
 
-QByteArray contents(const QString &path) {
+QByteArray contents(const QString &path)
+{
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes) {
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-QList<QWidget *> coordinateControls(const SetControls &c) {
+QList<QWidget *> coordinateControls(const SetControls &c)
+{
     return {c.LAD, c.LAM, c.LAS, c.LOD, c.LOM, c.LOS};
 }
 
-bool samePicture(const QLabel *label, int k) {
+bool samePicture(const QLabel *label, int k)
+{
     return label->pixmap().toImage() == symbolPicture(k).toImage();
 }
 
@@ -51,18 +56,27 @@ bool samePicture(const QLabel *label, int k) {
 class TestWindow : public QObject {
     Q_OBJECT
 private slots:
-    void init() {
+    void init()
+    {
         m_dialog = FakeDialog();
         m_messages = FakeMessages();
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
-        m_window = std::make_unique<Form1>(m_dialog, m_messages);
+        m_trace.clear();
+        m_port = std::make_unique<FakePort>(m_trace);
+        m_ticker = std::make_unique<FakeTicker>(m_trace);
+        m_window = std::make_unique<Form1>(
+            Platform{m_dialog, m_messages, *m_port, *m_ticker, [] {
+                         return QList<PortDescription>{{"/dev/ttyUSB0", "USB-Serial Controller"},
+                                                       {"/dev/ttyS0", ""}};
+                     }});
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
     void cleanup() { m_window.reset(); }
 
-    void startUp() {
+    void startUp()
+    {
         const FormControls &f = m_window->controls();
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Tavlo feeder"));
         QCOMPARE(m_window->size(), QSize(358, 381));
@@ -101,12 +115,14 @@ private slots:
         QCOMPARE(m_window->configuration(), Configuration());
     }
 
-    void setSelector_data() {
+    void setSelector_data()
+    {
         QTest::addColumn<int>("index");
         for (int i = 0; i < SetCount; ++i)
             QTest::addRow("Set%d", i + 1) << i;
     }
-    void setSelector() {
+    void setSelector()
+    {
         QFETCH(int, index);
         const FormControls &f = m_window->controls();
         f.Frame1[1]->controls().PATH->setText(QStringLiteral("WIDE"));
@@ -127,7 +143,8 @@ private slots:
         }
     }
 
-    void symbolPicker() {
+    void symbolPicker()
+    {
         const SetControls &c = m_window->controls().Frame1[2]->controls();
         const SetControls &other = m_window->controls().Frame1[3]->controls();
         m_window->selectSet(2);
@@ -162,7 +179,8 @@ private slots:
         QVERIFY(other.ICOT->isHidden());
     }
 
-    void coordinateSwitch() {
+    void coordinateSwitch()
+    {
         const SetControls &c = m_window->controls().Frame1[1]->controls();
         m_window->selectSet(1);
         QTest::mouseClick(c.CORDS, Qt::LeftButton);
@@ -180,7 +198,8 @@ private slots:
         QCOMPARE(c.LAS->currentIndex(), 1);
     }
 
-    void openShowsWorkedExample() {
+    void openShowsWorkedExample()
+    {
         m_window->selectSet(4);
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
         QTest::mouseClick(m_window->controls().Command1, Qt::LeftButton);
@@ -212,7 +231,8 @@ private slots:
 
     // The worked example, and configurations edited in the window, save and
     // open again to the same bytes.
-    void saveOpenRoundTrip_data() {
+    void saveOpenRoundTrip_data()
+    {
         QTest::addColumn<Edit>("edit");
         QTest::newRow("new window") << Edit([](const SetControls &) {});
         QTest::newRow("others with coordinates") << Edit([](const SetControls &c) {
@@ -237,7 +257,8 @@ private slots:
             c.PATH->setText(QStringLiteral("12"));
         });
     }
-    void saveOpenRoundTrip() {
+    void saveOpenRoundTrip()
+    {
         QFETCH(Edit, edit);
         const FormControls &f = m_window->controls();
         f.Calls->setText(QStringLiteral("DL1ABC-9"));
@@ -258,7 +279,8 @@ private slots:
         QVERIFY(m_messages.shown.isEmpty());
     }
 
-    void workedExampleSavesAgain() {
+    void workedExampleSavesAgain()
+    {
         const QString copy = m_dir->filePath("copy");
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin") << copy;
         m_window->openImage();
@@ -266,7 +288,8 @@ private slots:
         QCOMPARE(contents(copy), contents(QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin")));
     }
 
-    void refusedSave_data() {
+    void refusedSave_data()
+    {
         QTest::addColumn<int>("set");
         QTest::addColumn<Edit>("edit");
         QTest::addColumn<QString>("field");
@@ -314,7 +337,8 @@ private slots:
         QTest::newRow("callsign") << -1 << Edit() << "Calls"
                                   << "Callsign \"N\u00D8CALL\"";
     }
-    void refusedSave() {
+    void refusedSave()
+    {
         QFETCH(int, set);
         QFETCH(Edit, edit);
         QFETCH(QString, field);
@@ -349,7 +373,8 @@ private slots:
         }
     }
 
-    void failedWriteKeepsOldFile() {
+    void failedWriteKeepsOldFile()
+    {
         const FormControls &f = m_window->controls();
         const QString target = m_dir->filePath("old.bin");
         QVERIFY(writeFile(target, "old configuration"));
@@ -375,7 +400,8 @@ private slots:
                  QStringList{QStringLiteral("old.bin")});
     }
 
-    void refusedOpenChangesNothing_data() {
+    void refusedOpenChangesNothing_data()
+    {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("message");
         QTest::newRow("missing") << "missing.bin"
@@ -388,7 +414,8 @@ private slots:
                                 << "Could not open";
         QTest::newRow("cancel") << QString() << QString();
     }
-    void refusedOpenChangesNothing() {
+    void refusedOpenChangesNothing()
+    {
         QFETCH(QString, file);
         QFETCH(QString, message);
         QVERIFY(writeFile(m_dir->filePath("short.bin"), QByteArray(125, '\x80')));
@@ -414,7 +441,8 @@ private slots:
         }
     }
 
-    void cancelledSaveWritesNothing() {
+    void cancelledSaveWritesNothing()
+    {
         const QString status = m_window->controls().Label4->text();
         m_window->saveImage();
         QCOMPARE(m_dialog.kinds, QList<FileDialog::Kind>{FileDialog::Kind::Save});
@@ -422,13 +450,15 @@ private slots:
         QCOMPARE(m_window->controls().Label4->text(), status);
     }
 
-    void lowSymbolCodesHaveNoEntry_data() {
+    void lowSymbolCodesHaveNoEntry_data()
+    {
         QTest::addColumn<int>("code");
         for (int code : {0, 5, 31, 32})
             QTest::addRow("code %d", code) << code;
         QTest::newRow("code 33") << 33;
     }
-    void lowSymbolCodesHaveNoEntry() {
+    void lowSymbolCodesHaveNoEntry()
+    {
         QFETCH(int, code);
         QByteArray image = contents(QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin"));
         image[CallsignLength + 2] = char(code); // set 1, symbol byte
@@ -441,7 +471,166 @@ private slots:
         QCOMPARE(c.ICOC->currentIndex(), code < SymbolCodeFirst ? -1 : 0);
     }
 
-    void deviceButtonsAskForAPort() {
+    void comButtonsAndPortBox()
+    {
+        const FormControls &f = m_window->controls();
+        QTest::mouseClick(f.Com[1], Qt::LeftButton);
+        QVERIFY(f.Com[1]->isChecked());
+        QCOMPARE(f.PortBox->count(), 2);
+        QCOMPARE(f.PortBox->itemText(0), QStringLiteral("USB-Serial Controller (/dev/ttyUSB0)"));
+        QCOMPARE(f.PortBox->itemText(1), QStringLiteral("/dev/ttyS0"));
+        f.PortBox->setCurrentIndex(0);
+        emit f.PortBox->activated(0);
+        for (QRadioButton *com : f.Com)
+            QVERIFY(!com->isChecked());
+        f.PortBox->setEditText(QStringLiteral("/dev/pts/3"));
+        QTest::keyClick(f.PortBox->lineEdit(), Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QTest::mouseClick(f.Com[3], Qt::LeftButton);
+        QCOMPARE(compact(m_trace), QStringLiteral("open %1 dtr 1 rts 1 W 1B "
+                                                  "close open /dev/ttyUSB0 dtr 1 rts 1 W 1B "
+                                                  "close open /dev/pts/3 dtr 1 rts 1 W 1B "
+                                                  "close open %2 dtr 1 rts 1 W 1B")
+                                       .arg(comPortName(1), comPortName(3)));
+        QVERIFY(f.Com[3]->isChecked());
+        QVERIFY(m_messages.shown.isEmpty());
+    }
+
+    void portThatCannotBeOpened()
+    {
+        const FormControls &f = m_window->controls();
+        m_port->openFails = OpenFailure::PermissionDenied;
+        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        for (QRadioButton *com : f.Com)
+            QVERIFY(!com->isChecked());
+        QCOMPARE(m_messages.shown.size(), 1);
+        QVERIFY(m_messages.shown.first().contains(comPortName(0)));
+        QVERIFY(m_messages.shown.first().contains(QStringLiteral("dialout")));
+        QVERIFY(!m_window->link().isPortOpen());
+    }
+
+    void writeAndVerifyFromTheWindow()
+    {
+        const FormControls &f = m_window->controls();
+        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        const QString image = QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
+        m_dialog.answers << image;
+        QStringList disabledWhileWriting;
+        m_port->onWrite = [&](const QByteArray &) {
+            if (f.Shape1->isVisible() && disabledWhileWriting.isEmpty())
+                for (QWidget *w : std::initializer_list<QWidget *>{
+                         f.RSEE, f.OWEE, f.Command1, f.SVFL, f.PortBox, f.Com[0], f.Com[3]})
+                    if (!w->isEnabled())
+                        disabledWhileWriting << w->objectName() + w->metaObject()->className();
+        };
+        QTest::mouseClick(f.OWEE, Qt::LeftButton);
+        QCOMPARE(disabledWhileWriting.size(), 7);
+        QCOMPARE(m_port->memory.left(127), contents(image));
+        QCOMPARE(f.Label4->text(), QStringLiteral("Verify Completed"));
+        QCOMPARE(f.Label4->palette().color(QPalette::WindowText),
+                 m_window->palette().color(QPalette::ButtonText));
+        for (Shape *shape : {f.Shape1, f.Shape2, f.Shape3})
+            QVERIFY(shape->isHidden());
+        // The grey mark kept the width the fill had reached: the whole outline.
+        QCOMPARE(f.Shape2->width(), f.Shape1->width());
+        for (QWidget *w : std::initializer_list<QWidget *>{f.RSEE, f.OWEE, f.Command1, f.SVFL,
+                                                           f.PortBox, f.Com[0]})
+            QVERIFY(w->isEnabled());
+        QVERIFY(m_messages.shown.isEmpty());
+    }
+
+    void verifyFailedAsksToRetry()
+    {
+        const FormControls &f = m_window->controls();
+        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        m_port->replies << QByteArray(128, 'x');
+        m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
+        QTest::mouseClick(f.OWEE, Qt::LeftButton);
+        QCOMPARE(m_messages.shown,
+                 QStringList{QStringLiteral("Verify failed!|Try to write again?")});
+        QCOMPARE(f.Label4->text(), QStringLiteral("Verify Failed!!!"));
+    }
+
+    void oddLengthIsAskedFirst()
+    {
+        const FormControls &f = m_window->controls();
+        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        m_trace.clear();
+        const QString odd = m_dir->filePath("odd.bin");
+        QVERIFY(writeFile(odd, "twelve bytes"));
+        m_dialog.answers << odd;
+        QTest::mouseClick(f.OWEE, Qt::LeftButton);
+        QCOMPARE(m_messages.shown.size(), 1);
+        QVERIFY(m_messages.shown.first().contains(
+            odd +
+            QStringLiteral(" is 12 bytes, not a 127-byte configuration image. Write it anyway?")));
+        QVERIFY(m_trace.isEmpty());
+    }
+
+    void readAndSaveFromTheWindow()
+    {
+        const FormControls &f = m_window->controls();
+        QTest::mouseClick(f.Com[2], Qt::LeftButton);
+        m_port->memory.replace(0, 6, "N0CALL");
+        const QString target = m_dir->filePath("read.bin");
+        m_dialog.answers << target;
+        QTest::mouseClick(f.RSEE, Qt::LeftButton);
+        QCOMPARE(f.RSEE->text(), QStringLiteral("Read && Save file from EEProm"));
+        QCOMPARE(contents(target), m_port->memory.left(127));
+        QCOMPARE(f.Label4->text(), QStringLiteral("Read Finished"));
+        QCOMPARE(m_dialog.kinds, QList<FileDialog::Kind>{FileDialog::Kind::Save});
+    }
+
+    void silentDeviceEndsCleanly()
+    {
+        const FormControls &f = m_window->controls();
+        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        m_port->silent = true;
+        m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
+        QTest::mouseClick(f.OWEE, Qt::LeftButton);
+        QCOMPARE(f.Label4->text(), QStringLiteral("No reply from the device"));
+        QCOMPARE(m_messages.shown.size(), 1);
+        QVERIFY(m_messages.shown.first().contains(QStringLiteral("Check the cable")));
+        QVERIFY(f.Shape1->isHidden() && f.Shape3->isHidden());
+        QVERIFY(f.OWEE->isEnabled() && f.Com[0]->isEnabled());
+        QVERIFY(f.Com[0]->isChecked());
+    }
+
+    void vanishingPortEndsCleanly()
+    {
+        const FormControls &f = m_window->controls();
+        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        m_port->writesBeforeLoss = 20;
+        m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
+        QTest::mouseClick(f.OWEE, Qt::LeftButton);
+        QCOMPARE(m_messages.shown.size(), 1);
+        QVERIFY(m_messages.shown.first().contains(comPortName(0)));
+        for (QRadioButton *com : f.Com)
+            QVERIFY(!com->isChecked());
+        QVERIFY(!m_window->link().isPortOpen());
+        QVERIFY(f.OWEE->isEnabled());
+    }
+
+    void closingDuringATransfer()
+    {
+        const FormControls &f = m_window->controls();
+        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
+        int writes = 0;
+        m_port->onWrite = [&](const QByteArray &) {
+            if (++writes == 10)
+                QVERIFY(m_window->close());
+        };
+        QTest::mouseClick(f.OWEE, Qt::LeftButton);
+        QVERIFY(!m_window->isVisible());
+        QVERIFY(!m_window->link().isPortOpen());
+        QVERIFY(!m_window->link().isBusy());
+        QCOMPARE(writes, 10);
+        QCOMPARE(m_trace.count(QStringLiteral("close")), 1);
+    }
+
+    void deviceButtonsAskForAPort()
+    {
         QTest::mouseClick(m_window->controls().RSEE, Qt::LeftButton);
         QTest::mouseClick(m_window->controls().OWEE, Qt::LeftButton);
         const QString expected = QStringLiteral("No COM port selected|Please select COM port!");
@@ -449,12 +638,14 @@ private slots:
         QVERIFY(m_dialog.kinds.isEmpty());
     }
 
-    void pictures_data() {
+    void pictures_data()
+    {
         QTest::addColumn<int>("k");
         for (int k = 0; k < SymbolOthers; ++k)
             QTest::addRow("%s", qPrintable(symbolNames().at(k))) << k;
     }
-    void pictures() {
+    void pictures()
+    {
         QFETCH(int, k);
         const QImage picture = symbolPicture(k).toImage();
         const int side = k < 5 ? 16 : 17;
@@ -469,7 +660,8 @@ private slots:
         QVERIFY(black > side && black < side * side / 2);
     }
 
-    void closingIsNeverRefused() {
+    void closingIsNeverRefused()
+    {
         m_window->controls().Calls->setText(QStringLiteral("unsaved"));
         QVERIFY(m_window->close());
         QVERIFY(m_messages.shown.isEmpty());
@@ -478,6 +670,9 @@ private slots:
 private:
     FakeDialog m_dialog;
     FakeMessages m_messages;
+    Trace m_trace;
+    std::unique_ptr<FakePort> m_port;
+    std::unique_ptr<FakeTicker> m_ticker;
     std::unique_ptr<Form1> m_window;
     std::unique_ptr<QTemporaryDir> m_dir;
 };

@@ -43,22 +43,26 @@ Files are written whole or not at all.
 Exit status: 0 success, 1 refused or unreadable input, 2 wrong usage.
 )";
 
-QTextStream &out() {
+QTextStream &out()
+{
     static QTextStream stream(stdout);
     return stream;
 }
 
-int fail(int status, const QString &message) {
+int fail(int status, const QString &message)
+{
     out().flush();
     std::fprintf(stderr, "tavlo-image: %s\n", qPrintable(message));
     return status;
 }
 
-int usage(const QString &message) {
+int usage(const QString &message)
+{
     return fail(Usage, message + QStringLiteral(" (see tavlo-image --help)"));
 }
 
-int decode(const QString &path) {
+int decode(const QString &path)
+{
     const OpenedImage opened = openImageFile(path);
     if (!opened.config)
         return fail(Refused, opened.error);
@@ -66,7 +70,8 @@ int decode(const QString &path) {
     return Success;
 }
 
-int encode(const QString &jsonPath, const QString &outPath) {
+int encode(const QString &jsonPath, const QString &outPath)
+{
     const FileRead file = readFile(jsonPath);
     if (!file.error.isEmpty())
         return fail(Refused, QStringLiteral("Could not read %1: %2").arg(jsonPath, file.error));
@@ -81,11 +86,13 @@ int encode(const QString &jsonPath, const QString &outPath) {
     return Success;
 }
 
-QString quoted(const QString &text) {
+QString quoted(const QString &text)
+{
     return u'"' + text + u'"';
 }
 
-QString entryText(const Entry &entry, const QStringList &list) {
+QString entryText(const Entry &entry, const QStringList &list)
+{
     if (!entry)
         return QStringLiteral("(none)");
     if (*entry < 0 || *entry >= list.size())
@@ -93,11 +100,13 @@ QString entryText(const Entry &entry, const QStringList &list) {
     return quoted(list.at(*entry));
 }
 
-QString yesNo(bool value) {
+QString yesNo(bool value)
+{
     return value ? QStringLiteral("yes") : QStringLiteral("no");
 }
 
-int show(const QString &path) {
+int show(const QString &path)
+{
     const OpenedImage opened = openImageFile(path);
     if (!opened.config)
         return fail(Refused, opened.error);
@@ -131,7 +140,8 @@ int show(const QString &path) {
     return Success;
 }
 
-int run(const QStringList &args) {
+int run(const QStringList &args)
+{
     if (args.isEmpty())
         return usage(QStringLiteral("no command given"));
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
@@ -171,7 +181,8 @@ int run(const QStringList &args) {
 
 } // namespace
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
     QCoreApplication app(argc, argv);
     const int status = run(app.arguments().mid(1));
     out().flush();

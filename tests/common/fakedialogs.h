@@ -9,7 +9,8 @@
 // A file dialog that answers from a queue; an empty queue is a cancel.
 class FakeDialog : public tavlo::FileDialog {
 public:
-    std::optional<QString> ask(Kind kind) override {
+    std::optional<QString> ask(Kind kind) override
+    {
         kinds << kind;
         if (answers.isEmpty())
             return std::nullopt;
@@ -22,10 +23,12 @@ public:
 // Message boxes that only record what they would show.
 class FakeMessages : public tavlo::Messages {
 public:
-    void warning(const QString &title, const QString &text) override {
+    void warning(const QString &title, const QString &text) override
+    {
         shown << title + u'|' + text;
     }
-    bool question(const QString &title, const QString &text, bool) override {
+    bool question(const QString &title, const QString &text, bool) override
+    {
         shown << title + u'|' + text;
         return answerYes;
     }

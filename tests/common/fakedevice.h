@@ -14,7 +14,8 @@
 using Trace = QStringList;
 
 // Runs of ticks shortened to "T*n", so long traces read and compare well.
-inline QString compact(const Trace &trace) {
+inline QString compact(const Trace &trace)
+{
     QString text = trace.join(u' ');
     static const QRegularExpression ticks(QStringLiteral("(?:\\bT\\b ?)+"));
     QString out;
@@ -37,7 +38,8 @@ inline QString compact(const Trace &trace) {
 class FakeTicker : public tavlo::Ticker {
 public:
     explicit FakeTicker(Trace &trace)
-        : m_trace(trace) {
+        : m_trace(trace)
+    {
         connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
                 [this] {
                     if (!m_running || m_pending)
@@ -70,9 +72,12 @@ class FakePort : public tavlo::SerialPort {
 public:
     explicit FakePort(Trace &trace)
         : m_trace(trace)
-        , memory(256, '\0') {}
+        , memory(256, '\0')
+    {
+    }
 
-    bool open(const QString &name) override {
+    bool open(const QString &name) override
+    {
         m_name = name;
         if (openFails != tavlo::OpenFailure::None)
             return false;
@@ -81,7 +86,8 @@ public:
         m_input.clear();
         return true;
     }
-    void close() override {
+    void close() override
+    {
         m_trace << QStringLiteral("close");
         m_open = false;
         m_writing = false;
@@ -93,10 +99,13 @@ public:
     void setDataTerminalReady(bool on) override { m_trace << QStringLiteral("dtr %1").arg(on); }
     void setRequestToSend(bool on) override { m_trace << QStringLiteral("rts %1").arg(on); }
 
-    void write(const QByteArray &bytes) override {
+    void write(const QByteArray &bytes) override
+    {
         if (!m_open)
             return;
         m_trace << QStringLiteral("W ") + QString::fromLatin1(bytes.toHex().toUpper());
+        if (onWrite)
+            onWrite(bytes);
         if (--writesBeforeLoss == 0) {
             QMetaObject::invokeMethod(
                 this,
@@ -127,9 +136,11 @@ public:
     bool silent = false;
     int writesBeforeLoss = -1;
     QByteArray memory;
+    std::function<void(const QByteArray &)> onWrite;
 
 private:
-    void answerDump() {
+    void answerDump()
+    {
         if (silent)
             return;
         const QByteArray reply =
@@ -155,36 +166,44 @@ private:
 class FakeHost : public tavlo::LinkHost {
 public:
     void setStatus(const QString &text) override { statuses << text; }
-    void setStatusTone(tavlo::StatusTone tone) override {
+    void setStatusTone(tavlo::StatusTone tone) override
+    {
         statuses << (tone == tavlo::StatusTone::Highlight ? QStringLiteral("<highlight>")
                                                           : QStringLiteral("<button>"));
     }
-    void progressBegin(tavlo::FillColour c) override {
+    void progressBegin(tavlo::FillColour c) override
+    {
         progress << QStringLiteral("begin ") + name(c);
     }
-    void progressEmpty(tavlo::FillColour c) override {
+    void progressEmpty(tavlo::FillColour c) override
+    {
         progress << QStringLiteral("empty ") + name(c);
     }
-    void progressFill(qint64 done, qint64 total) override {
+    void progressFill(qint64 done, qint64 total) override
+    {
         progress << QStringLiteral("%1/%2").arg(done).arg(total);
         if (onFill)
             onFill(done);
     }
     void progressMark() override { progress << QStringLiteral("mark"); }
     void progressHide() override { progress << QStringLiteral("hide"); }
-    bool confirmLength(const QString &, qint64 size) override {
+    bool confirmLength(const QString &, qint64 size) override
+    {
         asked << QStringLiteral("length %1").arg(size);
         return writeAnyLength;
     }
-    bool askRetry() override {
+    bool askRetry() override
+    {
         asked << QStringLiteral("retry");
         return !retries.isEmpty() && retries.takeFirst();
     }
-    std::optional<QString> askSaveFile() override {
+    std::optional<QString> askSaveFile() override
+    {
         asked << QStringLiteral("save");
         return saveTo;
     }
-    void report(const QString &title, const QString &message) override {
+    void report(const QString &title, const QString &message) override
+    {
         reports << title + u'|' + message;
     }
 
@@ -198,7 +217,8 @@ public:
     std::function<void(qint64)> onFill;
 
 private:
-    static QString name(tavlo::FillColour c) {
+    static QString name(tavlo::FillColour c)
+    {
         return c == tavlo::FillColour::Red ? QStringLiteral("red") : QStringLiteral("green");
     }
 };
