@@ -2,6 +2,7 @@
 // code as the window.
 
 #include "configjson.h"
+#include "devicecommands.h"
 #include "image.h"
 #include "imagefile.h"
 #include "savecheck.h"
@@ -29,6 +30,18 @@ Commands:
                        saved is refused with one line naming the set and the
                        field, and OUT is not written.
   show FILE            Print the configuration in FILE for a person.
+  write --port PORT FILE [--retries N] [--any-length] [--trace]
+                       Write FILE into the device and verify it, as "Write
+                       File to EEProm" does. After a failed verify, write
+                       again up to N times (default 0). A file that is not
+                       127 bytes long is refused without --any-length.
+  read --port PORT FILE [--trace]
+                       Read the device's memory into FILE, as "Read & Save
+                       file from EEProm" does.
+
+PORT is a serial port such as /dev/ttyUSB0, /dev/ttyS0 or COM3. It is opened
+as choosing it in the window opens it: DTR and RTS raised, one ESC sent.
+--trace prints every byte sent and received with a millisecond timestamp.
 
 JSON form: {"callsign": TEXT, "sets": [six sets, set 1 first]}, each set
 with the keys ssid, beacon, gps, symbol, symbolTable, symbolCode, comment,
@@ -40,7 +53,9 @@ key keeps the state of a new window.
 
 Files are written whole or not at all.
 
-Exit status: 0 success, 1 refused or unreadable input, 2 wrong usage.
+Exit status: 0 success (written and verified, or read), 1 refused or
+unreadable input or a failed verify (naming the first differing offsets),
+2 wrong usage, 3 port or device failure.
 )";
 
 QTextStream &out()
@@ -150,6 +165,10 @@ int run(const QStringList &args)
     }
     const QString command = args.first();
     const QStringList rest = args.mid(1);
+    if (command == QLatin1String("write"))
+        return writeCommand(rest);
+    if (command == QLatin1String("read"))
+        return readCommand(rest);
     struct Command {
         const char *name;
         int arguments;

@@ -1,0 +1,296 @@
+// tavlo-devsim: a simulated tracker device on a pseudo-terminal, for trying
+// the window and the command-line tool without hardware, and for tests.
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int MemorySize = 256;
+constexpr int DumpLength = 127;
+constexpr char Esc = 27;
+constexpr int ByteTimeUs = 1042; // one byte at 9600 baud, 8N1
+const QByteArray DumpCommand("\x1b\x1bU");
+
+struct Faults {
+    bool silent = false;
+    int shortReply = -1;  // send only this many bytes of a reply
+    int corrupt = -1;     // memory offset whose byte is flipped in a reply
+    bool stray = false;   // stray bytes at every wake-up
+    bool pace = false;    // reply at 9600 baud instead of at once
+    int hangupAfter = -1; // received bytes before the device goes away
+};
+
+class Device : public QObject {
+public:
+    Device(int master, const Faults &faults, QByteArray memory, QTextStream &log)
+        : m_master(master)
+        , m_faults(faults)
+        , m_memory(std::move(memory))
+        , m_log(log)
+    {
+        m_clock.start();
+        m_notifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, &Device::readable);
+        m_hangupPoll.setInterval(5);
+        connect(&m_hangupPoll, &QTimer::timeout, this, &Device::checkOpened);
+        m_pacer.setTimerType(Qt::PreciseTimer);
+        m_pacer.setInterval(1);
+        connect(&m_pacer, &QTimer::timeout, this, &Device::sendPaced);
+        waitForOpen();
+    }
+
+private:
+    void note(const QString &what)
+    {
+        m_log << QString::asprintf("%10.3f ", m_clock.nsecsElapsed() / 1e6) << what << Qt::endl;
+    }
+
+    // Nobody has the terminal open: try a read now and then. The first bytes
+    // after that come from a new opening, which resets the device. (The hang-up
+    // flag is no guide: it can stay set after a serial library reopens.)
+    void waitForOpen()
+    {
+        m_closed = true;
+        m_notifier->setEnabled(false);
+        m_hangupPoll.start();
+    }
+
+    void checkOpened() { readable(); }
+
+    void readable()
+    {
+        char buffer[512];
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n <= 0) {
+            if (!m_closed && !(n < 0 && errno == EAGAIN)) {
+                note(QStringLiteral("closed"));
+                waitForOpen();
+            }
+            return;
+        }
+        if (m_closed) {
+            m_closed = false;
+            m_hangupPoll.stop();
+            m_notifier->setEnabled(true);
+            m_writing = false;
+            m_woken = false;
+            m_recent.clear();
+            note(QStringLiteral("opened (reset)"));
+        }
+        const QByteArray chunk(buffer, n);
+        note(QStringLiteral("< ") + QString::fromLatin1(chunk.toHex(' ').toUpper()));
+        for (char byte : chunk) {
+            ++m_received;
+            if (m_faults.hangupAfter >= 0 && m_received >= m_faults.hangupAfter) {
+                note(QStringLiteral("hanging up"));
+                ::close(m_master);
+                QCoreApplication::exit(0);
+                return;
+            }
+            if (m_writing && chunk != DumpCommand) {
+                if (m_offset < MemorySize)
+                    m_memory[m_offset++] = byte;
+                continue;
+            }
+            command(byte);
+        }
+    }
+
+    void command(char byte)
+    {
+        if (!m_woken && byte == Esc) {
+            m_woken = true;
+            if (m_faults.stray)
+                send(QByteArray("\r\n?stray\r\n"));
+        }
+        m_recent = (m_recent + byte).right(3);
+        if (m_recent.endsWith(QByteArray("\x1b"
+                                         "D"))) {
+            m_writing = true;
+            m_offset = 0;
+            note(QStringLiteral("write mode"));
+        } else if (m_recent == DumpCommand) {
+            m_writing = false;
+            m_recent.clear();
+            dump();
+        }
+    }
+
+    void dump()
+    {
+        if (m_faults.silent) {
+            note(QStringLiteral("dump asked, not answering"));
+            return;
+        }
+        QByteArray reply = char(DumpLength) + m_memory.left(DumpLength);
+        if (m_faults.corrupt >= 0 && m_faults.corrupt < DumpLength)
+            reply[m_faults.corrupt + 1] = char(reply[m_faults.corrupt + 1] ^ 0x5A);
+        if (m_faults.shortReply >= 0)
+            reply.truncate(m_faults.shortReply);
+        send(reply);
+    }
+
+    void send(const QByteArray &bytes)
+    {
+        if (m_faults.pace) {
+            m_outgoing += bytes;
+            m_paceClock.start();
+            m_sentPaced = 0;
+            m_pacer.start();
+            return;
+        }
+        note(QStringLiteral("> ") + QString::fromLatin1(bytes.toHex(' ').toUpper()));
+        (void)::write(m_master, bytes.constData(), bytes.size());
+    }
+
+    // Sends what 9600 baud would have sent by now.
+    void sendPaced()
+    {
+        const qint64 due = m_paceClock.nsecsElapsed() / 1000 / ByteTimeUs + 1;
+        const qint64 count = std::min<qint64>(due - m_sentPaced, m_outgoing.size());
+        if (count > 0) {
+            const QByteArray part = m_outgoing.left(count);
+            m_outgoing.remove(0, count);
+            m_sentPaced += count;
+            note(QStringLiteral("> ") + QString::fromLatin1(part.toHex(' ').toUpper()));
+            (void)::write(m_master, part.constData(), part.size());
+        }
+        if (m_outgoing.isEmpty())
+            m_pacer.stop();
+    }
+
+    int m_master;
+    Faults m_faults;
+    QByteArray m_memory;
+    QTextStream &m_log;
+    QElapsedTimer m_clock;
+    QSocketNotifier *m_notifier = nullptr;
+    QTimer m_hangupPoll;
+    QTimer m_pacer;
+    QElapsedTimer m_paceClock;
+    QByteArray m_outgoing;
+    qint64 m_sentPaced = 0;
+    QByteArray m_recent;
+    bool m_closed = true;
+    bool m_writing = false;
+    bool m_woken = false;
+    int m_offset = 0;
+    qint64 m_received = 0;
+};
+
+int openTerminal(QString &slaveName)
+{
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        return -1;
+    slaveName = QString::fromLocal8Bit(ptsname(master));
+    // Raw from the start, so nothing is echoed or translated before a program
+    // configures the port; the settings stay while the device runs.
+    const int slave = ::open(ptsname(master), O_RDWR | O_NOCTTY);
+    if (slave >= 0) {
+        termios t{};
+        tcgetattr(slave, &t);
+        cfmakeraw(&t);
+        cfsetspeed(&t, B9600);
+        tcsetattr(slave, TCSANOW, &t);
+        ::close(slave);
+    }
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    return master;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tavlo-devsim"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A simulated tracker device on a pseudo-terminal. It prints the terminal's name; "
+        "point the window's port box or tavlo-image --port at it.\n\n"
+        "ESC \"D\" and the bytes after it go into its 256-byte memory from offset 0; "
+        "ESC ESC \"U\" is answered with the count 127 and the first 127 bytes. Closing and "
+        "opening the terminal resets it."));
+    parser.addHelpOption();
+    const QCommandLineOption memory(QStringLiteral("memory"),
+                                    QStringLiteral("Load the memory from an image file."),
+                                    QStringLiteral("file"));
+    const QCommandLineOption log(QStringLiteral("log"),
+                                 QStringLiteral("Write the timestamped log to a file instead of "
+                                                "standard error."),
+                                 QStringLiteral("file"));
+    const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never answer."));
+    const QCommandLineOption shortReply(QStringLiteral("short"),
+                                        QStringLiteral("Answer with only the first n bytes."),
+                                        QStringLiteral("n"));
+    const QCommandLineOption corrupt(QStringLiteral("corrupt"),
+                                     QStringLiteral("Flip bits of memory byte k in every answer."),
+                                     QStringLiteral("k"));
+    const QCommandLineOption stray(QStringLiteral("stray"),
+                                   QStringLiteral("Send stray bytes at every wake-up ESC."));
+    const QCommandLineOption pace(QStringLiteral("pace"),
+                                  QStringLiteral("Answer at the pace of 9600 baud."));
+    const QCommandLineOption hangup(QStringLiteral("hangup-after"),
+                                    QStringLiteral("Go away after n received bytes."),
+                                    QStringLiteral("n"));
+    parser.addOptions({memory, log, silent, shortReply, corrupt, stray, pace, hangup});
+    parser.process(app);
+
+    Faults faults;
+    faults.silent = parser.isSet(silent);
+    faults.shortReply = parser.isSet(shortReply) ? parser.value(shortReply).toInt() : -1;
+    faults.corrupt = parser.isSet(corrupt) ? parser.value(corrupt).toInt() : -1;
+    faults.stray = parser.isSet(stray);
+    faults.pace = parser.isSet(pace);
+    faults.hangupAfter = parser.isSet(hangup) ? parser.value(hangup).toInt() : -1;
+
+    QByteArray bytes(MemorySize, char(0xFF));
+    if (parser.isSet(memory)) {
+        QFile file(parser.value(memory));
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "tavlo-devsim: cannot read %s: %s\n",
+                         qPrintable(parser.value(memory)), qPrintable(file.errorString()));
+            return 1;
+        }
+        const QByteArray image = file.read(MemorySize);
+        bytes.replace(0, image.size(), image);
+    }
+
+    QFile logFile;
+    if (parser.isSet(log)) {
+        logFile.setFileName(parser.value(log));
+        if (!logFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+            std::fprintf(stderr, "tavlo-devsim: cannot write %s\n", qPrintable(parser.value(log)));
+            return 1;
+        }
+    } else {
+        logFile.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    QTextStream logStream(&logFile);
+
+    QString slaveName;
+    const int master = openTerminal(slaveName);
+    if (master < 0) {
+        std::perror("tavlo-devsim: no pseudo-terminal");
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(slaveName));
+    std::fflush(stdout);
+
+    Device device(master, faults, bytes, logStream);
+    return app.exec();
+}

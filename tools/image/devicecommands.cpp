@@ -1,0 +1,210 @@
+#include "devicecommands.h"
+
+#include "devicelink.h"
+#include "linkhost.h"
+#include "serialport.h"
+#include "ticker.h"
+#include "tracingport.h"
+
+#include <QMap>
+#include <cstdio>
+#include <unistd.h>
+
+namespace tavlo {
+
+namespace {
+
+enum ExitStatus { Success = 0, Refused = 1, Usage = 2, DeviceFailure = 3 };
+
+void say(const QString &message)
+{
+    std::fprintf(stderr, "tavlo-image: %s\n", qPrintable(message));
+}
+
+// Answers the device link from the command line: a progress bar when standard
+// error is a terminal, the retry question from --retries.
+class TerminalHost : public LinkHost {
+public:
+    TerminalHost(int retries, bool anyLength, QString saveTo)
+        : m_retries(retries)
+        , m_anyLength(anyLength)
+        , m_saveTo(std::move(saveTo))
+        , m_bar(isatty(STDERR_FILENO))
+    {
+    }
+
+    void setStatus(const QString &) override {}
+    void setStatusTone(StatusTone) override {}
+    void progressBegin(FillColour colour) override
+    {
+        m_stage = colour == FillColour::Red ? "write " : "verify";
+        progressFill(0, 1);
+    }
+    void progressEmpty(FillColour) override {}
+    void progressFill(qint64 done, qint64 total) override
+    {
+        if (!m_bar || total <= 0)
+            return;
+        constexpr int Width = 40;
+        const int filled = int(Width * done / total);
+        std::fprintf(stderr, "\r%s [%s%s] %3d%%", m_stage, QByteArray(filled, '#').constData(),
+                     QByteArray(Width - filled, '.').constData(), int(100 * done / total));
+        std::fflush(stderr);
+        m_drawn = true;
+    }
+    void progressMark() override {}
+    void progressHide() override { endBar(); }
+    bool confirmLength(const QString &path, qint64 size) override
+    {
+        if (!m_anyLength)
+            say(QStringLiteral("%1 is %2 bytes, not a 127-byte configuration image; "
+                               "--any-length writes it anyway")
+                    .arg(path)
+                    .arg(size));
+        return m_anyLength;
+    }
+    bool askRetry() override
+    {
+        endBar();
+        if (m_retries <= 0)
+            return false;
+        --m_retries;
+        say(QStringLiteral("verify failed, writing again"));
+        return true;
+    }
+    std::optional<QString> askSaveFile() override { return m_saveTo; }
+    void report(const QString &, const QString &message) override
+    {
+        endBar();
+        say(message);
+    }
+
+    void endBar()
+    {
+        if (m_drawn)
+            std::fputc('\n', stderr);
+        m_drawn = false;
+    }
+
+private:
+    int m_retries = 0;
+    bool m_anyLength = false;
+    QString m_saveTo;
+    bool m_bar = false;
+    bool m_drawn = false;
+    const char *m_stage = "write ";
+};
+
+struct DeviceArgs {
+    QString port;
+    QString file;
+    int retries = 0;
+    bool trace = false;
+    bool anyLength = false;
+    QString error;
+};
+
+DeviceArgs parse(const QStringList &args, bool forWrite)
+{
+    DeviceArgs parsed;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        auto value = [&]() -> QString {
+            if (i + 1 < args.size())
+                return args[++i];
+            parsed.error = a + QStringLiteral(" needs a value");
+            return QString();
+        };
+        if (a == QLatin1String("--port")) {
+            parsed.port = value();
+        } else if (a == QLatin1String("--trace")) {
+            parsed.trace = true;
+        } else if (forWrite && a == QLatin1String("--retries")) {
+            bool ok = false;
+            parsed.retries = value().toInt(&ok);
+            if (!ok || parsed.retries < 0)
+                parsed.error = QStringLiteral("--retries takes a whole number, 0 or more");
+        } else if (forWrite && a == QLatin1String("--any-length")) {
+            parsed.anyLength = true;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            parsed.error = QStringLiteral("unknown option %1").arg(a);
+        } else if (parsed.file.isEmpty()) {
+            parsed.file = a;
+        } else {
+            parsed.error = QStringLiteral("one file only");
+        }
+        if (!parsed.error.isEmpty())
+            return parsed;
+    }
+    if (parsed.port.isEmpty())
+        parsed.error = QStringLiteral("--port PORT is needed");
+    else if (parsed.file.isEmpty())
+        parsed.error = QStringLiteral("a file is needed");
+    return parsed;
+}
+
+int exitStatus(DeviceLink::Outcome outcome)
+{
+    using Outcome = DeviceLink::Outcome;
+    switch (outcome) {
+    case Outcome::Completed:
+        return Success;
+    case Outcome::VerifyFailed:
+    case Outcome::Cancelled:
+    case Outcome::FileError:
+    case Outcome::SaveFailed:
+        return Refused;
+    case Outcome::NoPort:
+    case Outcome::Busy:
+    case Outcome::NoReply:
+    case Outcome::PortLost:
+    case Outcome::Aborted:
+        break;
+    }
+    return DeviceFailure;
+}
+
+int run(const QStringList &args, bool forWrite)
+{
+    const DeviceArgs a = parse(args, forWrite);
+    if (!a.error.isEmpty()) {
+        say(a.error + QStringLiteral(" (see tavlo-image --help)"));
+        return Usage;
+    }
+    QtSerialPort serial;
+    TracingPort tracing(serial, stdout);
+    SerialPort &port = a.trace ? static_cast<SerialPort &>(tracing) : serial;
+    PreciseTicker ticker;
+    TerminalHost host(a.retries, a.anyLength, a.file);
+    DeviceLink link(port, ticker, host);
+    // The port is opened as choosing it in the window opens it: DTR, RTS, one ESC.
+    if (!link.choosePort(a.port))
+        return DeviceFailure;
+    const DeviceLink::Outcome outcome = forWrite ? link.writeAndVerify(a.file) : link.readToFile();
+    host.endBar();
+    link.closePort();
+    if (outcome == DeviceLink::Outcome::VerifyFailed) {
+        QStringList offsets;
+        for (qint64 offset : link.mismatches().mid(0, 8))
+            offsets << QString::number(offset);
+        if (link.mismatches().size() > 8)
+            offsets << QStringLiteral("...");
+        say(QStringLiteral("verify failed: the device differs from %1 at offset %2")
+                .arg(a.file, offsets.join(QStringLiteral(", "))));
+    }
+    return exitStatus(outcome);
+}
+
+} // namespace
+
+int writeCommand(const QStringList &args)
+{
+    return run(args, true);
+}
+
+int readCommand(const QStringList &args)
+{
+    return run(args, false);
+}
+
+} // namespace tavlo

@@ -1,0 +1,71 @@
+#include "tracingport.h"
+
+namespace tavlo {
+
+namespace {
+
+QString hex(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+} // namespace
+
+TracingPort::TracingPort(SerialPort &inner, std::FILE *out)
+    : m_inner(inner)
+    , m_out(out)
+{
+    m_clock.start();
+    connect(&m_inner, &SerialPort::readyRead, this, &SerialPort::readyRead);
+    connect(&m_inner, &SerialPort::lost, this, [this](const QString &reason) {
+        line(QStringLiteral("lost: ") + reason);
+        emit lost(reason);
+    });
+}
+
+void TracingPort::line(const QString &text)
+{
+    std::fprintf(m_out, "%10.3f %s\n", m_clock.nsecsElapsed() / 1e6, qPrintable(text));
+    std::fflush(m_out);
+}
+
+bool TracingPort::open(const QString &name)
+{
+    const bool opened = m_inner.open(name);
+    line(QStringLiteral("open %1%2").arg(name, opened ? QString() : QStringLiteral(" failed")));
+    return opened;
+}
+
+void TracingPort::close()
+{
+    line(QStringLiteral("close"));
+    m_inner.close();
+}
+
+void TracingPort::setDataTerminalReady(bool on)
+{
+    line(QStringLiteral("DTR %1").arg(on ? "on" : "off"));
+    m_inner.setDataTerminalReady(on);
+}
+
+void TracingPort::setRequestToSend(bool on)
+{
+    line(QStringLiteral("RTS %1").arg(on ? "on" : "off"));
+    m_inner.setRequestToSend(on);
+}
+
+void TracingPort::write(const QByteArray &bytes)
+{
+    line(QStringLiteral("> ") + hex(bytes));
+    m_inner.write(bytes);
+}
+
+QByteArray TracingPort::readAll()
+{
+    const QByteArray bytes = m_inner.readAll();
+    if (!bytes.isEmpty())
+        line(QStringLiteral("< ") + hex(bytes));
+    return bytes;
+}
+
+} // namespace tavlo

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "serialport.h"
+
+#include <QElapsedTimer>
+#include <cstdio>
+
+namespace tavlo {
+
+// A serial port that prints every byte sent and received, and every change
+// of the port, with a millisecond timestamp.
+class TracingPort : public SerialPort {
+    Q_OBJECT
+public:
+    TracingPort(SerialPort &inner, std::FILE *out);
+
+    bool open(const QString &name) override;
+    void close() override;
+    bool isOpen() const override { return m_inner.isOpen(); }
+    QString name() const override { return m_inner.name(); }
+    OpenFailure openFailure() const override { return m_inner.openFailure(); }
+    QString errorString() const override { return m_inner.errorString(); }
+    void setDataTerminalReady(bool on) override;
+    void setRequestToSend(bool on) override;
+    void write(const QByteArray &bytes) override;
+    qint64 bytesAvailable() const override { return m_inner.bytesAvailable(); }
+    QByteArray readAll() override;
+
+private:
+    void line(const QString &text);
+
+    SerialPort &m_inner;
+    std::FILE *m_out;
+    QElapsedTimer m_clock;
+};
+
+} // namespace tavlo
