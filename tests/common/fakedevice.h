@@ -72,7 +72,6 @@ class FakePort : public tavlo::SerialPort {
 public:
     explicit FakePort(Trace &trace)
         : m_trace(trace)
-        , memory(256, '\0')
     {
     }
 
@@ -135,7 +134,7 @@ public:
     QList<QByteArray> replies; // answers in this order; then the memory
     bool silent = false;
     int writesBeforeLoss = -1;
-    QByteArray memory;
+    QByteArray memory = QByteArray(256, '\0');
     std::function<void(const QByteArray &)> onWrite;
 
 private:
