@@ -1,5 +1,6 @@
 #include "devicelink.h"
 #include "fakedevice.h"
+#include "testfiles.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -312,7 +313,7 @@ private slots:
         m_link->choosePort(QStringLiteral("P"));
         m_trace.clear();
         QCOMPARE(m_link->readToFile(), Outcome::Completed);
-        QCOMPARE(readBack(*m_host.saveTo), saved);
+        QCOMPARE(contents(*m_host.saveTo), saved);
         QCOMPARE(m_host.statuses, QStringList({"Read Started", "Read Finished"}));
         QCOMPARE(compact(m_trace), QStringLiteral("W 1B1B55 ") + Reset);
         QVERIFY(m_host.progress.isEmpty());
@@ -389,15 +390,7 @@ private:
     QString writeFile(const char *name, const QByteArray &bytes)
     {
         const QString path = m_dir->filePath(QString::fromLatin1(name));
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write(bytes);
-        return path;
-    }
-    static QByteArray readBack(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+        return ::writeFile(path, bytes) ? path : QString();
     }
 
     Trace m_trace;

@@ -4,6 +4,7 @@
 #include "fakedialogs.h"
 #include "form1.h"
 #include "serialport.h"
+#include "testfiles.h"
 #include "ticker.h"
 
 #include <QFile>
@@ -19,18 +20,6 @@ using namespace tavlo;
 namespace {
 
 const QString Image = QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
 
 } // namespace
 
@@ -111,9 +100,7 @@ private slots:
         QFETCH(QStringList, device);
         QVERIFY(startDevice(device));
         const QString target = m_dir->filePath("kept.bin");
-        QFile old(target);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-        old.close();
+        QVERIFY(writeFile(target, "old"));
         const Run run = tool({"read", "--port", m_pts, target});
         QCOMPARE(run.status, 3);
         QCOMPARE(contents(target), QByteArray("old"));
@@ -142,9 +129,7 @@ private slots:
         QFETCH(QString, message);
         QVERIFY(startDevice({}));
         const QString odd = m_dir->filePath("odd.bin");
-        QFile file(odd);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("short") == 5);
-        file.close();
+        QVERIFY(writeFile(odd, "short"));
         args.replaceInStrings(QStringLiteral("PTS"), m_pts);
         args.replaceInStrings(QStringLiteral("ODD"), odd);
         args.replaceInStrings(QStringLiteral("MISSING"), m_dir->filePath("missing.bin"));
@@ -208,17 +193,9 @@ private:
 
     QString deviceLog() const { return QString::fromLatin1(contents(m_log)); }
 
-    Run tool(const QStringList &args)
+    static Run tool(const QStringList &args)
     {
-        QProcess process;
-        process.start(QStringLiteral(TAVLO_IMAGE_TOOL), args);
-        Run run;
-        if (!process.waitForFinished(60000))
-            return run;
-        run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
-        return run;
+        return runProgram(QStringLiteral(TAVLO_IMAGE_TOOL), args);
     }
 
     QProcess m_sim;

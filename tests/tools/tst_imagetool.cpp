@@ -1,44 +1,18 @@
-#include <QFile>
-#include <QProcess>
+#include "testfiles.h"
+
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
 Run runTool(const QStringList &args)
 {
-    QProcess process;
-    process.start(QStringLiteral(TAVLO_IMAGE_TOOL), args);
-    Run run;
-    if (!process.waitForFinished(30000))
-        return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return runProgram(QStringLiteral(TAVLO_IMAGE_TOOL), args);
 }
 
 QString dataFile(const char *name)
 {
     return QStringLiteral(TAVLO_TEST_DATA "/") + name;
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -52,14 +26,14 @@ private slots:
     {
         const Run run = runTool({"decode", dataFile("worked-example.bin")});
         QCOMPARE(run.status, 0);
-        QCOMPARE(run.out, contents(dataFile("worked-example.json")));
+        QCOMPARE(run.out.toUtf8(), contents(dataFile("worked-example.json")));
     }
 
     void encodeMatchesReference()
     {
         const QString out = m_dir.filePath("out.bin");
         const Run run = runTool({"encode", dataFile("worked-example.json"), out});
-        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.err, QString());
         QCOMPARE(run.status, 0);
         QCOMPARE(contents(out), contents(dataFile("worked-example.bin")));
     }
@@ -67,33 +41,33 @@ private slots:
     void refusedEncodeWritesNothing_data()
     {
         QTest::addColumn<QByteArray>("json");
-        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<QString>("message");
         QTest::newRow("path")
             << QByteArray(R"({"sets": [{"path": "WIDE2-1"}, {}, {}, {}, {}, {}]})")
-            << QByteArray("Set 1: path \"WIDE2-1\" would be stored as \"WIDE2-2\"");
+            << QStringLiteral("Set 1: path \"WIDE2-1\" would be stored as \"WIDE2-2\"");
         QTest::newRow("symbol range")
             << QByteArray(R"({"sets": [{}, {}, {}, {"symbol": 16}, {}, {}]})")
-            << QByteArray("Set 4: symbol entry 16");
+            << QStringLiteral("Set 4: symbol entry 16");
         QTest::newRow("code range")
             << QByteArray(R"({"sets": [{}, {"symbolCode": 96}, {}, {}, {}, {}]})")
-            << QByteArray("Set 2: symbol code entry 96");
+            << QStringLiteral("Set 2: symbol code entry 96");
         QTest::newRow("wrong type") << QByteArray(R"({"sets": [{}, {}, {"gps": 1}, {}, {}, {}]})")
-                                    << QByteArray("Set 3: \"gps\"");
-        QTest::newRow("seven sets")
-            << QByteArray(R"({"sets": [{}, {}, {}, {}, {}, {}, {}]})") << QByteArray("six sets");
+                                    << QStringLiteral("Set 3: \"gps\"");
+        QTest::newRow("seven sets") << QByteArray(R"({"sets": [{}, {}, {}, {}, {}, {}, {}]})")
+                                    << QStringLiteral("six sets");
     }
     void refusedEncodeWritesNothing()
     {
         QFETCH(QByteArray, json);
-        QFETCH(QByteArray, message);
+        QFETCH(QString, message);
         const QString in = m_dir.filePath("in.json");
         QVERIFY(writeFile(in, json));
 
         const QString fresh = m_dir.filePath("fresh.bin");
         Run run = runTool({"encode", in, fresh});
         QCOMPARE(run.status, 1);
-        QVERIFY2(run.err.contains(message), run.err.constData());
-        QCOMPARE(run.err.count('\n'), 1);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QCOMPARE(run.err.count(u'\n'), 1);
         QVERIFY(!QFile::exists(fresh));
 
         const QString existing = m_dir.filePath("existing.bin");
@@ -106,28 +80,29 @@ private slots:
     void unreadableInput_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<QString>("message");
         QTest::newRow("missing image")
-            << QStringList{"decode", "missing.bin"} << QByteArray("missing.bin");
+            << QStringList{"decode", "missing.bin"} << QStringLiteral("missing.bin");
         QTest::newRow("short image")
-            << QStringList{"show", "short.bin"} << QByteArray("is 125 bytes");
+            << QStringList{"show", "short.bin"} << QStringLiteral("is 125 bytes");
         QTest::newRow("missing json")
-            << QStringList{"encode", "missing.json", "o.bin"} << QByteArray("missing.json");
+            << QStringList{"encode", "missing.json", "o.bin"} << QStringLiteral("missing.json");
         QTest::newRow("broken json")
-            << QStringList{"encode", "broken.json", "o.bin"} << QByteArray("not valid JSON");
-        QTest::newRow("directory") << QStringList{"decode", "."} << QByteArray("Could not open");
+            << QStringList{"encode", "broken.json", "o.bin"} << QStringLiteral("not valid JSON");
+        QTest::newRow("directory")
+            << QStringList{"decode", "."} << QStringLiteral("Could not open");
     }
     void unreadableInput()
     {
         QFETCH(QStringList, args);
-        QFETCH(QByteArray, message);
+        QFETCH(QString, message);
         QVERIFY(writeFile(m_dir.filePath("short.bin"), QByteArray(125, ' ')));
         QVERIFY(writeFile(m_dir.filePath("broken.json"), "{\"sets\": ["));
         for (int i = 1; i < args.size(); ++i)
             args[i] = m_dir.filePath(args[i]);
         const Run run = runTool(args);
         QCOMPARE(run.status, 1);
-        QVERIFY2(run.err.contains(message), run.err.constData());
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QVERIFY(!QFile::exists(m_dir.filePath("missing.bin")));
         QVERIFY(!QFile::exists(m_dir.filePath("o.bin")));
     }
@@ -158,7 +133,7 @@ private slots:
     {
         const Run run = runTool({"show", dataFile("worked-example.bin")});
         QCOMPARE(run.status, 0);
-        const QString text = QString::fromUtf8(run.out);
+        const QString &text = run.out;
         for (const char *expected :
              {"Callsign: \"N0CALL\"", "Set 1\n", "Set 6\n", "\"  5 min\"", "\"Enroute\"",
               "8 \"Car\"", "\"49\" \"12.34\" \"N\"", "\"016\" \"36.50\" \"E\"",

@@ -6,6 +6,7 @@
 #include "pictures.h"
 #include "setframe.h"
 #include "shape.h"
+#include "testfiles.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -28,18 +29,6 @@ using Edit = std::function<void(const SetControls &)>;
 Q_DECLARE_METATYPE(Edit)
 
 namespace {
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 QList<QWidget *> coordinateControls(const SetControls &c)
 {
