@@ -218,6 +218,28 @@ void DeviceLink::waitForBytes(qint64 count)
 
 void DeviceLink::Pause(int n)
 {
+    const bool ownTimer = !m_busy; // an action keeps the timer running itself
+    try {
+        pause(n);
+    } catch (const Interrupted &) {
+    }
+    if (ownTimer)
+        m_ticker.stop();
+}
+
+void DeviceLink::ResetDevice()
+{
+    const bool ownTimer = !m_busy;
+    try {
+        resetDevice();
+    } catch (const Interrupted &) {
+    }
+    if (ownTimer)
+        m_ticker.stop();
+}
+
+void DeviceLink::pause(int n)
+{
     TimerB = 0;
     m_ticker.start();
     if (n <= 0) {
@@ -229,7 +251,7 @@ void DeviceLink::Pause(int n)
         throw Interrupted{Wait::Aborted};
 }
 
-void DeviceLink::ResetDevice()
+void DeviceLink::resetDevice()
 {
     if (!m_port.isOpen())
         return;
@@ -237,7 +259,7 @@ void DeviceLink::ResetDevice()
     m_port.close();
     m_port.setDataTerminalReady(false);
     m_port.setRequestToSend(false);
-    Pause(ResetPause);
+    pause(ResetPause);
     if (!m_port.open(name))
         throw Interrupted{Wait::PortLost};
     m_port.setDataTerminalReady(true);
@@ -292,7 +314,7 @@ DeviceLink::Outcome DeviceLink::interrupted(Wait reason)
     if (reason == Wait::TimedOut) {
         m_host.setStatus(QStringLiteral("No reply from the device"));
         try {
-            ResetDevice();
+            resetDevice();
         } catch (const Interrupted &again) {
             return interrupted(again.reason);
         }
@@ -323,7 +345,7 @@ DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path)
             if (!readWholeFile(path, file)) {
                 if (written) {
                     m_host.progressHide();
-                    ResetDevice();
+                    resetDevice();
                     m_host.setStatusTone(StatusTone::ButtonText);
                 }
                 return Outcome::FileError;
@@ -339,23 +361,23 @@ DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path)
             m_host.setStatus(QStringLiteral("Write Started"));
             m_host.setStatusTone(StatusTone::Highlight);
             send(WriteCommand);
-            Pause(WritePause);
+            pause(WritePause);
             for (qint64 i = 1; i <= n; ++i) {
                 const auto b = static_cast<unsigned char>(file.at(i - 1));
                 send(QByteArray(1, char(b)));
                 m_host.progressFill(i, written);
                 m_host.setStatus(byteStatus(b));
-                Pause(WritePause);
+                pause(WritePause);
             }
             // Devices expect the filler after a long file; it is never verified.
             for (qint64 j = 1; j <= filler; ++j) {
                 send(QByteArray(1, Filler));
                 m_host.progressFill(n + j, written);
-                Pause(WritePause);
+                pause(WritePause);
             }
-            Pause(0);
+            pause(0);
             m_host.progressMark();
-            Pause(WritePause);
+            pause(WritePause);
             m_host.progressEmpty(FillColour::Green);
             m_host.setStatus(QStringLiteral("Write Finished"));
             m_host.setStatus(QStringLiteral("Verify Started"));
@@ -363,12 +385,12 @@ DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path)
             const QByteArray reply = dumpExchange();
             if (!readWholeFile(path, file)) {
                 m_host.progressHide();
-                ResetDevice();
+                resetDevice();
                 m_host.setStatusTone(StatusTone::ButtonText);
                 return Outcome::FileError;
             }
             m_host.progressBegin(FillColour::Green);
-            Pause(WritePause);
+            pause(WritePause);
             failed = false;
             m_mismatches.clear();
             for (qint64 i = 1; i <= file.size(); ++i) {
@@ -383,7 +405,7 @@ DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path)
             break;
         }
         m_host.progressHide();
-        ResetDevice();
+        resetDevice();
     } catch (const Interrupted &stop) {
         return interrupted(stop.reason);
     }
@@ -410,7 +432,7 @@ DeviceLink::Outcome DeviceLink::readToFile()
             return Outcome::Cancelled;
         path = *chosen;
         error = writeFileAtomically(path, reply.mid(1));
-        ResetDevice();
+        resetDevice();
     } catch (const Interrupted &stop) {
         return interrupted(stop.reason);
     }

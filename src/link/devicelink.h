@@ -68,7 +68,10 @@ public:
     // The file offsets that differed in the last verify.
     QList<qint64> mismatches() const { return m_mismatches; }
 
+    // The wait of the link: ceil(n / 20) ticks of the 10 ms timer, or one pass
+    // of event processing for n <= 0.
     void Pause(int n);
+    // Closes the port, keeps DTR and RTS low for 100 ticks, reopens it and wakes the device.
     void ResetDevice();
 
 signals:
@@ -83,6 +86,9 @@ private:
     };
     class BusyScope;
 
+    // These end a running action by throwing Interrupted.
+    void pause(int n);
+    void resetDevice();
     void wait(const std::function<bool()> &done, bool forReply);
     void waitForBytes(qint64 count);
     void send(const QByteArray &bytes);
