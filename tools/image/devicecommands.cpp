@@ -6,9 +6,14 @@
 #include "ticker.h"
 #include "tracingport.h"
 
-#include <QMap>
 #include <cstdio>
+#ifdef Q_OS_WIN
+#include <io.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
 #include <unistd.h>
+#endif
 
 namespace tavlo {
 
