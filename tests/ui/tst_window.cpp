@@ -476,9 +476,11 @@ private slots:
         QTest::keyClick(f.PortBox->lineEdit(), Qt::Key_Return);
         QCoreApplication::processEvents();
         QTest::mouseClick(f.Com[3], Qt::LeftButton);
+        QTest::mouseClick(f.Com[3], Qt::LeftButton); // the open port again: reopened, woken
         QCOMPARE(compact(m_trace), QStringLiteral("open %1 dtr 1 rts 1 W 1B "
                                                   "close open /dev/ttyUSB0 dtr 1 rts 1 W 1B "
                                                   "close open /dev/pts/3 dtr 1 rts 1 W 1B "
+                                                  "close open %2 dtr 1 rts 1 W 1B "
                                                   "close open %2 dtr 1 rts 1 W 1B")
                                        .arg(comPortName(1), comPortName(3)));
         QVERIFY(f.Com[3]->isChecked());
