@@ -17,12 +17,9 @@ namespace tavlo {
 
 namespace {
 
-const QColor Red(255, 0, 0);
-const QColor Green(0, 255, 0);
-
 QColor fillColour(FillColour colour)
 {
-    return colour == FillColour::Red ? Red : Green;
+    return colour == FillColour::Red ? ProgressRed : ProgressGreen;
 }
 
 } // namespace

@@ -22,8 +22,6 @@ namespace tavlo {
 namespace {
 
 constexpr QSize ClientSize(px(5370), px(5715));
-const QColor Grey(192, 192, 192);
-const QColor Red(255, 0, 0);
 
 template <typename W> W *place(W *widget, const QRect &geometry)
 {
@@ -75,8 +73,8 @@ Form1::Form1(const Platform &platform, QWidget *parent)
 
     // Drawing order, bottom to top: grey mark, fill, status text, outline.
     const QRect bar = twipsRect(120, 1440, 2775, 375);
-    m_c.Shape2 = place(new Shape(Shape::Style::Filled, Grey, this), bar);
-    m_c.Shape3 = place(new Shape(Shape::Style::Filled, Red, this), bar);
+    m_c.Shape2 = place(new Shape(Shape::Style::Filled, ProgressGrey, this), bar);
+    m_c.Shape3 = place(new Shape(Shape::Style::Filled, ProgressRed, this), bar);
     m_c.Label4 = place(new QLabel(QStringLiteral("\u00A9 TAVLO team"), this),
                        twipsRect(720, 1560, 1455, 255));
     m_c.Label4->setAlignment(Qt::AlignCenter);

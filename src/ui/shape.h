@@ -5,6 +5,11 @@
 
 namespace tavlo {
 
+// The colours of the progress display.
+inline const QColor ProgressGrey(192, 192, 192);
+inline const QColor ProgressRed(255, 0, 0);
+inline const QColor ProgressGreen(0, 255, 0);
+
 // A rectangle of the progress display: filled without outline, or outlined
 // without fill.
 class Shape : public QWidget {

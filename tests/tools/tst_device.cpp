@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -152,6 +153,25 @@ private slots:
         QVERIFY(run.out.contains(QStringLiteral("> 1B 1B 55")));
         QVERIFY(run.out.contains(QStringLiteral("< 7F")));
         QVERIFY(run.out.contains(QStringLiteral("DTR off")));
+    }
+
+    void portAdapterSaysWhyNot()
+    {
+        QVERIFY(startDevice({}));
+        QtSerialPort first;
+        QSignalSpy lost(&first, &SerialPort::lost);
+        QVERIFY(first.open(m_pts));
+        // A pseudo-terminal has no modem-control lines: setting them is no failure.
+        first.setDataTerminalReady(true);
+        first.setRequestToSend(true);
+        QVERIFY(first.isOpen());
+        QtSerialPort second;
+        QVERIFY(!second.open(m_pts));
+        QCOMPARE(second.openFailure(), OpenFailure::Busy);
+        QtSerialPort missing;
+        QVERIFY(!missing.open(QStringLiteral("/dev/tavlo-no-such-port")));
+        QCOMPARE(missing.openFailure(), OpenFailure::NotFound);
+        QCOMPARE(lost.count(), 0);
     }
 
     void theWindowAgainstTheDevice()
