@@ -23,12 +23,6 @@ namespace {
 
 constexpr QSize ClientSize(px(5370), px(5715));
 
-template <typename W> W *place(W *widget, const QRect &geometry)
-{
-    widget->setGeometry(geometry);
-    return widget;
-}
-
 // Fonts differ between systems; a caption that would be cut gets a smaller
 // font rather than a bigger box, so the layout stays as it is.
 void fitCaption(QAbstractButton *button)

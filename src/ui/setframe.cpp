@@ -13,12 +13,6 @@ namespace tavlo {
 
 namespace {
 
-template <typename W> W *place(W *widget, const QRect &geometry)
-{
-    widget->setGeometry(geometry);
-    return widget;
-}
-
 QComboBox *pickList(QWidget *parent, const QStringList &entries, const QRect &geometry)
 {
     auto *box = place(new QComboBox(parent), geometry);

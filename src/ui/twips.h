@@ -18,4 +18,11 @@ constexpr QRect twipsRect(int left, int top, int width, int height)
     return QRect(px(left), px(top), px(width), px(height));
 }
 
+// Puts a new control at its place in the layout and hands it back.
+template <typename W> W *place(W *widget, const QRect &geometry)
+{
+    widget->setGeometry(geometry);
+    return widget;
+}
+
 } // namespace tavlo
