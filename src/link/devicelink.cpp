@@ -339,15 +339,17 @@ DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path)
     m_mismatches.clear();
     bool written = false; // once something was sent, every ending resets the device
     bool failed = false;
+    auto wrapUp = [this] {
+        m_host.progressHide();
+        resetDevice();
+        m_host.setStatusTone(StatusTone::ButtonText);
+    };
     try {
         for (;;) {
             QByteArray file;
             if (!readWholeFile(path, file)) {
-                if (written) {
-                    m_host.progressHide();
-                    resetDevice();
-                    m_host.setStatusTone(StatusTone::ButtonText);
-                }
+                if (written)
+                    wrapUp();
                 return Outcome::FileError;
             }
             const qint64 n = file.size();
@@ -356,7 +358,7 @@ DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path)
             written = true;
 
             const qint64 filler = n > FillerAfter ? n - FillerAfter : 0;
-            const qint64 written = n + filler;
+            const qint64 total = n + filler;
             m_host.progressBegin(FillColour::Red);
             m_host.setStatus(QStringLiteral("Write Started"));
             m_host.setStatusTone(StatusTone::Highlight);
@@ -365,14 +367,14 @@ DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path)
             for (qint64 i = 1; i <= n; ++i) {
                 const auto b = static_cast<unsigned char>(file.at(i - 1));
                 send(QByteArray(1, char(b)));
-                m_host.progressFill(i, written);
+                m_host.progressFill(i, total);
                 m_host.setStatus(byteStatus(b));
                 pause(WritePause);
             }
             // Devices expect the filler after a long file; it is never verified.
             for (qint64 j = 1; j <= filler; ++j) {
                 send(QByteArray(1, Filler));
-                m_host.progressFill(n + j, written);
+                m_host.progressFill(n + j, total);
                 pause(WritePause);
             }
             pause(0);
@@ -384,9 +386,7 @@ DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path)
 
             const QByteArray reply = dumpExchange();
             if (!readWholeFile(path, file)) {
-                m_host.progressHide();
-                resetDevice();
-                m_host.setStatusTone(StatusTone::ButtonText);
+                wrapUp();
                 return Outcome::FileError;
             }
             m_host.progressBegin(FillColour::Green);
@@ -404,12 +404,10 @@ DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path)
                 continue;
             break;
         }
-        m_host.progressHide();
-        resetDevice();
+        wrapUp();
     } catch (const Interrupted &stop) {
         return interrupted(stop.reason);
     }
-    m_host.setStatusTone(StatusTone::ButtonText);
     m_host.setStatus(failed ? QStringLiteral("Verify Failed!!!")
                             : QStringLiteral("Verify Completed"));
     return failed ? Outcome::VerifyFailed : Outcome::Completed;
