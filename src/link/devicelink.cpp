@@ -20,15 +20,14 @@ const QByteArray WriteCommand("\x1b"
 const QByteArray DumpCommand("\x1b\x1b"
                              "U");
 constexpr int WritePause = 5;
-constexpr int ResetPause = 2000;
 constexpr qint64 FillerAfter = 64; // a file longer than this is followed by filler bytes
 constexpr char Filler = char(0xFF);
 constexpr qint64 StandardImage = 127;
 
-QString noReplyMessage(const QString &port)
+QString checkTheCable(const QString &port)
 {
-    return QStringLiteral("No reply from the device on %1.\n\nCheck the cable, that the device "
-                          "has power, and that %1 is the port it is connected to.")
+    return QStringLiteral("\n\nCheck the cable, that the device has power, and that %1 is the "
+                          "port it is connected to.")
         .arg(port);
 }
 
@@ -54,6 +53,12 @@ QString openFailureMessage(const QString &name, OpenFailure failure, const QStri
     case OpenFailure::NotFound:
         message += QStringLiteral(
             "\n\nThere is no such port. Check that the adapter is plugged in, and the name.");
+#ifdef Q_OS_LINUX
+        message += QStringLiteral(
+            "\nIf /dev/ttyUSB0 vanished right after the adapter was plugged in, the brltty "
+            "service took it for a braille display: remove brltty (sudo apt remove brltty) "
+            "and plug the adapter in again.");
+#endif
         break;
     case OpenFailure::None:
     case OpenFailure::Other:
@@ -79,7 +84,7 @@ QString byteStatus(unsigned char byte)
     return shown + QStringLiteral(" (") + QString::number(byte, 16).toUpper() + u')';
 }
 
-// Marks the link busy for one action and keeps its timer running meanwhile.
+// Marks the link busy for one action.
 class DeviceLink::BusyScope {
 public:
     explicit BusyScope(DeviceLink &link)
@@ -87,12 +92,11 @@ public:
     {
         m_link.m_busy = true;
         m_link.m_aborted = false;
-        m_link.m_ticker.start();
+        m_link.m_lostWhileBusy = false;
         emit m_link.busyChanged(true);
     }
     ~BusyScope()
     {
-        m_link.m_ticker.stop();
         m_link.m_busy = false;
         emit m_link.busyChanged(false);
     }
@@ -107,9 +111,16 @@ DeviceLink::DeviceLink(SerialPort &port, Ticker &ticker, LinkHost &host, QObject
     , m_ticker(ticker)
     , m_host(host)
 {
+    // Connected once: a pause a hundred times a second should not connect anew each time.
+    connect(&m_ticker, &Ticker::tick, this, &DeviceLink::onTick);
+    connect(&m_port, &SerialPort::readyRead, this, &DeviceLink::onReadyRead);
     connect(&m_port, &SerialPort::lost, this, [this](const QString &reason) {
-        if (m_busy)
-            return; // the running action's wait ends with it
+        if (m_waiting)
+            endWait(WaitEnd::PortLost);
+        if (m_busy) {
+            m_lostWhileBusy = true; // the running action ends with it
+            return;
+        }
         m_host.report(QStringLiteral("Port lost"),
                       QStringLiteral("The port %1 went away: %2").arg(m_port.name(), reason));
         emit portClosed();
@@ -154,8 +165,15 @@ void DeviceLink::abort()
 {
     m_aborted = true;
     closePort();
-    if (m_loop)
-        m_loop->quit();
+    if (m_waiting)
+        endWait(WaitEnd::Aborted);
+}
+
+void DeviceLink::stop()
+{
+    m_stopRequested = true;
+    if (m_waiting && m_waiting->kind != WaitKind::ResetHold)
+        endWait(WaitEnd::Stopped);
 }
 
 void DeviceLink::send(const QByteArray &bytes)
@@ -163,120 +181,169 @@ void DeviceLink::send(const QByteArray &bytes)
     m_port.write(bytes);
 }
 
-// Processes events until `done` holds. A wait for a reply ends after
-// ReplyTimeoutTicks ticks in which no byte arrived.
-void DeviceLink::wait(const std::function<bool()> &done, bool forReply)
+// Processes events until `done` holds, with the timer running meanwhile. A
+// wait for a reply ends after ReplyTimeoutTicks ticks in which no byte arrived.
+DeviceLink::WaitEnd DeviceLink::wait(const std::function<bool()> &done, WaitKind kind)
 {
+    const WaitEnd end = waitWithTimer(done, kind);
+    m_ticker.stop(); // no timer runs between waits, nor while a question waits
+    return end;
+}
+
+DeviceLink::WaitEnd DeviceLink::waitWithTimer(const std::function<bool()> &done, WaitKind kind)
+{
+    const bool stoppable = kind != WaitKind::ResetHold;
+    if (m_aborted)
+        return WaitEnd::Aborted;
+    if (stoppable && m_stopRequested)
+        return WaitEnd::Stopped;
+    if (m_lostWhileBusy || (kind == WaitKind::Reply && !m_port.isOpen()))
+        return WaitEnd::PortLost;
+    if (done())
+        return WaitEnd::Done;
+
     QEventLoop loop;
-    Wait result = Wait::Aborted; // also what an application quitting meanwhile leaves
-    int idleTicks = 0;
-    qint64 seen = m_port.bytesAvailable();
-    auto finish = [&](Wait why) {
-        result = why;
-        loop.quit();
-    };
-    QObject context;
-    connect(&m_ticker, &Ticker::tick, &context, [&] {
-        TimerB += PauseStep;
-        if (forReply) {
-            const qint64 now = m_port.bytesAvailable();
-            idleTicks = now > seen ? 0 : idleTicks + 1;
-            seen = now;
-            if (idleTicks >= ReplyTimeoutTicks)
-                return finish(Wait::TimedOut);
-        }
-        if (done())
-            finish(Wait::Done);
-    });
-    connect(&m_port, &SerialPort::readyRead, &context, [&] {
-        if (done())
-            finish(Wait::Done);
-    });
-    connect(&m_port, &SerialPort::lost, &context, [&] { finish(Wait::PortLost); });
-    if (m_aborted) {
-        result = Wait::Aborted;
-    } else if (done()) {
-        result = Wait::Done;
-    } else if (forReply && !m_port.isOpen()) {
-        result = Wait::PortLost;
-    } else {
-        m_loop = &loop;
-        loop.exec();
-        m_loop = nullptr;
-        if (m_aborted)
-            result = Wait::Aborted;
-    }
-    if (result != Wait::Done)
-        throw Interrupted{result};
+    Waiting waiting{done, kind, loop};
+    waiting.seen = m_port.bytesAvailable();
+    Waiting *outer = std::exchange(m_waiting, &waiting);
+    if (kind == WaitKind::Reply)
+        m_ticker.start(); // a pause started its timer when it began
+    loop.exec();
+    m_waiting = outer;
+    if (m_aborted)
+        return WaitEnd::Aborted;
+    if (waiting.end != WaitEnd::Done && stoppable && m_stopRequested)
+        return WaitEnd::Stopped;
+    return waiting.end;
 }
 
-void DeviceLink::waitForBytes(qint64 count)
+void DeviceLink::endWait(WaitEnd end)
 {
-    if (count > 0)
-        wait([this, count] { return m_port.bytesAvailable() >= count; }, true);
+    m_waiting->end = end;
+    m_waiting->loop.quit();
 }
 
-void DeviceLink::Pause(int n)
+void DeviceLink::onTick()
 {
-    const bool ownTimer = !m_busy; // an action keeps the timer running itself
-    try {
-        pause(n);
-    } catch (const Interrupted &) {
+    if (!m_waiting)
+        return;
+    TimerB += PauseStep;
+    if (m_waiting->kind == WaitKind::Reply) {
+        const qint64 now = m_port.bytesAvailable();
+        m_waiting->idleTicks = now > m_waiting->seen ? 0 : m_waiting->idleTicks + 1;
+        m_waiting->seen = now;
+        if (m_waiting->idleTicks >= ReplyTimeoutTicks)
+            return endWait(WaitEnd::TimedOut);
     }
-    if (ownTimer)
-        m_ticker.stop();
+    if (m_waiting->done())
+        endWait(WaitEnd::Done);
+}
+
+void DeviceLink::onReadyRead()
+{
+    if (m_waiting && m_waiting->kind == WaitKind::Reply && m_waiting->done())
+        endWait(WaitEnd::Done);
+}
+
+DeviceLink::WaitEnd DeviceLink::pauseFor(int n, WaitKind kind)
+{
+    startPause();
+    return finishPause(n, kind);
+}
+
+// The pause runs from here: what the caller does before finishPause() is
+// part of it, not added to it.
+void DeviceLink::startPause()
+{
+    TimerB = 0;
+    m_ticker.start();
+}
+
+DeviceLink::WaitEnd DeviceLink::finishPause(int n, WaitKind kind)
+{
+    if (n > 0)
+        return wait([this, n] { return TimerB >= n; }, kind);
+    m_ticker.stop();
+    QCoreApplication::processEvents();
+    if (m_aborted)
+        return WaitEnd::Aborted;
+    if (m_stopRequested && kind != WaitKind::ResetHold)
+        return WaitEnd::Stopped;
+    return m_lostWhileBusy ? WaitEnd::PortLost : WaitEnd::Done;
+}
+
+void DeviceLink::throwUnlessDone(WaitEnd end)
+{
+    if (end != WaitEnd::Done)
+        throw Interrupted{end};
+}
+
+void DeviceLink::throwIfInterruptedMeanwhile()
+{
+    if (m_aborted)
+        throw Interrupted{WaitEnd::Aborted};
+    if (m_stopRequested)
+        throw Interrupted{WaitEnd::Stopped};
+    if (m_lostWhileBusy || !m_port.isOpen())
+        throw Interrupted{WaitEnd::PortLost};
+}
+
+bool DeviceLink::Pause(int n)
+{
+    return pauseFor(n) == WaitEnd::Done;
 }
 
 void DeviceLink::ResetDevice()
 {
-    const bool ownTimer = !m_busy;
     try {
-        resetDevice();
+        resetOrThrow();
     } catch (const Interrupted &) {
     }
-    if (ownTimer)
-        m_ticker.stop();
 }
 
-void DeviceLink::pause(int n)
+void DeviceLink::pauseOrThrow(int n)
 {
-    TimerB = 0;
-    m_ticker.start();
-    if (n <= 0) {
-        QCoreApplication::processEvents();
-    } else {
-        wait([this, n] { return TimerB >= n; }, false);
-    }
-    if (m_aborted)
-        throw Interrupted{Wait::Aborted};
+    throwUnlessDone(pauseFor(n));
 }
 
-void DeviceLink::resetDevice()
+// The lines drop while the port is still open: closing alone lowers them only
+// where the port hangs up on close, which pseudo-terminals and some adapters do not.
+void DeviceLink::resetOrThrow()
 {
     if (!m_port.isOpen())
         return;
     const QString name = m_port.name();
-    m_port.close();
     m_port.setDataTerminalReady(false);
     m_port.setRequestToSend(false);
-    pause(ResetPause);
+    m_port.close();
+    throwUnlessDone(pauseFor(ResetPause, WaitKind::ResetHold));
     if (!m_port.open(name))
-        throw Interrupted{Wait::PortLost};
+        throw Interrupted{WaitEnd::PortLost};
     m_port.setDataTerminalReady(true);
     m_port.setRequestToSend(true);
     send(WakeUp);
 }
 
-QByteArray DeviceLink::dumpExchange()
+void DeviceLink::waitForBytesOrThrow(qint64 count)
+{
+    if (count > 0)
+        throwUnlessDone(
+            wait([this, count] { return m_port.bytesAvailable() >= count; }, WaitKind::Reply));
+}
+
+QByteArray DeviceLink::dumpExchangeOrThrow()
 {
     m_port.readAll(); // whatever the device sent before does not belong to the reply
+    m_replyReceived = 0;
+    m_replyExpected = -1;
     send(DumpCommand);
-    waitForBytes(1);
+    waitForBytesOrThrow(1);
     QByteArray reply = m_port.readAll();
     if (reply.isEmpty())
-        throw Interrupted{Wait::PortLost};
-    const qint64 expected = static_cast<unsigned char>(reply.at(0)) + 1;
-    waitForBytes(expected - reply.size());
+        throw Interrupted{WaitEnd::PortLost};
+    m_replyReceived = reply.size();
+    m_replyExpected = static_cast<unsigned char>(reply.at(0)) + 1;
+    waitForBytesOrThrow(m_replyExpected - reply.size());
     reply += m_port.readAll();
     return reply;
 }
@@ -302,31 +369,128 @@ bool DeviceLink::checkPort()
     return false;
 }
 
-DeviceLink::Outcome DeviceLink::interrupted(Wait reason)
+QString DeviceLink::noReplyMessage() const
 {
-    if (reason == Wait::Aborted) {
+    const QString port = m_port.name();
+    if (m_replyExpected < 0)
+        return QStringLiteral("No reply from the device on %1.").arg(port) + checkTheCable(port);
+    const qint64 received = m_replyReceived + m_port.bytesAvailable();
+    return QStringLiteral("The device on %1 stopped answering: %2 of the %3 bytes of its reply "
+                          "arrived.")
+               .arg(port)
+               .arg(received)
+               .arg(m_replyExpected) +
+           checkTheCable(port);
+}
+
+DeviceLink::Outcome DeviceLink::interrupted(WaitEnd reason)
+{
+    if (reason == WaitEnd::Aborted) {
         closePort();
         return Outcome::Aborted;
     }
     m_host.progressHide();
     m_host.setStatusTone(StatusTone::ButtonText);
-    const QString name = m_port.name();
-    if (reason == Wait::TimedOut) {
-        m_host.setStatus(QStringLiteral("No reply from the device"));
+    switch (reason) {
+    case WaitEnd::Stopped:
+        m_host.setStatus(QStringLiteral("Stopped"));
         try {
-            resetDevice();
+            resetOrThrow(); // leaves no device in write mode with half an image
         } catch (const Interrupted &again) {
             return interrupted(again.reason);
         }
-        m_host.report(QStringLiteral("No reply"), noReplyMessage(name));
+        m_stopRequested = false;
+        return Outcome::Stopped;
+    case WaitEnd::TimedOut: {
+        const QString message = noReplyMessage();
+        m_host.setStatus(m_replyExpected < 0 ? QStringLiteral("No reply from the device")
+                                             : QStringLiteral("Reply cut short"));
+        try {
+            resetOrThrow();
+        } catch (const Interrupted &again) {
+            return interrupted(again.reason);
+        }
+        m_host.report(QStringLiteral("No reply"), message);
         return Outcome::NoReply;
     }
+    case WaitEnd::PortLost:
+    case WaitEnd::Done:
+    case WaitEnd::Aborted:
+        break;
+    }
+    const QString name = m_port.name();
     closePort();
     m_host.setStatus(QStringLiteral("Port lost"));
     m_host.report(QStringLiteral("Port lost"),
                   QStringLiteral("The port %1 went away: %2").arg(name, m_port.errorString()));
     emit portClosed();
     return Outcome::PortLost;
+}
+
+DeviceLink::Outcome DeviceLink::savedButPortLost(const QString &path)
+{
+    const QString name = m_port.name();
+    closePort();
+    m_host.setStatus(QStringLiteral("Port lost"));
+    m_host.report(QStringLiteral("Port lost"),
+                  QStringLiteral("%1 was saved, but the port %2 went away before the device "
+                                 "could be reset: %3")
+                      .arg(path, name, m_port.errorString()));
+    emit portClosed();
+    return Outcome::SavedResetFailed;
+}
+
+// ESC "D", then every byte of the file and the filler, each followed by a tick.
+void DeviceLink::sendImage(const QByteArray &file)
+{
+    const qint64 n = file.size();
+    const qint64 filler = n > FillerAfter ? n - FillerAfter : 0;
+    const qint64 total = n + filler;
+    m_host.progressBegin(FillColour::Red);
+    m_host.setStatus(QStringLiteral("Write Started"));
+    m_host.setStatusTone(StatusTone::Highlight);
+    send(WriteCommand);
+    pauseOrThrow(WritePause);
+    for (qint64 i = 1; i <= n; ++i) {
+        const auto b = static_cast<unsigned char>(file.at(i - 1));
+        send(QByteArray(1, char(b)));
+        startPause(); // the device's tick begins with the byte, not after the display
+        m_host.progressFill(i, total);
+        m_host.setByteStatus(byteStatus(b));
+        throwUnlessDone(finishPause(WritePause));
+    }
+    // Devices expect the filler after a long file; it is never verified.
+    for (qint64 j = 1; j <= filler; ++j) {
+        send(QByteArray(1, Filler));
+        startPause();
+        m_host.progressFill(n + j, total);
+        throwUnlessDone(finishPause(WritePause));
+    }
+    pauseOrThrow(0);
+    m_host.progressMark();
+    pauseOrThrow(WritePause);
+    m_host.progressEmpty(FillColour::Green);
+    m_host.setStatus(QStringLiteral("Write Finished"));
+    m_host.setStatus(QStringLiteral("Verify Started"));
+}
+
+// Compares every byte of the file with the reply; the count byte is not compared.
+bool DeviceLink::verifyAgainst(const QByteArray &file, const QByteArray &reply)
+{
+    m_mismatches.clear();
+    for (qint64 i = 1; i <= file.size(); ++i) {
+        if (i >= reply.size() || reply.at(i) != file.at(i - 1))
+            m_mismatches.append(i - 1);
+        m_host.progressFill(i, file.size());
+    }
+    return m_mismatches.isEmpty();
+}
+
+void DeviceLink::wrapUpWrite()
+{
+    m_host.progressHide();
+    resetOrThrow();
+    m_host.setStatusTone(StatusTone::ButtonText);
 }
 
 DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path)
@@ -337,74 +501,39 @@ DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path)
         return Outcome::Busy;
     BusyScope busy(*this);
     m_mismatches.clear();
-    bool written = false; // once something was sent, every ending resets the device
+    QByteArray file;
+    if (!readWholeFile(path, file))
+        return Outcome::FileError;
     bool failed = false;
-    auto wrapUp = [this] {
-        m_host.progressHide();
-        resetDevice();
-        m_host.setStatusTone(StatusTone::ButtonText);
-    };
     try {
-        for (;;) {
-            QByteArray file;
-            if (!readWholeFile(path, file)) {
-                if (written)
-                    wrapUp();
-                return Outcome::FileError;
-            }
-            const qint64 n = file.size();
-            if (!written && n != StandardImage && !m_host.confirmLength(path, n))
+        if (file.size() != StandardImage) {
+            const bool anyway = m_host.confirmLength(path, file.size());
+            throwIfInterruptedMeanwhile();
+            if (!anyway)
                 return Outcome::Cancelled;
-            written = true;
-
-            const qint64 filler = n > FillerAfter ? n - FillerAfter : 0;
-            const qint64 total = n + filler;
-            m_host.progressBegin(FillColour::Red);
-            m_host.setStatus(QStringLiteral("Write Started"));
-            m_host.setStatusTone(StatusTone::Highlight);
-            send(WriteCommand);
-            pause(WritePause);
-            for (qint64 i = 1; i <= n; ++i) {
-                const auto b = static_cast<unsigned char>(file.at(i - 1));
-                send(QByteArray(1, char(b)));
-                m_host.progressFill(i, total);
-                m_host.setStatus(byteStatus(b));
-                pause(WritePause);
-            }
-            // Devices expect the filler after a long file; it is never verified.
-            for (qint64 j = 1; j <= filler; ++j) {
-                send(QByteArray(1, Filler));
-                m_host.progressFill(n + j, total);
-                pause(WritePause);
-            }
-            pause(0);
-            m_host.progressMark();
-            pause(WritePause);
-            m_host.progressEmpty(FillColour::Green);
-            m_host.setStatus(QStringLiteral("Write Finished"));
-            m_host.setStatus(QStringLiteral("Verify Started"));
-
-            const QByteArray reply = dumpExchange();
+        }
+        for (;;) {
+            sendImage(file);
+            const QByteArray reply = dumpExchangeOrThrow();
             if (!readWholeFile(path, file)) {
-                wrapUp();
+                wrapUpWrite();
                 return Outcome::FileError;
             }
             m_host.progressBegin(FillColour::Green);
-            pause(WritePause);
-            failed = false;
-            m_mismatches.clear();
-            for (qint64 i = 1; i <= file.size(); ++i) {
-                if (i >= reply.size() || reply.at(i) != file.at(i - 1)) {
-                    failed = true;
-                    m_mismatches.append(i - 1);
-                }
-                m_host.progressFill(i, file.size());
+            pauseOrThrow(WritePause);
+            failed = !verifyAgainst(file, reply);
+            if (!failed)
+                break;
+            const bool again = m_host.askRetry();
+            throwIfInterruptedMeanwhile();
+            if (!again)
+                break;
+            if (!readWholeFile(path, file)) {
+                wrapUpWrite();
+                return Outcome::FileError;
             }
-            if (failed && m_host.askRetry())
-                continue;
-            break;
         }
-        wrapUp();
+        wrapUpWrite();
     } catch (const Interrupted &stop) {
         return interrupted(stop.reason);
     }
@@ -422,21 +551,26 @@ DeviceLink::Outcome DeviceLink::readToFile()
     BusyScope busy(*this);
     QString error;
     QString path;
+    bool saved = false;
     try {
         m_host.setStatus(QStringLiteral("Read Started"));
-        const QByteArray reply = dumpExchange();
+        const QByteArray reply = dumpExchangeOrThrow();
         const auto chosen = m_host.askSaveFile();
+        throwIfInterruptedMeanwhile();
         if (!chosen)
             return Outcome::Cancelled;
         path = *chosen;
         error = writeFileAtomically(path, reply.mid(1));
-        resetDevice();
+        saved = error.isEmpty();
+        resetOrThrow();
     } catch (const Interrupted &stop) {
+        if (saved && stop.reason == WaitEnd::PortLost)
+            return savedButPortLost(path);
         return interrupted(stop.reason);
     }
-    if (!error.isEmpty()) {
+    if (!saved) {
         m_host.setStatus(QStringLiteral("Read Failed"));
-        m_host.report(QStringLiteral("Read && Save"),
+        m_host.report(QStringLiteral("Read & Save"),
                       QStringLiteral("Could not save %1: %2").arg(path, error));
         return Outcome::SaveFailed;
     }

@@ -26,7 +26,8 @@ QString byteStatus(unsigned char byte);
 
 // The device protocol: choosing the port, the timed waits, the device reset,
 // writing and verifying a file, and reading the memory into a file. One action
-// runs at a time; its waits keep the event loop going.
+// runs at a time; its waits keep the event loop going, and the timer runs only
+// while a wait does.
 class DeviceLink : public QObject {
     Q_OBJECT
 public:
@@ -37,15 +38,19 @@ public:
         NoPort,
         Busy,
         FileError,
-        NoReply,
+        NoReply, // none, or too short
         PortLost,
         SaveFailed,
-        Aborted,
+        SavedResetFailed, // read and saved, but the port went away at the reset
+        Aborted,          // the window is closing: the port is closed, nothing reset
+        Stopped,          // stop() ended it: the device was reset
     };
 
     // Pause counts 20 per tick; a reply may take this many ticks (2 s) to begin, or to go on.
     static constexpr int PauseStep = 20;
     static constexpr int ReplyTimeoutTicks = 200;
+    // A reset holds DTR and RTS low for this long: 100 ticks.
+    static constexpr int ResetPause = 2000;
 
     DeviceLink(SerialPort &port, Ticker &ticker, LinkHost &host, QObject *parent = nullptr);
 
@@ -63,15 +68,20 @@ public:
 
     // Ends a running action at once (the window is closing) and closes the port.
     void abort();
+    // Ends a running action or Pause as soon as it waits, resetting the device
+    // if an action was running; the port stays open.
+    void stop();
     void closePort();
 
     // The file offsets that differed in the last verify.
     QList<qint64> mismatches() const { return m_mismatches; }
 
-    // The wait of the link: ceil(n / 20) ticks of the 10 ms timer, or one pass
-    // of event processing for n <= 0.
-    void Pause(int n);
-    // Closes the port, keeps DTR and RTS low for 100 ticks, reopens it and wakes the device.
+    // The wait of the link: ceil(n / 20) ticks of the 10 ms timer from its
+    // start, or one pass of event processing for n <= 0. False when it was
+    // cut short by stop(), abort() or a lost port.
+    bool Pause(int n);
+    // Lowers DTR and RTS, closes the port, holds 100 ticks, reopens the port,
+    // raises the lines and wakes the device. Does nothing without an open port.
     void ResetDevice();
 
 signals:
@@ -80,29 +90,65 @@ signals:
     void portClosed();
 
 private:
-    enum class Wait { Done, TimedOut, PortLost, Aborted };
+    enum class WaitEnd { Done, TimedOut, PortLost, Aborted, Stopped };
+    // A reset's hold ignores stop(): a stopped action still ends with a whole reset.
+    enum class WaitKind { Pause, ResetHold, Reply };
+    // Thrown to unwind the running action; caught where the action began.
     struct Interrupted {
-        Wait reason;
+        WaitEnd reason;
     };
     class BusyScope;
+    // What a running wait waits for, and how it ended.
+    struct Waiting {
+        const std::function<bool()> &done;
+        WaitKind kind;
+        QEventLoop &loop;
+        WaitEnd end = WaitEnd::Aborted; // also what an application quitting meanwhile leaves
+        int idleTicks = 0;
+        qint64 seen = 0;
+    };
 
-    // These end a running action by throwing Interrupted.
-    void pause(int n);
-    void resetDevice();
-    void wait(const std::function<bool()> &done, bool forReply);
-    void waitForBytes(qint64 count);
+    WaitEnd wait(const std::function<bool()> &done, WaitKind kind);
+    WaitEnd waitWithTimer(const std::function<bool()> &done, WaitKind kind);
+    void endWait(WaitEnd end);
+    void onTick();
+    void onReadyRead();
+    WaitEnd pauseFor(int n, WaitKind kind = WaitKind::Pause);
+    void startPause();
+    WaitEnd finishPause(int n, WaitKind kind = WaitKind::Pause);
+    // The one place that turns how a wait ended into an interruption.
+    static void throwUnlessDone(WaitEnd end);
+    // After a question or dialog: the window may be closing or the port gone.
+    void throwIfInterruptedMeanwhile();
+
+    // These end the running action by throwing Interrupted.
+    void pauseOrThrow(int n);
+    void resetOrThrow();
+    void waitForBytesOrThrow(qint64 count);
+    QByteArray dumpExchangeOrThrow();
+
+    // The stages of a write.
+    void sendImage(const QByteArray &file);
+    bool verifyAgainst(const QByteArray &file, const QByteArray &reply);
+    void wrapUpWrite();
+
     void send(const QByteArray &bytes);
-    QByteArray dumpExchange();
     bool readWholeFile(const QString &path, QByteArray &bytes);
-    Outcome interrupted(Wait reason);
+    Outcome interrupted(WaitEnd reason);
+    Outcome savedButPortLost(const QString &path);
+    QString noReplyMessage() const;
 
     SerialPort &m_port;
     Ticker &m_ticker;
     LinkHost &m_host;
     bool m_busy = false;
     bool m_aborted = false;
-    QEventLoop *m_loop = nullptr; // the wait running now, if any
+    bool m_stopRequested = false;
+    bool m_lostWhileBusy = false;
+    Waiting *m_waiting = nullptr; // the wait running now, if any
     double TimerB = 0;
+    qint64 m_replyReceived = 0;
+    qint64 m_replyExpected = -1; // unknown until the count byte arrives
     QList<qint64> m_mismatches;
 };
 

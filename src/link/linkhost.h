@@ -16,6 +16,8 @@ public:
     virtual ~LinkHost() = default;
 
     virtual void setStatus(const QString &text) = 0;
+    // The byte just written, a hundred times a second.
+    virtual void setByteStatus(const QString &text) { setStatus(text); }
     virtual void setStatusTone(StatusTone tone) = 0;
 
     // The progress display: the fill emptied in a colour and everything shown;

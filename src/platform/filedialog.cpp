@@ -1,5 +1,7 @@
 #include "filedialog.h"
 
+#include "dialogwait.h"
+
 #include <QApplication>
 #include <QFileDialog>
 
@@ -20,7 +22,7 @@ const char BinaryFiles[] = "Binary Files(*.bin)";
 
 std::optional<QString> QtFileDialog::ask(Kind kind)
 {
-    QFileDialog dialog(QApplication::activeWindow());
+    QFileDialog dialog(dialogParent());
     dialog.setNameFilters({QString::fromLatin1(AllFiles), QString::fromLatin1(BinaryFiles)});
     dialog.selectNameFilter(QString::fromLatin1(BinaryFiles));
     if (kind == Kind::Save) {
@@ -31,7 +33,7 @@ std::optional<QString> QtFileDialog::ask(Kind kind)
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (waitForDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().first();
 }

@@ -1,5 +1,7 @@
 #include "messages.h"
 
+#include "dialogwait.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -7,15 +9,16 @@ namespace tavlo {
 
 void QtMessages::warning(const QString &title, const QString &text)
 {
-    QMessageBox::warning(QApplication::activeWindow(), title, text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, dialogParent());
+    waitForDialog(box);
 }
 
 bool QtMessages::question(const QString &title, const QString &text, bool defaultYes)
 {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Yes | QMessageBox::No,
-                    QApplication::activeWindow());
+                    dialogParent());
     box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    return waitForDialog(box) == QMessageBox::Yes;
 }
 
 } // namespace tavlo

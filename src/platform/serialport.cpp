@@ -79,16 +79,14 @@ bool QtSerialPort::isOpen() const
     return m_port->isOpen();
 }
 
-void QtSerialPort::setDataTerminalReady(bool on)
+bool QtSerialPort::setDataTerminalReady(bool on)
 {
-    if (m_port->isOpen())
-        m_port->setDataTerminalReady(on);
+    return m_port->isOpen() && m_port->setDataTerminalReady(on);
 }
 
-void QtSerialPort::setRequestToSend(bool on)
+bool QtSerialPort::setRequestToSend(bool on)
 {
-    if (m_port->isOpen())
-        m_port->setRequestToSend(on);
+    return m_port->isOpen() && m_port->setRequestToSend(on);
 }
 
 void QtSerialPort::write(const QByteArray &bytes)
@@ -117,7 +115,11 @@ void QtSerialPort::onError(int error)
     case QSerialPort::WriteError:
         // Qt repeats these in a tight loop until the port is closed.
         if (m_port->isOpen()) {
-            m_error = m_port->errorString();
+            // A vanished device shows up as whatever call failed first, often
+            // an ioctl ("Inappropriate ioctl for device"): say what happened.
+            m_error = error == QSerialPort::ResourceError
+                          ? QStringLiteral("it was unplugged or closed by the other side")
+                          : m_port->errorString();
             m_port->close();
             emit lost(m_error);
         }

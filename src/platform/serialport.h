@@ -28,10 +28,10 @@ public:
     virtual OpenFailure openFailure() const = 0;
     virtual QString errorString() const = 0;
 
-    // Set the control lines; a port without them (a pseudo-terminal, some
-    // adapters) or a closed one just does nothing.
-    virtual void setDataTerminalReady(bool on) = 0;
-    virtual void setRequestToSend(bool on) = 0;
+    // Set a control line. False when the line did not change: a closed port,
+    // or one without modem-control lines (a pseudo-terminal, some adapters).
+    virtual bool setDataTerminalReady(bool on) = 0;
+    virtual bool setRequestToSend(bool on) = 0;
 
     virtual void write(const QByteArray &bytes) = 0;
     virtual qint64 bytesAvailable() const = 0;
@@ -61,8 +61,8 @@ public:
     QString name() const override { return m_name; }
     OpenFailure openFailure() const override { return m_failure; }
     QString errorString() const override { return m_error; }
-    void setDataTerminalReady(bool on) override;
-    void setRequestToSend(bool on) override;
+    bool setDataTerminalReady(bool on) override;
+    bool setRequestToSend(bool on) override;
     void write(const QByteArray &bytes) override;
     qint64 bytesAvailable() const override;
     QByteArray readAll() override;

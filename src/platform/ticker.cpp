@@ -1,24 +1,80 @@
 #include "ticker.h"
 
+#ifdef Q_OS_LINUX
+#include <QSocketNotifier>
+
+#include <cstdint>
+#include <sys/timerfd.h>
+#include <unistd.h>
+#endif
+
 namespace tavlo {
 
 PreciseTicker::PreciseTicker(QObject *parent)
     : Ticker(parent)
 {
+#ifdef Q_OS_LINUX
+    m_fd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (m_fd >= 0) {
+        m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, &PreciseTicker::expired);
+        return;
+    }
+#endif
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(IntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, &Ticker::tick);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        if (m_running)
+            emit tick();
+    });
+}
+
+PreciseTicker::~PreciseTicker()
+{
+#ifdef Q_OS_LINUX
+    if (m_fd >= 0)
+        ::close(m_fd);
+#endif
 }
 
 void PreciseTicker::start()
 {
-    if (!m_timer.isActive())
-        m_timer.start();
+    m_running = true;
+#ifdef Q_OS_LINUX
+    if (m_fd >= 0) {
+        constexpr long IntervalNs = IntervalMs * 1000L * 1000L;
+        const itimerspec every{{0, IntervalNs}, {0, IntervalNs}};
+        ::timerfd_settime(m_fd, 0, &every, nullptr); // restarts, and drops what expired before
+        return;
+    }
+#endif
+    m_timer.start(); // restarts a running timer
 }
 
 void PreciseTicker::stop()
 {
+    m_running = false;
+#ifdef Q_OS_LINUX
+    if (m_fd >= 0) {
+        const itimerspec off{};
+        ::timerfd_settime(m_fd, 0, &off, nullptr);
+        return;
+    }
+#endif
     m_timer.stop();
+}
+
+// One tick for every interval that passed, so a busy loop does not stretch a
+// long wait; a tick's receiver may stop the timer between them.
+void PreciseTicker::expired()
+{
+#ifdef Q_OS_LINUX
+    std::uint64_t expirations = 0;
+    if (::read(m_fd, &expirations, sizeof expirations) != sizeof expirations)
+        return;
+    for (std::uint64_t i = 0; i < expirations && m_running; ++i)
+        emit tick();
+#endif
 }
 
 } // namespace tavlo

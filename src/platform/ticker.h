@@ -3,9 +3,13 @@
 #include <QObject>
 #include <QTimer>
 
+class QSocketNotifier;
+
 namespace tavlo {
 
-// The timer of the device link: a tick every 10 ms while it runs.
+// The timer of the device link: a tick every 10 ms while it runs. start()
+// always begins a fresh interval, so the first tick comes a whole interval
+// after it; nothing ticks between waits.
 class Ticker : public QObject {
     Q_OBJECT
 public:
@@ -17,18 +21,30 @@ signals:
     void tick();
 };
 
-// One repeating precise timer: chained single shots would drift.
+// Ticks on the interval to the microsecond. Qt's timers round what is left
+// of an interval up to a whole millisecond at every pass of the event loop,
+// which made a tick up to a millisecond late whenever the window repainted
+// during a pause; on Linux a timerfd wakes the loop on time. Within one run
+// the ticks keep to the schedule set at its start instead of drifting.
 class PreciseTicker : public Ticker {
     Q_OBJECT
 public:
     static constexpr int IntervalMs = 10;
 
     explicit PreciseTicker(QObject *parent = nullptr);
+    ~PreciseTicker() override;
     void start() override;
     void stop() override;
 
 private:
-    QTimer m_timer;
+    void expired();
+
+    bool m_running = false;
+#ifdef Q_OS_LINUX
+    int m_fd = -1;
+    QSocketNotifier *m_notifier = nullptr;
+#endif
+    QTimer m_timer; // where there is no timerfd
 };
 
 } // namespace tavlo

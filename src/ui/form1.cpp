@@ -1,12 +1,15 @@
 #include "form1.h"
 
+#include "dialogwait.h"
 #include "filedialog.h"
 #include "image.h"
 #include "imagefile.h"
 #include "messages.h"
 #include "pictures.h"
+#include "portchooser.h"
 #include "setframe.h"
 #include "shape.h"
+#include "statusline.h"
 #include "twips.h"
 
 #include <QCheckBox>
@@ -69,7 +72,7 @@ Form1::Form1(const Platform &platform, QWidget *parent)
     const QRect bar = twipsRect(120, 1440, 2775, 375);
     m_c.Shape2 = place(new Shape(Shape::Style::Filled, ProgressGrey, this), bar);
     m_c.Shape3 = place(new Shape(Shape::Style::Filled, ProgressRed, this), bar);
-    m_c.Label4 = place(new QLabel(QStringLiteral("\u00A9 TAVLO team"), this),
+    m_c.Label4 = place(new StatusLine(QStringLiteral("\u00A9 TAVLO team"), this),
                        twipsRect(720, 1560, 1455, 255));
     m_c.Label4->setAlignment(Qt::AlignCenter);
     m_c.Shape1 = place(new Shape(Shape::Style::Outline, Qt::black, this), bar);
@@ -96,7 +99,16 @@ Form1::Form1(const Platform &platform, QWidget *parent)
 
     connect(m_c.Command1, &QPushButton::clicked, this, &Form1::openImage);
     connect(m_c.SVFL, &QPushButton::clicked, this, &Form1::saveImage);
-    m_devices = new DevicePanel(m_c, platform, this);
+    m_devices = new DeviceController({m_c.RSEE,
+                                      m_c.OWEE,
+                                      m_c.Com,
+                                      m_c.PortBox,
+                                      m_c.Shape1,
+                                      m_c.Shape2,
+                                      m_c.Shape3,
+                                      m_c.Label4,
+                                      {m_c.Command1, m_c.SVFL}},
+                                     platform, this);
 }
 
 Configuration Form1::configuration() const
@@ -181,11 +193,12 @@ void Form1::showSaveProblem(const SaveProblem &problem)
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    // Closing is never refused; unsaved edits are dropped.
-    const bool transferRunning = m_devices->shutDown();
+    // Closing is never refused; unsaved edits are dropped. A transfer ends,
+    // and so does any question or dialog still waiting for an answer.
+    m_devices->shutDown();
+    cancelOpenDialogs();
     event->accept();
-    if (transferRunning)
-        QCoreApplication::quit();
+    QCoreApplication::quit();
 }
 
 } // namespace tavlo

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "configuration.h"
+#include "devicecontroller.h"
 #include "devicelink.h"
-#include "devicepanel.h"
+#include "platform.h"
 #include "savecheck.h"
 
 #include <QWidget>
@@ -15,6 +16,7 @@ class QRadioButton;
 
 namespace tavlo {
 
+class PortChooser;
 class SetFrame;
 class Shape;
 
@@ -64,7 +66,7 @@ private:
     FileDialog &m_dialog;
     Messages &m_messages;
     FormControls m_c;
-    DevicePanel *m_devices = nullptr;
+    DeviceController *m_devices = nullptr;
 };
 
 } // namespace tavlo

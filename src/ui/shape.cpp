@@ -10,6 +10,8 @@ Shape::Shape(Style style, QColor color, QWidget *parent)
     , m_color(color)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    // A fill covers its whole box: nothing behind it needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent, style == Style::Filled);
 }
 
 void Shape::setColor(QColor color)

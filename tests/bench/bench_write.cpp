@@ -1,23 +1,43 @@
 // Writes and verifies a 127-byte image against tavlo-devsim over a real
-// pseudo-terminal and reports the wall time against the nominal schedule
-// (every tick at 10 ms) and the CPU time the program used. Not a test: run it
-// by hand, on an otherwise quiet machine.
+// pseudo-terminal and reports, for every run: the wall time against the
+// nominal schedule (every tick at 10 ms), the gaps between the bytes written
+// (smallest and median, against the 10 ms tick), the write stage against its
+// 190 ticks, and the CPU time the program used. With --window the write runs
+// through the window's own button, status line and progress bar. Not a test:
+// run it by hand, on an otherwise quiet machine:
+//     bench_write [--window] [runs]
 
 #include "devicelink.h"
+#include "filedialog.h"
+#include "form1.h"
 #include "linkhost.h"
+#include "messages.h"
 #include "serialport.h"
 #include "ticker.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
 
 using namespace tavlo;
 
 namespace {
+
+constexpr int ImageBytes = 127;
+constexpr int Filler = ImageBytes - 64;
+// ESC "D" to the last filler byte: a tick after the command and after every byte but the last.
+constexpr int WriteStageTicks = 1 + ImageBytes + Filler - 1;
+// One tick after ESC "D", after every byte and filler byte, after the
+// write, before the verify, and 100 for the reset.
+constexpr int NominalTicks = 1 + ImageBytes + Filler + 1 + 1 + 100;
+constexpr double TickMs = PreciseTicker::IntervalMs;
 
 class QuietHost : public LinkHost {
 public:
@@ -37,6 +57,39 @@ public:
     }
 };
 
+class OneFile : public FileDialog {
+public:
+    explicit OneFile(QString path)
+        : m_path(std::move(path))
+    {
+    }
+    std::optional<QString> ask(Kind) override { return m_path; }
+
+private:
+    QString m_path;
+};
+
+class NoMessages : public Messages {
+public:
+    void warning(const QString &, const QString &text) override
+    {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
+    bool question(const QString &, const QString &, bool) override { return false; }
+};
+
+// The serial port, noting when each write leaves the program.
+class TimedPort : public QtSerialPort {
+public:
+    void write(const QByteArray &bytes) override
+    {
+        QtSerialPort::write(bytes);
+        writes.append({clock.nsecsElapsed(), bytes});
+    }
+    QElapsedTimer clock;
+    QList<QPair<qint64, QByteArray>> writes;
+};
+
 double cpuSeconds()
 {
     rusage usage{};
@@ -45,18 +98,42 @@ double cpuSeconds()
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+struct Gaps {
+    double smallestMs = 0;
+    double medianMs = 0;
+    double writeStageMs = 0;
+};
+
+// From ESC "D" to the last filler byte.
+Gaps gapsOf(const TimedPort &port)
+{
+    qsizetype first = -1;
+    for (qsizetype i = 0; i < port.writes.size(); ++i)
+        if (port.writes[i].second == QByteArray("\x1b"
+                                                "D"))
+            first = i;
+    if (first < 0 || first + ImageBytes + Filler >= port.writes.size())
+        return {};
+    QList<double> gaps;
+    for (qsizetype i = first + 1; i <= first + ImageBytes + Filler; ++i)
+        gaps << (port.writes[i].first - port.writes[i - 1].first) / 1e6;
+    std::sort(gaps.begin(), gaps.end());
+    return {gaps.first(), gaps.at(gaps.size() / 2),
+            (port.writes[first + ImageBytes + Filler].first - port.writes[first].first) / 1e6};
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
-    constexpr int ImageBytes = 127;
-    constexpr int Filler = ImageBytes - 64;
-    // One tick after ESC "D", after every byte and filler byte, after the
-    // write, before the verify, and 100 for the reset.
-    constexpr int NominalTicks = 1 + ImageBytes + Filler + 1 + 1 + 100;
-    constexpr double NominalMs = NominalTicks * PreciseTicker::IntervalMs;
+    const bool window = argc > 1 && qstrcmp(argv[1], "--window") == 0;
+    if (window && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM") &&
+        !qEnvironmentVariableIsSet("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int runsArg = window ? 2 : 1;
+    const int runs = argc > runsArg ? std::max(1, atoi(argv[runsArg])) : 5;
+    const double nominalMs = NominalTicks * TickMs;
 
     QTemporaryDir dir;
     const QString image = dir.filePath("image.bin");
@@ -74,26 +151,55 @@ int main(int argc, char *argv[])
     }
     const QString pts = QString::fromLocal8Bit(device.readLine()).trimmed();
 
-    std::printf("nominal schedule: %d ticks, %.0f ms\n", NominalTicks, NominalMs);
-    std::printf("%4s %10s %10s %9s %8s\n", "run", "wall ms", "vs nominal", "cpu ms", "cpu/wall");
+    std::printf("%s; nominal: %d ticks, %.0f ms; write stage %d ticks, %.0f ms\n",
+                window ? "through the window" : "the link alone", NominalTicks, nominalMs,
+                WriteStageTicks, WriteStageTicks * TickMs);
+    std::printf("%4s %9s %10s %12s %11s %11s %11s %8s %9s\n", "run", "wall ms", "vs nominal",
+                "min gap ms", "median ms", "stage ms", "vs nominal", "cpu ms", "cpu/wall");
     int failures = 0;
     for (int run = 1; run <= runs; ++run) {
-        QtSerialPort port;
+        TimedPort port;
+        port.clock.start();
         PreciseTicker ticker;
         QuietHost host;
-        DeviceLink link(port, ticker, host);
-        if (!link.choosePort(pts))
+        OneFile files(image);
+        NoMessages messages;
+        std::unique_ptr<Form1> form;
+        std::unique_ptr<DeviceLink> bare;
+        DeviceLink *link = nullptr;
+        if (window) {
+            form = std::make_unique<Form1>(Platform{files, messages, port, ticker, [] {
+                                                        return QList<PortDescription>();
+                                                    }});
+            form->show();
+            QCoreApplication::processEvents();
+            link = &form->link();
+        } else {
+            bare = std::make_unique<DeviceLink>(port, ticker, host);
+            link = bare.get();
+        }
+        if (!link->choosePort(pts))
             return 1;
         const double cpuBefore = cpuSeconds();
         QElapsedTimer wall;
         wall.start();
-        const auto outcome = link.writeAndVerify(image);
+        bool completed = false;
+        if (window) {
+            form->controls().OWEE->click();
+            completed = form->controls().Label4->text() == QLatin1String("Verify Completed");
+        } else {
+            completed = link->writeAndVerify(image) == DeviceLink::Outcome::Completed;
+        }
         const double wallMs = wall.nsecsElapsed() / 1e6;
         const double cpuMs = (cpuSeconds() - cpuBefore) * 1000;
-        link.closePort();
-        failures += outcome != DeviceLink::Outcome::Completed;
-        std::printf("%4d %10.1f %+9.1f%% %9.1f %7.2f%%\n", run, wallMs,
-                    100 * (wallMs - NominalMs) / NominalMs, cpuMs, 100 * cpuMs / wallMs);
+        link->closePort();
+        failures += !completed;
+        const Gaps gaps = gapsOf(port);
+        const double stageNominal = WriteStageTicks * TickMs;
+        std::printf("%4d %9.1f %+9.2f%% %12.3f %11.3f %11.1f %+10.2f%% %8.1f %8.2f%%\n", run,
+                    wallMs, 100 * (wallMs - nominalMs) / nominalMs, gaps.smallestMs, gaps.medianMs,
+                    gaps.writeStageMs, 100 * (gaps.writeStageMs - stageNominal) / stageNominal,
+                    cpuMs, 100 * cpuMs / wallMs);
     }
     device.kill();
     device.waitForFinished();

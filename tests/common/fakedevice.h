@@ -59,6 +59,7 @@ public:
     }
     void start() override { m_running = true; }
     void stop() override { m_running = false; }
+    bool isRunning() const { return m_running; }
 
 private:
     Trace &m_trace;
@@ -95,8 +96,9 @@ public:
     QString name() const override { return m_name; }
     tavlo::OpenFailure openFailure() const override { return openFails; }
     QString errorString() const override { return QStringLiteral("scripted failure"); }
-    void setDataTerminalReady(bool on) override { m_trace << QStringLiteral("dtr %1").arg(on); }
-    void setRequestToSend(bool on) override { m_trace << QStringLiteral("rts %1").arg(on); }
+    // A closed port cannot change its lines: the trace says so.
+    bool setDataTerminalReady(bool on) override { return line("dtr", on); }
+    bool setRequestToSend(bool on) override { return line("rts", on); }
 
     void write(const QByteArray &bytes) override
     {
@@ -126,6 +128,12 @@ public:
             memory[m_offset++] = bytes.at(0);
         }
     }
+    // The device goes away now, as an unplugged adapter does.
+    void vanish()
+    {
+        m_open = false;
+        emit lost(QStringLiteral("Input/output error"));
+    }
     qint64 bytesAvailable() const override { return m_input.size(); }
     QByteArray readAll() override { return std::exchange(m_input, QByteArray()); }
 
@@ -138,6 +146,14 @@ public:
     std::function<void(const QByteArray &)> onWrite;
 
 private:
+    bool line(const char *name, bool on)
+    {
+        m_trace << QStringLiteral("%1 %2%3")
+                       .arg(QLatin1String(name))
+                       .arg(on)
+                       .arg(m_open ? QString() : QStringLiteral("(closed)"));
+        return m_open;
+    }
     void answerDump()
     {
         if (silent)
@@ -189,16 +205,22 @@ public:
     bool confirmLength(const QString &, qint64 size) override
     {
         asked << QStringLiteral("length %1").arg(size);
+        if (onAsk)
+            onAsk();
         return writeAnyLength;
     }
     bool askRetry() override
     {
         asked << QStringLiteral("retry");
+        if (onAsk)
+            onAsk();
         return !retries.isEmpty() && retries.takeFirst();
     }
     std::optional<QString> askSaveFile() override
     {
         asked << QStringLiteral("save");
+        if (onAsk)
+            onAsk();
         return saveTo;
     }
     void report(const QString &title, const QString &message) override
@@ -214,6 +236,7 @@ public:
     QList<bool> retries;
     std::optional<QString> saveTo;
     std::function<void(qint64)> onFill;
+    std::function<void()> onAsk; // runs while a question or dialog is open
 
 private:
     static QString name(tavlo::FillColour c)

@@ -1,11 +1,13 @@
 #include "devicelink.h"
 #include "fakedevice.h"
+#include "testenvironment.h"
 #include "testfiles.h"
 
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace tavlo;
 using Outcome = DeviceLink::Outcome;
@@ -34,12 +36,15 @@ QString bytesWithTicks(const QByteArray &bytes)
     return parts.join(u' ');
 }
 
-const QString Reset = QStringLiteral("close dtr 0 rts 0 T*100 open P dtr 1 rts 1 W 1B");
+const QString Reset = QStringLiteral("dtr 0 rts 0 close T*100 open P dtr 1 rts 1 W 1B");
 
 } // namespace
 
 class TestLink : public QObject {
     Q_OBJECT
+public:
+    static void initMain() { useTestEnvironment(); }
+
 private slots:
     void init()
     {
@@ -230,19 +235,29 @@ private slots:
     {
         QTest::addColumn<bool>("write");
         QTest::addColumn<QByteArray>("reply");
-        QTest::newRow("write, silent") << true << QByteArray();
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("message");
+        const QString none = QStringLiteral("No reply from the device");
+        const QString cut = QStringLiteral("Reply cut short");
+        QTest::newRow("write, silent")
+            << true << QByteArray() << none << "No reply from the device on P.";
         QTest::newRow("write, cut short") << true
                                           << QByteArray("\x7f"
-                                                        "abc");
-        QTest::newRow("read, silent") << false << QByteArray();
+                                                        "abc")
+                                          << cut << "4 of the 128 bytes of its reply arrived";
+        QTest::newRow("read, silent")
+            << false << QByteArray() << none << "No reply from the device on P.";
         QTest::newRow("read, cut short") << false
                                          << QByteArray("\x05"
-                                                       "abc");
+                                                       "abc")
+                                         << cut << "4 of the 6 bytes of its reply arrived";
     }
     void noReply()
     {
         QFETCH(bool, write);
         QFETCH(QByteArray, reply);
+        QFETCH(QString, status);
+        QFETCH(QString, message);
         if (reply.isEmpty())
             m_port->silent = true;
         else
@@ -254,8 +269,9 @@ private slots:
                                       : m_link->readToFile();
         QCOMPARE(outcome, Outcome::NoReply);
         QVERIFY(compact(m_trace).contains(QStringLiteral("W 1B1B55 T*200 ") + Reset));
-        QCOMPARE(m_host.statuses.last(), QStringLiteral("No reply from the device"));
+        QCOMPARE(m_host.statuses.last(), status);
         QCOMPARE(m_host.reports.size(), 1);
+        QVERIFY2(m_host.reports.first().contains(message), qPrintable(m_host.reports.first()));
         QVERIFY(m_host.reports.first().contains(QStringLiteral("Check the cable")));
         if (write)
             QCOMPARE(m_host.progress.last(), QStringLiteral("hide"));
@@ -263,6 +279,124 @@ private slots:
         QVERIFY(m_host.asked.isEmpty());
         QVERIFY(m_link->isPortOpen());
         QVERIFY(!m_link->isBusy());
+    }
+
+    // Questions and dialogs wait without a timer, and whatever happened to the
+    // port meanwhile ends the action as it would in a wait.
+    void questions_data()
+    {
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QString>("status");
+        for (const char *question : {"length", "retry", "save"}) {
+            QTest::addRow("%s, nothing", question)
+                << question << ""
+                << (QString(question) == "retry" ? Outcome::VerifyFailed : Outcome::Cancelled)
+                << "";
+            QTest::addRow("%s, port lost", question)
+                << question << "lost" << Outcome::PortLost << "Port lost";
+            QTest::addRow("%s, stopped", question)
+                << question << "stop" << Outcome::Stopped << "Stopped";
+            QTest::addRow("%s, window closed", question)
+                << question << "abort" << Outcome::Aborted << "";
+        }
+    }
+    void questions()
+    {
+        QFETCH(QString, question);
+        QFETCH(QString, meanwhile);
+        QFETCH(Outcome, outcome);
+        QFETCH(QString, status);
+        m_link->choosePort(QStringLiteral("P"));
+        QByteArray image = image127();
+        if (question == QLatin1String("length"))
+            image.chop(1);
+        if (question == QLatin1String("retry"))
+            m_port->replies << QByteArray(128, 'x') << QByteArray(128, 'x');
+        const bool retried = question == QLatin1String("retry") && !meanwhile.isEmpty();
+        m_host.onAsk = [&, retried] {
+            QVERIFY(!m_ticker->isRunning());
+            m_trace << QStringLiteral("asked");
+            if (meanwhile == QLatin1String("lost"))
+                m_port->vanish();
+            else if (meanwhile == QLatin1String("stop"))
+                m_link->stop();
+            else if (meanwhile == QLatin1String("abort"))
+                m_link->abort();
+            // Answered yes or with a file: nothing may be sent all the same.
+            m_host.retries = {retried};
+            m_host.writeAnyLength = !meanwhile.isEmpty();
+            if (!meanwhile.isEmpty())
+                m_host.saveTo = m_dir->filePath("never.bin");
+        };
+        const Outcome result = question == QLatin1String("save")
+                                   ? m_link->readToFile()
+                                   : m_link->writeAndVerify(writeFile("image.bin", image));
+        QCOMPARE(result, outcome);
+        QVERIFY(!m_ticker->isRunning());
+        QVERIFY(!m_link->isBusy());
+        const QString after = compact(m_trace.mid(m_trace.indexOf(QStringLiteral("asked")) + 1));
+        if (meanwhile == QLatin1String("stop"))
+            QCOMPARE(after, Reset);
+        else if (meanwhile == QLatin1String("lost") || meanwhile == QLatin1String("abort"))
+            QVERIFY2(!after.contains(u'W'), qPrintable(after));
+        if (!status.isEmpty())
+            QCOMPARE(m_host.statuses.last(), status);
+        QVERIFY(!QFile::exists(m_dir->filePath("never.bin")));
+        QCOMPARE(m_link->isPortOpen(), meanwhile.isEmpty() || meanwhile == QLatin1String("stop"));
+    }
+
+    void stopDuringATransfer_data()
+    {
+        QTest::addColumn<bool>("write");
+        QTest::newRow("writing") << true;
+        QTest::newRow("reading") << false;
+    }
+    void stopDuringATransfer()
+    {
+        QFETCH(bool, write);
+        m_link->choosePort(QStringLiteral("P"));
+        m_host.saveTo = m_dir->filePath("never.bin");
+        if (write) {
+            m_host.onFill = [this](qint64 done) {
+                if (done == 5)
+                    m_link->stop();
+            };
+        } else {
+            m_port->silent = true;
+            m_port->onWrite = [this](const QByteArray &bytes) {
+                if (bytes == QByteArray("\x1b\x1bU"))
+                    QTimer::singleShot(0, m_link.get(), &DeviceLink::stop);
+            };
+        }
+        m_trace.clear();
+        const Outcome outcome = write ? m_link->writeAndVerify(writeFile("image.bin", image127()))
+                                      : m_link->readToFile();
+        QCOMPARE(outcome, Outcome::Stopped);
+        // The fifth byte is the last: then the reset, and the port stays open.
+        QVERIFY2(compact(m_trace).endsWith(write ? QStringLiteral("W 9F ") + Reset
+                                                 : QStringLiteral("W 1B1B55 ") + Reset),
+                 qPrintable(compact(m_trace)));
+        QCOMPARE(m_host.statuses.last(), QStringLiteral("Stopped"));
+        QVERIFY(m_link->isPortOpen());
+        QVERIFY(!QFile::exists(*m_host.saveTo));
+        QVERIFY(m_link->Pause(20)); // the next wait runs again
+    }
+
+    void readSavedButResetFailed()
+    {
+        m_link->choosePort(QStringLiteral("P"));
+        m_host.saveTo = m_dir->filePath("read.bin");
+        m_host.onAsk = [this] {
+            m_port->openFails = OpenFailure::NotFound;
+        };
+        QCOMPARE(m_link->readToFile(), Outcome::SavedResetFailed);
+        QCOMPARE(contents(*m_host.saveTo), m_port->memory.left(127));
+        QCOMPARE(m_host.reports.size(), 1);
+        QVERIFY2(m_host.reports.first().contains(*m_host.saveTo + QStringLiteral(" was saved")),
+                 qPrintable(m_host.reports.first()));
+        QVERIFY(!m_link->isPortOpen());
     }
 
     void portLost_data()

@@ -3,11 +3,14 @@
 
 #include "fakedialogs.h"
 #include "form1.h"
+#include "portchooser.h"
 #include "serialport.h"
+#include "testenvironment.h"
 #include "testfiles.h"
 #include "ticker.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -15,6 +18,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 using namespace tavlo;
 
@@ -26,6 +31,9 @@ const QString Image = QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
 
 class TestDevice : public QObject {
     Q_OBJECT
+public:
+    static void initMain() { useTestEnvironment(); }
+
 private slots:
     void init()
     {
@@ -75,6 +83,10 @@ private slots:
                                   << "went away";
         QTest::newRow("stray bytes") << QStringList{"--stray"} << QStringList() << 0 << "";
         QTest::newRow("paced reply") << QStringList{"--pace"} << QStringList() << 0 << "";
+        // 1 wake-up ESC + ESC "D" + 127 bytes + 63 filler: the last five filler
+        // bytes and the dump command arrive in one read.
+        QTest::newRow("stalls before the dump command")
+            << QStringList{"--stall", "188:300"} << QStringList() << 0 << "";
     }
     void faults()
     {
@@ -88,6 +100,61 @@ private slots:
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         if (options.contains("--retries"))
             QCOMPARE(run.err.count(message), 2);
+        if (device.contains("--stall"))
+            QVERIFY2(deviceLog().contains(QStringLiteral("< FF FF FF FF FF 1B 1B 55")),
+                     qPrintable(deviceLog()));
+    }
+
+    // A signal stops the tool in order: the device is reset (it leaves write
+    // mode), the port is closed and its lock removed, no file is left.
+    void signalsStopInOrder_data()
+    {
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT while writing") << true << int(SIGINT);
+        QTest::newRow("SIGTERM while writing") << true << int(SIGTERM);
+        QTest::newRow("SIGHUP while writing") << true << int(SIGHUP);
+        QTest::newRow("SIGTERM while waiting for a reply") << false << int(SIGTERM);
+    }
+    void signalsStopInOrder()
+    {
+        QFETCH(bool, write);
+        QFETCH(int, signal);
+        QVERIFY(startDevice(write ? QStringList() : QStringList{"--silent"}));
+        const QString target = m_dir->filePath("never.bin");
+        QProcess tool;
+        tool.start(QStringLiteral(TAVLO_IMAGE_TOOL),
+                   {write ? "write" : "read", "--trace", "--port", m_pts, write ? Image : target});
+        QVERIFY(tool.waitForStarted());
+        const QString waitFor = write ? QStringLiteral("write mode") : QStringLiteral("1B 1B 55");
+        QTRY_VERIFY_WITH_TIMEOUT(deviceLog().contains(waitFor), 20000);
+        QTest::qWait(100);
+        ::kill(pid_t(tool.processId()), signal);
+        QVERIFY(tool.waitForFinished(20000));
+        QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tool.exitCode(), 128 + signal);
+        const QStringList err =
+            QString::fromUtf8(tool.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(err.size(), 1);
+        QVERIFY2(err.first().contains(QStringLiteral("stopped by SIG")), qPrintable(err.first()));
+        // Reset: the lines dropped, the port closed and opened again with one
+        // ESC, then closed for good.
+        QStringList trace = QString::fromUtf8(tool.readAllStandardOutput()).split(u'\n');
+        for (QString &line : trace) // "  12.345 DTR off failed: ..." -> "DTR off"
+            line = line.section(u' ', 1, -1, QString::SectionSkipEmpty)
+                       .section(QStringLiteral(" failed"), 0, 0);
+        const QStringList end = trace.mid(trace.lastIndexOf(QStringLiteral("DTR off")));
+        QVERIFY2(
+            end.join(u'|').startsWith(QStringLiteral("DTR off|RTS off|close|open %1|").arg(m_pts)),
+            qPrintable(end.join(u'|')));
+        QVERIFY2(end.join(u'|').endsWith(QStringLiteral("> 1B|close|")),
+                 qPrintable(end.join(u'|')));
+        const QString log = deviceLog();
+        const qsizetype from = log.indexOf(waitFor);
+        QVERIFY(!QFile::exists(target));
+        QVERIFY(!QFile::exists(QStringLiteral("/var/lock/LCK..") + QFileInfo(m_pts).fileName()));
+        if (write) // the write was broken off: no dump command was sent
+            QVERIFY(!log.mid(from).contains(QStringLiteral("1B 1B 55")));
     }
 
     void readFaultsSaveNothing_data()
@@ -153,6 +220,59 @@ private slots:
         QVERIFY(run.out.contains(QStringLiteral("> 1B 1B 55")));
         QVERIFY(run.out.contains(QStringLiteral("< 7F")));
         QVERIFY(run.out.contains(QStringLiteral("DTR off")));
+    }
+
+    // The device gets time to wake before the first command.
+    void settleBeforeTheFirstCommand_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("atLeastMs");
+        QTest::addColumn<int>("belowMs");
+        QTest::newRow("default, as long as a reset") << QStringList() << 1000 << 5000;
+        QTest::newRow("--settle 300") << QStringList{"--settle", "300"} << 300 << 1000;
+        QTest::newRow("--settle 0") << QStringList{"--settle", "0"} << 0 << 300;
+    }
+    void settleBeforeTheFirstCommand()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, atLeastMs);
+        QFETCH(int, belowMs);
+        QVERIFY(startDevice({}));
+        const Run run = tool(
+            QStringList{"read", "--trace", "--port", m_pts, m_dir->filePath("r.bin")} + options);
+        QCOMPARE(run.status, 0);
+        auto timeOf = [&](const QString &what) {
+            for (const QString &line : run.out.split(u'\n'))
+                if (line.section(u' ', 1, -1, QString::SectionSkipEmpty) == what)
+                    return line.section(u' ', 0, 0, QString::SectionSkipEmpty).toDouble();
+            return -1.0;
+        };
+        const double settled =
+            timeOf(QStringLiteral("> 1B 1B 55")) - timeOf(QStringLiteral("> 1B"));
+        QVERIFY2(settled >= atLeastMs && settled < belowMs, qPrintable(QString::number(settled)));
+    }
+
+    // The window program closes on a signal as on its close button.
+    void theWindowProgramEndsOnSignals_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+    }
+    void theWindowProgramEndsOnSignals()
+    {
+        QFETCH(int, signal);
+        QProcess window;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        window.setProcessEnvironment(env);
+        window.start(QStringLiteral(TAVLO_WINDOW), QStringList());
+        QVERIFY(window.waitForStarted());
+        QVERIFY(!window.waitForFinished(1500)); // up and waiting
+        ::kill(pid_t(window.processId()), signal);
+        QVERIFY(window.waitForFinished(10000));
+        QCOMPARE(window.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(window.exitCode(), 0);
     }
 
     void portAdapterSaysWhyNot()

@@ -1,17 +1,24 @@
 #include "fakedevice.h"
 #include "fakedialogs.h"
+#include "filedialog.h"
 #include "form1.h"
 #include "image.h"
 #include "lists.h"
+#include "messages.h"
 #include "pictures.h"
+#include "portchooser.h"
 #include "setframe.h"
 #include "shape.h"
+#include "testenvironment.h"
 #include "testfiles.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,6 +26,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
@@ -44,6 +52,9 @@ bool samePicture(const QLabel *label, int k)
 
 class TestWindow : public QObject {
     Q_OBJECT
+public:
+    static void initMain() { useTestEnvironment(); }
+
 private slots:
     void init()
     {
@@ -468,8 +479,7 @@ private slots:
         QCOMPARE(f.PortBox->count(), 2);
         QCOMPARE(f.PortBox->itemText(0), QStringLiteral("USB-Serial Controller (/dev/ttyUSB0)"));
         QCOMPARE(f.PortBox->itemText(1), QStringLiteral("/dev/ttyS0"));
-        f.PortBox->setCurrentIndex(0);
-        emit f.PortBox->activated(0);
+        pickFromList(0);
         for (QRadioButton *com : f.Com)
             QVERIFY(!com->isChecked());
         f.PortBox->setEditText(QStringLiteral("/dev/pts/3"));
@@ -484,7 +494,99 @@ private slots:
                                                   "close open %2 dtr 1 rts 1 W 1B")
                                        .arg(comPortName(1), comPortName(3)));
         QVERIFY(f.Com[3]->isChecked());
+        QVERIFY(f.PortBox->currentText().isEmpty());
         QVERIFY(m_messages.shown.isEmpty());
+    }
+
+    // Only a pick or Enter opens a port, once; looking at the list, leaving
+    // the box or typing alone open nothing.
+    void portBoxOpensOnlyOnAChoice_data()
+    {
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<int>("opens");
+        QTest::newRow("list dropped down and closed") << "peek" << 0;
+        QTest::newRow("focus leaves the box") << "leave" << 0;
+        QTest::newRow("same entry picked again") << "pick" << 1;
+        QTest::newRow("Enter on the entry's text") << "enter" << 1;
+        QTest::newRow("a name typed without Enter") << "type" << 0;
+    }
+    void portBoxOpensOnlyOnAChoice()
+    {
+        QFETCH(QString, after);
+        QFETCH(int, opens);
+        const FormControls &f = m_window->controls();
+        pickFromList(0);
+        QCOMPARE(m_trace.count(QStringLiteral("open /dev/ttyUSB0")), 1);
+        QVERIFY(f.PortBox->hasFocus());
+        m_trace.clear();
+        if (after == QLatin1String("peek")) {
+            f.PortBox->showPopup();
+            QTest::keyClick(f.PortBox->view(), Qt::Key_Escape);
+            f.PortBox->showPopup();
+            f.PortBox->hidePopup();
+        } else if (after == QLatin1String("leave")) {
+            f.Calls->setFocus();
+        } else if (after == QLatin1String("pick")) {
+            pickFromList(0);
+        } else if (after == QLatin1String("enter")) {
+            QTest::keyClick(f.PortBox->lineEdit(), Qt::Key_Return);
+        } else {
+            f.PortBox->lineEdit()->setFocus();
+            f.PortBox->lineEdit()->selectAll();
+            QTest::keyClicks(f.PortBox->lineEdit(), QStringLiteral("/dev/pts/9"));
+            f.Calls->setFocus();
+        }
+        QCoreApplication::processEvents();
+        QCOMPARE(m_trace.count(QStringLiteral("W 1B")), opens);
+        QCOMPARE(m_trace.count(QStringLiteral("close")), opens);
+    }
+
+    // A device action goes to the port the box shows: a typed name is opened
+    // first, as Enter would.
+    void deviceActionsUseThePortShown_data()
+    {
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("a port that opens") << true;
+        QTest::newRow("a port that does not") << false;
+    }
+    void deviceActionsUseThePortShown()
+    {
+        QFETCH(bool, opens);
+        const FormControls &f = m_window->controls();
+        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        f.PortBox->setEditText(QStringLiteral("/dev/pts/9"));
+        if (!opens)
+            m_port->openFails = OpenFailure::NotFound;
+        m_trace.clear();
+        m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
+        QTest::mouseClick(f.OWEE, Qt::LeftButton);
+        QCOMPARE(m_trace.first(), QStringLiteral("close"));
+        if (opens) {
+            QCOMPARE(m_trace.at(1), QStringLiteral("open /dev/pts/9"));
+            QCOMPARE(f.Label4->text(), QStringLiteral("Verify Completed"));
+            QCOMPARE(m_port->name(), QStringLiteral("/dev/pts/9"));
+            QVERIFY(m_messages.shown.isEmpty());
+        } else {
+            QCOMPARE(m_trace.size(), 1); // nothing written anywhere
+            QCOMPARE(m_messages.shown.size(), 1);
+            QVERIFY(m_messages.shown.first().contains(QStringLiteral("/dev/pts/9")));
+            QVERIFY(m_dialog.kinds.isEmpty());
+            QVERIFY(f.PortBox->currentText().isEmpty());
+        }
+    }
+
+    void portLostShowsNoPort()
+    {
+        const FormControls &f = m_window->controls();
+        pickFromList(0);
+        m_port->vanish();
+        QCOMPARE(m_messages.shown.size(), 1);
+        QVERIFY(f.PortBox->currentText().isEmpty());
+        QCOMPARE(f.PortBox->lineEdit()->placeholderText(), QStringLiteral("No port open"));
+        // Write now asks for a port instead of using the dead one.
+        QTest::mouseClick(f.OWEE, Qt::LeftButton);
+        QCOMPARE(m_messages.shown.last(),
+                 QStringLiteral("No COM port selected|Please select COM port!"));
     }
 
     void portThatCannotBeOpened()
@@ -620,6 +722,70 @@ private slots:
         QCOMPARE(m_trace.count(QStringLiteral("close")), 1);
     }
 
+    // The real dialogs leave the window open to a close request: closing is
+    // never refused, and ends a transfer waiting on a question or dialog.
+    void closingWhileADialogIsOpen_data()
+    {
+        QTest::addColumn<bool>("write");
+        QTest::newRow("the retry question") << true;
+        QTest::newRow("the save dialog of a read") << false;
+    }
+    void closingWhileADialogIsOpen()
+    {
+        QFETCH(bool, write);
+        QtMessages messages;
+        QtFileDialog dialog;
+        m_window = std::make_unique<Form1>(Platform{dialog, messages, *m_port, *m_ticker, [] {
+                                                        return QList<PortDescription>();
+                                                    }});
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        const FormControls &f = m_window->controls();
+        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        m_port->replies << QByteArray(128, 'x');
+        const QString image = QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
+        bool sawDialog = false;
+        bool blocking = true;
+        bool typedMeanwhile = true;
+        bool dialogTakesInput = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            QDialog *open = nullptr;
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *d = qobject_cast<QDialog *>(w); d && d->isVisible())
+                    open = d;
+            if (!open)
+                return;
+            // A file dialog for the write comes first: answer it.
+            if (auto *files = qobject_cast<QFileDialog *>(open);
+                files && files->acceptMode() == QFileDialog::AcceptOpen) {
+                files->selectFile(image);
+                QMetaObject::invokeMethod(files, "accept");
+                return;
+            }
+            poll.stop();
+            sawDialog = true;
+            blocking = QGuiApplication::modalWindow() != nullptr;
+            const QString before = f.Calls->text();
+            QTest::keyClicks(f.Calls, QStringLiteral("X"));
+            typedMeanwhile = f.Calls->text() != before;
+            dialogTakesInput = open->isEnabled();
+            m_window->close();
+        });
+        poll.start(5);
+        QTest::mouseClick(write ? f.OWEE : f.RSEE, Qt::LeftButton);
+        QVERIFY(sawDialog);
+        QVERIFY(!blocking);       // a modal dialog would keep a close request from the window
+        QVERIFY(!typedMeanwhile); // input goes to the dialog only
+        QVERIFY(dialogTakesInput);
+        QVERIFY(!m_window->isVisible());
+        QVERIFY(!m_window->link().isPortOpen());
+        QVERIFY(!m_window->link().isBusy());
+        QVERIFY(!compact(m_trace).contains(QStringLiteral("T*100"))); // no reset: closing
+        for (QWidget *w : QApplication::topLevelWidgets())
+            QVERIFY2(!qobject_cast<QDialog *>(w) || !w->isVisible(), "a dialog stayed open");
+    }
+
     void deviceButtonsAskForAPort()
     {
         QTest::mouseClick(m_window->controls().RSEE, Qt::LeftButton);
@@ -659,6 +825,21 @@ private slots:
     }
 
 private:
+    // Drops the port list down and picks an entry with the keyboard.
+    void pickFromList(int entry)
+    {
+        PortChooser *box = m_window->controls().PortBox;
+        box->showPopup();
+        QTRY_VERIFY(box->view()->isVisible());
+        box->view()->setCurrentIndex(box->model()->index(entry, 0));
+        QTest::keyClick(box->view(), Qt::Key_Return);
+        QCoreApplication::processEvents();
+        // The offscreen platform leaves the closed list active; a desktop
+        // gives the window back its focus, on the box.
+        QApplication::setActiveWindow(m_window.get());
+        box->setFocus();
+    }
+
     FakeDialog m_dialog;
     FakeMessages m_messages;
     Trace m_trace;

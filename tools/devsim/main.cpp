@@ -31,6 +31,8 @@ struct Faults {
     bool stray = false;   // stray bytes at every wake-up
     bool pace = false;    // reply at 9600 baud instead of at once
     int hangupAfter = -1; // received bytes before the device goes away
+    int stallAfter = -1;  // received bytes before the device stops reading for a while
+    int stallMs = 0;
 };
 
 class Device : public QObject {
@@ -92,7 +94,15 @@ private:
         }
         const QByteArray chunk(buffer, n);
         note(QStringLiteral("< ") + QString::fromLatin1(chunk.toHex(' ').toUpper()));
-        for (char byte : chunk) {
+        // The dump command is sent in one piece, so it ends whatever one read
+        // returns, also behind the last bytes of a write when reading fell
+        // behind. Image bytes come a tick apart, one a read: an image may hold
+        // ESC ESC "U" without ending the write.
+        const qsizetype dataEnd = m_writing && chunk.endsWith(DumpCommand)
+                                      ? chunk.size() - DumpCommand.size()
+                                      : chunk.size();
+        for (qsizetype i = 0; i < chunk.size(); ++i) {
+            const char byte = chunk.at(i);
             ++m_received;
             if (m_faults.hangupAfter >= 0 && m_received >= m_faults.hangupAfter) {
                 note(QStringLiteral("hanging up"));
@@ -100,13 +110,28 @@ private:
                 QCoreApplication::exit(0);
                 return;
             }
-            if (m_writing && chunk != DumpCommand) {
+            if (m_writing && i < dataEnd) {
                 if (m_offset < MemorySize)
                     m_memory[m_offset++] = byte;
                 continue;
             }
             command(byte);
         }
+        if (m_faults.stallAfter >= 0 && m_received >= m_faults.stallAfter && !m_stalled)
+            stall();
+    }
+
+    // A device busy elsewhere: what arrives meanwhile waits in the terminal.
+    void stall()
+    {
+        m_stalled = true;
+        note(QStringLiteral("stalling %1 ms").arg(m_faults.stallMs));
+        m_notifier->setEnabled(false);
+        QTimer::singleShot(m_faults.stallMs, this, [this] {
+            note(QStringLiteral("reading again"));
+            m_notifier->setEnabled(!m_closed);
+            readable();
+        });
     }
 
     void command(char byte)
@@ -185,6 +210,7 @@ private:
     qint64 m_sentPaced = 0;
     QByteArray m_recent;
     bool m_closed = true;
+    bool m_stalled = false;
     bool m_writing = false;
     bool m_woken = false;
     int m_offset = 0;
@@ -247,7 +273,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption hangup(QStringLiteral("hangup-after"),
                                     QStringLiteral("Go away after n received bytes."),
                                     QStringLiteral("n"));
-    parser.addOptions({memory, log, silent, shortReply, corrupt, stray, pace, hangup});
+    const QCommandLineOption stall(
+        QStringLiteral("stall"),
+        QStringLiteral("After n received bytes, stop reading for ms milliseconds, once."),
+        QStringLiteral("n:ms"));
+    parser.addOptions({memory, log, silent, shortReply, corrupt, stray, pace, hangup, stall});
     parser.process(app);
 
     Faults faults;
@@ -257,6 +287,19 @@ int main(int argc, char *argv[])
     faults.stray = parser.isSet(stray);
     faults.pace = parser.isSet(pace);
     faults.hangupAfter = parser.isSet(hangup) ? parser.value(hangup).toInt() : -1;
+    if (parser.isSet(stall)) {
+        const QStringList parts = parser.value(stall).split(u':');
+        bool countOk = false;
+        bool msOk = false;
+        if (parts.size() == 2) {
+            faults.stallAfter = parts[0].toInt(&countOk);
+            faults.stallMs = parts[1].toInt(&msOk);
+        }
+        if (!countOk || !msOk || faults.stallAfter < 0 || faults.stallMs < 0) {
+            std::fprintf(stderr, "tavlo-devsim: --stall takes n:ms, e.g. 188:300\n");
+            return 2;
+        }
+    }
 
     QByteArray bytes(MemorySize, char(0xFF));
     if (parser.isSet(memory)) {

@@ -3,6 +3,7 @@
 #include "devicelink.h"
 #include "linkhost.h"
 #include "serialport.h"
+#include "stopsignals.h"
 #include "ticker.h"
 #include "tracingport.h"
 
@@ -20,6 +21,9 @@ namespace tavlo {
 namespace {
 
 enum ExitStatus { Success = 0, Refused = 1, Usage = 2, DeviceFailure = 3 };
+
+// After opening the port the device gets as long to wake as a reset gives it.
+constexpr int DefaultSettleMs = DeviceLink::ResetPause / DeviceLink::PauseStep * 10;
 
 void say(const QString &message)
 {
@@ -104,6 +108,7 @@ struct DeviceArgs {
     QString port;
     QString file;
     int retries = 0;
+    int settleMs = DefaultSettleMs;
     bool trace = false;
     bool anyLength = false;
     QString error;
@@ -124,6 +129,11 @@ DeviceArgs parse(const QStringList &args, bool forWrite)
             parsed.port = value();
         } else if (a == QLatin1String("--trace")) {
             parsed.trace = true;
+        } else if (a == QLatin1String("--settle")) {
+            bool ok = false;
+            parsed.settleMs = value().toInt(&ok);
+            if (!ok || parsed.settleMs < 0 || parsed.settleMs > 60000)
+                parsed.error = QStringLiteral("--settle takes milliseconds, 0 to 60000");
         } else if (forWrite && a == QLatin1String("--retries")) {
             bool ok = false;
             parsed.retries = value().toInt(&ok);
@@ -163,7 +173,9 @@ int exitStatus(DeviceLink::Outcome outcome)
     case Outcome::Busy:
     case Outcome::NoReply:
     case Outcome::PortLost:
+    case Outcome::SavedResetFailed:
     case Outcome::Aborted:
+    case Outcome::Stopped:
         break;
     }
     return DeviceFailure;
@@ -182,11 +194,42 @@ int run(const QStringList &args, bool forWrite)
     PreciseTicker ticker;
     TerminalHost host(a.retries, a.anyLength, a.file);
     DeviceLink link(port, ticker, host);
+    // A signal ends the action in order: the device is reset, the port closed
+    // (its lock goes with it), and no partial file is left.
+    StopSignals stopSignals;
+    QObject::connect(&stopSignals, &StopSignals::received, &link, &DeviceLink::stop);
+    auto stopped = [&](const QString &what) {
+        const int signal = StopSignals::caught();
+        host.endBar();
+        link.closePort();
+        say(QStringLiteral("stopped by %1: %2").arg(StopSignals::name(signal), what));
+        return 128 + signal;
+    };
     // The port is opened as choosing it in the window opens it: DTR, RTS, one ESC.
     if (!link.choosePort(a.port))
         return DeviceFailure;
+    if (a.settleMs > 0 && !link.Pause(a.settleMs * DeviceLink::PauseStep / 10))
+        return StopSignals::caught() ? stopped(QStringLiteral("nothing was sent to the device"))
+                                     : DeviceFailure;
     const DeviceLink::Outcome outcome = forWrite ? link.writeAndVerify(a.file) : link.readToFile();
     host.endBar();
+    if (StopSignals::caught()) {
+        QString what;
+        switch (outcome) {
+        case DeviceLink::Outcome::Stopped:
+            what = forWrite ? QStringLiteral("the write was broken off and the device reset")
+                            : QStringLiteral("the device was reset and nothing was saved");
+            break;
+        case DeviceLink::Outcome::Completed:
+            what = forWrite ? QStringLiteral("after the device was written and verified")
+                            : QStringLiteral("after %1 was saved").arg(a.file);
+            break;
+        default:
+            what = QStringLiteral("the action had ended already");
+            break;
+        }
+        return stopped(what);
+    }
     link.closePort();
     if (outcome == DeviceLink::Outcome::VerifyFailed) {
         QStringList offsets;

@@ -30,18 +30,25 @@ Commands:
                        saved is refused with one line naming the set and the
                        field, and OUT is not written.
   show FILE            Print the configuration in FILE for a person.
-  write --port PORT FILE [--retries N] [--any-length] [--trace]
+  write --port PORT FILE [--retries N] [--any-length] [--settle MS] [--trace]
                        Write FILE into the device and verify it, as "Write
                        File to EEProm" does. After a failed verify, write
                        again up to N times (default 0). A file that is not
                        127 bytes long is refused without --any-length.
-  read --port PORT FILE [--trace]
+  read --port PORT FILE [--settle MS] [--trace]
                        Read the device's memory into FILE, as "Read & Save
                        file from EEProm" does.
 
 PORT is a serial port such as /dev/ttyUSB0, /dev/ttyS0 or COM3. It is opened
-as choosing it in the window opens it: DTR and RTS raised, one ESC sent.
---trace prints every byte sent and received with a millisecond timestamp.
+as choosing it in the window opens it: DTR and RTS raised, one ESC sent. The
+device then has --settle milliseconds to wake (default 1000, as long as a
+reset holds the lines) before the first command. --trace prints every byte
+sent and received, and every change of the port as it happened, with a
+millisecond timestamp.
+
+SIGINT (Ctrl-C), SIGTERM and SIGHUP stop a write or read in order: nothing
+more is written, the device is reset, the port closed, no partial file left,
+and the exit status is 128 + the signal's number.
 
 JSON form: {"callsign": TEXT, "sets": [six sets, set 1 first]}, each set
 with the keys ssid, beacon, gps, symbol, symbolTable, symbolCode, comment,

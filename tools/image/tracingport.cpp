@@ -38,20 +38,33 @@ bool TracingPort::open(const QString &name)
 
 void TracingPort::close()
 {
-    line(QStringLiteral("close"));
+    const bool wasOpen = m_inner.isOpen();
     m_inner.close();
+    line(wasOpen ? QStringLiteral("close") : QStringLiteral("close (was not open)"));
 }
 
-void TracingPort::setDataTerminalReady(bool on)
+void TracingPort::lineChange(const char *lineName, bool on, bool done)
 {
-    line(QStringLiteral("DTR %1").arg(on ? "on" : "off"));
-    m_inner.setDataTerminalReady(on);
+    QString text = QStringLiteral("%1 %2").arg(QLatin1String(lineName),
+                                               on ? QLatin1String("on") : QLatin1String("off"));
+    if (!done)
+        text += m_inner.isOpen() ? QStringLiteral(" failed: the port has no such line")
+                                 : QStringLiteral(" failed: the port is closed");
+    line(text);
 }
 
-void TracingPort::setRequestToSend(bool on)
+bool TracingPort::setDataTerminalReady(bool on)
 {
-    line(QStringLiteral("RTS %1").arg(on ? "on" : "off"));
-    m_inner.setRequestToSend(on);
+    const bool done = m_inner.setDataTerminalReady(on);
+    lineChange("DTR", on, done);
+    return done;
+}
+
+bool TracingPort::setRequestToSend(bool on)
+{
+    const bool done = m_inner.setRequestToSend(on);
+    lineChange("RTS", on, done);
+    return done;
 }
 
 void TracingPort::write(const QByteArray &bytes)

@@ -8,7 +8,7 @@
 namespace tavlo {
 
 // A serial port that prints every byte sent and received, and every change
-// of the port, with a millisecond timestamp.
+// of the port as it really happened, with a millisecond timestamp.
 class TracingPort : public SerialPort {
     Q_OBJECT
 public:
@@ -20,14 +20,15 @@ public:
     QString name() const override { return m_inner.name(); }
     OpenFailure openFailure() const override { return m_inner.openFailure(); }
     QString errorString() const override { return m_inner.errorString(); }
-    void setDataTerminalReady(bool on) override;
-    void setRequestToSend(bool on) override;
+    bool setDataTerminalReady(bool on) override;
+    bool setRequestToSend(bool on) override;
     void write(const QByteArray &bytes) override;
     qint64 bytesAvailable() const override { return m_inner.bytesAvailable(); }
     QByteArray readAll() override;
 
 private:
     void line(const QString &text);
+    void lineChange(const char *lineName, bool on, bool done);
 
     SerialPort &m_inner;
     std::FILE *m_out;

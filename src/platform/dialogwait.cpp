@@ -1,0 +1,96 @@
+#include "dialogwait.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QEvent>
+#include <QEventLoop>
+
+namespace tavlo {
+
+namespace {
+
+// While a dialog waits, input meant for any other window is dropped, as a
+// modal dialog would; but unlike a modal dialog this leaves close requests
+// alone, and disables nothing (a disabled window disables its dialogs too).
+class InputOnlyTo : public QObject {
+public:
+    explicit InputOnlyTo(QDialog &dialog)
+        : m_dialog(dialog)
+    {
+        qApp->installEventFilter(this);
+    }
+    ~InputOnlyTo() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (!isInput(event->type()) || !watched->isWidgetType())
+            return false;
+        // Popups of the dialog (a drop-down list) are windows of their own.
+        for (const QObject *o = watched; o; o = o->parent())
+            if (o == &m_dialog)
+                return false;
+        return true;
+    }
+
+private:
+    static bool isInput(QEvent::Type type)
+    {
+        switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::ContextMenu:
+        case QEvent::Drop:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    QDialog &m_dialog;
+};
+
+} // namespace
+
+QWidget *dialogParent()
+{
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->isVisible() && !qobject_cast<QDialog *>(w))
+            return w;
+    return nullptr;
+}
+
+int waitForDialog(QDialog &dialog)
+{
+    dialog.setWindowModality(Qt::NonModal);
+    dialog.setResult(QDialog::Rejected);
+    InputOnlyTo onlyToDialog(dialog);
+    QEventLoop loop;
+    QObject::connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+    dialog.show();
+    dialog.raise();
+    dialog.activateWindow();
+    loop.exec(QEventLoop::DialogExec);
+    dialog.hide();
+    return dialog.result();
+}
+
+void cancelOpenDialogs()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *dialog = qobject_cast<QDialog *>(w); dialog && dialog->isVisible())
+            dialog->reject();
+}
+
+} // namespace tavlo

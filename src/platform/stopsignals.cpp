@@ -1,0 +1,116 @@
+#include "stopsignals.h"
+
+#include <QSocketNotifier>
+#include <QString>
+
+#include <atomic>
+#include <csignal>
+
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace tavlo {
+
+namespace {
+
+std::atomic<int> firstSignal{0};
+#ifdef Q_OS_UNIX
+int wakeFds[2] = {-1, -1};
+constexpr int Handled[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction previous[std::size(Handled)];
+
+extern "C" void onSignal(int signal)
+{
+    int expected = 0;
+    firstSignal.compare_exchange_strong(expected, signal);
+    const char byte = char(signal);
+    // Only async-signal-safe calls here; a full pipe just means a wake-up is pending.
+    [[maybe_unused]] const ssize_t n = ::write(wakeFds[0], &byte, 1);
+}
+#else
+constexpr int Handled[] = {SIGINT, SIGTERM};
+
+extern "C" void onSignal(int signal)
+{
+    int expected = 0;
+    firstSignal.compare_exchange_strong(expected, signal);
+}
+#endif
+
+} // namespace
+
+StopSignals::StopSignals(QObject *parent)
+    : QObject(parent)
+{
+    firstSignal = 0;
+#ifdef Q_OS_UNIX
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, wakeFds) == 0) {
+        m_notifier = new QSocketNotifier(wakeFds[1], QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, &StopSignals::deliver);
+    }
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < std::size(Handled); ++i)
+        sigaction(Handled[i], &action, &previous[i]);
+#else
+    for (int signal : Handled)
+        std::signal(signal, onSignal);
+#endif
+}
+
+StopSignals::~StopSignals()
+{
+#ifdef Q_OS_UNIX
+    for (std::size_t i = 0; i < std::size(Handled); ++i)
+        sigaction(Handled[i], &previous[i], nullptr);
+    delete m_notifier;
+    for (int &fd : wakeFds) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+#else
+    for (int signal : Handled)
+        std::signal(signal, SIG_DFL);
+#endif
+}
+
+int StopSignals::caught()
+{
+    return firstSignal;
+}
+
+QString StopSignals::name(int signal)
+{
+    switch (signal) {
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+#ifdef Q_OS_UNIX
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+#endif
+    default:
+        return QStringLiteral("signal %1").arg(signal);
+    }
+}
+
+void StopSignals::deliver()
+{
+#ifdef Q_OS_UNIX
+    char bytes[16];
+    int last = 0;
+    ssize_t n;
+    while ((n = ::read(wakeFds[1], bytes, sizeof bytes)) > 0)
+        last = static_cast<unsigned char>(bytes[n - 1]);
+    if (last != 0)
+        emit received(last);
+#endif
+}
+
+} // namespace tavlo

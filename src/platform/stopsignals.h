@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace tavlo {
+
+// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal delivered by the event
+// loop, so a program can end what it is doing in order instead of dying in
+// the middle of it. Only one instance may exist at a time.
+class StopSignals : public QObject {
+    Q_OBJECT
+public:
+    explicit StopSignals(QObject *parent = nullptr);
+    ~StopSignals() override;
+
+    // The first signal that arrived, or 0. Also set when the event loop has
+    // not yet run to deliver it.
+    static int caught();
+    static QString name(int signal);
+
+signals:
+    void received(int signal);
+
+private:
+    void deliver();
+
+    QSocketNotifier *m_notifier = nullptr;
+};
+
+} // namespace tavlo

@@ -1,0 +1,226 @@
+#include "devicecontroller.h"
+
+#include "filedialog.h"
+#include "messages.h"
+#include "platform.h"
+#include "portchooser.h"
+#include "shape.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace tavlo {
+
+namespace {
+
+// The status text and the fill change with every byte, a hundred times a
+// second; painting each change cost more than the transfer itself. They
+// change at once, and are painted at most this often.
+constexpr int RepaintMs = 40;
+
+QColor fillColour(FillColour colour)
+{
+    return colour == FillColour::Red ? ProgressRed : ProgressGreen;
+}
+
+} // namespace
+
+DeviceController::DeviceController(const DeviceWidgets &widgets, const Platform &platform,
+                                   QObject *parent)
+    : QObject(parent)
+    , m_w(widgets)
+    , m_dialog(platform.dialog)
+    , m_messages(platform.messages)
+    , m_link(new DeviceLink(platform.port, platform.ticker, *this, this))
+{
+    m_repaint.setSingleShot(true);
+    m_repaint.setInterval(RepaintMs);
+    connect(&m_repaint, &QTimer::timeout, this, &DeviceController::repaintNow);
+    for (int i = 0; i < ComCount; ++i)
+        connect(m_w.Com[i], &QRadioButton::clicked, this,
+                [this, i] { choosePort(comPortName(i), i); });
+    connect(m_w.PortBox, &PortChooser::chosen, this,
+            [this](const QString &name) { choosePort(name, -1); });
+    connect(m_w.RSEE, &QPushButton::clicked, this, &DeviceController::readFromDevice);
+    connect(m_w.OWEE, &QPushButton::clicked, this, &DeviceController::writeToDevice);
+    connect(m_link, &DeviceLink::busyChanged, this, &DeviceController::setBusy);
+    connect(m_link, &DeviceLink::portClosed, this, &DeviceController::showNoPortOpen);
+}
+
+void DeviceController::shutDown()
+{
+    if (m_link->isBusy())
+        m_link->abort();
+    else
+        m_link->closePort();
+}
+
+void DeviceController::choosePort(const QString &name, int comIndex)
+{
+    if (comIndex >= 0)
+        m_w.PortBox->clearText(true);
+    else
+        uncheckComButtons();
+    m_link->choosePort(name);
+}
+
+// A name typed into the box without Enter still names the port the operator
+// means: a device action opens it first, as Enter would.
+bool DeviceController::openPortShownInBox()
+{
+    const QString name = m_w.PortBox->chosenName();
+    if (name.isEmpty() || (m_link->isPortOpen() && m_link->portName() == name))
+        return true;
+    choosePort(name, -1);
+    return m_link->isPortOpen();
+}
+
+void DeviceController::uncheckComButtons()
+{
+    // An exclusive group keeps one button checked; let go of that for a moment.
+    for (QRadioButton *button : m_w.Com)
+        button->setAutoExclusive(false);
+    for (QRadioButton *button : m_w.Com)
+        button->setChecked(false);
+    for (QRadioButton *button : m_w.Com)
+        button->setAutoExclusive(true);
+}
+
+void DeviceController::showNoPortOpen()
+{
+    uncheckComButtons();
+    m_w.PortBox->clearText(false);
+}
+
+void DeviceController::readFromDevice()
+{
+    if (openPortShownInBox())
+        m_link->readToFile();
+}
+
+void DeviceController::writeToDevice()
+{
+    if (!openPortShownInBox() || !m_link->checkPort())
+        return;
+    if (const auto path = m_dialog.ask(FileDialog::Kind::Open))
+        m_link->writeAndVerify(*path);
+}
+
+void DeviceController::setBusy(bool busy)
+{
+    QList<QWidget *> widgets = m_w.idleOnly;
+    widgets << m_w.RSEE << m_w.OWEE << m_w.PortBox;
+    for (QRadioButton *button : m_w.Com)
+        widgets << button;
+    for (QWidget *w : widgets)
+        w->setEnabled(!busy);
+}
+
+void DeviceController::holdRepaint()
+{
+    if (m_repaint.isActive())
+        return;
+    m_w.Label4->setUpdatesEnabled(false);
+    m_w.Shape3->setUpdatesEnabled(false);
+    m_repaint.start();
+}
+
+void DeviceController::repaintNow()
+{
+    m_repaint.stop();
+    m_w.Label4->setUpdatesEnabled(true);
+    m_w.Shape3->setUpdatesEnabled(true);
+}
+
+void DeviceController::setStatus(const QString &text)
+{
+    repaintNow();
+    m_w.Label4->setText(text);
+}
+
+void DeviceController::setByteStatus(const QString &text)
+{
+    holdRepaint();
+    m_w.Label4->setText(text);
+}
+
+void DeviceController::setStatusTone(StatusTone tone)
+{
+    repaintNow();
+    QPalette palette = m_w.Label4->palette();
+    const QPalette::ColorRole role =
+        tone == StatusTone::Highlight ? QPalette::HighlightedText : QPalette::ButtonText;
+    palette.setColor(QPalette::WindowText, m_w.Label4->parentWidget()->palette().color(role));
+    m_w.Label4->setPalette(palette);
+}
+
+void DeviceController::progressBegin(FillColour colour)
+{
+    repaintNow();
+    progressEmpty(colour);
+    m_w.Shape3->show();
+    m_w.Shape2->show();
+    m_w.Shape1->show();
+}
+
+void DeviceController::progressEmpty(FillColour colour)
+{
+    repaintNow();
+    m_w.Shape3->resize(0, m_w.Shape3->height());
+    m_w.Shape3->setColor(fillColour(colour));
+}
+
+void DeviceController::progressFill(qint64 done, qint64 total)
+{
+    holdRepaint();
+    const int width = total > 0 ? int(m_w.Shape1->width() * done / total) : 0;
+    m_w.Shape3->resize(width, m_w.Shape3->height());
+}
+
+void DeviceController::progressMark()
+{
+    repaintNow();
+    m_w.Shape2->resize(m_w.Shape3->width(), m_w.Shape2->height());
+}
+
+void DeviceController::progressHide()
+{
+    repaintNow();
+    m_w.Shape3->hide();
+    m_w.Shape3->resize(0, m_w.Shape3->height());
+    m_w.Shape2->hide();
+    m_w.Shape1->hide();
+}
+
+bool DeviceController::confirmLength(const QString &path, qint64 size)
+{
+    repaintNow();
+    return m_messages.question(
+        QStringLiteral("Write File to EEProm"),
+        QStringLiteral("%1 is %2 bytes, not a 127-byte configuration image. Write it anyway?")
+            .arg(path)
+            .arg(size),
+        false);
+}
+
+bool DeviceController::askRetry()
+{
+    repaintNow();
+    return m_messages.question(QStringLiteral("Verify failed!"),
+                               QStringLiteral("Try to write again?"), true);
+}
+
+std::optional<QString> DeviceController::askSaveFile()
+{
+    repaintNow();
+    return m_dialog.ask(FileDialog::Kind::Save);
+}
+
+void DeviceController::report(const QString &title, const QString &message)
+{
+    repaintNow();
+    m_messages.warning(title, message);
+}
+
+} // namespace tavlo

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "devicelink.h"
+#include "linkhost.h"
+
+#include <QList>
+#include <QObject>
+#include <QTimer>
+#include <array>
+
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
+namespace tavlo {
+
+class FileDialog;
+class Messages;
+class PortChooser;
+class Shape;
+struct Platform;
+
+// The widgets the device actions drive.
+struct DeviceWidgets {
+    QPushButton *RSEE = nullptr; // read the device into a file
+    QPushButton *OWEE = nullptr; // write a file into the device
+    std::array<QRadioButton *, ComCount> Com{};
+    PortChooser *PortBox = nullptr;
+    Shape *Shape1 = nullptr;   // progress outline
+    Shape *Shape2 = nullptr;   // grey mark of the written extent
+    Shape *Shape3 = nullptr;   // progress fill
+    QLabel *Label4 = nullptr;  // status line
+    QList<QWidget *> idleOnly; // other buttons that must wait for a transfer to end
+};
+
+// Runs the window's device actions: the Com buttons and the port box, "Read &
+// Save file from EEProm" and "Write File to EEProm", with the progress display
+// and the status line. No second action starts while one runs.
+class DeviceController : public QObject, private LinkHost {
+    Q_OBJECT
+public:
+    DeviceController(const DeviceWidgets &widgets, const Platform &platform, QObject *parent);
+
+    DeviceLink &link() { return *m_link; }
+
+    // The window is closing: end a running transfer and close the port.
+    void shutDown();
+
+private:
+    void choosePort(const QString &name, int comIndex);
+    bool openPortShownInBox();
+    void readFromDevice();
+    void writeToDevice();
+    void setBusy(bool busy);
+    void uncheckComButtons();
+    void holdRepaint();
+    void repaintNow();
+    void showNoPortOpen();
+
+    void setStatus(const QString &text) override;
+    void setByteStatus(const QString &text) override;
+    void setStatusTone(StatusTone tone) override;
+    void progressBegin(FillColour colour) override;
+    void progressEmpty(FillColour colour) override;
+    void progressFill(qint64 done, qint64 total) override;
+    void progressMark() override;
+    void progressHide() override;
+    bool confirmLength(const QString &path, qint64 size) override;
+    bool askRetry() override;
+    std::optional<QString> askSaveFile() override;
+    void report(const QString &title, const QString &message) override;
+
+    DeviceWidgets m_w;
+    FileDialog &m_dialog;
+    Messages &m_messages;
+    DeviceLink *m_link = nullptr;
+    QTimer m_repaint; // paints what changed byte by byte at a pace the eye can follow
+};
+
+} // namespace tavlo
