@@ -6,11 +6,60 @@
 #include "ticker.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <cstdio>
+#include <exception>
 
-int main(int argc, char *argv[])
+namespace {
+
+void describe(QCommandLineParser &parser)
 {
+    QCoreApplication::setApplicationName(QStringLiteral("tavlo"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVLO_VERSION));
+    parser.setApplicationDescription(QStringLiteral(
+        "Edits the configuration of an APRS tracker device, keeps it in 127-byte image files, "
+        "and writes it into the device or reads it back over a serial port."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+// --help and --version answer without a window, so they work without a display too.
+bool onlyAsksForText(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "--")
+            return false;
+        if (a == "--help" || a == "-h" || a == "-?" || a == "--help-all" || a == "--version" ||
+            a == "-v")
+            return true;
+    }
+    return false;
+}
+
+int run(int argc, char *argv[])
+{
+    QCommandLineParser parser;
+    if (onlyAsksForText(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        describe(parser);
+        parser.process(app); // prints and exits
+        return 0;
+    }
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // Qt aborts without a display, with advice about reinstalling; say what is wrong instead.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fputs("tavlo: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY "
+                   "is set).\nStart it from a desktop session, or over ssh with \"ssh -X\"; "
+                   "tavlo-image works without a display.\n",
+                   stderr);
+        return 1;
+    }
+#endif
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tavlo"));
+    describe(parser);
+    parser.process(app);
 
     tavlo::QtFileDialog dialog;
     tavlo::QtMessages messages;
@@ -23,4 +72,21 @@ int main(int argc, char *argv[])
     QObject::connect(&stopSignals, &tavlo::StopSignals::received, &window, &QWidget::close);
     window.show();
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Whatever escapes ends the program with a line that says so, not an abort.
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc &) {
+        std::fputs("tavlo: out of memory\n", stderr);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tavlo: %s\n", e.what());
+    } catch (...) {
+        std::fputs("tavlo: an unexpected failure\n", stderr);
+    }
+    return 1;
 }

@@ -1,5 +1,6 @@
 #include "coordinate.h"
 
+#include "displaytext.h"
 #include "textnumber.h"
 
 namespace tavlo {
@@ -9,46 +10,37 @@ namespace {
 constexpr qint64 DegreeScale = 10000;
 constexpr qint64 MinuteLimit = 6000; // hundredths of a minute
 
-QString quoted(QStringView text)
-{
-    return u'"' + text.toString() + u'"';
-}
-
 } // namespace
 
-CoordinateValue coordinateValue(QStringView degrees, QStringView minutes, int maxDegrees,
-                                const QString &what)
+Result<qint64, CoordinateProblem> coordinateValue(QStringView degrees, QStringView minutes,
+                                                  int maxDegrees, const QString &what)
 {
-    CoordinateValue result;
+    using Field = CoordinateProblem::Field;
+    using Value = Result<qint64, CoordinateProblem>;
     const auto deg = parsePlainDecimal(degrees);
-    if (!deg) {
-        result.problem = CoordinateValue::Problem::Degrees;
-        result.reason = QStringLiteral("%1 degrees %2 is not a number").arg(what, quoted(degrees));
-        return result;
-    }
+    if (!deg)
+        return Value::failure(
+            {Field::Degrees,
+             QStringLiteral("%1 degrees %2 is not a number").arg(what, quoted(degrees))});
     const auto min = parsePlainDecimal(minutes);
-    if (!min) {
-        result.problem = CoordinateValue::Problem::Minutes;
-        result.reason = QStringLiteral("%1 minutes %2 is not a number").arg(what, quoted(minutes));
-        return result;
-    }
+    if (!min)
+        return Value::failure(
+            {Field::Minutes,
+             QStringLiteral("%1 minutes %2 is not a number").arg(what, quoted(minutes))});
     const auto hundredths = scaledRounded(*min, 2, MinuteLimit - 1);
-    if (!hundredths) {
-        result.problem = CoordinateValue::Problem::Minutes;
-        result.reason = QStringLiteral("%1 minutes %2 must be below 60").arg(what, quoted(minutes));
-        return result;
-    }
+    if (!hundredths)
+        return Value::failure(
+            {Field::Minutes,
+             QStringLiteral("%1 minutes %2 must be below 60").arg(what, quoted(minutes))});
     const auto whole = scaledRounded(*deg, 0, maxDegrees);
     const qint64 limit = maxDegrees * DegreeScale;
-    if (!whole || *whole * DegreeScale + *hundredths > limit) {
-        result.problem = CoordinateValue::Problem::Degrees;
-        result.reason = QStringLiteral("%1 %2 deg %3 min is beyond %4 deg 00.00 min")
-                            .arg(what, trimBlanks(degrees).toString(),
-                                 trimBlanks(minutes).toString(), QString::number(maxDegrees));
-        return result;
-    }
-    result.value = *whole * DegreeScale + *hundredths;
-    return result;
+    if (!whole || *whole * DegreeScale + *hundredths > limit)
+        return Value::failure(
+            {Field::Degrees,
+             QStringLiteral("%1 %2 deg %3 min is beyond %4 deg 00.00 min")
+                 .arg(what, printable(trimBlanks(degrees)), printable(trimBlanks(minutes)),
+                      QString::number(maxDegrees))});
+    return *whole * DegreeScale + *hundredths;
 }
 
 } // namespace tavlo

@@ -1,5 +1,7 @@
 #include "image.h"
 
+#include "displaytext.h"
+
 #include "bits.h"
 #include "coordinate.h"
 #include "pathcodec.h"
@@ -34,7 +36,8 @@ void appendCoordinate(QByteArray &out, int flags, bool cords, QStringView degree
         out.append(char(flags + NoValuePart)).append(char(NoValuePart)).append(char(NoValuePart));
         return;
     }
-    const qint64 v = coordinateValue(degrees, minutes, maxDegrees, QString()).value;
+    const auto value = coordinateValue(degrees, minutes, maxDegrees, QString());
+    const qint64 v = value ? *value : 0; // refused by the save checks before
     out.append(char(flags + v / 65536)).append(char(v % 65536 / 256)).append(char(v % 256));
 }
 
@@ -138,10 +141,13 @@ QByteArray encodeImage(const Configuration &config)
     return out;
 }
 
-std::optional<Configuration> decodeImage(QByteArrayView image)
+Result<Configuration> decodeImage(QByteArrayView image)
 {
     if (image.size() < ImageReadSize)
-        return std::nullopt;
+        return Result<Configuration>::failure(
+            QStringLiteral("%1, too short for a configuration image (it needs at least %2)")
+                .arg(countOf(image.size(), "byte", "bytes"),
+                     countOf(ImageReadSize, "byte", "bytes")));
     const auto *bytes = reinterpret_cast<const unsigned char *>(image.data());
     Configuration config;
     for (int i = 0; i < CallsignLength; ++i)

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <optional>
 
+#include "result.h"
+
 namespace tavlo {
 
 inline constexpr int ImageSize = 127;
@@ -16,8 +18,8 @@ inline constexpr int ImageReadSize = CallsignLength + SetCount * SetBlockSize;
 // findSaveProblem(); values it would refuse are not guarded here.
 QByteArray encodeImage(const Configuration &config);
 
-// What opening an image puts into the window. No value for fewer than
-// ImageReadSize bytes; bytes after them are ignored.
-std::optional<Configuration> decodeImage(QByteArrayView image);
+// What opening an image puts into the window. Fewer than ImageReadSize bytes
+// are refused; bytes after them are ignored.
+Result<Configuration> decodeImage(QByteArrayView image);
 
 } // namespace tavlo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "configuration.h"
+#include "result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -8,25 +9,26 @@
 
 namespace tavlo {
 
-struct FileRead {
-    QByteArray bytes;
-    QString error; // empty on success
-};
-
 // Reads a file, or its first `maxBytes` bytes, without ever creating it.
-FileRead readFile(const QString &path, qint64 maxBytes = -1);
+Result<QByteArray> readFile(const QString &path, qint64 maxBytes = -1);
 
-// Writes the file atomically: on any failure the old file stays as it was.
-// Returns the reason of a failure, or an empty text.
-QString writeFileAtomically(const QString &path, const QByteArray &bytes);
+// Reads a whole file that may be no larger than `limit` bytes. A larger one
+// is refused without being read: its size when it has one, else after
+// `limit` + 1 bytes (a pipe, /dev/zero).
+Result<QByteArray> readBoundedFile(const QString &path, qint64 limit);
 
-struct OpenedImage {
-    std::optional<Configuration> config;
-    QString error; // names the file and the reason, when there is no configuration
-};
+// Writes a file whole or not at all, and never replaces what is not a
+// regular file. A regular file, or a new one, is replaced atomically: on any
+// failure the old file stays as it was. Anything else that exists (a FIFO, a
+// terminal or other device, /dev/stdout and other descriptors of this
+// process) is written to directly.
+Status<> writeFileSafely(const QString &path, const QByteArray &bytes);
+
+// Whether two names lead to the same existing file.
+bool isSameFile(const QString &a, const QString &b);
 
 // Opens an image file as "Open" does; a missing, unreadable or short file is
-// refused without creating anything.
-OpenedImage openImageFile(const QString &path);
+// refused without creating anything, with a reason that names the file.
+Result<Configuration> openImageFile(const QString &path);
 
 } // namespace tavlo

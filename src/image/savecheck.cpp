@@ -1,6 +1,7 @@
 #include "savecheck.h"
 
 #include "coordinate.h"
+#include "displaytext.h"
 #include "pathcodec.h"
 #include "textnumber.h"
 
@@ -11,11 +12,6 @@ namespace {
 constexpr int MaxSsid = 15;
 constexpr char16_t FirstPrintable = 32;
 constexpr char16_t LastPrintable = 126;
-
-QString quoted(QStringView text)
-{
-    return u'"' + text.toString() + u'"';
-}
 
 // The first character outside printable ASCII, if any.
 std::optional<QChar> unprintable(QStringView text)
@@ -122,11 +118,10 @@ private:
     void checkCoordinate(const QString &degrees, const QString &minutes, int maxDegrees,
                          QStringView what, SaveField degreesField, SaveField minutesField)
     {
-        const CoordinateValue v = coordinateValue(degrees, minutes, maxDegrees, what.toString());
-        if (v.problem == CoordinateValue::Problem::Degrees)
-            fail(degreesField, v.reason);
-        else if (v.problem == CoordinateValue::Problem::Minutes)
-            fail(minutesField, v.reason);
+        const auto v = coordinateValue(degrees, minutes, maxDegrees, what.toString());
+        if (!v)
+            fail(v.error().field == CoordinateProblem::Field::Degrees ? degreesField : minutesField,
+                 v.error().reason);
     }
 
     void checkPath()
@@ -150,15 +145,15 @@ private:
 
 } // namespace
 
-std::optional<SaveProblem> findSaveProblem(const Configuration &config)
+Status<SaveProblem> checkSaveable(const Configuration &config)
 {
     if (const auto c = unprintable(config.Calls))
-        return SaveProblem{-1, SaveField::Callsign,
-                           unprintableReason(u"Callsign", config.Calls, *c)};
+        return Status<SaveProblem>::failure(
+            {-1, SaveField::Callsign, unprintableReason(u"Callsign", config.Calls, *c)});
     for (int i = 0; i < SetCount; ++i)
         if (auto problem = SetChecker(i, config.sets[i]).run())
-            return problem;
-    return std::nullopt;
+            return Status<SaveProblem>::failure(*problem);
+    return Done{};
 }
 
 } // namespace tavlo

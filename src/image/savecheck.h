@@ -5,6 +5,8 @@
 #include <QString>
 #include <optional>
 
+#include "result.h"
+
 namespace tavlo {
 
 // The field a save problem is about, so the window can put the focus there.
@@ -31,8 +33,8 @@ struct SaveProblem {
     QString message; // "Set 3: ..." for a set
 };
 
-// The first reason, if any, why the configuration cannot be saved as an image
-// that holds exactly what was typed. Callsign first, then sets 1 to 6.
-std::optional<SaveProblem> findSaveProblem(const Configuration &config);
+// Whether the configuration can be saved as an image that holds exactly what
+// was typed; if not, the first reason: callsign first, then sets 1 to 6.
+Status<SaveProblem> checkSaveable(const Configuration &config);
 
 } // namespace tavlo

@@ -1,5 +1,6 @@
 #include "devicelink.h"
 
+#include "displaytext.h"
 #include "imagefile.h"
 #include "linkhost.h"
 #include "serialport.h"
@@ -23,6 +24,8 @@ constexpr int WritePause = 5;
 constexpr qint64 FillerAfter = 64; // a file longer than this is followed by filler bytes
 constexpr char Filler = char(0xFF);
 constexpr qint64 StandardImage = 127;
+// Far more than any device holds: a larger file is refused before it is read.
+constexpr qint64 LargestFile = 64 * 1024;
 
 QString checkTheCable(const QString &port)
 {
@@ -33,7 +36,7 @@ QString checkTheCable(const QString &port)
 
 QString openFailureMessage(const QString &name, OpenFailure failure, const QString &reason)
 {
-    QString message = QStringLiteral("Could not open %1: %2.").arg(name, reason);
+    QString message = QStringLiteral("Could not open %1: %2.").arg(printable(name), reason);
     switch (failure) {
     case OpenFailure::PermissionDenied:
 #ifdef Q_OS_WIN
@@ -121,8 +124,9 @@ DeviceLink::DeviceLink(SerialPort &port, Ticker &ticker, LinkHost &host, QObject
             m_lostWhileBusy = true; // the running action ends with it
             return;
         }
-        m_host.report(QStringLiteral("Port lost"),
-                      QStringLiteral("The port %1 went away: %2").arg(m_port.name(), reason));
+        m_host.report(
+            QStringLiteral("Port lost"),
+            QStringLiteral("The port %1 went away: %2").arg(printable(m_port.name()), reason));
         emit portClosed();
     });
 }
@@ -350,13 +354,13 @@ QByteArray DeviceLink::dumpExchangeOrThrow()
 
 bool DeviceLink::readWholeFile(const QString &path, QByteArray &bytes)
 {
-    const FileRead file = readFile(path);
-    if (!file.error.isEmpty()) {
+    const Result<QByteArray> read = readBoundedFile(path, LargestFile);
+    if (!read) {
         m_host.report(QStringLiteral("Write File to EEProm"),
-                      QStringLiteral("Could not read %1: %2").arg(path, file.error));
+                      QStringLiteral("Could not read %1: %2").arg(printable(path), read.error()));
         return false;
     }
-    bytes = file.bytes;
+    bytes = *read;
     return true;
 }
 
@@ -371,7 +375,7 @@ bool DeviceLink::checkPort()
 
 QString DeviceLink::noReplyMessage() const
 {
-    const QString port = m_port.name();
+    const QString port = printable(m_port.name());
     if (m_replyExpected < 0)
         return QStringLiteral("No reply from the device on %1.").arg(port) + checkTheCable(port);
     const qint64 received = m_replyReceived + m_port.bytesAvailable();
@@ -421,8 +425,9 @@ DeviceLink::Outcome DeviceLink::interrupted(WaitEnd reason)
     const QString name = m_port.name();
     closePort();
     m_host.setStatus(QStringLiteral("Port lost"));
-    m_host.report(QStringLiteral("Port lost"),
-                  QStringLiteral("The port %1 went away: %2").arg(name, m_port.errorString()));
+    m_host.report(
+        QStringLiteral("Port lost"),
+        QStringLiteral("The port %1 went away: %2").arg(printable(name), m_port.errorString()));
     emit portClosed();
     return Outcome::PortLost;
 }
@@ -435,7 +440,7 @@ DeviceLink::Outcome DeviceLink::savedButPortLost(const QString &path)
     m_host.report(QStringLiteral("Port lost"),
                   QStringLiteral("%1 was saved, but the port %2 went away before the device "
                                  "could be reset: %3")
-                      .arg(path, name, m_port.errorString()));
+                      .arg(printable(path), printable(name), m_port.errorString()));
     emit portClosed();
     return Outcome::SavedResetFailed;
 }
@@ -549,9 +554,8 @@ DeviceLink::Outcome DeviceLink::readToFile()
     if (m_busy)
         return Outcome::Busy;
     BusyScope busy(*this);
-    QString error;
     QString path;
-    bool saved = false;
+    Status<> saved = Status<>::failure(QString());
     try {
         m_host.setStatus(QStringLiteral("Read Started"));
         const QByteArray reply = dumpExchangeOrThrow();
@@ -560,8 +564,7 @@ DeviceLink::Outcome DeviceLink::readToFile()
         if (!chosen)
             return Outcome::Cancelled;
         path = *chosen;
-        error = writeFileAtomically(path, reply.mid(1));
-        saved = error.isEmpty();
+        saved = writeFileSafely(path, reply.mid(1));
         resetOrThrow();
     } catch (const Interrupted &stop) {
         if (saved && stop.reason == WaitEnd::PortLost)
@@ -571,7 +574,7 @@ DeviceLink::Outcome DeviceLink::readToFile()
     if (!saved) {
         m_host.setStatus(QStringLiteral("Read Failed"));
         m_host.report(QStringLiteral("Read & Save"),
-                      QStringLiteral("Could not save %1: %2").arg(path, error));
+                      QStringLiteral("Could not save %1: %2").arg(printable(path), saved.error()));
         return Outcome::SaveFailed;
     }
     m_host.setStatus(QStringLiteral("Read Finished"));

@@ -1,10 +1,13 @@
 #include "configjson.h"
 
+#include "displaytext.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
 #include <cmath>
+#include <limits>
 
 namespace tavlo {
 
@@ -84,6 +87,8 @@ public:
             return;
         if (!isWholeNumber(value))
             return fail(key, QStringLiteral("must be a whole number"));
+        if (!fitsInt(value))
+            return fail(key, QStringLiteral("is out of range"));
         field = value.toInt();
     }
 
@@ -98,6 +103,8 @@ public:
         }
         if (!isWholeNumber(value))
             return fail(key, QStringLiteral("must be a whole number or null"));
+        if (!fitsInt(value))
+            return fail(key, QStringLiteral("is out of range"));
         field = value.toInt();
     }
 
@@ -105,8 +112,7 @@ public:
     QString finish()
     {
         if (m_error.isEmpty() && !m_object.isEmpty())
-            fail(m_object.keys().first().toUtf8().constData(),
-                 QStringLiteral("is not a known key"));
+            fail(m_object.keys().first(), QStringLiteral("is not a known key"));
         return m_error;
     }
 
@@ -116,7 +122,12 @@ private:
         if (!value.isDouble())
             return false;
         const double d = value.toDouble();
-        return std::floor(d) == d && std::fabs(d) <= 1e9;
+        return std::isfinite(d) && std::floor(d) == d;
+    }
+    static bool fitsInt(const QJsonValue &value)
+    {
+        const double d = value.toDouble();
+        return d >= std::numeric_limits<int>::min() && d <= std::numeric_limits<int>::max();
     }
 
     QJsonValue take(const char *key)
@@ -127,16 +138,55 @@ private:
         return value;
     }
 
-    void fail(const char *key, const QString &what)
+    void fail(const QString &key, const QString &what)
     {
         if (m_error.isEmpty())
-            m_error = QStringLiteral("%1: \"%2\" %3").arg(m_where, QString::fromUtf8(key), what);
+            m_error = QStringLiteral("%1: %2 %3").arg(m_where, quoted(key), what);
     }
 
     QJsonObject m_object;
     QString m_where;
     QString m_error;
 };
+
+// The first key that stands twice in one object of a JSON text Qt has
+// already parsed, where it would silently keep the last value.
+std::optional<QString> duplicateKey(const QByteArray &json)
+{
+    struct Level {
+        bool object = false;
+        bool expectKey = false;
+        QSet<QString> keys;
+    };
+    QList<Level> levels;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const char c = json.at(i);
+        if (c == '{' || c == '[') {
+            levels.append({c == '{', c == '{', {}});
+        } else if (c == '}' || c == ']') {
+            if (!levels.isEmpty())
+                levels.removeLast();
+        } else if (c == ',') {
+            if (!levels.isEmpty() && levels.last().object)
+                levels.last().expectKey = true;
+        } else if (c == '"') {
+            const qsizetype start = i;
+            for (++i; i < json.size() && json.at(i) != '"'; ++i)
+                if (json.at(i) == '\\')
+                    ++i;
+            if (levels.isEmpty() || !levels.last().expectKey)
+                continue;
+            levels.last().expectKey = false;
+            // Qt decodes the escapes: "\u0041" and "A" are the same key.
+            const QByteArray token = '[' + json.mid(start, i - start + 1) + ']';
+            const QString key = QJsonDocument::fromJson(token).array().at(0).toString();
+            if (levels.last().keys.contains(key))
+                return key;
+            levels.last().keys.insert(key);
+        }
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -176,42 +226,40 @@ QByteArray configurationToJson(const Configuration &config)
     return out;
 }
 
-ConfigurationFromJson configurationFromJson(const QByteArray &json)
+Result<Configuration> configurationFromJson(const QByteArray &json)
 {
-    ConfigurationFromJson result;
+    using Parsed = Result<Configuration>;
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
-    if (doc.isNull()) {
-        result.error = QStringLiteral("not valid JSON: %1 at offset %2")
-                           .arg(parseError.errorString())
-                           .arg(parseError.offset);
-        return result;
-    }
-    if (!doc.isObject()) {
-        result.error = QStringLiteral("the configuration must be a JSON object");
-        return result;
-    }
+    if (doc.isNull())
+        return Parsed::failure(QStringLiteral("not valid JSON: %1 at offset %2")
+                                   .arg(parseError.errorString())
+                                   .arg(parseError.offset));
+    if (!doc.isObject())
+        return Parsed::failure(QStringLiteral("the configuration must be a JSON object"));
+    if (const auto key = duplicateKey(json))
+        return Parsed::failure(
+            QStringLiteral("the key %1 stands twice in one object").arg(quoted(*key)));
 
+    Configuration config;
     QJsonObject root = doc.object();
     const QJsonValue sets = root.take(QLatin1String(Key::Sets));
     SetReader top(root, QStringLiteral("Configuration"));
-    top.text(Key::Callsign, result.config.Calls);
-    result.error = top.finish();
-    if (!result.error.isEmpty() || sets.isUndefined())
-        return result;
+    top.text(Key::Callsign, config.Calls);
+    if (const QString error = top.finish(); !error.isEmpty())
+        return Parsed::failure(error);
+    if (sets.isUndefined())
+        return config;
 
-    if (!sets.isArray() || sets.toArray().size() != SetCount) {
-        result.error = QStringLiteral("Configuration: \"sets\" must be a list of six sets");
-        return result;
-    }
+    if (!sets.isArray() || sets.toArray().size() != SetCount)
+        return Parsed::failure(
+            QStringLiteral("Configuration: \"sets\" must be a list of six sets"));
     const QJsonArray array = sets.toArray();
     for (int i = 0; i < SetCount; ++i) {
         const QString where = QStringLiteral("Set %1").arg(i + 1);
-        if (!array.at(i).isObject()) {
-            result.error = where + QStringLiteral(": must be a JSON object");
-            return result;
-        }
-        ConfigSet &s = result.config.sets[i];
+        if (!array.at(i).isObject())
+            return Parsed::failure(where + QStringLiteral(": must be a JSON object"));
+        ConfigSet &s = config.sets[i];
         SetReader r(array.at(i).toObject(), where);
         r.text(Key::Ssid, s.ssid);
         r.flag(Key::Beacon, s.BCN);
@@ -229,11 +277,10 @@ ConfigurationFromJson configurationFromJson(const QByteArray &json)
         r.text(Key::LonMinutes, s.LOM);
         r.entry(Key::LonHemisphere, s.LOS);
         r.text(Key::Path, s.PATH);
-        result.error = r.finish();
-        if (!result.error.isEmpty())
-            return result;
+        if (const QString error = r.finish(); !error.isEmpty())
+            return Parsed::failure(error);
     }
-    return result;
+    return config;
 }
 
 } // namespace tavlo

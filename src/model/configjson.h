@@ -1,6 +1,7 @@
 #pragma once
 
 #include "configuration.h"
+#include "result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,14 +12,9 @@ namespace tavlo {
 // read well and compare as text.
 QByteArray configurationToJson(const Configuration &config);
 
-struct ConfigurationFromJson {
-    Configuration config;
-    QString error; // empty on success
-};
-
 // Reads the JSON form. A missing key keeps the state of a new window; a
 // wrong type, an unknown key or other than six sets is an error. List entries
 // are not range-checked here: the save checks do that.
-ConfigurationFromJson configurationFromJson(const QByteArray &json);
+Result<Configuration> configurationFromJson(const QByteArray &json);
 
 } // namespace tavlo

@@ -1,5 +1,7 @@
 #include "devicecontroller.h"
 
+#include "displaytext.h"
+
 #include "filedialog.h"
 #include "messages.h"
 #include "platform.h"
@@ -199,7 +201,7 @@ bool DeviceController::confirmLength(const QString &path, qint64 size)
     return m_messages.question(
         QStringLiteral("Write File to EEProm"),
         QStringLiteral("%1 is %2 bytes, not a 127-byte configuration image. Write it anyway?")
-            .arg(path)
+            .arg(printable(path))
             .arg(size),
         false);
 }

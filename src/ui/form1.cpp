@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "dialogwait.h"
+#include "displaytext.h"
 #include "filedialog.h"
 #include "image.h"
 #include "imagefile.h"
@@ -138,11 +139,11 @@ void Form1::selectSet(int index)
 void Form1::openImage()
 {
     if (const auto path = m_dialog.ask(FileDialog::Kind::Open)) {
-        const OpenedImage opened = openImageFile(*path);
-        if (opened.config)
-            showOpened(*opened.config);
+        const Result<Configuration> opened = openImageFile(*path);
+        if (opened)
+            showOpened(*opened);
         else
-            m_messages.warning(QStringLiteral("Open"), opened.error);
+            m_messages.warning(QStringLiteral("Open"), opened.error());
     }
     selectSet(0);
 }
@@ -163,17 +164,17 @@ void Form1::showOpened(const Configuration &config)
 void Form1::saveImage()
 {
     const Configuration config = configuration();
-    if (const auto problem = findSaveProblem(config)) {
-        showSaveProblem(*problem);
+    if (const Status<SaveProblem> saveable = checkSaveable(config); !saveable) {
+        showSaveProblem(saveable.error());
         return;
     }
     const auto path = m_dialog.ask(FileDialog::Kind::Save);
     if (!path)
         return;
-    const QString error = writeFileAtomically(*path, encodeImage(config));
-    if (!error.isEmpty()) {
-        m_messages.warning(QStringLiteral("Save"),
-                           QStringLiteral("Could not save %1: %2").arg(*path, error));
+    if (const Status<> saved = writeFileSafely(*path, encodeImage(config)); !saved) {
+        m_messages.warning(
+            QStringLiteral("Save"),
+            QStringLiteral("Could not save %1: %2").arg(printable(*path), saved.error()));
         return;
     }
     m_c.Label4->setText(QStringLiteral("Save Finished"));

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     (void)configurationToJson(*config);
-    if (findSaveProblem(*config))
+    if (!checkSaveable(*config))
         return 0;
     const QByteArray image = encodeImage(*config);
     const auto reopened = decodeImage(image);

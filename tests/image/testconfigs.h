@@ -1,6 +1,7 @@
 #pragma once
 
 #include "configuration.h"
+#include "savecheck.h"
 
 #include <QByteArray>
 
@@ -8,6 +9,13 @@
 namespace testconfigs {
 
 // The first set of the documented worked example.
+// The save problem of a configuration, if it has one.
+inline std::optional<tavlo::SaveProblem> saveProblem(const tavlo::Configuration &config)
+{
+    const tavlo::Status<tavlo::SaveProblem> saveable = tavlo::checkSaveable(config);
+    return saveable ? std::nullopt : std::optional(saveable.error());
+}
+
 inline tavlo::ConfigSet workedSet1()
 {
     tavlo::ConfigSet s;

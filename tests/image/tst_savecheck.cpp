@@ -48,7 +48,7 @@ private slots:
         QFETCH(Edit, edit);
         Configuration c;
         edit(c.sets[4]);
-        const auto problem = findSaveProblem(c);
+        const auto problem = saveProblem(c);
         QVERIFY2(!problem, problem ? qPrintable(problem->message) : "");
     }
 
@@ -166,7 +166,7 @@ private slots:
         Configuration c;
         c.sets[0] = workedSet1();
         edit(c.sets[2]);
-        const auto problem = findSaveProblem(c);
+        const auto problem = saveProblem(c);
         QVERIFY(problem);
         QCOMPARE(problem->set, 2);
         QCOMPARE(problem->field, field);
@@ -192,7 +192,7 @@ private slots:
         Configuration c;
         c.Calls = callsign;
         c.sets[5].ssid = "77"; // the callsign is looked at first
-        const auto problem = findSaveProblem(c);
+        const auto problem = saveProblem(c);
         QVERIFY(problem);
         QCOMPARE(problem->set, saves ? 5 : -1);
         QCOMPARE(problem->field, saves ? SaveField::Ssid : SaveField::Callsign);

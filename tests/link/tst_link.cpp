@@ -468,15 +468,33 @@ private slots:
         QVERIFY(!m_host.statuses.contains(QStringLiteral("Read Finished")));
     }
 
+    void unreadableFileSendsNothing_data()
+    {
+        QTest::addColumn<qint64>("size"); // -1: no such file
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << qint64(-1) << "missing.bin";
+        // Refused by its size, before a byte is read and whatever the operator would answer.
+        QTest::newRow("2 GiB") << (qint64(2) << 30) << "larger than 65536 bytes";
+        QTest::newRow("just too large") << qint64(65537) << "larger than 65536 bytes";
+    }
     void unreadableFileSendsNothing()
     {
+        QFETCH(qint64, size);
+        QFETCH(QString, message);
+        const QString path = m_dir->filePath("missing.bin");
+        if (size >= 0) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size)); // sparse
+        }
+        m_host.writeAnyLength = true;
         m_link->choosePort(QStringLiteral("P"));
         m_trace.clear();
-        QCOMPARE(m_link->writeAndVerify(m_dir->filePath("missing.bin")), Outcome::FileError);
+        QCOMPARE(m_link->writeAndVerify(path), Outcome::FileError);
         QVERIFY(m_trace.isEmpty());
+        QVERIFY(m_host.asked.isEmpty());
         QCOMPARE(m_host.reports.size(), 1);
-        QVERIFY(m_host.reports.first().contains(QStringLiteral("missing.bin")));
-        QVERIFY(!QFile::exists(m_dir->filePath("missing.bin")));
+        QVERIFY2(m_host.reports.first().contains(message), qPrintable(m_host.reports.first()));
+        QCOMPARE(QFile::exists(path), size >= 0);
     }
 
     void noPortAsksForOne()

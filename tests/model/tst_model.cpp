@@ -1,5 +1,6 @@
 #include "configjson.h"
 #include "configuration.h"
+#include "displaytext.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -10,6 +11,31 @@ using namespace tavlo;
 class TestModel : public QObject {
     Q_OBJECT
 private slots:
+    void printableTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain") << "N0CALL"
+                               << "N0CALL";
+        QTest::newRow("NUL does not cut the rest") << QString::fromUtf16(u"N0\0LL", 5) << "N0\\0LL";
+        QTest::newRow("terminal title") << "\x1b]0;X\x07"
+                                        << "\\e]0;X\\x07";
+        QTest::newRow("line breaks and tab") << "a\nb\r\tc"
+                                             << "a\\nb\\r\\tc";
+        QTest::newRow("DEL and C1") << QString::fromUtf16(u"a\x7f\x9b") << "a\\x7f\\x9b";
+        QTest::newRow("letters beyond ASCII stay") << "N\u00D8CALL"
+                                                   << "N\u00D8CALL";
+        QTest::newRow("long, cut")
+            << QString(1000, u'x') << QString(80, u'x') + "... (1000 characters)";
+    }
+    void printableTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(printable(text), shown);
+        QCOMPARE(quoted(text), u'"' + shown + u'"');
+    }
+
     void listEntries_data()
     {
         QTest::addColumn<QStringList>("list");
@@ -50,9 +76,9 @@ private slots:
         c.sets[2].ICOC = 95;
         c.sets[2].LAS = 1;
         c.sets[5].PATH = QStringLiteral("RELAY,WIDE2-2");
-        const ConfigurationFromJson back = configurationFromJson(configurationToJson(c));
-        QCOMPARE(back.error, QString());
-        QCOMPARE(back.config, c);
+        const Result<Configuration> back = configurationFromJson(configurationToJson(c));
+        QVERIFY2(back, qPrintable(back.error()));
+        QCOMPARE(*back, c);
     }
 
     void jsonKeyOrder()
@@ -76,11 +102,11 @@ private slots:
     {
         const auto parsed =
             configurationFromJson(R"({"sets": [{}, {"path": ""}, {}, {}, {}, {}]})");
-        QCOMPARE(parsed.error, QString());
+        QVERIFY2(parsed, qPrintable(parsed.error()));
         Configuration expected;
         expected.sets[1].PATH.clear();
-        QCOMPARE(parsed.config, expected);
-        QCOMPARE(configurationFromJson("{}").config, Configuration());
+        QCOMPARE(*parsed, expected);
+        QCOMPARE(*configurationFromJson("{}"), Configuration());
     }
 
     void jsonRefused_data()
@@ -116,7 +142,9 @@ private slots:
     {
         QFETCH(QByteArray, json);
         QFETCH(QString, error);
-        const QString actual = configurationFromJson(json).error;
+        const Result<Configuration> parsed = configurationFromJson(json);
+        QVERIFY(!parsed);
+        const QString actual = parsed.error();
         QVERIFY2(actual.contains(error), qPrintable(actual));
     }
 };

@@ -187,6 +187,9 @@ private slots:
             << QStringList{"write", "--port", "/dev/tavlo-no-such-port", "ODD"} << 3
             << "Could not open /dev/tavlo-no-such-port";
         QTest::newRow("no port given") << QStringList{"read", "x.bin"} << 2 << "--port";
+        QTest::newRow("far too large, whatever --any-length says")
+            << QStringList{"write", "--any-length", "--port", "PTS", "HUGE"} << 1
+            << "larger than 65536 bytes";
         QTest::newRow("bad retries")
             << QStringList{"write", "--port", "P", "--retries", "x", "f"} << 2 << "--retries";
     }
@@ -201,6 +204,9 @@ private slots:
         args.replaceInStrings(QStringLiteral("PTS"), m_pts);
         args.replaceInStrings(QStringLiteral("ODD"), odd);
         args.replaceInStrings(QStringLiteral("MISSING"), m_dir->filePath("missing.bin"));
+        QFile huge(m_dir->filePath("huge.bin"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(2) << 30)); // sparse
+        args.replaceInStrings(QStringLiteral("HUGE"), huge.fileName());
         const Run run = tool(args);
         QCOMPARE(run.status, status);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));

@@ -1,5 +1,6 @@
 #include "testfiles.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -43,18 +44,18 @@ private slots:
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("message");
         QTest::newRow("path")
-            << QByteArray(R"({"sets": [{"path": "WIDE2-1"}, {}, {}, {}, {}, {}]})")
+            << QByteArray("{\"sets\": [{\"path\": \"WIDE2-1\"}, {}, {}, {}, {}, {}]}")
             << QStringLiteral("Set 1: path \"WIDE2-1\" would be stored as \"WIDE2-2\"");
         QTest::newRow("symbol range")
-            << QByteArray(R"({"sets": [{}, {}, {}, {"symbol": 16}, {}, {}]})")
+            << QByteArray("{\"sets\": [{}, {}, {}, {\"symbol\": 16}, {}, {}]}")
             << QStringLiteral("Set 4: symbol entry 16");
         QTest::newRow("code range")
-            << QByteArray(R"({"sets": [{}, {"symbolCode": 96}, {}, {}, {}, {}]})")
+            << QByteArray("{\"sets\": [{}, {\"symbolCode\": 96}, {}, {}, {}, {}]}")
             << QStringLiteral("Set 2: symbol code entry 96");
-        QTest::newRow("wrong type") << QByteArray(R"({"sets": [{}, {}, {"gps": 1}, {}, {}, {}]})")
+        QTest::newRow("wrong type") << QByteArray("{\"sets\": [{}, {}, {\"gps\": 1}, {}, {}, {}]}")
                                     << QStringLiteral("Set 3: \"gps\"");
-        QTest::newRow("seven sets") << QByteArray(R"({"sets": [{}, {}, {}, {}, {}, {}, {}]})")
-                                    << QStringLiteral("six sets");
+        QTest::newRow("seven sets")
+            << QByteArray("{\"sets\": [{}, {}, {}, {}, {}, {}, {}]}") << QStringLiteral("six sets");
     }
     void refusedEncodeWritesNothing()
     {
@@ -139,6 +140,181 @@ private slots:
               "8 \"Car\"", "\"49\" \"12.34\" \"N\"", "\"016\" \"36.50\" \"E\"",
               "\"RELAY,WIDE2-2,TRACE3-3\"", "15 \"OTHERS\"", "\"Emergency!\""})
             QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
+    }
+
+    // An output that exists and is not a regular file is written in place,
+    // never replaced; "-" is standard output.
+    void outputsThatAreNotRegularFiles_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QByteArray>("logAfter"); // what log.txt holds afterwards
+        QTest::addColumn<int>("stdoutBytes");
+        const QByteArray image = contents(dataFile("worked-example.bin"));
+        QTest::newRow("/dev/stdout appended to a log") << "TOOL encode IN /dev/stdout >> log.txt"
+                                                       << "old\n" + image << 0;
+        QTest::newRow("/dev/stdout a pipe")
+            << "TOOL encode IN /dev/stdout" << QByteArray("old\n") << 127;
+        QTest::newRow("- a pipe") << "TOOL encode IN -" << QByteArray("old\n") << 127;
+        QTest::newRow("a FIFO") << "mkfifo fifo && { cat fifo > log.txt & TOOL encode IN fifo; "
+                                   "wait; test -p fifo; }"
+                                << image << 0;
+        QTest::newRow("JSON from standard input")
+            << "TOOL encode - out.bin < IN && cat out.bin" << QByteArray("old\n") << 127;
+    }
+    void outputsThatAreNotRegularFiles()
+    {
+        QFETCH(QString, script);
+        QFETCH(QByteArray, logAfter);
+        QFETCH(int, stdoutBytes);
+        QVERIFY(writeFile(m_dir.filePath("log.txt"), "old\n"));
+        QFile::remove(m_dir.filePath("fifo"));
+        script.replace(QStringLiteral("TOOL"), QStringLiteral(TAVLO_IMAGE_TOOL));
+        script.replace(QStringLiteral("IN"), dataFile("worked-example.json"));
+        QProcess shell;
+        shell.setWorkingDirectory(m_dir.path());
+        shell.start(QStringLiteral("/bin/sh"), {"-c", script});
+        QVERIFY(shell.waitForFinished(30000));
+        QCOMPARE(shell.exitCode(), 0);
+        QCOMPARE(shell.readAllStandardError(), QByteArray());
+        QCOMPARE(shell.readAllStandardOutput().size(), stdoutBytes);
+        QCOMPARE(contents(m_dir.filePath("log.txt")), logAfter);
+    }
+
+    // Inputs that are too large, endless or the output itself: one line, exit
+    // 1, and nothing written.
+    void hostileInputs_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("JSON over 1 MiB")
+            << QStringList{"encode", "big.json", "out.bin"} << "larger than 1048576 bytes";
+        QTest::newRow("endless JSON")
+            << QStringList{"encode", "/dev/zero", "out.bin"} << "larger than 1048576 bytes";
+        QTest::newRow("its own input")
+            << QStringList{"encode", "in.json", "in.json"} << "is the input";
+        QTest::newRow("a NUL in the callsign")
+            << QStringList{"encode", "nul.json", "out.bin"}
+            << "Callsign \"N0\\0LL\" holds character code 0, which is not printable ASCII";
+        QTest::newRow("a number of 2^31")
+            << QStringList{"encode", "huge.json", "out.bin"} << "\"symbol\" is out of range";
+        QTest::newRow("a key twice")
+            << QStringList{"encode", "twice.json", "out.bin"} << "the key \"gps\" stands twice";
+        QTest::newRow("one byte") << QStringList{"decode", "one.bin"}
+                                  << "is 1 byte, too short for a configuration image (it needs "
+                                     "at least 126 bytes)";
+        QTest::newRow("no file name") << QStringList{"decode", ""} << "no file name given";
+    }
+    void hostileInputs()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        const QByteArray valid = contents(dataFile("worked-example.json"));
+        QVERIFY(writeFile(m_dir.filePath("big.json"), valid + QByteArray(1024 * 1024, ' ')));
+        QVERIFY(writeFile(m_dir.filePath("in.json"), valid));
+        QVERIFY(writeFile(m_dir.filePath("nul.json"), "{\"callsign\": \"N0\\u0000LL\"}"));
+        QVERIFY(writeFile(m_dir.filePath("huge.json"),
+                          "{\"sets\": [{\"symbol\": 2147483648}, {}, {}, {}, {}, {}]}"));
+        QVERIFY(writeFile(m_dir.filePath("twice.json"),
+                          "{\"sets\": [{\"gps\": true, \"gps\": false}, {}, {}, {}, {}, {}]}"));
+        QVERIFY(writeFile(m_dir.filePath("one.bin"), "x"));
+        QFile::remove(m_dir.filePath("out.bin"));
+        for (QString &a : args)
+            if (a.contains(u'.') && !a.startsWith(u'/'))
+                a = m_dir.filePath(a);
+        const Run run = runTool(args);
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QCOMPARE(run.err.count(u'\n'), 1);
+        QVERIFY(!QFile::exists(m_dir.filePath("out.bin")));
+        QCOMPARE(contents(m_dir.filePath("in.json")), valid);
+    }
+
+    // What reaches a terminal cannot steer it, and stays short.
+    void linesForATerminal_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("toStdout");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("show, escapes in the image")
+            << QStringList{"show", "escapes.bin"} << true << "Callsign: \"\\e]0;X\\x07\"";
+        QTest::newRow("error line, ESC in a name")
+            << QStringList{"decode", "\x1b[2J.bin"} << false << "\\e[2J.bin";
+        QTest::newRow("a very long name")
+            << QStringList{"decode", QString(20000, u'a')} << false << "(20000 characters)";
+    }
+    void linesForATerminal()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, toStdout);
+        QFETCH(QString, expected);
+        QByteArray image = contents(dataFile("worked-example.bin"));
+        image.replace(0, 6, QByteArray("\x1b]0;X\x07", 6));
+        QVERIFY(writeFile(m_dir.filePath("escapes.bin"), image));
+        if (args[1].endsWith(QLatin1String(".bin")))
+            args[1] = m_dir.filePath(args[1]);
+        const Run run = runTool(args);
+        const QString &text = toStdout ? run.out : run.err;
+        QVERIFY2(text.contains(expected), qPrintable(text));
+        QVERIFY(!text.contains(QChar(0x1b)) && !text.contains(QChar(0x07)));
+        QVERIFY(run.err.size() < 400);
+    }
+
+    void outputThatCannotBeWritten()
+    {
+        QProcess shell;
+        shell.start(QStringLiteral("/bin/sh"), {"-c", QStringLiteral("exec >&-; '%1' decode '%2'")
+                                                          .arg(QStringLiteral(TAVLO_IMAGE_TOOL),
+                                                               dataFile("worked-example.bin"))});
+        QVERIFY(shell.waitForFinished(30000));
+        QCOMPARE(shell.exitCode(), 1);
+        const QString err = QString::fromUtf8(shell.readAllStandardError());
+        QCOMPARE(err.count(u'\n'), 1);
+        QVERIFY2(err.contains(QStringLiteral("could not write the output")), qPrintable(err));
+    }
+
+    void commandLineConventions_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output");
+        const QString version = QStringLiteral(" " TAVLO_VERSION "\n");
+        QTest::newRow("tavlo-image --version")
+            << QStringLiteral(TAVLO_IMAGE_TOOL) << QStringList{"--version"} << 0
+            << "tavlo-image" + version;
+        QTest::newRow("tavlo-devsim --version")
+            << QStringLiteral(TAVLO_DEVSIM) << QStringList{"--version"} << 0
+            << "tavlo-devsim" + version;
+        QTest::newRow("tavlo --version")
+            << QStringLiteral(TAVLO_WINDOW) << QStringList{"--version"} << 0 << "tavlo" + version;
+        QTest::newRow("a file named -h after --")
+            << QStringLiteral(TAVLO_IMAGE_TOOL) << QStringList{"decode", "--", "-h"} << 0
+            << "\"callsign\": \"N0CALL\"";
+        QTest::newRow("unknown option")
+            << QStringLiteral(TAVLO_IMAGE_TOOL) << QStringList{"decode", "--frob", "x.bin"} << 2
+            << "unknown option \"--frob\"";
+        QTest::newRow("option where none belongs")
+            << QStringLiteral(TAVLO_IMAGE_TOOL) << QStringList{"decode", "--trace", "x.bin"} << 2
+            << "decode takes no options";
+    }
+    void commandLineConventions()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        QVERIFY(QFile::copy(dataFile("worked-example.bin"), m_dir.filePath("-h")) ||
+                QFile::exists(m_dir.filePath("-h")));
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start(program, args);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), status);
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2((status == 0 ? out : err).contains(output), qPrintable(out + err));
+        if (status == 0)
+            QVERIFY2(err.isEmpty(), qPrintable(err));
     }
 
 private:

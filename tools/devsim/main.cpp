@@ -244,6 +244,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tavlo-devsim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVLO_VERSION));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "A simulated tracker device on a pseudo-terminal. It prints the terminal's name; "
@@ -252,6 +253,7 @@ int main(int argc, char *argv[])
         "ESC ESC \"U\" is answered with the count 127 and the first 127 bytes. Closing and "
         "opening the terminal resets it."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption memory(QStringLiteral("memory"),
                                     QStringLiteral("Load the memory from an image file."),
                                     QStringLiteral("file"));

@@ -1,6 +1,7 @@
 #include "devicecommands.h"
 
 #include "devicelink.h"
+#include "displaytext.h"
 #include "linkhost.h"
 #include "serialport.h"
 #include "stopsignals.h"
@@ -20,15 +21,10 @@ namespace tavlo {
 
 namespace {
 
-enum ExitStatus { Success = 0, Refused = 1, Usage = 2, DeviceFailure = 3 };
+using namespace cli;
 
 // After opening the port the device gets as long to wake as a reset gives it.
 constexpr int DefaultSettleMs = DeviceLink::ResetPause / DeviceLink::PauseStep * 10;
-
-void say(const QString &message)
-{
-    std::fprintf(stderr, "tavlo-image: %s\n", qPrintable(message));
-}
 
 // Answers the device link from the command line: a progress bar when standard
 // error is a terminal, the retry question from --retries.
@@ -114,47 +110,35 @@ struct DeviceArgs {
     QString error;
 };
 
-DeviceArgs parse(const QStringList &args, bool forWrite)
+DeviceArgs parse(const cli::Arguments &arguments, const QStringList &files, bool forWrite)
 {
     DeviceArgs parsed;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        auto value = [&]() -> QString {
-            if (i + 1 < args.size())
-                return args[++i];
-            parsed.error = a + QStringLiteral(" needs a value");
-            return QString();
-        };
-        if (a == QLatin1String("--port")) {
-            parsed.port = value();
-        } else if (a == QLatin1String("--trace")) {
-            parsed.trace = true;
-        } else if (a == QLatin1String("--settle")) {
-            bool ok = false;
-            parsed.settleMs = value().toInt(&ok);
-            if (!ok || parsed.settleMs < 0 || parsed.settleMs > 60000)
-                parsed.error = QStringLiteral("--settle takes milliseconds, 0 to 60000");
-        } else if (forWrite && a == QLatin1String("--retries")) {
-            bool ok = false;
-            parsed.retries = value().toInt(&ok);
-            if (!ok || parsed.retries < 0)
-                parsed.error = QStringLiteral("--retries takes a whole number, 0 or more");
-        } else if (forWrite && a == QLatin1String("--any-length")) {
-            parsed.anyLength = true;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            parsed.error = QStringLiteral("unknown option %1").arg(a);
-        } else if (parsed.file.isEmpty()) {
-            parsed.file = a;
-        } else {
-            parsed.error = QStringLiteral("one file only");
-        }
-        if (!parsed.error.isEmpty())
-            return parsed;
-    }
-    if (parsed.port.isEmpty())
+    parsed.trace = arguments.flags.contains(QStringLiteral("--trace"));
+    parsed.anyLength = arguments.flags.contains(QStringLiteral("--any-length"));
+    parsed.port = arguments.values.value(QStringLiteral("--port"));
+    auto number = [&](const char *name, int low, int high, int &field, const char *what) {
+        const QString option = QString::fromLatin1(name);
+        if (!arguments.values.contains(option))
+            return;
+        bool ok = false;
+        field = arguments.values.value(option).toInt(&ok);
+        if ((!ok || field < low || field > high) && parsed.error.isEmpty())
+            parsed.error = QStringLiteral("%1 takes %2").arg(option, QLatin1String(what));
+    };
+    number("--retries", 0, 1000, parsed.retries, "a whole number from 0 to 1000");
+    number("--settle", 0, 60000, parsed.settleMs, "milliseconds, 0 to 60000");
+    if (!forWrite && (parsed.anyLength || arguments.values.contains(QStringLiteral("--retries"))))
+        parsed.error = QStringLiteral("--retries and --any-length are for write");
+    if (!parsed.error.isEmpty())
+        return parsed;
+    if (files.size() > 1)
+        parsed.error = QStringLiteral("one file only");
+    else if (parsed.port.isEmpty())
         parsed.error = QStringLiteral("--port PORT is needed");
-    else if (parsed.file.isEmpty())
+    else if (files.isEmpty())
         parsed.error = QStringLiteral("a file is needed");
+    else
+        parsed.file = files.first();
     return parsed;
 }
 
@@ -181,13 +165,15 @@ int exitStatus(DeviceLink::Outcome outcome)
     return DeviceFailure;
 }
 
-int run(const QStringList &args, bool forWrite)
+} // namespace
+
+int writeCommand(const cli::Arguments &arguments, const QStringList &files, bool forWrite)
 {
-    const DeviceArgs a = parse(args, forWrite);
-    if (!a.error.isEmpty()) {
-        say(a.error + QStringLiteral(" (see tavlo-image --help)"));
-        return Usage;
-    }
+    DeviceArgs a = parse(arguments, files, forWrite);
+    if (!a.error.isEmpty())
+        return usage(a.error);
+    const QString shownFile = a.file;
+    a.file = forWrite ? inputPath(a.file) : outputPath(a.file);
     QtSerialPort serial;
     TracingPort tracing(serial, stdout);
     SerialPort &port = a.trace ? static_cast<SerialPort &>(tracing) : serial;
@@ -222,7 +208,7 @@ int run(const QStringList &args, bool forWrite)
             break;
         case DeviceLink::Outcome::Completed:
             what = forWrite ? QStringLiteral("after the device was written and verified")
-                            : QStringLiteral("after %1 was saved").arg(a.file);
+                            : QStringLiteral("after %1 was saved").arg(printable(shownFile));
             break;
         default:
             what = QStringLiteral("the action had ended already");
@@ -238,21 +224,9 @@ int run(const QStringList &args, bool forWrite)
         if (link.mismatches().size() > 8)
             offsets << QStringLiteral("...");
         say(QStringLiteral("verify failed: the device differs from %1 at offset %2")
-                .arg(a.file, offsets.join(QStringLiteral(", "))));
+                .arg(printable(shownFile), offsets.join(QStringLiteral(", "))));
     }
     return exitStatus(outcome);
-}
-
-} // namespace
-
-int writeCommand(const QStringList &args)
-{
-    return run(args, true);
-}
-
-int readCommand(const QStringList &args)
-{
-    return run(args, false);
 }
 
 } // namespace tavlo

@@ -1,8 +1,10 @@
 // tavlo-image: the configuration image from the command line, on the same
 // code as the window.
 
+#include "cli.h"
 #include "configjson.h"
 #include "devicecommands.h"
+#include "displaytext.h"
 #include "image.h"
 #include "imagefile.h"
 #include "savecheck.h"
@@ -10,15 +12,13 @@
 #include <QCoreApplication>
 #include <QStringList>
 #include <QTextStream>
-#include <cstdio>
 
 using namespace tavlo;
+using namespace tavlo::cli;
 
 namespace {
 
-enum ExitStatus { Success = 0, Refused = 1, Usage = 2 };
-
-const char HelpText[] = R"(Usage: tavlo-image COMMAND ARGUMENTS
+const char HelpText[] = R"(Usage: tavlo-image [OPTIONS] COMMAND ARGUMENTS
 
 Reads, writes and shows 127-byte configuration images.
 
@@ -58,59 +58,62 @@ coordinates are true or false; symbol is 0 to 15 (15 is "OTHERS"); the other
 numbers are list entries counted from 0, or null for no selection. A missing
 key keeps the state of a new window.
 
-Files are written whole or not at all.
+FILE, JSON or OUT may be "-" for standard input or output. A file is written
+whole or not at all; an output that exists and is not a regular file (a FIFO,
+a device, /dev/stdout) is written to as it is, never replaced. JSON input is
+limited to 1 MiB; a file to write into the device to 64 KiB. encode refuses
+to overwrite its own input.
+
+Options may stand anywhere before "--"; after it, every argument is a file
+name, even one that starts with "-".
+
+Other options:
+  -h, --help           Print this help.
+  --version            Print the version.
 
 Exit status: 0 success (written and verified, or read), 1 refused or
 unreadable input or a failed verify (naming the first differing offsets),
 2 wrong usage, 3 port or device failure.
 )";
 
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
+// A configuration in JSON is a few kilobytes; this bounds what an endless
+// input (/dev/zero) or a wrong file can make the tool read.
+constexpr qint64 LargestJson = 1024 * 1024;
 
-int fail(int status, const QString &message)
+QString versionText()
 {
-    out().flush();
-    std::fprintf(stderr, "tavlo-image: %s\n", qPrintable(message));
-    return status;
-}
-
-int usage(const QString &message)
-{
-    return fail(Usage, message + QStringLiteral(" (see tavlo-image --help)"));
+    return QStringLiteral("tavlo-image %1\n").arg(QStringLiteral(TAVLO_VERSION));
 }
 
 int decode(const QString &path)
 {
-    const OpenedImage opened = openImageFile(path);
-    if (!opened.config)
-        return fail(Refused, opened.error);
-    out() << QString::fromUtf8(configurationToJson(*opened.config));
-    return Success;
+    const Result<Configuration> opened = openImageFile(inputPath(path));
+    if (!opened)
+        return fail(Refused, opened.error());
+    return writeOut(configurationToJson(*opened)) ? Success : Refused;
 }
 
 int encode(const QString &jsonPath, const QString &outPath)
 {
-    const FileRead file = readFile(jsonPath);
-    if (!file.error.isEmpty())
-        return fail(Refused, QStringLiteral("Could not read %1: %2").arg(jsonPath, file.error));
-    const ConfigurationFromJson parsed = configurationFromJson(file.bytes);
-    if (!parsed.error.isEmpty())
-        return fail(Refused, QStringLiteral("%1: %2").arg(jsonPath, parsed.error));
-    if (const auto problem = findSaveProblem(parsed.config))
-        return fail(Refused, problem->message);
-    const QString error = writeFileAtomically(outPath, encodeImage(parsed.config));
-    if (!error.isEmpty())
-        return fail(Refused, QStringLiteral("Could not save %1: %2").arg(outPath, error));
+    const QString in = inputPath(jsonPath);
+    const QString out = outputPath(outPath);
+    if (isSameFile(in, out))
+        return fail(
+            Refused,
+            QStringLiteral("%1 is the input: refusing to overwrite it").arg(printable(outPath)));
+    const Result<QByteArray> read = readBoundedFile(in, LargestJson);
+    if (!read)
+        return fail(Refused,
+                    QStringLiteral("Could not read %1: %2").arg(printable(jsonPath), read.error()));
+    const Result<Configuration> parsed = configurationFromJson(*read);
+    if (!parsed)
+        return fail(Refused, QStringLiteral("%1: %2").arg(printable(jsonPath), parsed.error()));
+    if (const Status<SaveProblem> saveable = checkSaveable(*parsed); !saveable)
+        return fail(Refused, saveable.error().message);
+    if (const Status<> saved = writeFileSafely(out, encodeImage(*parsed)); !saved)
+        return fail(Refused,
+                    QStringLiteral("Could not save %1: %2").arg(printable(outPath), saved.error()));
     return Success;
-}
-
-QString quoted(const QString &text)
-{
-    return u'"' + text + u'"';
 }
 
 QString entryText(const Entry &entry, const QStringList &list)
@@ -129,11 +132,13 @@ QString yesNo(bool value)
 
 int show(const QString &path)
 {
-    const OpenedImage opened = openImageFile(path);
-    if (!opened.config)
-        return fail(Refused, opened.error);
-    const auto &config = opened.config;
-    QTextStream &o = out();
+    const Result<Configuration> config = openImageFile(inputPath(path));
+    if (!config)
+        return fail(Refused, config.error());
+    // Texts from the image are quoted with their control characters escaped:
+    // an image must not be able to steer the terminal.
+    QString text;
+    QTextStream o(&text);
     o << "Callsign: " << quoted(config->Calls) << '\n';
     for (int i = 0; i < SetCount; ++i) {
         const ConfigSet &s = config->sets[i];
@@ -159,23 +164,28 @@ int show(const QString &path)
                  .arg(quoted(s.LOD), quoted(s.LOM), entryText(s.LOS, longitudeHemispheres())));
         line("Path:", quoted(s.PATH));
     }
-    return Success;
+    o.flush();
+    return writeOut(text.toUtf8()) ? Success : Refused;
 }
 
 int run(const QStringList &args)
 {
-    if (args.isEmpty())
+    const Options options{{"--trace", "--any-length"}, {"--port", "--retries", "--settle"}};
+    const Arguments parsed = parseArguments(args, options);
+    if (parsed.help)
+        return writeOut(HelpText) ? Success : Refused;
+    if (parsed.version)
+        return writeOut(versionText().toUtf8()) ? Success : Refused;
+    if (!parsed.error.isEmpty())
+        return usage(parsed.error);
+    if (parsed.positional.isEmpty())
         return usage(QStringLiteral("no command given"));
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
-        out() << HelpText;
-        return Success;
-    }
-    const QString command = args.first();
-    const QStringList rest = args.mid(1);
+    const QString command = parsed.positional.first();
+    const QStringList rest = parsed.positional.mid(1);
     if (command == QLatin1String("write"))
-        return writeCommand(rest);
+        return writeCommand(parsed, rest, true);
     if (command == QLatin1String("read"))
-        return readCommand(rest);
+        return writeCommand(parsed, rest, false);
     struct Command {
         const char *name;
         int arguments;
@@ -198,19 +208,29 @@ int run(const QStringList &args)
     for (const Command &c : commands) {
         if (command != QLatin1String(c.name))
             continue;
+        if (!parsed.flags.isEmpty() || !parsed.values.isEmpty())
+            return usage(QStringLiteral("%1 takes no options").arg(command));
         if (rest.size() != c.arguments)
-            return usage(QStringLiteral("%1 takes %2 argument(s)").arg(command).arg(c.arguments));
+            return usage(QStringLiteral("%1 takes %2")
+                             .arg(command, countOf(c.arguments, "argument", "arguments")));
         return c.action(rest);
     }
-    return usage(QStringLiteral("unknown command \"%1\"").arg(command));
+    return usage(QStringLiteral("unknown command %1").arg(quoted(command)));
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    const int status = run(app.arguments().mid(1));
-    out().flush();
-    return status;
+    guardStandardStreams();
+    try {
+        QCoreApplication app(argc, argv);
+        return run(app.arguments().mid(1));
+    } catch (const std::bad_alloc &) {
+        return fail(Refused, QStringLiteral("out of memory"));
+    } catch (const std::exception &e) {
+        return fail(Refused, QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        return fail(Refused, QStringLiteral("an unexpected failure"));
+    }
 }

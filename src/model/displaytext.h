@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+namespace tavlo {
+
+// Texts that come from files, devices or the command line, made fit to show
+// a person in a message or on a terminal: control characters and NUL are
+// written as escapes (\0, \n, \e, \x7f), so an image cannot retitle or clear
+// a terminal and a NUL cannot cut a line short; a text longer than `keep`
+// characters keeps its start and says how long it was.
+inline constexpr qsizetype DefaultKeep = 120;
+QString printable(QStringView text, qsizetype keep = DefaultKeep);
+
+// printable() in double quotes.
+QString quoted(QStringView text, qsizetype keep = DefaultKeep);
+
+// "1 byte", "2 bytes".
+QString countOf(qint64 count, const char *one, const char *many);
+
+} // namespace tavlo

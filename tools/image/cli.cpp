@@ -1,0 +1,123 @@
+#include "cli.h"
+
+#include "displaytext.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace tavlo::cli {
+
+void say(const QString &message)
+{
+    QString line = message;
+    line.replace(QStringLiteral("\n\n"), QStringLiteral(" ")).replace(u'\n', u' ');
+    const QByteArray bytes = "tavlo-image: " + printable(line, -1).toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+int fail(int status, const QString &message)
+{
+    say(message);
+    return status;
+}
+
+int usage(const QString &message)
+{
+    return fail(Usage, message + QStringLiteral(" (see tavlo-image --help)"));
+}
+
+bool writeOut(const QByteArray &bytes)
+{
+    const bool written =
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
+    if (written && std::fflush(stdout) == 0)
+        return true;
+    say(QStringLiteral("could not write the output: %1")
+            .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    return false;
+}
+
+void guardStandardStreams()
+{
+#ifdef Q_OS_UNIX
+    for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) != -1)
+            continue;
+        // The read end of a pipe takes the free number; writes to it fail.
+        int ends[2];
+        if (::pipe(ends) != 0)
+            return;
+        if (ends[0] != fd) {
+            ::dup2(ends[0], fd);
+            ::close(ends[0]);
+        }
+        ::close(ends[1]);
+    }
+#endif
+}
+
+QString inputPath(const QString &argument)
+{
+#ifdef Q_OS_UNIX
+    if (argument == QLatin1String("-"))
+        return QStringLiteral("/dev/stdin");
+#endif
+    return argument;
+}
+
+QString outputPath(const QString &argument)
+{
+#ifdef Q_OS_UNIX
+    if (argument == QLatin1String("-"))
+        return QStringLiteral("/dev/stdout");
+#endif
+    return argument;
+}
+
+Arguments parseArguments(const QStringList &args, const Options &options)
+{
+    Arguments parsed;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (optionsEnded || !a.startsWith(u'-') || a == QLatin1String("-")) {
+            parsed.positional << a;
+            continue;
+        }
+        if (a == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        const qsizetype equals = a.indexOf(u'=');
+        const QString name = equals > 0 ? a.left(equals) : a;
+        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            parsed.help = true;
+        } else if (name == QLatin1String("--version")) {
+            parsed.version = true;
+        } else if (options.flags.contains(name) && equals < 0) {
+            parsed.flags.insert(name);
+        } else if (options.valued.contains(name)) {
+            if (equals > 0) {
+                parsed.values.insert(name, a.mid(equals + 1));
+            } else if (i + 1 < args.size()) {
+                parsed.values.insert(name, args[++i]);
+            } else if (parsed.error.isEmpty()) {
+                parsed.error = QStringLiteral("%1 needs a value").arg(name);
+            }
+        } else if (parsed.error.isEmpty()) {
+            parsed.error = options.flags.contains(name)
+                               ? QStringLiteral("%1 takes no value").arg(name)
+                               : QStringLiteral("unknown option %1").arg(quoted(name));
+        }
+    }
+    return parsed;
+}
+
+} // namespace tavlo::cli

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+namespace tavlo::cli {
+
+enum ExitStatus { Success = 0, Refused = 1, Usage = 2, DeviceFailure = 3 };
+
+// One line on standard error, after the program's name, fit for a terminal:
+// line breaks become blanks and control characters escapes.
+void say(const QString &message);
+int fail(int status, const QString &message);
+int usage(const QString &message);
+
+// Writes to standard output; false, said on standard error, when it fails
+// (a full disk, a closed output).
+bool writeOut(const QByteArray &bytes);
+
+// Closed standard output or error would hand their numbers to the next file
+// opened, and output meant for a person would land in it: give them a
+// descriptor that fails every write instead.
+void guardStandardStreams();
+
+// "-" stands for standard input or output where a file is read or written.
+QString inputPath(const QString &argument);
+QString outputPath(const QString &argument);
+
+struct Options {
+    QSet<QString> flags;  // options without a value: "--trace"
+    QSet<QString> valued; // options with a value: "--port"
+};
+
+struct Arguments {
+    QStringList positional;
+    QSet<QString> flags;
+    QHash<QString, QString> values;
+    bool help = false;
+    bool version = false;
+    QString error; // wrong usage
+};
+
+// Options may stand anywhere before "--", which ends them; after it every
+// argument is positional, "-h" too. A value follows its option, or joins it
+// with "=". "-" alone is positional.
+Arguments parseArguments(const QStringList &args, const Options &options);
+
+} // namespace tavlo::cli
