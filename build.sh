@@ -1,25 +1,30 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs TAVLO on Debian 12.
-#   ./build.sh run    install what is missing, build, start the window
-#   ./build.sh test   install what is missing, check formatting, build, run every test
-#                     (a normal build, then one under AddressSanitizer and UBSan with
-#                     the decoder fuzzer)
+#   ./build.sh run      install what is missing, build the window program, start it
+#   ./build.sh test     install what is missing, check formatting, build, run every test
+#                       (a normal build, then one under AddressSanitizer and UBSan with
+#                       the fuzzers)
+#   ./build.sh package  install what is missing, build build/tavlo_<version>_<arch>.deb
+#                       and check it
 set -euo pipefail
 cd "$(dirname "$0")"
 
 mode=${1:-run}
 case "$mode" in
-run | test) ;;
+run | test | package) ;;
 *)
-    echo "usage: $0 [run|test]" >&2
+    echo "usage: $0 [run|test|package]" >&2
     exit 2
     ;;
 esac
 
-packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins)
-if [ "$mode" = test ]; then
-    packages+=(clang libclang-rt-14-dev clang-format)
-fi
+# libxkbcommon-dev only quiets Qt's "Could NOT find XKB" at every configure.
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
+    libxkbcommon-dev fonts-dejavu-core)
+case "$mode" in
+test) packages+=(clang libclang-rt-14-dev clang-format) ;;
+package) packages+=(dpkg-dev file lintian desktop-file-utils appstream groff-base) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -29,35 +34,52 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+    sudo=()
+    # sudo drops the environment: the non-interactive front end goes on its command line.
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
 jobs=$(nproc)
 
-if [ "$mode" = test ]; then
-    echo "== Formatting"
-    files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find src tools tests -name '*.cpp' -o -name '*.h')
-    # shellcheck disable=SC2086
-    clang-format --dry-run --Werror $files
-fi
-
-echo "== Build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build --parallel "$jobs"
-
 if [ "$mode" = run ]; then
+    echo "== Build"
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build build --parallel "$jobs" --target tavlo tavlo-image tavlo-devsim
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        cat >&2 <<EOT
+There is no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set).
+Run ./build.sh run from a desktop session, or log in with "ssh -X". The programs are built:
+    build/src/app/tavlo                the window
+    build/tools/image/tavlo-image      the command-line tool, which needs no display
+    build/tools/devsim/tavlo-devsim    the simulated device
+EOT
+        exit 1
+    fi
     exec build/src/app/tavlo
 fi
+
+if [ "$mode" = package ]; then
+    exec dist/debian/build-deb.sh
+fi
+
+echo "== Formatting"
+files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find src tools tests -name '*.cpp' -o -name '*.h')
+# shellcheck disable=SC2086
+clang-format --dry-run --Werror $files
+
+echo "== Build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVLO_WERROR=ON
+cmake --build build --parallel "$jobs"
 
 echo "== Tests"
 ctest --test-dir build --output-on-failure
 
-echo "== Tests under AddressSanitizer and UBSan, with the decoder fuzzer"
+echo "== Tests under AddressSanitizer and UBSan, with the fuzzers"
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DTAVLO_SANITIZE=ON -DTAVLO_FUZZ=ON
+    -DTAVLO_SANITIZE=ON -DTAVLO_FUZZ=ON -DTAVLO_WERROR=ON
 cmake --build build-asan --parallel "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure

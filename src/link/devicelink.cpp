@@ -407,7 +407,7 @@ DeviceLink::Outcome DeviceLink::interrupted(WaitEnd reason)
         return Outcome::Stopped;
     case WaitEnd::TimedOut: {
         const QString message = noReplyMessage();
-        m_host.setStatus(m_replyExpected < 0 ? QStringLiteral("No reply from the device")
+        m_host.setStatus(m_replyExpected < 0 ? QStringLiteral("No reply")
                                              : QStringLiteral("Reply cut short"));
         try {
             resetOrThrow();

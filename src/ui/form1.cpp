@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -27,18 +28,22 @@ namespace {
 
 constexpr QSize ClientSize(px(5370), px(5715));
 
-// Fonts differ between systems; a caption that would be cut gets a smaller
-// font rather than a bigger box, so the layout stays as it is.
-void fitCaption(QAbstractButton *button)
-{
-    constexpr int SmallestPixelSize = 8;
-    QFont f = button->font();
-    int size = QFontInfo(f).pixelSize();
-    while (button->sizeHint().width() > button->width() && size > SmallestPixelSize) {
-        f.setPixelSize(--size);
-        button->setFont(f);
+// Check boxes and option buttons with less room between the mark and the
+// caption than the platform gives, so that "Prog Coord's" fits its box.
+class CompactCaptions : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int pixelMetric(PixelMetric metric, const QStyleOption *option,
+                    const QWidget *widget) const override
+    {
+        if (metric == PM_CheckBoxLabelSpacing || metric == PM_RadioButtonLabelSpacing)
+            return CaptionSpacing;
+        return QProxyStyle::pixelMetric(metric, option, widget);
     }
-}
+
+private:
+    static constexpr int CaptionSpacing = 2;
+};
 
 } // namespace
 
@@ -48,12 +53,12 @@ Form1::Form1(const Platform &platform, QWidget *parent)
     , m_messages(platform.messages)
 {
     setWindowTitle(QStringLiteral("Tavlo feeder"));
-    setWindowIcon(windowIcon());
+    setWindowIcon(applicationIcon());
     setFixedSize(ClientSize);
+    // One small font for every control: the layout has the sizes of a small one.
     QFont small = font();
-    small.setPixelSize(10); // the controls are laid out for a small font
+    small.setPixelSize(FontPixels);
     setFont(small);
-    setStyleSheet(QStringLiteral("QCheckBox, QRadioButton { spacing: 2px; }"));
 
     m_c.RSEE = place(new QPushButton(QStringLiteral("Read && Save file from EEProm"), this),
                      twipsRect(120, 120, 2775, 375));
@@ -93,10 +98,21 @@ Form1::Form1(const Platform &platform, QWidget *parent)
     for (int i = 0; i < SetCount; ++i)
         m_c.Frame1[i] = new SetFrame(i, this);
     selectSet(0);
-    for (auto *button : findChildren<QCheckBox *>())
-        fitCaption(button);
-    for (auto *button : findChildren<QRadioButton *>())
-        fitCaption(button);
+    auto *compact = new CompactCaptions;
+    compact->setParent(this);
+    for (QAbstractButton *button : findChildren<QCheckBox *>())
+        button->setStyle(compact);
+    for (QAbstractButton *button : findChildren<QRadioButton *>())
+        button->setStyle(compact);
+    setKeyboardOrder();
+    m_c.PortBox->setAccessibleName(QStringLiteral("Serial port"));
+    m_c.PortBox->setToolTip(QStringLiteral("Serial port: choose one, or type its name and press "
+                                           "Enter"));
+    m_c.Label4->setAccessibleName(QStringLiteral("Status"));
+    m_c.Label4->setToolTip(QStringLiteral("Status"));
+    m_c.Calls->setAccessibleName(QStringLiteral("Callsign"));
+    m_c.Calls->setToolTip(QStringLiteral("Callsign"));
+    m_c.Calls->setFocus(); // Enter right after start-up must not start a device action
 
     connect(m_c.Command1, &QPushButton::clicked, this, &Form1::openImage);
     connect(m_c.SVFL, &QPushButton::clicked, this, &Form1::saveImage);
@@ -119,6 +135,21 @@ Configuration Form1::configuration() const
     for (int i = 0; i < SetCount; ++i)
         config.sets[i] = m_c.Frame1[i]->values();
     return config;
+}
+
+// Top to bottom, left to right; the hidden sets' controls take no focus.
+void Form1::setKeyboardOrder()
+{
+    QList<QWidget *> order{m_c.RSEE, m_c.Command1, m_c.OWEE, m_c.SVFL};
+    for (QRadioButton *com : m_c.Com)
+        order << com;
+    order << m_c.PortBox << m_c.Calls;
+    for (QPushButton *button : m_c.SetBut)
+        order << button;
+    for (SetFrame *frame : m_c.Frame1)
+        order << frame->tabOrder();
+    for (qsizetype k = 1; k < order.size(); ++k)
+        setTabOrder(order[k - 1], order[k]);
 }
 
 void Form1::selectSet(int index)

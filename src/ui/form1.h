@@ -43,6 +43,9 @@ struct FormControls {
 class Form1 : public QWidget {
     Q_OBJECT
 public:
+    // The one font of the window, in pixels: every text fits its box with it.
+    static constexpr int FontPixels = 10;
+
     explicit Form1(const Platform &platform, QWidget *parent = nullptr);
 
     const FormControls &controls() const { return m_c; }
@@ -62,6 +65,7 @@ protected:
 private:
     void showOpened(const Configuration &config);
     void showSaveProblem(const SaveProblem &problem);
+    void setKeyboardOrder();
 
     FileDialog &m_dialog;
     Messages &m_messages;

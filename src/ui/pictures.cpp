@@ -3,6 +3,7 @@
 #include "lists.h"
 
 #include <QStringList>
+#include <array>
 
 namespace tavlo {
 
@@ -16,10 +17,14 @@ QPixmap symbolPicture(int k)
     };
     if (k < 0 || k >= SymbolOthers)
         return QPixmap();
-    return QPixmap(QStringLiteral(":/pictures/%1.xpm").arg(QLatin1String(files[k])));
+    // Decoded once: every set shows a picture at start-up, and again on every step.
+    static std::array<QPixmap, SymbolOthers> decoded;
+    if (decoded[k].isNull())
+        decoded[k] = QPixmap(QStringLiteral(":/pictures/%1.xpm").arg(QLatin1String(files[k])));
+    return decoded[k];
 }
 
-QIcon windowIcon()
+QIcon applicationIcon()
 {
     QIcon icon;
     icon.addFile(QStringLiteral(":/pictures/icon32.xpm"), QSize(32, 32));

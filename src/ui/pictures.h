@@ -8,7 +8,7 @@ namespace tavlo {
 // The picture of named symbol k (0 to 14).
 QPixmap symbolPicture(int k);
 
-// The window icon, 32 x 32 and 16 x 16.
-QIcon windowIcon();
+// The program's icon, 32 x 32 and 16 x 16.
+QIcon applicationIcon();
 
 } // namespace tavlo

@@ -23,13 +23,12 @@ PortChooser::PortChooser(std::function<QList<PortDescription>()> listPorts, QWid
     setInsertPolicy(QComboBox::NoInsert);
     // QComboBox also reports an entry as activated when its text is left in
     // the line, on leaving the box or dropping the list down; only a pick in
-    // the list counts, so the list's own clicks and keys are watched.
+    // the list counts, so the list's own clicks and keys are watched (from
+    // the first drop-down on: the list is costly to make at start-up).
     setCompleter(nullptr);
-    view()->installEventFilter(this);
-    view()->viewport()->installEventFilter(this);
     lineEdit()->setPlaceholderText(QString::fromLatin1(NoPortOpen));
-    refresh();
-    setCurrentIndex(-1);
+    // The ports are listed when the list drops down, not at start-up: asking
+    // the system for them takes longer than building the whole window.
     connect(this, &QComboBox::activated, this, [this](int index) {
         if (!std::exchange(m_pickPending, false) || index < 0)
             return;
@@ -82,6 +81,11 @@ void PortChooser::refresh()
 
 void PortChooser::showPopup()
 {
+    if (!m_watchingList) {
+        view()->installEventFilter(this);
+        view()->viewport()->installEventFilter(this);
+        m_watchingList = true;
+    }
     m_pickPending = false;
     refresh();
     QComboBox::showPopup();

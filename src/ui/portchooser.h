@@ -33,6 +33,7 @@ private:
     std::function<QList<PortDescription>()> m_listPorts;
     bool m_pickPending = false; // the list saw a click or Enter on an entry
     bool m_enterPending = false;
+    bool m_watchingList = false;
 };
 
 } // namespace tavlo

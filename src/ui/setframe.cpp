@@ -4,19 +4,41 @@
 #include "pictures.h"
 #include "twips.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QHash>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QScrollBar>
+#include <QStringListModel>
+#include <QStyleOptionFrame>
+#include <QWheelEvent>
 
 namespace tavlo {
 
 namespace {
 
+// Between the frame of the name box and its text, as a line edit has.
+constexpr int NameMargin = 2;
+
+// One model per list, shared by the six sets: each box keeps its own choice,
+// and start-up makes each list once instead of six times.
+QAbstractItemModel *sharedModel(const QStringList &entries)
+{
+    static QHash<const QStringList *, QStringListModel *> models;
+    QStringListModel *&model = models[&entries];
+    if (!model)
+        model = new QStringListModel(entries, qApp);
+    return model;
+}
+
 QComboBox *pickList(QWidget *parent, const QStringList &entries, const QRect &geometry)
 {
     auto *box = place(new QComboBox(parent), geometry);
-    box->addItems(entries);
+    box->setModel(sharedModel(entries));
     box->setCurrentIndex(-1);
     return box;
 }
@@ -38,13 +60,37 @@ void choose(QComboBox *box, const Entry &entry)
 
 } // namespace
 
-SymbolNameBox::SymbolNameBox(QWidget *parent)
+SymbolNameBox::SymbolNameBox(QScrollBar *stepper, QWidget *parent)
     : QComboBox(parent)
+    , m_stepper(stepper)
 {
-    setEditable(true);
-    setStyleSheet(QStringLiteral("QComboBox { padding-right: 0px; }"
-                                 "QComboBox::drop-down { width: 0px; border: 0px; }"
-                                 "QComboBox::down-arrow { image: none; width: 0px; }"));
+    setFocusPolicy(Qt::NoFocus);
+}
+
+// Drawn as a text line: a line edit's frame and the name, no arrow.
+void SymbolNameBox::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    QStyleOptionFrame frame;
+    frame.initFrom(this);
+    frame.rect = rect();
+    frame.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, this);
+    frame.midLineWidth = 0;
+    frame.state |= QStyle::State_Sunken | QStyle::State_ReadOnly;
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &frame, &painter, this);
+    const QRect text = contentsRect().adjusted(NameMargin, 0, -NameMargin, 0);
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(text, Qt::AlignVCenter | Qt::AlignLeft, currentText());
+}
+
+void SymbolNameBox::wheelEvent(QWheelEvent *event)
+{
+    QCoreApplication::sendEvent(m_stepper, event);
+}
+
+void SymbolNameBox::keyPressEvent(QKeyEvent *event)
+{
+    event->ignore(); // the box takes no keys: its name follows the scroll bar
 }
 
 SetFrame::SetFrame(int index, QWidget *parent)
@@ -56,8 +102,9 @@ SetFrame::SetFrame(int index, QWidget *parent)
     m_c.Label2 = place(new QLabel(QStringLiteral("SSID"), this), twipsRect(120, 240, 495, 255));
     m_c.ssid = textBox(this, QString(), twipsRect(600, 240, 615, 405));
 
-    m_c.ICO = place(new SymbolNameBox(this), twipsRect(360, 1320, 1695, 315));
-    m_c.ICO->addItems(symbolNames());
+    m_c.VSICO = place(new QScrollBar(Qt::Vertical, this), twipsRect(360, 720, 255, 495));
+    m_c.ICO = place(new SymbolNameBox(m_c.VSICO, this), twipsRect(360, 1320, 1695, 315));
+    m_c.ICO->setModel(sharedModel(symbolNames()));
     m_c.ICOT = pickList(this, symbolTables(), twipsRect(720, 840, 615, 315));
     m_c.ICOC = pickList(this, symbolCodes(), twipsRect(1320, 840, 615, 315));
     m_c.ICOI = place(new QLabel(this), twipsRect(600, 720, 495, 525));
@@ -65,7 +112,8 @@ SetFrame::SetFrame(int index, QWidget *parent)
     m_c.ICOT->hide();
     m_c.ICOC->hide();
 
-    m_c.VSICO = place(new QScrollBar(Qt::Vertical, this), twipsRect(360, 720, 255, 495));
+    // Without a mouse the symbol is chosen with Tab, the arrows and Page Up/Down.
+    m_c.VSICO->setFocusPolicy(Qt::StrongFocus);
     m_c.VSICO->setRange(0, SymbolCount - 1);
     m_c.VSICO->setSingleStep(1);
     m_c.VSICO->setPageStep(1);
@@ -96,11 +144,38 @@ SetFrame::SetFrame(int index, QWidget *parent)
     m_c.PATH = textBox(this, QStringLiteral("Text1"), twipsRect(240, 2280, 4695, 375));
 
     // Keyboard order follows the layout, top to bottom and left to right.
-    const QList<QWidget *> order{m_c.ssid, m_c.POSCA, m_c.GPS, m_c.CORDS, m_c.VSICO, m_c.ICOT,
-                                 m_c.ICOC, m_c.LAD,   m_c.LAM, m_c.LAS,   m_c.LOD,   m_c.LOM,
-                                 m_c.LOS,  m_c.ICO,   m_c.BCN, m_c.TXI,   m_c.PATH};
+    const QList<QWidget *> order = tabOrder();
     for (qsizetype k = 1; k < order.size(); ++k)
         setTabOrder(order[k - 1], order[k]);
+
+    // What a screen reader and a resting pointer say of the controls without a caption.
+    const std::pair<QWidget *, const char *> names[] = {
+        {m_c.ssid, "SSID"},
+        {m_c.POSCA, "Position comment"},
+        {m_c.VSICO, "Symbol"},
+        {m_c.ICO, "Symbol name"},
+        {m_c.ICOI, "Symbol picture"},
+        {m_c.ICOT, "Symbol table character"},
+        {m_c.ICOC, "Symbol code character"},
+        {m_c.LAD, "Latitude degrees"},
+        {m_c.LAM, "Latitude minutes"},
+        {m_c.LAS, "Latitude hemisphere"},
+        {m_c.LOD, "Longitude degrees"},
+        {m_c.LOM, "Longitude minutes"},
+        {m_c.LOS, "Longitude hemisphere"},
+        {m_c.TXI, "Beacon interval"},
+        {m_c.PATH, "Path (digipeaters)"},
+    };
+    for (const auto &[widget, name] : names) {
+        widget->setAccessibleName(QString::fromLatin1(name));
+        widget->setToolTip(QString::fromLatin1(name));
+    }
+}
+
+QList<QWidget *> SetFrame::tabOrder() const
+{
+    return {m_c.ssid, m_c.POSCA, m_c.GPS, m_c.CORDS, m_c.VSICO, m_c.ICOT, m_c.ICOC, m_c.LAD,
+            m_c.LAM,  m_c.LAS,   m_c.LOD, m_c.LOM,   m_c.LOS,   m_c.BCN,  m_c.TXI,  m_c.PATH};
 }
 
 void SetFrame::symbolChanged()

@@ -13,13 +13,23 @@ class QScrollBar;
 
 namespace tavlo {
 
-// The symbol name box: a text line only; the list behind it is chosen by the
-// scroll bar, never dropped down.
+// The symbol name box: a text line only, showing the name of the symbol the
+// scroll bar has chosen. It is never dropped down, edited or focused; the
+// mouse wheel over it turns the scroll bar, so the name and the symbol never
+// disagree.
 class SymbolNameBox : public QComboBox {
     Q_OBJECT
 public:
-    explicit SymbolNameBox(QWidget *parent);
+    SymbolNameBox(QScrollBar *stepper, QWidget *parent);
     void showPopup() override {}
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QScrollBar *m_stepper = nullptr;
 };
 
 // The controls of one set, named after what they show.
@@ -62,6 +72,9 @@ public:
     void showOpened(const ConfigSet &set);
 
     void hideSymbolLists();
+
+    // The controls that take the focus, in keyboard order: top to bottom, left to right.
+    QList<QWidget *> tabOrder() const;
 
     // The control that shows a field, for putting the focus there.
     QWidget *fieldWidget(SaveField field) const;

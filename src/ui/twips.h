@@ -4,8 +4,9 @@
 
 namespace tavlo {
 
-// The layout is kept in twips, as the controls are specified; 15 twips are one
-// pixel at 96 dots per inch, and Qt scales pixels for high-DPI screens.
+// The layout is kept in twips, 1/1440 inch, the unit the window was designed
+// in; 15 twips are one pixel at 96 dots per inch, and Qt scales pixels for
+// high-DPI screens.
 inline constexpr int TwipsPerPixel = 15;
 
 constexpr int px(int twips)

@@ -76,10 +76,6 @@ private slots:
     }
 };
 
-int runBitsTests(int argc, char **argv)
-{
-    TestBits test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(TestBits)
 
 #include "tst_bits.moc"

@@ -374,10 +374,6 @@ private slots:
     }
 };
 
-int runCodecTests(int argc, char **argv)
-{
-    TestCodec test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(TestCodec)
 
 #include "tst_codec.moc"

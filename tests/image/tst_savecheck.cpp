@@ -199,10 +199,6 @@ private slots:
     }
 };
 
-int runSaveCheckTests(int argc, char **argv)
-{
-    TestSaveCheck test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(TestSaveCheck)
 
 #include "tst_savecheck.moc"

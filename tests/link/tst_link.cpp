@@ -237,7 +237,7 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("message");
-        const QString none = QStringLiteral("No reply from the device");
+        const QString none = QStringLiteral("No reply");
         const QString cut = QStringLiteral("Reply cut short");
         QTest::newRow("write, silent")
             << true << QByteArray() << none << "No reply from the device on P.";
