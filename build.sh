@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up, builds and runs TAVLO on Debian 12.
 #   ./build.sh run      install what is missing, build the window program, start it
 #   ./build.sh test     install what is missing, check formatting, build, run every test

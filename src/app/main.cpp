@@ -1,12 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "filedialog.h"
 #include "form1.h"
+#include "licence.h"
 #include "messages.h"
+#include "pictures.h"
 #include "serialport.h"
 #include "stopsignals.h"
 #include "ticker.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTimer>
 #include <cstdio>
 #include <exception>
 
@@ -15,12 +19,17 @@ namespace {
 void describe(QCommandLineParser &parser)
 {
     QCoreApplication::setApplicationName(QStringLiteral("tavlo"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TAVLO_VERSION));
+    // QCommandLineParser prints the name and this after it.
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVLO_VERSION "\n" TAVLO_LICENCE));
     parser.setApplicationDescription(QStringLiteral(
         "Edits the configuration of an APRS tracker device, keeps it in 127-byte image files, "
         "and writes it into the device or reads it back over a serial port."));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("An image file to open at start-up, as Open "
+                                                "would open it."),
+                                 QStringLiteral("[file]"));
 }
 
 // --help and --version answer without a window, so they work without a display too.
@@ -58,6 +67,8 @@ int run(int argc, char *argv[])
     }
 #endif
     QApplication app(argc, argv);
+    QApplication::setDesktopFileName(QStringLiteral("org.tavlo.Tavlo"));
+    QApplication::setWindowIcon(tavlo::applicationIcon());
     describe(parser);
     parser.process(app);
 
@@ -71,6 +82,10 @@ int run(int argc, char *argv[])
     tavlo::StopSignals stopSignals;
     QObject::connect(&stopSignals, &tavlo::StopSignals::received, &window, &QWidget::close);
     window.show();
+    if (!parser.positionalArguments().isEmpty()) {
+        const QString path = parser.positionalArguments().first();
+        QTimer::singleShot(0, &window, [&window, path] { window.openFile(path); });
+    }
     return app.exec();
 }
 

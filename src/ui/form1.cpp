@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "form1.h"
 
 #include "dialogwait.h"
@@ -16,8 +17,11 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
@@ -55,6 +59,7 @@ Form1::Form1(const Platform &platform, QWidget *parent)
     setWindowTitle(QStringLiteral("Tavlo feeder"));
     setWindowIcon(applicationIcon());
     setFixedSize(ClientSize);
+    setAcceptDrops(true);
     // One small font for every control: the layout has the sizes of a small one.
     QFont small = font();
     small.setPixelSize(FontPixels);
@@ -169,14 +174,44 @@ void Form1::selectSet(int index)
 
 void Form1::openImage()
 {
-    if (const auto path = m_dialog.ask(FileDialog::Kind::Open)) {
-        const Result<Configuration> opened = openImageFile(*path);
-        if (opened)
-            showOpened(*opened);
-        else
-            m_messages.warning(QStringLiteral("Open"), opened.error());
-    }
+    if (const auto path = m_dialog.ask(FileDialog::Kind::Open))
+        openFile(*path);
+    else
+        selectSet(0);
+}
+
+void Form1::openFile(const QString &path)
+{
+    const Result<Configuration> opened = openImageFile(path);
+    if (opened)
+        showOpened(*opened);
+    else
+        m_messages.warning(QStringLiteral("Open"), opened.error());
     selectSet(0);
+}
+
+// One file dropped from a file manager opens as "Open" would open it.
+static QString droppedFile(const QMimeData *data)
+{
+    if (!data || !data->hasUrls() || data->urls().size() != 1 ||
+        !data->urls().first().isLocalFile())
+        return QString();
+    return data->urls().first().toLocalFile();
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent *event)
+{
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    openFile(path);
 }
 
 void Form1::showOpened(const Configuration &config)

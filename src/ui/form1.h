@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "configuration.h"
@@ -55,12 +56,16 @@ public:
 
     void selectSet(int index);
     void openImage();
+    // Opens an image file as "Open" does once the dialog has named it.
+    void openFile(const QString &path);
     void saveImage();
 
     DeviceLink &link() { return m_devices->link(); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void showOpened(const Configuration &config);

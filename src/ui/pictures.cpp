@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "pictures.h"
 
 #include "lists.h"
@@ -27,8 +28,8 @@ QPixmap symbolPicture(int k)
 QIcon applicationIcon()
 {
     QIcon icon;
-    icon.addFile(QStringLiteral(":/pictures/icon32.xpm"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/pictures/icon16.xpm"), QSize(16, 16));
+    for (int size : IconSizes)
+        icon.addFile(QStringLiteral(":/icons/tavlo-%1.png").arg(size), QSize(size, size));
     return icon;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QIcon>
@@ -8,7 +9,8 @@ namespace tavlo {
 // The picture of named symbol k (0 to 14).
 QPixmap symbolPicture(int k);
 
-// The program's icon, 32 x 32 and 16 x 16.
+// The program's icon, the same picture the desktop shows, in these sizes.
+inline constexpr int IconSizes[] = {16, 24, 32, 48, 64, 128, 256};
 QIcon applicationIcon();
 
 } // namespace tavlo

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up time of the window against a bare Qt window of the same size, and
 // against that window with one line of text (a font to load):
 // from starting the process to its window's first expose, in alternating

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes and verifies a 127-byte image against tavlo-devsim over a real
 // pseudo-terminal and reports, for every run: the wall time against the
 // nominal schedule (every tick at 10 ms), the gaps between the bytes written

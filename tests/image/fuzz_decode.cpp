@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: opening any byte string must neither crash nor read out
 // of bounds, and whatever saves after opening must save the same way twice.
 

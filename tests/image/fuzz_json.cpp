@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the JSON road of tavlo-image encode: any input must
 // be refused or saved without a crash, and what saves must come back the
 // same way: encode, decode and encode again gives the same bytes, and the

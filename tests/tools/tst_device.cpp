@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command-line tool and the window against the simulated device on a
 // pseudo-terminal, over real serial ports and the real timer.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakedevice.h"
 #include "fakedialogs.h"
 #include "filedialog.h"
@@ -17,10 +18,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -28,6 +32,7 @@
 #include <QStyleOptionComboBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -123,7 +128,10 @@ private slots:
         QList<QSize> sizes = m_window->windowIcon().availableSizes();
         std::sort(sizes.begin(), sizes.end(),
                   [](QSize a, QSize b) { return a.width() < b.width(); });
-        QCOMPARE(sizes, QList<QSize>({QSize(16, 16), QSize(32, 32)}));
+        QList<QSize> expected;
+        for (int size : IconSizes)
+            expected << QSize(size, size);
+        QCOMPARE(sizes, expected);
         for (QSize size : sizes)
             QCOMPARE(m_window->windowIcon().pixmap(size).size(), size);
         QCOMPARE(f.RSEE->text(), QStringLiteral("Read && Save file from EEProm"));
@@ -507,6 +515,49 @@ private slots:
         m_dialog.answers << path;
         m_window->openImage();
         QCOMPARE(c.ICOC->currentIndex(), code < SymbolCodeFirst ? -1 : 0);
+    }
+
+    // A file named on the command line or dropped on the window opens as
+    // "Open" opens it, and is refused the same way.
+    void openingWithoutTheDialog_data()
+    {
+        QTest::addColumn<bool>("drop");
+        QTest::addColumn<bool>("good");
+        QTest::newRow("command line, an image") << false << true;
+        QTest::newRow("command line, a short file") << false << false;
+        QTest::newRow("dropped, an image") << true << true;
+        QTest::newRow("dropped, a short file") << true << false;
+    }
+    void openingWithoutTheDialog()
+    {
+        QFETCH(bool, drop);
+        QFETCH(bool, good);
+        const FormControls &f = m_window->controls();
+        const QString path = good ? QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin")
+                                  : m_dir->filePath("short.bin");
+        QVERIFY(good || writeFile(path, "x"));
+        f.Calls->setText(QStringLiteral("KEEP"));
+        m_window->selectSet(3);
+        if (drop) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(path)});
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton,
+                                  Qt::NoModifier);
+            QApplication::sendEvent(m_window.get(), &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton,
+                               Qt::NoModifier);
+            QApplication::sendEvent(m_window.get(), &dropped);
+        } else {
+            m_window->openFile(path);
+        }
+        QVERIFY(m_dialog.kinds.isEmpty());
+        QVERIFY(f.Frame1[0]->isVisible());
+        QCOMPARE(f.Calls->text(), good ? QStringLiteral("N0CALL") : QStringLiteral("KEEP"));
+        QCOMPARE(m_messages.shown.size(), good ? 0 : 1);
+        if (!good)
+            QVERIFY2(m_messages.shown.first().contains(QStringLiteral("is 1 byte, too short")),
+                     qPrintable(m_messages.shown.first()));
     }
 
     // The name box always names the symbol the scroll bar holds.

@@ -1,5 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tavlo-devsim: a simulated tracker device on a pseudo-terminal, for trying
 // the window and the command-line tool without hardware, and for tests.
+
+#include "licence.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -244,7 +247,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tavlo-devsim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TAVLO_VERSION));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVLO_VERSION "\n" TAVLO_LICENCE));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "A simulated tracker device on a pseudo-terminal. It prints the terminal's name; "
@@ -299,7 +302,7 @@ int main(int argc, char *argv[])
         }
         if (!countOk || !msOk || faults.stallAfter < 0 || faults.stallMs < 0) {
             std::fprintf(stderr, "tavlo-devsim: --stall takes n:ms, e.g. 188:300\n");
-            return 2;
+            return 1;
         }
     }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tavlo-image: the configuration image from the command line, on the same
 // code as the window.
 
@@ -7,6 +8,7 @@
 #include "displaytext.h"
 #include "image.h"
 #include "imagefile.h"
+#include "licence.h"
 #include "savecheck.h"
 
 #include <QCoreApplication>
@@ -82,7 +84,8 @@ constexpr qint64 LargestJson = 1024 * 1024;
 
 QString versionText()
 {
-    return QStringLiteral("tavlo-image %1\n").arg(QStringLiteral(TAVLO_VERSION));
+    return QStringLiteral("tavlo-image %1\n%2\n")
+        .arg(QStringLiteral(TAVLO_VERSION), QStringLiteral(TAVLO_LICENCE));
 }
 
 int decode(const QString &path)
