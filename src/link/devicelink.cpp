@@ -350,6 +350,7 @@ QByteArray DeviceLink::dumpExchangeOrThrow()
     m_replyExpected = static_cast<unsigned char>(reply.at(0)) + 1;
     waitForBytesOrThrow(m_replyExpected - reply.size());
     reply += m_port.readAll();
+    m_lastMemory = reply.mid(1);
     return reply;
 }
 
@@ -499,7 +500,7 @@ void DeviceLink::wrapUpWrite()
     m_host.setStatusTone(StatusTone::ButtonText);
 }
 
-DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path)
+DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path, const QString &backup)
 {
     if (!checkPort())
         return Outcome::NoPort;
@@ -517,6 +518,18 @@ DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path)
             throwIfInterruptedMeanwhile();
             if (!anyway)
                 return Outcome::Cancelled;
+        }
+        if (!backup.isEmpty()) {
+            const QByteArray reply = dumpExchangeOrThrow();
+            if (const Status<> saved = writeFileSafely(backup, reply.mid(1)); !saved) {
+                resetOrThrow(); // as a read ends; nothing was written
+                m_host.setStatus(QStringLiteral("Read Failed"));
+                m_host.report(QStringLiteral("Write File to EEProm"),
+                              QStringLiteral("Could not save the backup %1: %2; nothing was "
+                                             "written")
+                                  .arg(printable(backup), saved.error()));
+                return Outcome::SaveFailed;
+            }
         }
         for (;;) {
             sendImage(file);
@@ -540,6 +553,33 @@ DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path)
             }
         }
         wrapUpWrite();
+    } catch (const Interrupted &stop) {
+        return interrupted(stop.reason);
+    }
+    m_host.setStatus(failed ? QStringLiteral("Verify Failed!!!")
+                            : QStringLiteral("Verify Completed"));
+    return failed ? Outcome::VerifyFailed : Outcome::Completed;
+}
+
+DeviceLink::Outcome DeviceLink::verifyOnly(const QString &path)
+{
+    if (!checkPort())
+        return Outcome::NoPort;
+    if (m_busy)
+        return Outcome::Busy;
+    BusyScope busy(*this);
+    m_mismatches.clear();
+    QByteArray file;
+    if (!readWholeFile(path, file))
+        return Outcome::FileError;
+    bool failed = false;
+    try {
+        m_host.setStatus(QStringLiteral("Verify Started"));
+        const QByteArray reply = dumpExchangeOrThrow();
+        m_host.progressBegin(FillColour::Green);
+        failed = !verifyAgainst(file, reply);
+        m_host.progressHide();
+        resetOrThrow();
     } catch (const Interrupted &stop) {
         return interrupted(stop.reason);
     }

@@ -64,8 +64,13 @@ public:
     QString portName() const;
     bool isBusy() const { return m_busy; }
 
-    Outcome writeAndVerify(const QString &path);
+    // With a backup path, the device's memory is read and saved there first;
+    // if that fails nothing is written.
+    Outcome writeAndVerify(const QString &path, const QString &backup = QString());
     Outcome readToFile();
+    // Compares the device's memory with the file as the verify after a write
+    // does, and resets the device; nothing is written.
+    Outcome verifyOnly(const QString &path);
 
     // Ends a running action at once (the window is closing) and closes the port.
     void abort();
@@ -76,6 +81,8 @@ public:
 
     // The file offsets that differed in the last verify.
     QList<qint64> mismatches() const { return m_mismatches; }
+    // The memory bytes of the last dump reply (the count byte left out).
+    QByteArray lastMemory() const { return m_lastMemory; }
 
     // The wait of the link: ceil(n / 20) ticks of the 10 ms timer from its
     // start, or one pass of event processing for n <= 0. False when it was
@@ -151,6 +158,7 @@ private:
     qint64 m_replyReceived = 0;
     qint64 m_replyExpected = -1; // unknown until the count byte arrives
     QList<qint64> m_mismatches;
+    QByteArray m_lastMemory;
 };
 
 } // namespace tavlo

@@ -191,6 +191,20 @@ std::optional<QString> duplicateKey(const QByteArray &json)
 
 } // namespace
 
+const QStringList &setJsonKeys()
+{
+    static const QStringList keys = [] {
+        QStringList list;
+        for (const char *key :
+             {Key::Ssid, Key::Beacon, Key::Gps, Key::Symbol, Key::SymbolTable, Key::SymbolCode,
+              Key::Comment, Key::Interval, Key::Coordinates, Key::LatDegrees, Key::LatMinutes,
+              Key::LatHemisphere, Key::LonDegrees, Key::LonMinutes, Key::LonHemisphere, Key::Path})
+            list << QString::fromLatin1(key);
+        return list;
+    }();
+    return keys;
+}
+
 QByteArray configurationToJson(const Configuration &config)
 {
     QByteArray out = "{\n    \"callsign\": " + jsonString(config.Calls) + ",\n    \"sets\": [";

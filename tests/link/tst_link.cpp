@@ -385,6 +385,52 @@ private slots:
         QVERIFY(m_link->Pause(20)); // the next wait runs again
     }
 
+    // Verifying alone never sends the write command; a backup is read and
+    // saved before anything is written, or nothing is written.
+    void verifyAndBackup_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QString>("trace");
+        const QString dump = QStringLiteral("W 1B1B55 ");
+        QTest::newRow("verify, same") << "verify" << Outcome::Completed << dump + Reset;
+        QTest::newRow("verify, differs") << "verify-wrong" << Outcome::VerifyFailed << dump + Reset;
+        QTest::newRow("backup, then write")
+            << "backup" << Outcome::Completed << dump + QStringLiteral("W 1B44 T");
+        QTest::newRow("backup not saved")
+            << "backup-unsaved" << Outcome::SaveFailed << dump + Reset;
+    }
+    void verifyAndBackup()
+    {
+        QFETCH(QString, action);
+        QFETCH(Outcome, outcome);
+        QFETCH(QString, trace);
+        const QByteArray image = image127();
+        const QByteArray old(127, 'o');
+        m_port->memory.replace(0, 127, action == QLatin1String("verify") ? image : old);
+        const QString file = writeFile("image.bin", image);
+        m_link->choosePort(QStringLiteral("P"));
+        m_trace.clear();
+        Outcome result;
+        if (action.startsWith(QLatin1String("verify")))
+            result = m_link->verifyOnly(file);
+        else
+            result = m_link->writeAndVerify(file, action == QLatin1String("backup")
+                                                      ? m_dir->filePath("backup.bin")
+                                                      : m_dir->path()); // a folder
+        QCOMPARE(result, outcome);
+        QVERIFY2(compact(m_trace).startsWith(trace), qPrintable(compact(m_trace)));
+        QCOMPARE(m_trace.count(QStringLiteral("dtr 0")), 1); // one reset, at the end
+        if (action == QLatin1String("backup")) {
+            QCOMPARE(contents(m_dir->filePath("backup.bin")), old);
+            QCOMPARE(m_port->memory.left(127), image);
+        } else {
+            QVERIFY(!m_trace.contains(QStringLiteral("W 1B44")));
+        }
+        if (action == QLatin1String("verify-wrong"))
+            QCOMPARE(m_link->lastMemory(), old);
+    }
+
     void readSavedButResetFailed()
     {
         m_link->choosePort(QStringLiteral("P"));

@@ -73,7 +73,7 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("message");
         QTest::newRow("corrupt byte") << QStringList{"--corrupt", "40"} << QStringList() << 1
-                                      << "differs from " + Image + " at offset 40";
+                                      << "the device differs from " + Image + ":";
         QTest::newRow("corrupt, retried") << QStringList{"--corrupt", "5"}
                                           << QStringList{"--retries", "2"} << 1 << "writing again";
         QTest::newRow("never answers")
@@ -104,6 +104,77 @@ private slots:
         if (device.contains("--stall"))
             QVERIFY2(deviceLog().contains(QStringLiteral("< FF FF FF FF FF 1B 1B 55")),
                      qPrintable(deviceLog()));
+    }
+
+    // verify compares without writing: the write command is never sent.
+    void verifyWithoutWriting_data()
+    {
+        QTest::addColumn<QStringList>("device");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("holds the file") << QStringList{"--memory", Image} << 0 << "";
+        // Memory byte 40 is in set 2's block: its path.
+        QTest::newRow("differs in a field")
+            << QStringList{"--memory", Image, "--corrupt", "40"} << 1 << "Set 2 path: ";
+        QTest::newRow("differs in the end byte")
+            << QStringList{"--memory", "END"} << 1 << "Byte 126: 0x00 -> 0x5A";
+        QTest::newRow("never answers") << QStringList{"--silent"} << 3 << "";
+    }
+    void verifyWithoutWriting()
+    {
+        QFETCH(QStringList, device);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QByteArray end = contents(Image);
+        end[126] = char(0x5A);
+        QVERIFY(writeFile(m_dir->filePath("end.bin"), end));
+        device.replaceInStrings(QStringLiteral("END"), m_dir->filePath("end.bin"));
+        QVERIFY(startDevice(device));
+        const Run run = tool({"verify", "--settle", "0", "--port", m_pts, Image});
+        QCOMPARE(run.status, status);
+        QVERIFY2(out.isEmpty() ? run.out.isEmpty() : run.out.startsWith(out),
+                 qPrintable(run.out + run.err));
+        const QString log = deviceLog();
+        QVERIFY(log.contains(QStringLiteral("1B 1B 55")));
+        QVERIFY(!log.contains(QStringLiteral("write mode")));
+    }
+
+    // write --backup reads the device into the backup before anything is
+    // written; without a backup nothing is written.
+    void backupBeforeWriting_data()
+    {
+        QTest::addColumn<QStringList>("device");
+        QTest::addColumn<QString>("backup");
+        QTest::addColumn<int>("status");
+        QTest::newRow("saved, then written") << QStringList() << "backup.bin" << 0;
+        QTest::newRow("cannot be saved") << QStringList() << "missing/backup.bin" << 1;
+        QTest::newRow("no reply") << QStringList{"--silent"} << "backup.bin" << 3;
+    }
+    void backupBeforeWriting()
+    {
+        QFETCH(QStringList, device);
+        QFETCH(QString, backup);
+        QFETCH(int, status);
+        QByteArray old(127, 'o');
+        QVERIFY(writeFile(m_dir->filePath("old.bin"), old));
+        QVERIFY(startDevice(QStringList{"--memory", m_dir->filePath("old.bin")} + device));
+        const QString target = m_dir->filePath(backup);
+        const Run run =
+            tool({"write", "--trace", "--settle", "0", "--backup", target, "--port", m_pts, Image});
+        QCOMPARE(run.status, status);
+        const QString log = deviceLog();
+        if (status != 0) {
+            QVERIFY2(!log.contains(QStringLiteral("write mode")), qPrintable(log));
+            QVERIFY(!QFile::exists(target));
+            return;
+        }
+        QCOMPARE(contents(target), old);
+        const qsizetype dumped = log.indexOf(QStringLiteral("> 7F 6F 6F"));
+        QVERIFY(dumped > 0 && dumped < log.indexOf(QStringLiteral("write mode")));
+        // One reset, at the very end.
+        QCOMPARE(run.out.count(QStringLiteral("DTR off")), 1);
+        const Run check = tool({"verify", "--settle", "0", "--port", m_pts, Image});
+        QCOMPARE(check.status, 0);
     }
 
     // A signal stops the tool in order: the device is reset (it leaves write

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "testfiles.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -141,6 +144,72 @@ private slots:
               "8 \"Car\"", "\"49\" \"12.34\" \"N\"", "\"016\" \"36.50\" \"E\"",
               "\"RELAY,WIDE2-2,TRACE3-3\"", "15 \"OTHERS\"", "\"Emergency!\""})
             QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
+    }
+
+    // diff compares what opening shows, field by field, a JSON configuration
+    // as the image encode would write from it.
+    void diffs_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("an image and its JSON") << "BIN"
+                                               << "JSON" << 0 << "";
+        QTest::newRow("a blank saving erases") << "BIN"
+                                               << "blank.json" << 0 << "";
+        QTest::newRow("callsign and path")
+            << "BIN"
+            << "changed.json" << 1
+            << "Callsign: \"N0CALL\" -> \"N1CALL\"\n"
+               "Set 1 path: \"RELAY,WIDE2-2,TRACE3-3\" -> \"WIDE2-2\"\n";
+        QTest::newRow("the end byte only") << "BIN"
+                                           << "end.bin" << 1 << "Byte 126: 0x00 -> 0x01\n";
+        QTest::newRow("a configuration that cannot be saved") << "refused.json"
+                                                              << "BIN" << 2 << "";
+        QTest::newRow("too short for either") << "short.bin"
+                                              << "BIN" << 2 << "";
+    }
+    void diffs()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        const QByteArray json = contents(dataFile("worked-example.json"));
+        QByteArray blank = json;
+        blank.replace("\"ssid\": \" 9\"", "\"ssid\": \"9\"");
+        QVERIFY(blank != json);
+        QVERIFY(writeFile(m_dir.filePath("blank.json"), blank));
+        QByteArray changed = json;
+        changed.replace("N0CALL", "N1CALL");
+        changed.replace("RELAY,WIDE2-2,TRACE3-3", "WIDE2-2");
+        QVERIFY(writeFile(m_dir.filePath("changed.json"), changed));
+        QByteArray end = contents(dataFile("worked-example.bin"));
+        end[126] = 1;
+        QVERIFY(writeFile(m_dir.filePath("end.bin"), end));
+        QVERIFY(writeFile(m_dir.filePath("refused.json"),
+                          "{\"sets\": [{\"path\": \"WIDE2-1\"}, {}, {}, {}, {}, {}]}"));
+        QVERIFY(writeFile(m_dir.filePath("short.bin"), "short"));
+        auto path = [&](const QString &name) {
+            if (name == QLatin1String("BIN"))
+                return dataFile("worked-example.bin");
+            if (name == QLatin1String("JSON"))
+                return dataFile("worked-example.json");
+            return m_dir.filePath(name);
+        };
+        const Run run = runTool({"diff", path(a), path(b)});
+        QCOMPARE(run.status, status);
+        QCOMPARE(run.out, out);
+        QCOMPARE(run.err.isEmpty(), status < 2);
+        const Run asJson = runTool({"diff", "--json", path(a), path(b)});
+        QCOMPARE(asJson.status, status);
+        if (status < 2) {
+            const QJsonObject o = QJsonDocument::fromJson(asJson.out.toUtf8()).object();
+            QCOMPARE(o.value("equal").toBool(), status == 0);
+            QCOMPARE(o.value("fields").toArray().size() + o.value("bytes").toArray().size(),
+                     out.count(u'\n'));
+        }
     }
 
     // An output that exists and is not a regular file is written in place,

@@ -3,6 +3,8 @@
 
 #include "devicelink.h"
 #include "displaytext.h"
+#include "imagediff.h"
+#include "imagefile.h"
 #include "linkhost.h"
 #include "serialport.h"
 #include "stopsignals.h"
@@ -105,15 +107,18 @@ struct DeviceArgs {
     QString port;
     QString file;
     int retries = 0;
+    QString backup;
     int settleMs = DefaultSettleMs;
     bool trace = false;
     bool anyLength = false;
     QString error;
 };
 
-DeviceArgs parse(const cli::Arguments &arguments, const QStringList &files, bool forWrite)
+DeviceArgs parse(const cli::Arguments &arguments, const QStringList &files, DeviceAction action)
 {
+    const bool forWrite = action == DeviceAction::Write;
     DeviceArgs parsed;
+    parsed.backup = arguments.values.value(QStringLiteral("--backup"));
     parsed.trace = arguments.flags.contains(QStringLiteral("--trace"));
     parsed.anyLength = arguments.flags.contains(QStringLiteral("--any-length"));
     parsed.port = arguments.values.value(QStringLiteral("--port"));
@@ -128,8 +133,14 @@ DeviceArgs parse(const cli::Arguments &arguments, const QStringList &files, bool
     };
     number("--retries", 0, 1000, parsed.retries, "a whole number from 0 to 1000");
     number("--settle", 0, 60000, parsed.settleMs, "milliseconds, 0 to 60000");
-    if (!forWrite && (parsed.anyLength || arguments.values.contains(QStringLiteral("--retries"))))
-        parsed.error = QStringLiteral("--retries and --any-length are for write");
+    if (!forWrite && (parsed.anyLength || arguments.values.contains(QStringLiteral("--retries")) ||
+                      arguments.values.contains(QStringLiteral("--backup"))))
+        parsed.error = QStringLiteral("--retries, --any-length and --backup are for write");
+    if (forWrite && arguments.values.contains(QStringLiteral("--backup")) &&
+        parsed.backup.isEmpty())
+        parsed.error = QStringLiteral("--backup needs a file name");
+    if (arguments.flags.contains(QStringLiteral("--json")))
+        parsed.error = QStringLiteral("--json is for diff");
     if (!parsed.error.isEmpty())
         return parsed;
     if (files.size() > 1)
@@ -166,15 +177,38 @@ int exitStatus(DeviceLink::Outcome outcome)
     return DeviceFailure;
 }
 
+// What differs between FILE and the device's memory, the way diff shows it.
+void sayWhatDiffers(const QString &shownFile, const QByteArray &file, const QByteArray &memory,
+                    const QList<qint64> &mismatches)
+{
+    if (const Result<ImageDiff> diff = diffImages(file, memory); diff) {
+        say(QStringLiteral("the device differs from %1:").arg(printable(shownFile)));
+        writeOut((diffLines(*diff).join(u'\n') + u'\n').toUtf8());
+        return;
+    }
+    QStringList offsets;
+    for (qint64 offset : mismatches.mid(0, 8))
+        offsets << QString::number(offset);
+    if (mismatches.size() > 8)
+        offsets << QStringLiteral("...");
+    say(QStringLiteral("the device differs from %1 at offset %2")
+            .arg(printable(shownFile), offsets.join(QStringLiteral(", "))));
+}
+
 } // namespace
 
-int writeCommand(const cli::Arguments &arguments, const QStringList &files, bool forWrite)
+int deviceCommand(const cli::Arguments &arguments, const QStringList &files, DeviceAction action)
 {
-    DeviceArgs a = parse(arguments, files, forWrite);
+    const bool forWrite = action == DeviceAction::Write;
+    DeviceArgs a = parse(arguments, files, action);
     if (!a.error.isEmpty())
         return usage(a.error);
     const QString shownFile = a.file;
-    a.file = forWrite ? inputPath(a.file) : outputPath(a.file);
+    a.file = action == DeviceAction::Read ? outputPath(a.file) : inputPath(a.file);
+    if (!a.backup.isEmpty() && isSameFile(a.backup, a.file))
+        return fail(Refused, QStringLiteral("the backup %1 is the file to write: refusing to "
+                                            "overwrite it")
+                                 .arg(printable(a.backup)));
     QtSerialPort serial;
     TracingPort tracing(serial, stdout);
     SerialPort &port = a.trace ? static_cast<SerialPort &>(tracing) : serial;
@@ -198,7 +232,18 @@ int writeCommand(const cli::Arguments &arguments, const QStringList &files, bool
     if (a.settleMs > 0 && !link.Pause(a.settleMs * DeviceLink::PauseStep / 10))
         return StopSignals::caught() ? stopped(QStringLiteral("nothing was sent to the device"))
                                      : DeviceFailure;
-    const DeviceLink::Outcome outcome = forWrite ? link.writeAndVerify(a.file) : link.readToFile();
+    DeviceLink::Outcome outcome = DeviceLink::Outcome::Completed;
+    switch (action) {
+    case DeviceAction::Write:
+        outcome = link.writeAndVerify(a.file, outputPath(a.backup));
+        break;
+    case DeviceAction::Read:
+        outcome = link.readToFile();
+        break;
+    case DeviceAction::Verify:
+        outcome = link.verifyOnly(a.file);
+        break;
+    }
     host.endBar();
     if (StopSignals::caught()) {
         QString what;
@@ -208,8 +253,9 @@ int writeCommand(const cli::Arguments &arguments, const QStringList &files, bool
                             : QStringLiteral("the device was reset and nothing was saved");
             break;
         case DeviceLink::Outcome::Completed:
-            what = forWrite ? QStringLiteral("after the device was written and verified")
-                            : QStringLiteral("after %1 was saved").arg(printable(shownFile));
+            what = action == DeviceAction::Read
+                       ? QStringLiteral("after %1 was saved").arg(printable(shownFile))
+                       : QStringLiteral("after the device was verified");
             break;
         default:
             what = QStringLiteral("the action had ended already");
@@ -219,13 +265,9 @@ int writeCommand(const cli::Arguments &arguments, const QStringList &files, bool
     }
     link.closePort();
     if (outcome == DeviceLink::Outcome::VerifyFailed) {
-        QStringList offsets;
-        for (qint64 offset : link.mismatches().mid(0, 8))
-            offsets << QString::number(offset);
-        if (link.mismatches().size() > 8)
-            offsets << QStringLiteral("...");
-        say(QStringLiteral("verify failed: the device differs from %1 at offset %2")
-                .arg(printable(shownFile), offsets.join(QStringLiteral(", "))));
+        const Result<QByteArray> file = readFile(a.file);
+        sayWhatDiffers(shownFile, file ? *file : QByteArray(), link.lastMemory(),
+                       link.mismatches());
     }
     return exitStatus(outcome);
 }

@@ -7,8 +7,10 @@
 
 namespace tavlo {
 
-// tavlo-image write and read: the device actions of the window, from a
-// terminal. `files` are the arguments after the command.
-int writeCommand(const cli::Arguments &arguments, const QStringList &files, bool forWrite);
+enum class DeviceAction { Write, Read, Verify };
+
+// tavlo-image write, read and verify: the device actions of the window, from
+// a terminal. `files` are the arguments after the command.
+int deviceCommand(const cli::Arguments &arguments, const QStringList &files, DeviceAction action);
 
 } // namespace tavlo

@@ -7,11 +7,13 @@
 #include "devicecommands.h"
 #include "displaytext.h"
 #include "image.h"
+#include "imagediff.h"
 #include "imagefile.h"
 #include "licence.h"
 #include "savecheck.h"
 
 #include <QCoreApplication>
+#include <QJsonDocument>
 #include <QStringList>
 #include <QTextStream>
 
@@ -32,14 +34,32 @@ Commands:
                        saved is refused with one line naming the set and the
                        field, and OUT is not written.
   show FILE            Print the configuration in FILE for a person.
-  write --port PORT FILE [--retries N] [--any-length] [--settle MS] [--trace]
+  diff A B [--json]    Print what differs between two configurations, set by
+                       set and field by field: Set 2 path: "WIDE2-2" ->
+                       "RELAY,WIDE2-2". Each may be an image or a JSON
+                       configuration, compared as the image encode writes
+                       from it. Bytes that differ while every field agrees
+                       are listed by offset. --json prints the same as JSON.
+                       Exit 0 when they agree, 1 when they differ, 2 for
+                       wrong usage, an unreadable input or a JSON
+                       configuration that cannot be saved.
+  write --port PORT FILE [--retries N] [--any-length] [--backup BACKUP]
+        [--settle MS] [--trace]
                        Write FILE into the device and verify it, as "Write
                        File to EEProm" does. After a failed verify, write
                        again up to N times (default 0). A file that is not
-                       127 bytes long is refused without --any-length.
+                       127 bytes long is refused without --any-length. With
+                       --backup, the device's memory is read into BACKUP
+                       first; if that fails, nothing is written.
   read --port PORT FILE [--settle MS] [--trace]
                        Read the device's memory into FILE, as "Read & Save
                        file from EEProm" does.
+  verify --port PORT FILE [--settle MS] [--trace]
+                       Compare the device's memory with FILE as the verify
+                       after a write does, and say what differs the way diff
+                       does. Nothing is written. Exit 0 when the device
+                       holds FILE, 1 when it differs, 3 for a port or device
+                       failure.
 
 PORT is a serial port such as /dev/ttyUSB0, /dev/ttyS0 or COM3. It is opened
 as choosing it in the window opens it: DTR and RTS raised, one ESC sent. The
@@ -73,9 +93,16 @@ Other options:
   -h, --help           Print this help.
   --version            Print the version.
 
-Exit status: 0 success (written and verified, or read), 1 refused or
-unreadable input or a failed verify (naming the first differing offsets),
-2 wrong usage, 3 port or device failure.
+Exit status: 0 success (written and verified, read, the device holds FILE,
+no difference), 1 refused or unreadable input, a failed verify or a
+difference, 2 wrong usage (for diff also an unreadable input or a JSON
+configuration that cannot be saved), 3 port or device failure, 128 + N when
+stopped by signal N.
+
+Examples:
+  tavlo-image verify --port /dev/ttyUSB0 club.bin
+  tavlo-image write --port /dev/ttyUSB0 --backup before.bin club.bin
+  tavlo-image diff before.bin club.bin
 )";
 
 // A configuration in JSON is a few kilobytes; this bounds what an endless
@@ -117,6 +144,51 @@ int encode(const QString &jsonPath, const QString &outPath)
         return fail(Refused,
                     QStringLiteral("Could not save %1: %2").arg(printable(outPath), saved.error()));
     return Success;
+}
+
+// An image as it is, or a JSON configuration as the image encode writes
+// from it: a difference that saving would erase is no difference.
+Result<QByteArray> comparableImage(const QString &argument)
+{
+    using Image = Result<QByteArray>;
+    const Result<QByteArray> read = readBoundedFile(inputPath(argument), LargestJson);
+    if (!read)
+        return Image::failure(
+            QStringLiteral("Could not read %1: %2").arg(printable(argument), read.error()));
+    if (QJsonDocument::fromJson(*read).isObject()) {
+        const Result<Configuration> parsed = configurationFromJson(*read);
+        if (!parsed)
+            return Image::failure(
+                QStringLiteral("%1: %2").arg(printable(argument), parsed.error()));
+        if (const Status<SaveProblem> saveable = checkSaveable(*parsed); !saveable)
+            return Image::failure(QStringLiteral("%1 cannot be saved: %2")
+                                      .arg(printable(argument), saveable.error().message));
+        return encodeImage(*parsed);
+    }
+    if (read->size() < ImageReadSize)
+        return Image::failure(QStringLiteral("%1 is neither a JSON configuration nor an image: "
+                                             "it is %2")
+                                  .arg(printable(argument), decodeImage(*read).error()));
+    return *read;
+}
+
+int diff(const QString &a, const QString &b, bool json)
+{
+    const Result<QByteArray> from = comparableImage(a);
+    if (!from)
+        return fail(Usage, from.error());
+    const Result<QByteArray> to = comparableImage(b);
+    if (!to)
+        return fail(Usage, to.error());
+    const Result<ImageDiff> found = diffImages(*from, *to);
+    if (!found)
+        return fail(Usage, found.error());
+    const QByteArray text =
+        json ? diffJson(*found)
+             : (found->isEmpty() ? QByteArray() : (diffLines(*found).join(u'\n') + u'\n').toUtf8());
+    if (!writeOut(text))
+        return Usage;
+    return found->isEmpty() ? Success : Refused;
 }
 
 QString entryText(const Entry &entry, const QStringList &list)
@@ -173,7 +245,8 @@ int show(const QString &path)
 
 int run(const QStringList &args)
 {
-    const Options options{{"--trace", "--any-length"}, {"--port", "--retries", "--settle"}};
+    const Options options{{"--trace", "--any-length", "--json"},
+                          {"--port", "--retries", "--settle", "--backup"}};
     const Arguments parsed = parseArguments(args, options);
     if (parsed.help)
         return writeOut(HelpText) ? Success : Refused;
@@ -186,9 +259,18 @@ int run(const QStringList &args)
     const QString command = parsed.positional.first();
     const QStringList rest = parsed.positional.mid(1);
     if (command == QLatin1String("write"))
-        return writeCommand(parsed, rest, true);
+        return deviceCommand(parsed, rest, DeviceAction::Write);
     if (command == QLatin1String("read"))
-        return writeCommand(parsed, rest, false);
+        return deviceCommand(parsed, rest, DeviceAction::Read);
+    if (command == QLatin1String("verify"))
+        return deviceCommand(parsed, rest, DeviceAction::Verify);
+    if (command == QLatin1String("diff")) {
+        if (!parsed.values.isEmpty() || parsed.flags.size() > parsed.flags.contains("--json"))
+            return usage(QStringLiteral("diff takes no options but --json"));
+        if (rest.size() != 2)
+            return usage(QStringLiteral("diff takes 2 arguments"));
+        return diff(rest[0], rest[1], parsed.flags.contains(QStringLiteral("--json")));
+    }
     struct Command {
         const char *name;
         int arguments;

@@ -1,0 +1,167 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "imagediff.h"
+
+#include "configjson.h"
+#include "displaytext.h"
+#include "image.h"
+#include "lists.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace tavlo {
+
+namespace {
+
+QString yesNo(bool value)
+{
+    return value ? QStringLiteral("yes") : QStringLiteral("no");
+}
+
+QString entryText(const Entry &entry, const QStringList &list)
+{
+    if (!entry)
+        return QStringLiteral("(none)");
+    if (*entry < 0 || *entry >= list.size())
+        return QStringLiteral("(entry %1)").arg(*entry);
+    return quoted(list.at(*entry));
+}
+
+// A field of a set as the window shows it, by its key in the JSON form.
+QString shown(const ConfigSet &s, const QString &key)
+{
+    if (key == QLatin1String("ssid"))
+        return quoted(s.ssid);
+    if (key == QLatin1String("beacon"))
+        return yesNo(s.BCN);
+    if (key == QLatin1String("gps"))
+        return yesNo(s.GPS);
+    if (key == QLatin1String("symbol"))
+        return QStringLiteral("%1 %2").arg(s.VSICO).arg(entryText(s.VSICO, symbolNames()));
+    if (key == QLatin1String("symbolTable"))
+        return entryText(s.ICOT, symbolTables());
+    if (key == QLatin1String("symbolCode"))
+        return entryText(s.ICOC, symbolCodes());
+    if (key == QLatin1String("comment"))
+        return entryText(s.POSCA, positionComments());
+    if (key == QLatin1String("interval"))
+        return entryText(s.TXI, beaconIntervals());
+    if (key == QLatin1String("coordinates"))
+        return yesNo(s.CORDS);
+    if (key == QLatin1String("latDegrees"))
+        return quoted(s.LAD);
+    if (key == QLatin1String("latMinutes"))
+        return quoted(s.LAM);
+    if (key == QLatin1String("latHemisphere"))
+        return entryText(s.LAS, latitudeHemispheres());
+    if (key == QLatin1String("lonDegrees"))
+        return quoted(s.LOD);
+    if (key == QLatin1String("lonMinutes"))
+        return quoted(s.LOM);
+    if (key == QLatin1String("lonHemisphere"))
+        return entryText(s.LOS, longitudeHemispheres());
+    return quoted(s.PATH);
+}
+
+// Which field region a byte belongs to: -1 the callsign, 0..5 a set, 6 the rest.
+int regionOf(qint64 offset)
+{
+    if (offset < CallsignLength)
+        return -1;
+    if (offset < ImageReadSize)
+        return int((offset - CallsignLength) / SetBlockSize);
+    return SetCount;
+}
+
+} // namespace
+
+Result<ImageDiff> diffImages(const QByteArray &a, const QByteArray &b)
+{
+    const Result<Configuration> ca = decodeImage(a);
+    if (!ca)
+        return Result<ImageDiff>::failure(QStringLiteral("the first is ") + ca.error());
+    const Result<Configuration> cb = decodeImage(b);
+    if (!cb)
+        return Result<ImageDiff>::failure(QStringLiteral("the second is ") + cb.error());
+
+    const QByteArray ja = configurationToJson(*ca);
+    const QByteArray jb = configurationToJson(*cb);
+    const QJsonObject oa = QJsonDocument::fromJson(ja).object();
+    const QJsonObject ob = QJsonDocument::fromJson(jb).object();
+    ImageDiff diff;
+    QList<bool> regionDiffers(SetCount + 1, false); // sets, then the callsign at the end
+    if (oa.value(QLatin1String("callsign")) != ob.value(QLatin1String("callsign"))) {
+        diff.fields.append({-1, QStringLiteral("callsign"), quoted(ca->Calls), quoted(cb->Calls),
+                            oa.value(QLatin1String("callsign")),
+                            ob.value(QLatin1String("callsign"))});
+        regionDiffers[SetCount] = true;
+    }
+    const QStringList &keys = setJsonKeys();
+    const QJsonArray sa = oa.value(QLatin1String("sets")).toArray();
+    const QJsonArray sb = ob.value(QLatin1String("sets")).toArray();
+    for (int i = 0; i < SetCount; ++i) {
+        const QJsonObject fa = sa.at(i).toObject();
+        const QJsonObject fb = sb.at(i).toObject();
+        for (const QString &key : keys) {
+            if (fa.value(key) == fb.value(key))
+                continue;
+            diff.fields.append({i, key, shown(ca->sets[i], key), shown(cb->sets[i], key),
+                                fa.value(key), fb.value(key)});
+            regionDiffers[i] = true;
+        }
+    }
+    for (qint64 offset = 0; offset < std::max(a.size(), b.size()); ++offset) {
+        const int from = offset < a.size() ? static_cast<unsigned char>(a.at(offset)) : -1;
+        const int to = offset < b.size() ? static_cast<unsigned char>(b.at(offset)) : -1;
+        const int region = regionOf(offset);
+        const bool explained =
+            region < 0 ? regionDiffers[SetCount] : region < SetCount && regionDiffers[region];
+        if (from != to && !explained)
+            diff.bytes.append({offset, from, to});
+    }
+    return diff;
+}
+
+QStringList diffLines(const ImageDiff &diff)
+{
+    QStringList lines;
+    for (const FieldChange &c : diff.fields) {
+        const QString where = c.set < 0 ? QStringLiteral("Callsign")
+                                        : QStringLiteral("Set %1 %2").arg(c.set + 1).arg(c.field);
+        lines << QStringLiteral("%1: %2 -> %3").arg(where, c.shownFrom, c.shownTo);
+    }
+    auto byte = [](int value) {
+        return value < 0 ? QStringLiteral("(none)")
+                         : QStringLiteral("0x%1")
+                               .arg(value, 2, 16, QLatin1Char('0'))
+                               .toUpper()
+                               .replace(QLatin1String("0X"), QLatin1String("0x"));
+    };
+    for (const ByteChange &c : diff.bytes)
+        lines << QStringLiteral("Byte %1: %2 -> %3").arg(c.offset).arg(byte(c.from), byte(c.to));
+    return lines;
+}
+
+QByteArray diffJson(const ImageDiff &diff)
+{
+    QJsonArray fields;
+    for (const FieldChange &c : diff.fields) {
+        QJsonObject o{{QStringLiteral("field"), c.field},
+                      {QStringLiteral("from"), c.from},
+                      {QStringLiteral("to"), c.to}};
+        o.insert(QStringLiteral("set"), c.set < 0 ? QJsonValue() : QJsonValue(c.set + 1));
+        fields.append(o);
+    }
+    QJsonArray bytes;
+    for (const ByteChange &c : diff.bytes)
+        bytes.append(QJsonObject{{QStringLiteral("offset"), c.offset},
+                                 {QStringLiteral("from"), c.from < 0 ? QJsonValue() : c.from},
+                                 {QStringLiteral("to"), c.to < 0 ? QJsonValue() : c.to}});
+    const QJsonObject root{{QStringLiteral("equal"), diff.isEmpty()},
+                           {QStringLiteral("fields"), fields},
+                           {QStringLiteral("bytes"), bytes}};
+    return QJsonDocument(root).toJson(QJsonDocument::Compact) + '\n';
+}
+
+} // namespace tavlo
