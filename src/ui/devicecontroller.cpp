@@ -20,7 +20,7 @@ namespace {
 // The status text and the fill change with every byte, a hundred times a
 // second; painting each change cost more than the transfer itself. They
 // change at once, and are painted at most this often.
-constexpr int RepaintMs = 40;
+constexpr int RepaintMs = 60;
 
 QColor fillColour(FillColour colour)
 {
