@@ -14,20 +14,6 @@ namespace tavlo {
 
 namespace {
 
-QString yesNo(bool value)
-{
-    return value ? QStringLiteral("yes") : QStringLiteral("no");
-}
-
-QString entryText(const Entry &entry, const QStringList &list)
-{
-    if (!entry)
-        return QStringLiteral("(none)");
-    if (*entry < 0 || *entry >= list.size())
-        return QStringLiteral("(entry %1)").arg(*entry);
-    return quoted(list.at(*entry));
-}
-
 // A field of a set as the window shows it, by its key in the JSON form.
 QString shown(const ConfigSet &s, const QString &key)
 {

@@ -57,6 +57,20 @@ QString quoted(QStringView text, qsizetype keep)
     return u'"' + printable(text, keep) + u'"';
 }
 
+QString entryText(const std::optional<int> &entry, const QStringList &list)
+{
+    if (!entry)
+        return QStringLiteral("(none)");
+    if (*entry < 0 || *entry >= list.size())
+        return QStringLiteral("(entry %1)").arg(*entry);
+    return quoted(list.at(*entry));
+}
+
+QString yesNo(bool value)
+{
+    return value ? QStringLiteral("yes") : QStringLiteral("no");
+}
+
 QString countOf(qint64 count, const char *one, const char *many)
 {
     return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
+#include <optional>
 
 namespace tavlo {
 
@@ -16,6 +18,12 @@ QString printable(QStringView text, qsizetype keep = DefaultKeep);
 
 // printable() in double quotes.
 QString quoted(QStringView text, qsizetype keep = DefaultKeep);
+
+// A list entry as a person reads it: its text quoted, "(none)" for no
+// selection, "(entry 99)" for a number beyond the list.
+QString entryText(const std::optional<int> &entry, const QStringList &list);
+
+QString yesNo(bool value);
 
 // "1 byte", "2 bytes".
 QString countOf(qint64 count, const char *one, const char *many);

@@ -191,20 +191,6 @@ int diff(const QString &a, const QString &b, bool json)
     return found->isEmpty() ? Success : Refused;
 }
 
-QString entryText(const Entry &entry, const QStringList &list)
-{
-    if (!entry)
-        return QStringLiteral("(none)");
-    if (*entry < 0 || *entry >= list.size())
-        return QStringLiteral("(entry %1)").arg(*entry);
-    return quoted(list.at(*entry));
-}
-
-QString yesNo(bool value)
-{
-    return value ? QStringLiteral("yes") : QStringLiteral("no");
-}
-
 int show(const QString &path)
 {
     const Result<Configuration> config = openImageFile(inputPath(path));
