@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QEventLoop>
+#include <QWidget>
 
 namespace tavlo {
 
@@ -27,11 +28,12 @@ protected:
     {
         if (!isInput(event->type()) || !watched->isWidgetType())
             return false;
-        // Popups of the dialog (a drop-down list) are windows of their own.
         for (const QObject *o = watched; o; o = o->parent())
             if (o == &m_dialog)
                 return false;
-        return true;
+        // Popups (a drop-down list, the file name completer) are windows of
+        // their own, often without a parent; only the dialog can open one now.
+        return static_cast<QWidget *>(watched)->window()->windowType() != Qt::Popup;
     }
 
 private:

@@ -1005,6 +1005,7 @@ private slots:
         bool blocking = true;
         bool typedMeanwhile = true;
         bool dialogTakesInput = false;
+        bool typedInPopup = false;
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
             QDialog *open = nullptr;
@@ -1026,6 +1027,12 @@ private slots:
             const QString before = f.Calls->text();
             QTest::keyClicks(f.Calls, QStringLiteral("X"));
             typedMeanwhile = f.Calls->text() != before;
+            // A popup of the dialog, such as its file name completer, has no parent.
+            QWidget popup(nullptr, Qt::Popup);
+            auto *inPopup = new QLineEdit(&popup);
+            popup.show();
+            QTest::keyClicks(inPopup, QStringLiteral("x"));
+            typedInPopup = inPopup->text() == QLatin1String("x");
             dialogTakesInput = open->isEnabled();
             m_window->close();
         });
@@ -1035,6 +1042,7 @@ private slots:
         QVERIFY(!blocking);       // a modal dialog would keep a close request from the window
         QVERIFY(!typedMeanwhile); // input goes to the dialog only
         QVERIFY(dialogTakesInput);
+        QVERIFY(typedInPopup);
         QVERIFY(!m_window->isVisible());
         QVERIFY(!m_window->link().isPortOpen());
         QVERIFY(!m_window->link().isBusy());
