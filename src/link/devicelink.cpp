@@ -500,7 +500,10 @@ void DeviceLink::wrapUpWrite()
     m_host.setStatusTone(StatusTone::ButtonText);
 }
 
-DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path, const QString &backup)
+// What writing and verifying share: a port, no other action, the file read
+// whole before anything is sent.
+template <typename Action>
+DeviceLink::Outcome DeviceLink::withFile(const QString &path, Action action)
 {
     if (!checkPort())
         return Outcome::NoPort;
@@ -511,6 +514,24 @@ DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path, const QStrin
     QByteArray file;
     if (!readWholeFile(path, file))
         return Outcome::FileError;
+    return action(file);
+}
+
+DeviceLink::Outcome DeviceLink::verifyEnded(bool failed)
+{
+    m_host.setStatus(failed ? QStringLiteral("Verify Failed!!!")
+                            : QStringLiteral("Verify Completed"));
+    return failed ? Outcome::VerifyFailed : Outcome::Completed;
+}
+
+DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path, const QString &backup)
+{
+    return withFile(path, [&](QByteArray &file) { return writeAndVerifyFile(path, backup, file); });
+}
+
+DeviceLink::Outcome DeviceLink::writeAndVerifyFile(const QString &path, const QString &backup,
+                                                   QByteArray &file)
+{
     bool failed = false;
     try {
         if (file.size() != StandardImage) {
@@ -556,36 +577,25 @@ DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path, const QStrin
     } catch (const Interrupted &stop) {
         return interrupted(stop.reason);
     }
-    m_host.setStatus(failed ? QStringLiteral("Verify Failed!!!")
-                            : QStringLiteral("Verify Completed"));
-    return failed ? Outcome::VerifyFailed : Outcome::Completed;
+    return verifyEnded(failed);
 }
 
 DeviceLink::Outcome DeviceLink::verifyOnly(const QString &path)
 {
-    if (!checkPort())
-        return Outcome::NoPort;
-    if (m_busy)
-        return Outcome::Busy;
-    BusyScope busy(*this);
-    m_mismatches.clear();
-    QByteArray file;
-    if (!readWholeFile(path, file))
-        return Outcome::FileError;
-    bool failed = false;
-    try {
-        m_host.setStatus(QStringLiteral("Verify Started"));
-        const QByteArray reply = dumpExchangeOrThrow();
-        m_host.progressBegin(FillColour::Green);
-        failed = !verifyAgainst(file, reply);
-        m_host.progressHide();
-        resetOrThrow();
-    } catch (const Interrupted &stop) {
-        return interrupted(stop.reason);
-    }
-    m_host.setStatus(failed ? QStringLiteral("Verify Failed!!!")
-                            : QStringLiteral("Verify Completed"));
-    return failed ? Outcome::VerifyFailed : Outcome::Completed;
+    return withFile(path, [this](const QByteArray &file) {
+        bool failed = false;
+        try {
+            m_host.setStatus(QStringLiteral("Verify Started"));
+            const QByteArray reply = dumpExchangeOrThrow();
+            m_host.progressBegin(FillColour::Green);
+            failed = !verifyAgainst(file, reply);
+            m_host.progressHide();
+            resetOrThrow();
+        } catch (const Interrupted &stop) {
+            return interrupted(stop.reason);
+        }
+        return verifyEnded(failed);
+    });
 }
 
 DeviceLink::Outcome DeviceLink::readToFile()

@@ -135,6 +135,10 @@ private:
     void waitForBytesOrThrow(qint64 count);
     QByteArray dumpExchangeOrThrow();
 
+    template <typename Action> Outcome withFile(const QString &path, Action action);
+    Outcome writeAndVerifyFile(const QString &path, const QString &backup, QByteArray &file);
+    Outcome verifyEnded(bool failed);
+
     // The stages of a write.
     void sendImage(const QByteArray &file);
     bool verifyAgainst(const QByteArray &file, const QByteArray &reply);

@@ -64,22 +64,27 @@ void guardStandardStreams()
 #endif
 }
 
-QString inputPath(const QString &argument)
+namespace {
+
+QString dashMeans([[maybe_unused]] const char *stream, const QString &argument)
 {
 #ifdef Q_OS_UNIX
     if (argument == QLatin1String("-"))
-        return QStringLiteral("/dev/stdin");
+        return QString::fromLatin1(stream);
 #endif
     return argument;
 }
 
+} // namespace
+
+QString inputPath(const QString &argument)
+{
+    return dashMeans("/dev/stdin", argument);
+}
+
 QString outputPath(const QString &argument)
 {
-#ifdef Q_OS_UNIX
-    if (argument == QLatin1String("-"))
-        return QStringLiteral("/dev/stdout");
-#endif
-    return argument;
+    return dashMeans("/dev/stdout", argument);
 }
 
 Arguments parseArguments(const QStringList &args, const Options &options)
