@@ -23,7 +23,8 @@ esac
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
     libxkbcommon-dev fonts-dejavu-core)
 case "$mode" in
-test) packages+=(clang libclang-rt-14-dev clang-format) ;;
+# libxcb1-dev and libxcb-damage0-dev: the start-up benchmark watches the display.
+test) packages+=(clang libclang-rt-14-dev clang-format libxcb1-dev libxcb-damage0-dev) ;;
 package) packages+=(dpkg-dev file lintian desktop-file-utils appstream groff-base) ;;
 esac
 

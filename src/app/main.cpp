@@ -76,7 +76,8 @@ int run(int argc, char *argv[])
     tavlo::QtMessages messages;
     tavlo::QtSerialPort port;
     tavlo::PreciseTicker ticker;
-    tavlo::Form1 window({dialog, messages, port, ticker, &tavlo::QtSerialPort::availablePorts});
+    tavlo::Form1 window({dialog, messages, port, ticker, &tavlo::QtSerialPort::availablePorts},
+                        tavlo::Form1::Appearance::AtOnce);
     // SIGINT, SIGTERM and SIGHUP close the window as its close button does:
     // a running transfer ends and the port is closed.
     tavlo::StopSignals stopSignals;

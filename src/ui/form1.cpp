@@ -51,7 +51,7 @@ private:
 
 } // namespace
 
-Form1::Form1(const Platform &platform, QWidget *parent)
+Form1::Form1(const Platform &platform, Appearance appearance, QWidget *parent)
     : QWidget(parent)
     , m_dialog(platform.dialog)
     , m_messages(platform.messages)
@@ -64,34 +64,51 @@ Form1::Form1(const Platform &platform, QWidget *parent)
     QFont small = font();
     small.setPixelSize(FontPixels);
     setFont(small);
+    if (appearance == Appearance::AtOnce) {
+        // The first text costs more than mapping the whole window (fonts are
+        // loaded then): the desktop gets the window first, and the controls
+        // are in it before it paints them.
+        show();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    // The controls sit on one surface that is shown once they are all made,
+    // so that they show together whether the window is visible yet or not.
+    auto *surface = new QWidget(this);
+    surface->setGeometry(rect());
+    buildControls(surface, platform);
+    surface->show();
+    m_c.Calls->setFocus(); // Enter right after start-up must not start a device action
+}
 
-    m_c.RSEE = place(new QPushButton(QStringLiteral("Read && Save file from EEProm"), this),
+void Form1::buildControls(QWidget *surface, const Platform &platform)
+{
+    m_c.RSEE = place(new QPushButton(QStringLiteral("Read && Save file from EEProm"), surface),
                      twipsRect(120, 120, 2775, 375));
     m_c.Command1 =
-        place(new QPushButton(QStringLiteral("Open"), this), twipsRect(3000, 120, 1215, 375));
-    m_c.OWEE = place(new QPushButton(QStringLiteral("Write File to EEProm"), this),
+        place(new QPushButton(QStringLiteral("Open"), surface), twipsRect(3000, 120, 1215, 375));
+    m_c.OWEE = place(new QPushButton(QStringLiteral("Write File to EEProm"), surface),
                      twipsRect(120, 600, 2775, 375));
     m_c.SVFL =
-        place(new QPushButton(QStringLiteral("Save"), this), twipsRect(3000, 600, 1215, 375));
+        place(new QPushButton(QStringLiteral("Save"), surface), twipsRect(3000, 600, 1215, 375));
     for (int i = 0; i < ComCount; ++i)
-        m_c.Com[i] = place(new QRadioButton(QStringLiteral("Com%1").arg(i + 1), this),
+        m_c.Com[i] = place(new QRadioButton(QStringLiteral("Com%1").arg(i + 1), surface),
                            twipsRect(120 + 720 * i, 1080, 735, 255));
     m_c.PortBox =
-        place(new PortChooser(platform.listPorts, this), twipsRect(3120, 1080, 2175, 315));
+        place(new PortChooser(platform.listPorts, surface), twipsRect(3120, 1080, 2175, 315));
 
     // Drawing order, bottom to top: grey mark, fill, status text, outline.
     const QRect bar = twipsRect(120, 1440, 2775, 375);
-    m_c.Shape2 = place(new Shape(Shape::Style::Filled, ProgressGrey, this), bar);
-    m_c.Shape3 = place(new Shape(Shape::Style::Filled, ProgressRed, this), bar);
-    m_c.Label4 = place(new StatusLine(QStringLiteral("\u00A9 TAVLO team"), this),
+    m_c.Shape2 = place(new Shape(Shape::Style::Filled, ProgressGrey, surface), bar);
+    m_c.Shape3 = place(new Shape(Shape::Style::Filled, ProgressRed, surface), bar);
+    m_c.Label4 = place(new StatusLine(QStringLiteral("\u00A9 TAVLO team"), surface),
                        twipsRect(720, 1560, 1455, 255));
     m_c.Label4->setAlignment(Qt::AlignCenter);
-    m_c.Shape1 = place(new Shape(Shape::Style::Outline, Qt::black, this), bar);
+    m_c.Shape1 = place(new Shape(Shape::Style::Outline, Qt::black, surface), bar);
 
-    m_c.Label1 = place(new QLabel(QStringLiteral("CALL"), this), twipsRect(240, 2040, 495, 255));
-    m_c.Calls = place(new QLineEdit(this), twipsRect(840, 1920, 1695, 375));
+    m_c.Label1 = place(new QLabel(QStringLiteral("CALL"), surface), twipsRect(240, 2040, 495, 255));
+    m_c.Calls = place(new QLineEdit(surface), twipsRect(840, 1920, 1695, 375));
     for (int i = 0; i < SetCount; ++i) {
-        m_c.SetBut[i] = place(new QPushButton(QStringLiteral("Set%1").arg(i + 1), this),
+        m_c.SetBut[i] = place(new QPushButton(QStringLiteral("Set%1").arg(i + 1), surface),
                               twipsRect(120 + 720 * i, 2400, 735, 375));
         connect(m_c.SetBut[i], &QPushButton::clicked, this, [this, i] { selectSet(i); });
     }
@@ -101,7 +118,7 @@ Form1::Form1(const Platform &platform, QWidget *parent)
     m_c.Shape2->hide();
     m_c.Shape1->hide();
     for (int i = 0; i < SetCount; ++i)
-        m_c.Frame1[i] = new SetFrame(i, this);
+        m_c.Frame1[i] = new SetFrame(i, surface);
     selectSet(0);
     auto *compact = new CompactCaptions;
     compact->setParent(this);
@@ -117,7 +134,6 @@ Form1::Form1(const Platform &platform, QWidget *parent)
     m_c.Label4->setToolTip(QStringLiteral("Status"));
     m_c.Calls->setAccessibleName(QStringLiteral("Callsign"));
     m_c.Calls->setToolTip(QStringLiteral("Callsign"));
-    m_c.Calls->setFocus(); // Enter right after start-up must not start a device action
 
     connect(m_c.Command1, &QPushButton::clicked, this, &Form1::openImage);
     connect(m_c.SVFL, &QPushButton::clicked, this, &Form1::saveImage);

@@ -47,7 +47,13 @@ public:
     // The one font of the window, in pixels: every text fits its box with it.
     static constexpr int FontPixels = 10;
 
-    explicit Form1(const Platform &platform, QWidget *parent = nullptr);
+    // When the window reaches the desktop: when the caller shows it, or at
+    // once, before its controls are made, which is sooner by the time the
+    // first text takes (loading the fonts).
+    enum class Appearance { WhenShown, AtOnce };
+
+    explicit Form1(const Platform &platform, Appearance appearance = Appearance::WhenShown,
+                   QWidget *parent = nullptr);
 
     const FormControls &controls() const { return m_c; }
 
@@ -68,6 +74,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    void buildControls(QWidget *surface, const Platform &platform);
     void showOpened(const Configuration &config);
     void showSaveProblem(const SaveProblem &problem);
     void setKeyboardOrder();

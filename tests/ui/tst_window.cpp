@@ -109,19 +109,29 @@ private slots:
         m_trace.clear();
         m_port = std::make_unique<FakePort>(m_trace);
         m_ticker = std::make_unique<FakeTicker>(m_trace);
-        m_window = std::make_unique<Form1>(
-            Platform{m_dialog, m_messages, *m_port, *m_ticker, [] {
-                         return QList<PortDescription>{{"/dev/ttyUSB0", "USB-Serial Controller"},
-                                                       {"/dev/ttyS0", ""}};
-                     }});
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        openWindow(Form1::Appearance::WhenShown);
     }
     void cleanup() { m_window.reset(); }
 
+    // Both ways of coming up end in the same window: shown by the caller, or
+    // on the desktop before its controls are made, as the program starts it.
+    void startUp_data()
+    {
+        QTest::addColumn<Form1::Appearance>("appearance");
+        QTest::newRow("when shown") << Form1::Appearance::WhenShown;
+        QTest::newRow("at once") << Form1::Appearance::AtOnce;
+    }
     void startUp()
     {
+        QFETCH(Form1::Appearance, appearance);
+        openWindow(appearance);
         const FormControls &f = m_window->controls();
+        for (QWidget *w : {static_cast<QWidget *>(f.RSEE), static_cast<QWidget *>(f.PortBox),
+                           static_cast<QWidget *>(f.Label4), static_cast<QWidget *>(f.Calls),
+                           static_cast<QWidget *>(f.SetBut[5])})
+            QVERIFY(w->isVisible());
+        QApplication::setActiveWindow(m_window.get());
+        QCOMPARE(QApplication::focusWidget(), f.Calls);
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Tavlo feeder"));
         QCOMPARE(m_window->size(), QSize(358, 381));
         // The window's own icon, as the desktop gets it.
@@ -1110,6 +1120,21 @@ private:
     Trace m_trace;
     std::unique_ptr<FakePort> m_port;
     std::unique_ptr<FakeTicker> m_ticker;
+    void openWindow(Form1::Appearance appearance)
+    {
+        m_window.reset();
+        m_window = std::make_unique<Form1>(
+            Platform{m_dialog, m_messages, *m_port, *m_ticker,
+                     [] {
+                         return QList<PortDescription>{{"/dev/ttyUSB0", "USB-Serial Controller"},
+                                                       {"/dev/ttyS0", ""}};
+                     }},
+            appearance);
+        QCOMPARE(m_window->isVisible(), appearance == Form1::Appearance::AtOnce);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
     std::unique_ptr<Form1> m_window;
     std::unique_ptr<QTemporaryDir> m_dir;
 };
