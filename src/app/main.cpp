@@ -83,6 +83,9 @@ int run(int argc, char *argv[])
     tavlo::StopSignals stopSignals;
     QObject::connect(&stopSignals, &tavlo::StopSignals::received, &window, &QWidget::close);
     window.show();
+    // Typing goes to the new window also where no window manager hands it the
+    // focus (a bare X server); a window manager is asked as usual.
+    window.activateWindow();
     if (!parser.positionalArguments().isEmpty()) {
         const QString path = parser.positionalArguments().first();
         QTimer::singleShot(0, &window, [&window, path] { window.openFile(path); });
