@@ -278,7 +278,8 @@ void Form1::closeEvent(QCloseEvent *event)
 {
     // Closing is never refused; unsaved edits are dropped. A transfer ends,
     // and so does any question or dialog still waiting for an answer.
-    m_devices->shutDown();
+    if (m_devices) // a close request can come while the window is still being filled
+        m_devices->shutDown();
     cancelOpenDialogs();
     event->accept();
     QCoreApplication::quit();
