@@ -50,14 +50,30 @@ QString shown(const ConfigSet &s, const QString &key)
     return quoted(s.PATH);
 }
 
-// Which field region a byte belongs to: -1 the callsign, 0..5 a set, 6 the rest.
-int regionOf(qint64 offset)
+// Whether flipping `bit` of byte `offset` changes what opening `image` shows:
+// then that bit holds part of a field.
+bool holdsField(const QByteArray &image, const QByteArray &opened, qint64 offset, int bit)
 {
-    if (offset < CallsignLength)
-        return -1;
-    if (offset < ImageReadSize)
-        return int((offset - CallsignLength) / SetBlockSize);
-    return SetCount;
+    if (offset >= image.size() || offset >= ImageReadSize)
+        return false;
+    QByteArray flipped = image;
+    flipped[offset] = char(flipped[offset] ^ (1 << bit));
+    const Result<Configuration> other = decodeImage(flipped);
+    return !other || configurationToJson(*other) != opened;
+}
+
+// A byte whose differing bits are ignored by opening both images: a
+// difference that no field shows.
+bool differsOutsideFields(const QByteArray &a, const QByteArray &ja, const QByteArray &b,
+                          const QByteArray &jb, qint64 offset, int from, int to)
+{
+    if (from < 0 || to < 0)
+        return true;
+    for (int bit = 0; bit < 8; ++bit)
+        if (((from ^ to) >> bit & 1) && !holdsField(a, ja, offset, bit) &&
+            !holdsField(b, jb, offset, bit))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -76,12 +92,10 @@ Result<ImageDiff> diffImages(const QByteArray &a, const QByteArray &b)
     const QJsonObject oa = QJsonDocument::fromJson(ja).object();
     const QJsonObject ob = QJsonDocument::fromJson(jb).object();
     ImageDiff diff;
-    QList<bool> regionDiffers(SetCount + 1, false); // sets, then the callsign at the end
     if (oa.value(QLatin1String("callsign")) != ob.value(QLatin1String("callsign"))) {
         diff.fields.append({-1, QStringLiteral("callsign"), quoted(ca->Calls), quoted(cb->Calls),
                             oa.value(QLatin1String("callsign")),
                             ob.value(QLatin1String("callsign"))});
-        regionDiffers[SetCount] = true;
     }
     const QStringList &keys = setJsonKeys();
     const QJsonArray sa = oa.value(QLatin1String("sets")).toArray();
@@ -94,16 +108,12 @@ Result<ImageDiff> diffImages(const QByteArray &a, const QByteArray &b)
                 continue;
             diff.fields.append({i, key, shown(ca->sets[i], key), shown(cb->sets[i], key),
                                 fa.value(key), fb.value(key)});
-            regionDiffers[i] = true;
         }
     }
     for (qint64 offset = 0; offset < std::max(a.size(), b.size()); ++offset) {
         const int from = offset < a.size() ? static_cast<unsigned char>(a.at(offset)) : -1;
         const int to = offset < b.size() ? static_cast<unsigned char>(b.at(offset)) : -1;
-        const int region = regionOf(offset);
-        const bool explained =
-            region < 0 ? regionDiffers[SetCount] : region < SetCount && regionDiffers[region];
-        if (from != to && !explained)
+        if (from != to && differsOutsideFields(a, ja, b, jb, offset, from, to))
             diff.bytes.append({offset, from, to});
     }
     return diff;

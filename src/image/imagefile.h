@@ -18,11 +18,17 @@ Result<QByteArray> readFile(const QString &path, qint64 maxBytes = -1);
 // `limit` + 1 bytes (a pipe, /dev/zero).
 Result<QByteArray> readBoundedFile(const QString &path, qint64 limit);
 
+// Whether writeFileSafely() could write `path`, asked before a device is
+// touched for what would be saved there.
+Status<> checkWritable(const QString &path);
+
 // Writes a file whole or not at all, and never replaces what is not a
-// regular file. A regular file, or a new one, is replaced atomically: on any
-// failure the old file stays as it was. Anything else that exists (a FIFO, a
-// terminal or other device, /dev/stdout and other descriptors of this
-// process) is written to directly.
+// regular file. A regular file, or a new one, is replaced atomically where
+// the system allows it: on any failure the old file stays as it was, and the
+// new one keeps the old one's owner, group and mode. A file with other hard
+// links, or in a folder that takes no new file, is rewritten in place.
+// Anything else that exists (a FIFO, a terminal or other device, /dev/stdout
+// and other descriptors of this process) is written to directly.
 Status<> writeFileSafely(const QString &path, const QByteArray &bytes);
 
 // Whether two names lead to the same existing file.

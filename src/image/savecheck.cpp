@@ -14,19 +14,35 @@ constexpr int MaxSsid = 15;
 constexpr char16_t FirstPrintable = 32;
 constexpr char16_t LastPrintable = 126;
 
-// The first character outside printable ASCII, if any.
-std::optional<QChar> unprintable(QStringView text)
+// The first character outside printable ASCII, if any, as a whole code
+// point: a character beyond U+FFFF is one character, not two UTF-16 units.
+std::optional<char32_t> unprintable(QStringView text)
 {
-    for (QChar c : text)
-        if (c.unicode() < FirstPrintable || c.unicode() > LastPrintable)
-            return c;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= FirstPrintable && c <= LastPrintable)
+            continue;
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            return QChar::surrogateToUcs4(c, text[i + 1].unicode());
+        return c;
+    }
     return std::nullopt;
 }
 
-QString unprintableReason(QStringView what, QStringView text, QChar c)
+QString unprintableReason(QStringView what, QStringView text, char32_t c)
 {
-    return QStringLiteral("%1 %2 holds character code %3, which is not printable ASCII")
-        .arg(what, quoted(text), QString::number(c.unicode()));
+    return QStringLiteral("%1 %2 holds character code %3 (U+%4), which is not printable ASCII")
+        .arg(what, quoted(text), QString::number(c),
+             QString::number(c, 16).toUpper().rightJustified(4, u'0'));
+}
+
+// Whether a number has a non-zero digit after `places` decimals.
+bool hasDigitsBeyond(const PlainDecimal &number, int places)
+{
+    for (qsizetype k = places; k < number.fraction.size(); ++k)
+        if (number.fraction[k] != u'0')
+            return true;
+    return false;
 }
 
 class SetChecker {
@@ -119,6 +135,15 @@ private:
     void checkCoordinate(const QString &degrees, const QString &minutes, int maxDegrees,
                          QStringView what, SaveField degreesField, SaveField minutesField)
     {
+        // The image keeps whole degrees and minutes to 1/100: anything finer
+        // would be rounded away without a word (49.7 degrees is 33 km off).
+        if (const auto deg = parsePlainDecimal(degrees); deg && hasDigitsBeyond(*deg, 0))
+            return fail(
+                degreesField,
+                QStringLiteral("%1 degrees %2 must be a whole number").arg(what, quoted(degrees)));
+        if (const auto min = parsePlainDecimal(minutes); min && hasDigitsBeyond(*min, 2))
+            return fail(minutesField, QStringLiteral("%1 minutes %2 can have at most two decimals")
+                                          .arg(what, quoted(minutes)));
         const auto v = coordinateValue(degrees, minutes, maxDegrees, what.toString());
         if (!v)
             fail(v.error().field == CoordinateProblem::Field::Degrees ? degreesField : minutesField,

@@ -3,7 +3,6 @@
 
 #include "displaytext.h"
 #include "imagefile.h"
-#include "linkhost.h"
 #include "serialport.h"
 #include "ticker.h"
 
@@ -24,9 +23,6 @@ const QByteArray DumpCommand("\x1b\x1b"
 constexpr int WritePause = 5;
 constexpr qint64 FillerAfter = 64; // a file longer than this is followed by filler bytes
 constexpr char Filler = char(0xFF);
-constexpr qint64 StandardImage = 127;
-// Far more than any device holds: a larger file is refused before it is read.
-constexpr qint64 LargestFile = 64 * 1024;
 
 QString checkTheCable(const QString &port)
 {
@@ -97,6 +93,8 @@ public:
         m_link.m_busy = true;
         m_link.m_aborted = false;
         m_link.m_lostWhileBusy = false;
+        m_link.m_imageSent = -1;
+        m_link.m_imageSize = 0;
         emit m_link.busyChanged(true);
     }
     ~BusyScope()
@@ -118,16 +116,14 @@ DeviceLink::DeviceLink(SerialPort &port, Ticker &ticker, LinkHost &host, QObject
     // Connected once: a pause a hundred times a second should not connect anew each time.
     connect(&m_ticker, &Ticker::tick, this, &DeviceLink::onTick);
     connect(&m_port, &SerialPort::readyRead, this, &DeviceLink::onReadyRead);
-    connect(&m_port, &SerialPort::lost, this, [this](const QString &reason) {
+    connect(&m_port, &SerialPort::lost, this, [this] {
         if (m_waiting)
             endWait(WaitEnd::PortLost);
         if (m_busy) {
             m_lostWhileBusy = true; // the running action ends with it
             return;
         }
-        m_host.report(
-            QStringLiteral("Port lost"),
-            QStringLiteral("The port %1 went away: %2").arg(printable(m_port.name()), reason));
+        reportPortLost(m_port.name());
         emit portClosed();
     });
 }
@@ -336,34 +332,52 @@ void DeviceLink::waitForBytesOrThrow(qint64 count)
             wait([this, count] { return m_port.bytesAvailable() >= count; }, WaitKind::Reply));
 }
 
-QByteArray DeviceLink::dumpExchangeOrThrow()
+// The reply is complete when the count byte and as many bytes as it
+// announces have come and the device then stays quiet for QuietTicks: stray
+// bytes, another device or a wrong count show up as a reply that is not exact.
+DumpReply DeviceLink::dumpExchangeOrThrow()
 {
     m_port.readAll(); // whatever the device sent before does not belong to the reply
     m_replyReceived = 0;
     m_replyExpected = -1;
+    m_lastReply = DumpReply{};
     send(DumpCommand);
     waitForBytesOrThrow(1);
-    QByteArray reply = m_port.readAll();
-    if (reply.isEmpty())
+    DumpReply reply;
+    reply.bytes = m_port.readAll();
+    if (reply.bytes.isEmpty())
         throw Interrupted{WaitEnd::PortLost};
-    m_replyReceived = reply.size();
-    m_replyExpected = static_cast<unsigned char>(reply.at(0)) + 1;
-    waitForBytesOrThrow(m_replyExpected - reply.size());
-    reply += m_port.readAll();
-    m_lastMemory = reply.mid(1);
+    reply.count = static_cast<unsigned char>(reply.bytes.at(0));
+    m_replyReceived = reply.bytes.size();
+    m_replyExpected = reply.count + 1;
+    waitForBytesOrThrow(m_replyExpected - reply.bytes.size());
+    reply.bytes += m_port.readAll();
+    if (reply.isExact()) {
+        pauseOrThrow(QuietTicks * PauseStep);
+        reply.bytes += m_port.readAll();
+    }
+    m_lastReply = reply;
     return reply;
 }
 
-bool DeviceLink::readWholeFile(const QString &path, QByteArray &bytes)
+bool DeviceLink::acceptable(const DumpReply &reply, ReplyUse use)
 {
-    const Result<QByteArray> read = readBoundedFile(path, LargestFile);
-    if (!read) {
-        m_host.report(QStringLiteral("Write File to EEProm"),
-                      QStringLiteral("Could not read %1: %2").arg(printable(path), read.error()));
-        return false;
-    }
-    bytes = *read;
-    return true;
+    if (reply.isStandard())
+        return true;
+    const bool accepted = m_host.acceptReply(reply, use);
+    throwIfInterruptedMeanwhile();
+    return accepted;
+}
+
+// Nothing is saved or written from such a reply; the device is reset as at
+// the end of every action, so whatever it is in, it leaves.
+DeviceLink::Outcome DeviceLink::notADump(const QString &status)
+{
+    m_host.progressHide();
+    resetOrThrow();
+    m_host.setStatusTone(StatusTone::ButtonText);
+    m_host.setStatus(status);
+    return Outcome::NotADump;
 }
 
 bool DeviceLink::checkPort()
@@ -427,11 +441,43 @@ DeviceLink::Outcome DeviceLink::interrupted(WaitEnd reason)
     const QString name = m_port.name();
     closePort();
     m_host.setStatus(QStringLiteral("Port lost"));
-    m_host.report(
-        QStringLiteral("Port lost"),
-        QStringLiteral("The port %1 went away: %2").arg(printable(name), m_port.errorString()));
+    reportPortLost(name);
     emit portClosed();
     return Outcome::PortLost;
+}
+
+DeviceLink::Written DeviceLink::written() const
+{
+    if (m_imageSent <= 0)
+        return Written::Nothing;
+    return m_imageSent < m_imageSize ? Written::Part : Written::All;
+}
+
+// One wording for a port that vanished, whatever call noticed it first.
+void DeviceLink::reportPortLost(const QString &name)
+{
+    QString message = QStringLiteral("The port %1 went away: it was unplugged, or the device "
+                                     "on it was switched off.")
+                          .arg(printable(name));
+    if (m_busy && m_imageSent >= 0) {
+        switch (written()) {
+        case Written::Nothing:
+            message += QStringLiteral(" Nothing of the image was written.");
+            break;
+        case Written::Part:
+            message += QStringLiteral(" Only %1 of the %2 bytes of the image were written, so "
+                                      "the device now holds part of the old and part of the "
+                                      "new configuration: write it again.")
+                           .arg(m_imageSent)
+                           .arg(m_imageSize);
+            break;
+        case Written::All:
+            message += QStringLiteral(" The whole image was written but not verified: verify "
+                                      "it, or write it again.");
+            break;
+        }
+    }
+    m_host.report(QStringLiteral("Port lost"), message);
 }
 
 DeviceLink::Outcome DeviceLink::savedButPortLost(const QString &path)
@@ -441,8 +487,9 @@ DeviceLink::Outcome DeviceLink::savedButPortLost(const QString &path)
     m_host.setStatus(QStringLiteral("Port lost"));
     m_host.report(QStringLiteral("Port lost"),
                   QStringLiteral("%1 was saved, but the port %2 went away before the device "
-                                 "could be reset: %3")
-                      .arg(printable(path), printable(name), m_port.errorString()));
+                                 "could be reset: it was unplugged, or the device on it was "
+                                 "switched off.")
+                      .arg(printable(path), printable(name)));
     emit portClosed();
     return Outcome::SavedResetFailed;
 }
@@ -456,11 +503,14 @@ void DeviceLink::sendImage(const QByteArray &file)
     m_host.progressBegin(FillColour::Red);
     m_host.setStatus(QStringLiteral("Write Started"));
     m_host.setStatusTone(StatusTone::Highlight);
+    m_imageSize = n;
+    m_imageSent = 0;
     send(WriteCommand);
     pauseOrThrow(WritePause);
     for (qint64 i = 1; i <= n; ++i) {
         const auto b = static_cast<unsigned char>(file.at(i - 1));
         send(QByteArray(1, char(b)));
+        m_imageSent = i;
         startPause(); // the device's tick begins with the byte, not after the display
         m_host.progressFill(i, total);
         m_host.setByteStatus(byteStatus(b));
@@ -500,10 +550,9 @@ void DeviceLink::wrapUpWrite()
     m_host.setStatusTone(StatusTone::ButtonText);
 }
 
-// What writing and verifying share: a port, no other action, the file read
-// whole before anything is sent.
+// What writing and verifying share: a port and no other action.
 template <typename Action>
-DeviceLink::Outcome DeviceLink::withFile(const QString &path, Action action)
+DeviceLink::Outcome DeviceLink::withImage(const QByteArray &image, Action action)
 {
     if (!checkPort())
         return Outcome::NoPort;
@@ -511,10 +560,8 @@ DeviceLink::Outcome DeviceLink::withFile(const QString &path, Action action)
         return Outcome::Busy;
     BusyScope busy(*this);
     m_mismatches.clear();
-    QByteArray file;
-    if (!readWholeFile(path, file))
-        return Outcome::FileError;
-    return action(file);
+    m_imageSize = image.size();
+    return action(image);
 }
 
 DeviceLink::Outcome DeviceLink::verifyEnded(bool failed)
@@ -524,54 +571,57 @@ DeviceLink::Outcome DeviceLink::verifyEnded(bool failed)
     return failed ? Outcome::VerifyFailed : Outcome::Completed;
 }
 
-DeviceLink::Outcome DeviceLink::writeAndVerify(const QString &path, const QString &backup)
+DeviceLink::Outcome DeviceLink::writeAndVerify(const QByteArray &image, const QString &backup)
 {
-    return withFile(path, [&](QByteArray &file) { return writeAndVerifyFile(path, backup, file); });
+    return withImage(image,
+                     [&](const QByteArray &bytes) { return writeAndVerifyImage(bytes, backup); });
 }
 
-DeviceLink::Outcome DeviceLink::writeAndVerifyFile(const QString &path, const QString &backup,
-                                                   QByteArray &file)
+// Reads the device into the backup; anything but Completed means nothing may be written.
+DeviceLink::Outcome DeviceLink::saveBackup(const QString &backup)
+{
+    const DumpReply reply = dumpExchangeOrThrow();
+    if (!acceptable(reply, ReplyUse::Backup))
+        return notADump(QStringLiteral("Read Failed"));
+    if (const Status<> saved = writeFileSafely(backup, reply.memory()); !saved) {
+        resetOrThrow(); // as a read ends; nothing was written
+        m_host.setStatus(QStringLiteral("Read Failed"));
+        m_host.report(QStringLiteral("Write File to EEProm"),
+                      QStringLiteral("Could not save the backup %1: %2; nothing was written")
+                          .arg(printable(backup), saved.error()));
+        return Outcome::SaveFailed;
+    }
+    return Outcome::Completed;
+}
+
+// Every pass writes and verifies the same bytes, read once by the caller.
+DeviceLink::Outcome DeviceLink::writeAndVerifyImage(const QByteArray &image, const QString &backup)
 {
     bool failed = false;
     try {
-        if (file.size() != StandardImage) {
-            const bool anyway = m_host.confirmLength(path, file.size());
+        if (image.size() != ImageSize) {
+            const bool anyway = m_host.confirmLength(image.size());
             throwIfInterruptedMeanwhile();
             if (!anyway)
                 return Outcome::Cancelled;
         }
-        if (!backup.isEmpty()) {
-            const QByteArray reply = dumpExchangeOrThrow();
-            if (const Status<> saved = writeFileSafely(backup, reply.mid(1)); !saved) {
-                resetOrThrow(); // as a read ends; nothing was written
-                m_host.setStatus(QStringLiteral("Read Failed"));
-                m_host.report(QStringLiteral("Write File to EEProm"),
-                              QStringLiteral("Could not save the backup %1: %2; nothing was "
-                                             "written")
-                                  .arg(printable(backup), saved.error()));
-                return Outcome::SaveFailed;
-            }
-        }
+        if (!backup.isEmpty())
+            if (const Outcome saved = saveBackup(backup); saved != Outcome::Completed)
+                return saved;
         for (;;) {
-            sendImage(file);
-            const QByteArray reply = dumpExchangeOrThrow();
-            if (!readWholeFile(path, file)) {
-                wrapUpWrite();
-                return Outcome::FileError;
-            }
+            sendImage(image);
+            const DumpReply reply = dumpExchangeOrThrow();
+            if (!acceptable(reply, ReplyUse::Verify))
+                return notADump(QStringLiteral("Verify Failed!!!"));
             m_host.progressBegin(FillColour::Green);
             pauseOrThrow(WritePause);
-            failed = !verifyAgainst(file, reply);
+            failed = !verifyAgainst(image, reply.bytes);
             if (!failed)
                 break;
             const bool again = m_host.askRetry();
             throwIfInterruptedMeanwhile();
             if (!again)
                 break;
-            if (!readWholeFile(path, file)) {
-                wrapUpWrite();
-                return Outcome::FileError;
-            }
         }
         wrapUpWrite();
     } catch (const Interrupted &stop) {
@@ -580,15 +630,17 @@ DeviceLink::Outcome DeviceLink::writeAndVerifyFile(const QString &path, const QS
     return verifyEnded(failed);
 }
 
-DeviceLink::Outcome DeviceLink::verifyOnly(const QString &path)
+DeviceLink::Outcome DeviceLink::verifyOnly(const QByteArray &image)
 {
-    return withFile(path, [this](const QByteArray &file) {
+    return withImage(image, [this](const QByteArray &bytes) {
         bool failed = false;
         try {
             m_host.setStatus(QStringLiteral("Verify Started"));
-            const QByteArray reply = dumpExchangeOrThrow();
+            const DumpReply reply = dumpExchangeOrThrow();
+            if (!acceptable(reply, ReplyUse::Verify))
+                return notADump(QStringLiteral("Verify Failed!!!"));
             m_host.progressBegin(FillColour::Green);
-            failed = !verifyAgainst(file, reply);
+            failed = !verifyAgainst(bytes, reply.bytes);
             m_host.progressHide();
             resetOrThrow();
         } catch (const Interrupted &stop) {
@@ -609,13 +661,15 @@ DeviceLink::Outcome DeviceLink::readToFile()
     Status<> saved = Status<>::failure(QString());
     try {
         m_host.setStatus(QStringLiteral("Read Started"));
-        const QByteArray reply = dumpExchangeOrThrow();
+        const DumpReply reply = dumpExchangeOrThrow();
+        if (!acceptable(reply, ReplyUse::Read))
+            return notADump(QStringLiteral("Read Failed"));
         const auto chosen = m_host.askSaveFile();
         throwIfInterruptedMeanwhile();
         if (!chosen)
             return Outcome::Cancelled;
         path = *chosen;
-        saved = writeFileSafely(path, reply.mid(1));
+        saved = writeFileSafely(path, reply.memory());
         resetOrThrow();
     } catch (const Interrupted &stop) {
         if (saved && stop.reason == WaitEnd::PortLost)

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "image.h"
+#include "linkhost.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -11,15 +14,29 @@ class QEventLoop;
 
 namespace tavlo {
 
-class LinkHost;
 class SerialPort;
 class Ticker;
 
 inline constexpr int ComCount = 4;
+// Far more than any device holds: a larger file is refused before it is read.
+inline constexpr qint64 LargestDeviceFile = 64 * 1024;
 
 // The port a Com button opens: COM1 to COM4 on Windows, /dev/ttyS0 to
 // /dev/ttyS3 elsewhere.
 QString comPortName(int index);
+
+// A reply to the dump command as it arrived: the count byte, then what came
+// after it until the device fell quiet.
+struct DumpReply {
+    int count = -1;   // the count byte; -1 when nothing came
+    QByteArray bytes; // everything that arrived, the count byte first
+    qint64 received() const { return bytes.size(); }
+    QByteArray memory() const { return bytes.mid(1); }
+    // Exactly the count byte and as many bytes as it announced.
+    bool isExact() const { return count >= 0 && bytes.size() == count + 1; }
+    // What this device's 127-byte memory answers.
+    bool isStandard() const { return isExact() && count == ImageSize; }
+};
 
 // The status-line text for a byte being written: the character, or "." for
 // one that does not print, and its code in hexadecimal.
@@ -38,8 +55,8 @@ public:
         Cancelled,    // the operator said no, or cancelled the file dialog
         NoPort,
         Busy,
-        FileError,
-        NoReply, // none, or too short
+        NoReply,  // none, or too short
+        NotADump, // a reply that is not a memory dump (see lastReply()); nothing saved or written
         PortLost,
         SaveFailed,
         SavedResetFailed, // read and saved, but the port went away at the reset
@@ -47,9 +64,16 @@ public:
         Stopped,          // stop() ended it: the device was reset
     };
 
+    // What the device holds of the image after an action ended: nothing of
+    // it, part of it (part old, part new), or all of it.
+    enum class Written { Nothing, Part, All };
+
     // Pause counts 20 per tick; a reply may take this many ticks (2 s) to begin, or to go on.
     static constexpr int PauseStep = 20;
     static constexpr int ReplyTimeoutTicks = 200;
+    // After a complete reply, bytes that still come within this many ticks
+    // show that it was no memory dump.
+    static constexpr int QuietTicks = 3;
     // A reset holds DTR and RTS low for this long: 100 ticks.
     static constexpr int ResetPause = 2000;
 
@@ -64,13 +88,14 @@ public:
     QString portName() const;
     bool isBusy() const { return m_busy; }
 
-    // With a backup path, the device's memory is read and saved there first;
-    // if that fails nothing is written.
-    Outcome writeAndVerify(const QString &path, const QString &backup = QString());
+    // Writes `image` and verifies the device against those same bytes. With a
+    // backup path, the device's memory is read and saved there first; if that
+    // fails nothing is written.
+    Outcome writeAndVerify(const QByteArray &image, const QString &backup = QString());
     Outcome readToFile();
-    // Compares the device's memory with the file as the verify after a write
+    // Compares the device's memory with `image` as the verify after a write
     // does, and resets the device; nothing is written.
-    Outcome verifyOnly(const QString &path);
+    Outcome verifyOnly(const QByteArray &image);
 
     // Ends a running action at once (the window is closing) and closes the port.
     void abort();
@@ -82,7 +107,12 @@ public:
     // The file offsets that differed in the last verify.
     QList<qint64> mismatches() const { return m_mismatches; }
     // The memory bytes of the last dump reply (the count byte left out).
-    QByteArray lastMemory() const { return m_lastMemory; }
+    QByteArray lastMemory() const { return m_lastReply.memory(); }
+    const DumpReply &lastReply() const { return m_lastReply; }
+    // How much of the image the last action wrote, and how long the image is.
+    Written written() const;
+    qint64 bytesWritten() const { return m_imageSent; }
+    qint64 imageSize() const { return m_imageSize; }
 
     // The wait of the link: ceil(n / 20) ticks of the 10 ms timer from its
     // start, or one pass of event processing for n <= 0. False when it was
@@ -133,10 +163,13 @@ private:
     void pauseOrThrow(int n);
     void resetOrThrow();
     void waitForBytesOrThrow(qint64 count);
-    QByteArray dumpExchangeOrThrow();
+    DumpReply dumpExchangeOrThrow();
+    bool acceptable(const DumpReply &reply, ReplyUse use);
+    Outcome notADump(const QString &status);
 
-    template <typename Action> Outcome withFile(const QString &path, Action action);
-    Outcome writeAndVerifyFile(const QString &path, const QString &backup, QByteArray &file);
+    template <typename Action> Outcome withImage(const QByteArray &image, Action action);
+    Outcome writeAndVerifyImage(const QByteArray &image, const QString &backup);
+    Outcome saveBackup(const QString &backup);
     Outcome verifyEnded(bool failed);
 
     // The stages of a write.
@@ -145,8 +178,8 @@ private:
     void wrapUpWrite();
 
     void send(const QByteArray &bytes);
-    bool readWholeFile(const QString &path, QByteArray &bytes);
     Outcome interrupted(WaitEnd reason);
+    void reportPortLost(const QString &name);
     Outcome savedButPortLost(const QString &path);
     QString noReplyMessage() const;
 
@@ -162,7 +195,9 @@ private:
     qint64 m_replyReceived = 0;
     qint64 m_replyExpected = -1; // unknown until the count byte arrives
     QList<qint64> m_mismatches;
-    QByteArray m_lastMemory;
+    DumpReply m_lastReply;
+    qint64 m_imageSize = 0;
+    qint64 m_imageSent = -1; // image bytes sent by the running write; -1 before ESC "D"
 };
 
 } // namespace tavlo

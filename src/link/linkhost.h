@@ -8,6 +8,9 @@ namespace tavlo {
 
 enum class StatusTone { Highlight, ButtonText };
 enum class FillColour { Red, Green };
+// What a dump reply is read for.
+enum class ReplyUse { Read, Backup, Verify };
+struct DumpReply;
 
 // What the device link shows and asks while it works: the window answers with
 // its status line, progress bar and message boxes, the command-line tool with
@@ -30,8 +33,11 @@ public:
     virtual void progressMark() = 0;
     virtual void progressHide() = 0;
 
-    // A file that is not a 127-byte image: write it all the same?
-    virtual bool confirmLength(const QString &path, qint64 size) = 0;
+    // An image that is not 127 bytes long: write it all the same?
+    virtual bool confirmLength(qint64 size) = 0;
+    // A reply that is not the count 127 and 127 memory bytes: take it as the
+    // device's memory all the same?
+    virtual bool acceptReply(const DumpReply &reply, ReplyUse use) = 0;
     // After a failed verify: write again?
     virtual bool askRetry() = 0;
     // Where to save what was read; no value to cancel.

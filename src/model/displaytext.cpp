@@ -10,6 +10,13 @@ bool isControl(char16_t c)
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
+// A byte of a file name that was not UTF-8, as such names are carried.
+constexpr char16_t StrayByteBase = 0xDC00;
+bool isStrayByte(QChar c)
+{
+    return c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF;
+}
+
 void appendEscaped(QString &out, QChar c)
 {
     switch (c.unicode()) {
@@ -35,15 +42,25 @@ void appendEscaped(QString &out, QChar c)
 
 } // namespace
 
-QString printable(QStringView text, qsizetype keep)
+namespace {
+
+// Inside quotes a quote or backslash must neither end the text nor look
+// like an escape, so both are escaped there.
+QString render(QStringView text, qsizetype keep, bool inQuotes)
 {
     const bool cut = keep >= 0 && text.size() > keep;
     const QStringView shown = cut ? text.left(keep * 2 / 3) : text;
     QString out;
     out.reserve(shown.size() + 16);
-    for (QChar c : shown) {
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const QChar c = shown[i];
         if (isControl(c.unicode()))
             appendEscaped(out, c);
+        else if (isStrayByte(c) && (i == 0 || !shown[i - 1].isHighSurrogate()))
+            out +=
+                QStringLiteral("\\x%1").arg(c.unicode() - StrayByteBase, 2, 16, QLatin1Char('0'));
+        else if (inQuotes && (c == u'"' || c == u'\\'))
+            out += u'\\' + QString(c);
         else
             out += c;
     }
@@ -52,9 +69,16 @@ QString printable(QStringView text, qsizetype keep)
     return out;
 }
 
+} // namespace
+
+QString printable(QStringView text, qsizetype keep)
+{
+    return render(text, keep, false);
+}
+
 QString quoted(QStringView text, qsizetype keep)
 {
-    return u'"' + printable(text, keep) + u'"';
+    return u'"' + render(text, keep, true) + u'"';
 }
 
 QString entryText(const std::optional<int> &entry, const QStringList &list)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serialport.h"
 
+#include "portlock.h"
+
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
@@ -53,7 +55,18 @@ bool QtSerialPort::open(const QString &name)
     m_name = name;
     m_failure = OpenFailure::None;
     m_error.clear();
-    m_port->setPortName(name);
+    // Qt removes a lock file it finds stale by its own rules, which another
+    // program's lock can meet: look first, and lock the port by where it leads.
+    const QString resolved = resolvedPortName(name);
+    const PortLockCheck locks = checkPortLocks(name, resolved);
+    for (const QString &removed : locks.removed)
+        emit notice(removed);
+    if (locks.busy) {
+        m_failure = OpenFailure::Busy;
+        m_error = QStringLiteral("it is locked by ") + locks.holder;
+        return false;
+    }
+    m_port->setPortName(resolved);
     m_port->setBaudRate(QSerialPort::Baud9600);
     m_port->setDataBits(QSerialPort::Data8);
     m_port->setParity(QSerialPort::NoParity);
@@ -63,6 +76,12 @@ bool QtSerialPort::open(const QString &name)
     if (!m_port->open(QIODevice::ReadWrite)) {
         m_error = m_port->errorString();
         m_failure = classify(m_port->error(), m_error, name);
+        return false;
+    }
+    if (!lockDescriptor(m_port->handle())) {
+        m_port->close();
+        m_failure = OpenFailure::Busy;
+        m_error = QStringLiteral("another program has it open");
         return false;
     }
     m_port->clear(); // Qt does not drop old input on open

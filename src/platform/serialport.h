@@ -42,6 +42,8 @@ signals:
     void readyRead();
     // The port went away (an adapter pulled); it is closed already.
     void lost(const QString &reason);
+    // Something done on the way worth a trace: a stale lock file removed.
+    void notice(const QString &text);
 };
 
 struct PortDescription {

@@ -21,6 +21,7 @@ std::atomic<int> firstSignal{0};
 int wakeFds[2] = {-1, -1};
 constexpr int Handled[] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction previous[std::size(Handled)];
+struct sigaction previousPipe;
 
 extern "C" void onSignal(int signal)
 {
@@ -57,6 +58,10 @@ StopSignals::StopSignals(QObject *parent)
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < std::size(Handled); ++i)
         sigaction(Handled[i], &action, &previous[i]);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, &previousPipe);
 #else
     for (int signal : Handled)
         std::signal(signal, onSignal);
@@ -68,6 +73,7 @@ StopSignals::~StopSignals()
 #ifdef Q_OS_UNIX
     for (std::size_t i = 0; i < std::size(Handled); ++i)
         sigaction(Handled[i], &previous[i], nullptr);
+    sigaction(SIGPIPE, &previousPipe, nullptr);
     delete m_notifier;
     for (int &fd : wakeFds) {
         if (fd >= 0)
@@ -80,9 +86,20 @@ StopSignals::~StopSignals()
 #endif
 }
 
+#ifdef Q_OS_UNIX
+const int StopSignals::BrokenPipe = SIGPIPE;
+#else
+const int StopSignals::BrokenPipe = 13;
+#endif
+
 int StopSignals::caught()
 {
     return firstSignal;
+}
+
+void StopSignals::requestStop(int signal)
+{
+    onSignal(signal);
 }
 
 QString StopSignals::name(int signal)
@@ -95,6 +112,8 @@ QString StopSignals::name(int signal)
 #ifdef Q_OS_UNIX
     case SIGHUP:
         return QStringLiteral("SIGHUP");
+    case SIGPIPE:
+        return QStringLiteral("SIGPIPE (the output was closed)");
 #endif
     default:
         return QStringLiteral("signal %1").arg(signal);

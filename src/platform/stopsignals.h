@@ -9,16 +9,23 @@ namespace tavlo {
 
 // Turns SIGINT, SIGTERM and SIGHUP into a Qt signal delivered by the event
 // loop, so a program can end what it is doing in order instead of dying in
-// the middle of it. Only one instance may exist at a time.
+// the middle of it. SIGPIPE is ignored meanwhile: a write to a closed pipe
+// fails with EPIPE instead, which the program turns into requestStop().
+// Only one instance may exist at a time.
 class StopSignals : public QObject {
     Q_OBJECT
 public:
     explicit StopSignals(QObject *parent = nullptr);
     ~StopSignals() override;
 
+    // SIGPIPE's number, where the system has one.
+    static const int BrokenPipe;
+
     // The first signal that arrived, or 0. Also set when the event loop has
     // not yet run to deliver it.
     static int caught();
+    // Acts as if `signal` had arrived: for an output found closed.
+    static void requestStop(int signal);
     static QString name(int signal);
 
 signals:

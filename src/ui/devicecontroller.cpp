@@ -2,6 +2,7 @@
 #include "devicecontroller.h"
 
 #include "displaytext.h"
+#include "imagefile.h"
 
 #include "filedialog.h"
 #include "messages.h"
@@ -98,16 +99,40 @@ void DeviceController::showNoPortOpen()
 
 void DeviceController::readFromDevice()
 {
+    // An odd reply was already put to the operator as a question.
     if (openPortShownInBox())
         m_link->readToFile();
 }
 
+// The file is read once: the write, the verify and every retry use these bytes.
 void DeviceController::writeToDevice()
 {
     if (!openPortShownInBox() || !m_link->checkPort())
         return;
-    if (const auto path = m_dialog.ask(FileDialog::Kind::Open))
-        m_link->writeAndVerify(*path);
+    const auto path = m_dialog.ask(FileDialog::Kind::Open);
+    if (!path)
+        return;
+    const Result<QByteArray> image = readBoundedFile(*path, LargestDeviceFile);
+    if (!image) {
+        report(QStringLiteral("Write File to EEProm"),
+               QStringLiteral("Could not read %1: %2").arg(printable(*path), image.error()));
+        return;
+    }
+    m_imageFile = *path;
+    reportOutcome(m_link->writeAndVerify(*image));
+}
+
+void DeviceController::reportOutcome(DeviceLink::Outcome outcome)
+{
+    if (outcome != DeviceLink::Outcome::NotADump)
+        return;
+    const DumpReply &reply = m_link->lastReply();
+    report(QStringLiteral("Not a memory dump"),
+           QStringLiteral("The device on %1 answered with %2 (count byte %3), not with the count "
+                          "127 and 127 memory bytes: it may be another device, or not a tracker "
+                          "at all. Nothing was saved or written.")
+               .arg(printable(m_link->portName()), countOf(reply.received(), "byte", "bytes"))
+               .arg(reply.count));
 }
 
 void DeviceController::setBusy(bool busy)
@@ -196,14 +221,32 @@ void DeviceController::progressHide()
     m_w.Shape1->hide();
 }
 
-bool DeviceController::confirmLength(const QString &path, qint64 size)
+bool DeviceController::confirmLength(qint64 size)
 {
     repaintNow();
     return m_messages.question(
         QStringLiteral("Write File to EEProm"),
         QStringLiteral("%1 is %2 bytes, not a 127-byte configuration image. Write it anyway?")
-            .arg(printable(path))
+            .arg(printable(m_imageFile))
             .arg(size),
+        false);
+}
+
+// Only a read may keep an odd reply, and only when the operator says so;
+// a write or verify never takes it for the device's memory.
+bool DeviceController::acceptReply(const DumpReply &reply, ReplyUse use)
+{
+    if (use != ReplyUse::Read)
+        return false;
+    repaintNow();
+    return m_messages.question(
+        QStringLiteral("Read & Save file from EEProm"),
+        QStringLiteral("The device answered with %1 (count byte %2), not with the count 127 and "
+                       "127 memory bytes: it may be another device, or not a tracker at all. "
+                       "Save the %3 after the count byte anyway?")
+            .arg(countOf(reply.received(), "byte", "bytes"))
+            .arg(reply.count)
+            .arg(countOf(reply.received() - 1, "byte", "bytes")),
         false);
 }
 

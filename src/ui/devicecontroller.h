@@ -67,7 +67,9 @@ private:
     void progressFill(qint64 done, qint64 total) override;
     void progressMark() override;
     void progressHide() override;
-    bool confirmLength(const QString &path, qint64 size) override;
+    bool confirmLength(qint64 size) override;
+    bool acceptReply(const DumpReply &reply, ReplyUse use) override;
+    void reportOutcome(DeviceLink::Outcome outcome);
     bool askRetry() override;
     std::optional<QString> askSaveFile() override;
     void report(const QString &title, const QString &message) override;
@@ -76,7 +78,8 @@ private:
     FileDialog &m_dialog;
     Messages &m_messages;
     DeviceLink *m_link = nullptr;
-    QTimer m_repaint; // paints what changed byte by byte at a pace the eye can follow
+    QString m_imageFile; // the file being written, for the questions about it
+    QTimer m_repaint;    // paints what changed byte by byte at a pace the eye can follow
 };
 
 } // namespace tavlo

@@ -49,7 +49,8 @@ public:
     void progressFill(qint64, qint64) override {}
     void progressMark() override {}
     void progressHide() override {}
-    bool confirmLength(const QString &, qint64) override { return true; }
+    bool confirmLength(qint64) override { return true; }
+    bool acceptReply(const DumpReply &, ReplyUse) override { return false; }
     bool askRetry() override { return false; }
     std::optional<QString> askSaveFile() override { return std::nullopt; }
     void report(const QString &, const QString &message) override
@@ -189,7 +190,9 @@ int main(int argc, char *argv[])
             form->controls().OWEE->click();
             completed = form->controls().Label4->text() == QLatin1String("Verify Completed");
         } else {
-            completed = link->writeAndVerify(image) == DeviceLink::Outcome::Completed;
+            QFile file(image);
+            completed = file.open(QIODevice::ReadOnly) &&
+                        link->writeAndVerify(file.readAll()) == DeviceLink::Outcome::Completed;
         }
         const double wallMs = wall.nsecsElapsed() / 1e6;
         const double cpuMs = (cpuSeconds() - cpuBefore) * 1000;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "devicelink.h"
 #include "linkhost.h"
 #include "serialport.h"
 #include "ticker.h"
@@ -203,12 +204,19 @@ public:
     }
     void progressMark() override { progress << QStringLiteral("mark"); }
     void progressHide() override { progress << QStringLiteral("hide"); }
-    bool confirmLength(const QString &, qint64 size) override
+    bool confirmLength(qint64 size) override
     {
         asked << QStringLiteral("length %1").arg(size);
         if (onAsk)
             onAsk();
         return writeAnyLength;
+    }
+    bool acceptReply(const tavlo::DumpReply &, tavlo::ReplyUse) override
+    {
+        asked << QStringLiteral("reply");
+        if (onAsk)
+            onAsk();
+        return acceptOddReply;
     }
     bool askRetry() override
     {
@@ -234,6 +242,7 @@ public:
     QStringList asked;
     QStringList reports;
     bool writeAnyLength = false;
+    bool acceptOddReply = false;
     QList<bool> retries;
     std::optional<QString> saveTo;
     std::function<void(qint64)> onFill;

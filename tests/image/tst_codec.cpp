@@ -84,9 +84,9 @@ private slots:
         s.LOM = QStringLiteral("00.00");
         s.LOS = 0;
         QTest::newRow("largest values") << s << hex("000030 8DBBA0 1B7740");
-        s.LAD = QStringLiteral("12.5");
-        s.LAM = QStringLiteral("7.125");
-        QTest::newRow("degrees and minutes rounded") << s << hex("000030 81FE99 1B7740");
+        s.LAD = QStringLiteral("13.0");
+        s.LAM = QStringLiteral("7.130");
+        QTest::newRow("trailing zeros") << s << hex("000030 81FE99 1B7740");
 
         s.CORDS = false;
         s.LAS = 1;

@@ -34,11 +34,11 @@ private slots:
         QTest::newRow("largest longitude") << Edit([](ConfigSet &s) {
             s = workedSet1();
             s.LOD = " 180 ";
-            s.LOM = "0.004";
+            s.LOM = "0.000";
         });
         QTest::newRow("minutes just below 60") << Edit([](ConfigSet &s) {
             s = workedSet1();
-            s.LAM = "59.994";
+            s.LAM = "59.99";
         });
         QTest::newRow("path with blanks at its ends")
             << Edit([](ConfigSet &s) { s.PATH = "  WIDE1-1 "; });
@@ -114,12 +114,20 @@ private slots:
             << "latitude degrees \"Text2\" is not a number";
         QTest::newRow("minutes 60") << coords("49", "60", "16", "0") << SaveField::LatMinutes
                                     << "latitude minutes \"60\" must be below 60";
+        // Finer than the image holds: rounding would move the station silently.
         QTest::newRow("minutes round to 60")
-            << coords("49", "59.995", "16", "0") << SaveField::LatMinutes << "must be below 60";
+            << coords("49", "59.995", "16", "0") << SaveField::LatMinutes << "at most two decimals";
+        QTest::newRow("three decimals") << coords("49", "12.345", "16", "0")
+                                        << SaveField::LatMinutes << "latitude minutes \"12.345\"";
+        QTest::newRow("fractional degrees")
+            << coords("49.7", "0", "16", "0") << SaveField::LatDegrees
+            << "latitude degrees \"49.7\" must be a whole number";
+        QTest::newRow("fractional longitude degrees")
+            << coords("49", "0", "16.25", "0") << SaveField::LonDegrees << "whole number";
         QTest::newRow("latitude above 90")
             << coords("90", "0.01", "16", "0") << SaveField::LatDegrees << "beyond 90 deg";
         QTest::newRow("degrees round above 90")
-            << coords("90.5", "0", "16", "0") << SaveField::LatDegrees << "beyond 90 deg";
+            << coords("90.5", "0", "16", "0") << SaveField::LatDegrees << "whole number";
         QTest::newRow("longitude above 180")
             << coords("49", "0", "181", "0") << SaveField::LonDegrees << "beyond 180 deg";
         QTest::newRow("huge degrees") << coords("49", "0", "99999999999999999999999", "0")
@@ -157,7 +165,9 @@ private slots:
             << path("WIDE2-2,") << SaveField::Path << "would be stored as \"WIDE2-2\"";
         QTest::newRow("tab") << path("WIDE\t") << SaveField::Path << "character code 9";
         QTest::newRow("beyond ASCII")
-            << path("W\u00C9DE") << SaveField::Path << "character code 201";
+            << path("W\u00C9DE") << SaveField::Path << "character code 201 (U+00C9)";
+        QTest::newRow("beyond U+FFFF")
+            << path("W\U0001F600") << SaveField::Path << "code 128512 (U+1F600)";
     }
     void refused()
     {

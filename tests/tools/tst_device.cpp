@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +28,13 @@ using namespace tavlo;
 namespace {
 
 const QString Image = QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
+
+// The tool's messages on standard error, without the lines of a trace.
+QStringList messagesIn(const QString &err)
+{
+    return err.split(u'\n', Qt::SkipEmptyParts)
+        .filter(QRegularExpression(QStringLiteral("^tavlo-image: ")));
+}
 
 } // namespace
 
@@ -172,7 +180,7 @@ private slots:
         const qsizetype dumped = log.indexOf(QStringLiteral("> 7F 6F 6F"));
         QVERIFY(dumped > 0 && dumped < log.indexOf(QStringLiteral("write mode")));
         // One reset, at the very end.
-        QCOMPARE(run.out.count(QStringLiteral("DTR off")), 1);
+        QCOMPARE(run.err.count(QStringLiteral("DTR off")), 1);
         const Run check = tool({"verify", "--settle", "0", "--port", m_pts, Image});
         QCOMPARE(check.status, 0);
     }
@@ -205,13 +213,18 @@ private slots:
         QVERIFY(tool.waitForFinished(20000));
         QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
         QCOMPARE(tool.exitCode(), 128 + signal);
-        const QStringList err =
-            QString::fromUtf8(tool.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
+        const QString stderrText = QString::fromUtf8(tool.readAllStandardError());
+        const QStringList err = messagesIn(stderrText);
         QCOMPARE(err.size(), 1);
         QVERIFY2(err.first().contains(QStringLiteral("stopped by SIG")), qPrintable(err.first()));
+        QVERIFY(tool.readAllStandardOutput().isEmpty());
         // Reset: the lines dropped, the port closed and opened again with one
         // ESC, then closed for good.
-        QStringList trace = QString::fromUtf8(tool.readAllStandardOutput()).split(u'\n');
+        QVERIFY2(err.first().contains(write ? QStringLiteral("part old, part new: write again")
+                                            : QStringLiteral("nothing was saved")),
+                 qPrintable(err.first()));
+        QStringList trace = stderrText.split(u'\n');
+        trace.removeAll(err.first());
         for (QString &line : trace) // "  12.345 DTR off failed: ..." -> "DTR off"
             line = line.section(u' ', 1, -1, QString::SectionSkipEmpty)
                        .section(QStringLiteral(" failed"), 0, 0);
@@ -256,7 +269,7 @@ private slots:
         QTest::newRow("missing file")
             << QStringList{"write", "--port", "PTS", "MISSING"} << 1 << "Could not read";
         QTest::newRow("missing port")
-            << QStringList{"write", "--port", "/dev/tavlo-no-such-port", "ODD"} << 3
+            << QStringList{"write", "--port", "/dev/tavlo-no-such-port", Image} << 3
             << "Could not open /dev/tavlo-no-such-port";
         QTest::newRow("no port given") << QStringList{"read", "x.bin"} << 2 << "--port";
         QTest::newRow("far too large, whatever --any-length says")
@@ -288,16 +301,29 @@ private slots:
     void traceShowsEveryByte()
     {
         QVERIFY(startDevice({}));
-        const Run run = tool({"read", "--port", m_pts, m_dir->filePath("t.bin"), "--trace"});
-        QCOMPARE(run.status, 0);
-        const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+        // The image goes to standard output, the trace (in any locale) to standard error.
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        // A locale that writes "0,696" where it can be made; C elsewhere.
+        if (QProcess::execute(QStringLiteral("localedef"), {"-i", "de_DE", "-f", "UTF-8",
+                                                            m_dir->filePath("de_DE.UTF-8")}) == 0) {
+            env.insert(QStringLiteral("LOCPATH"), m_dir->path());
+            env.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
+        }
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(TAVLO_IMAGE_TOOL), {"read", "--port", m_pts, "-", "--trace"});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(process.readAllStandardOutput(), QByteArray(127, char(0xFF)));
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        const QStringList lines = err.split(u'\n', Qt::SkipEmptyParts);
         QVERIFY(lines.size() > 8);
         static const QRegularExpression line(QStringLiteral("^ *\\d+\\.\\d{3} \\S"));
         for (const QString &l : lines)
             QVERIFY2(line.match(l).hasMatch(), qPrintable(l));
-        QVERIFY(run.out.contains(QStringLiteral("> 1B 1B 55")));
-        QVERIFY(run.out.contains(QStringLiteral("< 7F")));
-        QVERIFY(run.out.contains(QStringLiteral("DTR off")));
+        QVERIFY(err.contains(QStringLiteral("> 1B 1B 55")));
+        QVERIFY(err.contains(QStringLiteral("< 7F")));
+        QVERIFY(err.contains(QStringLiteral("DTR off")));
     }
 
     // The device gets time to wake before the first command.
@@ -320,7 +346,7 @@ private slots:
             QStringList{"read", "--trace", "--port", m_pts, m_dir->filePath("r.bin")} + options);
         QCOMPARE(run.status, 0);
         auto timeOf = [&](const QString &what) {
-            for (const QString &line : run.out.split(u'\n'))
+            for (const QString &line : run.err.split(u'\n'))
                 if (line.section(u' ', 1, -1, QString::SectionSkipEmpty) == what)
                     return line.section(u' ', 0, 0, QString::SectionSkipEmpty).toDouble();
             return -1.0;

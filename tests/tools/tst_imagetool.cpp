@@ -95,7 +95,7 @@ private slots:
         QTest::newRow("broken json")
             << QStringList{"encode", "broken.json", "o.bin"} << QStringLiteral("not valid JSON");
         QTest::newRow("directory")
-            << QStringList{"decode", "."} << QStringLiteral("Could not open");
+            << QStringList{"decode", "."} << QStringLiteral("Could not read");
     }
     void unreadableInput()
     {
@@ -165,6 +165,10 @@ private slots:
                "Set 1 path: \"RELAY,WIDE2-2,TRACE3-3\" -> \"WIDE2-2\"\n";
         QTest::newRow("the end byte only") << "BIN"
                                            << "end.bin" << 1 << "Byte 126: 0x00 -> 0x01\n";
+        // Bit 7 of byte 12 is one that opening ignores; the SSID beside it differs too.
+        QTest::newRow("an ignored bit beside a field")
+            << "BIN"
+            << "ignored.bin" << 1 << "Set 1 ssid: \" 9\" -> \" 8\"\nByte 12: 0x02 -> 0x82\n";
         QTest::newRow("a configuration that cannot be saved") << "refused.json"
                                                               << "BIN" << 2 << "";
         QTest::newRow("too short for either") << "short.bin"
@@ -188,6 +192,10 @@ private slots:
         QByteArray end = contents(dataFile("worked-example.bin"));
         end[126] = 1;
         QVERIFY(writeFile(m_dir.filePath("end.bin"), end));
+        QByteArray ignored = contents(dataFile("worked-example.bin"));
+        ignored[6] = char(ignored[6] ^ 1);
+        ignored[12] = char(ignored[12] ^ 0x80);
+        QVERIFY(writeFile(m_dir.filePath("ignored.bin"), ignored));
         QVERIFY(writeFile(m_dir.filePath("refused.json"),
                           "{\"sets\": [{\"path\": \"WIDE2-1\"}, {}, {}, {}, {}, {}]}"));
         QVERIFY(writeFile(m_dir.filePath("short.bin"), "short"));
@@ -262,9 +270,10 @@ private slots:
             << QStringList{"encode", "/dev/zero", "out.bin"} << "larger than 1048576 bytes";
         QTest::newRow("its own input")
             << QStringList{"encode", "in.json", "in.json"} << "is the input";
-        QTest::newRow("a NUL in the callsign")
-            << QStringList{"encode", "nul.json", "out.bin"}
-            << "Callsign \"N0\\0LL\" holds character code 0, which is not printable ASCII";
+        QTest::newRow("a NUL in the callsign") << QStringList{"encode", "nul.json", "out.bin"}
+                                               << "nul.json: Callsign \"N0\\0LL\" holds character "
+                                                  "code 0 (U+0000), which is not printable "
+                                                  "ASCII";
         QTest::newRow("a number of 2^31")
             << QStringList{"encode", "huge.json", "out.bin"} << "\"symbol\" is out of range";
         QTest::newRow("a key twice")

@@ -903,7 +903,7 @@ private slots:
     {
         const FormControls &f = m_window->controls();
         QTest::mouseClick(f.Com[0], Qt::LeftButton);
-        m_port->replies << QByteArray(128, 'x');
+        m_port->replies << char(127) + QByteArray(127, 'x');
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
         QTest::mouseClick(f.OWEE, Qt::LeftButton);
         QCOMPARE(m_messages.shown,
@@ -1009,7 +1009,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         const FormControls &f = m_window->controls();
         QTest::mouseClick(f.Com[0], Qt::LeftButton);
-        m_port->replies << QByteArray(128, 'x');
+        m_port->replies << char(127) + QByteArray(127, 'x');
         const QString image = QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
         bool sawDialog = false;
         bool blocking = true;

@@ -2,6 +2,7 @@
 #include "cli.h"
 
 #include "displaytext.h"
+#include "stopsignals.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -14,13 +15,30 @@
 
 namespace tavlo::cli {
 
+namespace {
+
+// A write to a pipe nobody reads any more: stop as Ctrl-C would.
+void stopIfClosed()
+{
+    if (errno == EPIPE)
+        StopSignals::requestStop(StopSignals::BrokenPipe);
+}
+
+} // namespace
+
+void writeError(const QByteArray &bytes)
+{
+    const bool written =
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr) == size_t(bytes.size());
+    if (!written || std::fflush(stderr) != 0)
+        stopIfClosed();
+}
+
 void say(const QString &message)
 {
     QString line = message;
     line.replace(QStringLiteral("\n\n"), QStringLiteral(" ")).replace(u'\n', u' ');
-    const QByteArray bytes = "tavlo-image: " + printable(line, -1).toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-    std::fflush(stderr);
+    writeError("tavlo-image: " + printable(line, -1).toUtf8() + '\n');
 }
 
 int fail(int status, const QString &message)
@@ -40,6 +58,9 @@ bool writeOut(const QByteArray &bytes)
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
     if (written && std::fflush(stdout) == 0)
         return true;
+    const int error = errno;
+    stopIfClosed();
+    errno = error;
     say(QStringLiteral("could not write the output: %1")
             .arg(QString::fromLocal8Bit(std::strerror(errno))));
     return false;
@@ -107,6 +128,9 @@ Arguments parseArguments(const QStringList &args, const Options &options)
             parsed.help = true;
         } else if (name == QLatin1String("--version")) {
             parsed.version = true;
+        } else if ((parsed.flags.contains(name) || parsed.values.contains(name)) &&
+                   parsed.error.isEmpty()) {
+            parsed.error = QStringLiteral("%1 is given twice").arg(name);
         } else if (options.flags.contains(name) && equals < 0) {
             parsed.flags.insert(name);
         } else if (options.valued.contains(name)) {

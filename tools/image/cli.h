@@ -18,8 +18,11 @@ int fail(int status, const QString &message);
 int usage(const QString &message);
 
 // Writes to standard output; false, said on standard error, when it fails
-// (a full disk, a closed output).
+// (a full disk, a closed output). A closed output (EPIPE) is also a request
+// to stop, as SIGPIPE would be if it were not ignored.
 bool writeOut(const QByteArray &bytes);
+// Writes diagnostics to standard error, with the same care for a closed one.
+void writeError(const QByteArray &bytes);
 
 // Closed standard output or error would hand their numbers to the next file
 // opened, and output meant for a person would land in it: give them a

@@ -3,22 +3,15 @@
 
 #include "devicelink.h"
 #include "displaytext.h"
+#include "files.h"
 #include "imagediff.h"
 #include "imagefile.h"
+#include "imageinput.h"
 #include "linkhost.h"
 #include "serialport.h"
 #include "stopsignals.h"
 #include "ticker.h"
 #include "tracingport.h"
-
-#include <cstdio>
-#ifdef Q_OS_WIN
-#include <io.h>
-#define isatty _isatty
-#define STDERR_FILENO 2
-#else
-#include <unistd.h>
-#endif
 
 namespace tavlo {
 
@@ -37,7 +30,7 @@ public:
         : m_retries(retries)
         , m_anyLength(anyLength)
         , m_saveTo(std::move(saveTo))
-        , m_bar(isatty(STDERR_FILENO))
+        , m_bar(files::isTerminal(files::StandardError))
     {
     }
 
@@ -55,21 +48,21 @@ public:
             return;
         constexpr int Width = 40;
         const int filled = int(Width * done / total);
-        std::fprintf(stderr, "\r%s [%s%s] %3d%%", m_stage, QByteArray(filled, '#').constData(),
-                     QByteArray(Width - filled, '.').constData(), int(100 * done / total));
-        std::fflush(stderr);
+        writeError(
+            QStringLiteral("\r%1 [%2%3] %4%")
+                .arg(QLatin1String(m_stage), QString(filled, u'#'), QString(Width - filled, u'.'))
+                .arg(int(100 * done / total), 3)
+                .toUtf8());
         m_drawn = true;
     }
     void progressMark() override {}
     void progressHide() override { endBar(); }
-    bool confirmLength(const QString &path, qint64 size) override
+    // The length was checked before the port was opened.
+    bool confirmLength(qint64) override { return m_anyLength; }
+    // Another memory size with --any-length; stray or extra bytes never.
+    bool acceptReply(const DumpReply &reply, ReplyUse) override
     {
-        if (!m_anyLength)
-            say(QStringLiteral("%1 is %2 bytes, not a 127-byte configuration image; "
-                               "--any-length writes it anyway")
-                    .arg(path)
-                    .arg(size));
-        return m_anyLength;
+        return m_anyLength && reply.isExact();
     }
     bool askRetry() override
     {
@@ -90,7 +83,7 @@ public:
     void endBar()
     {
         if (m_drawn)
-            std::fputc('\n', stderr);
+            writeError("\n");
         m_drawn = false;
     }
 
@@ -114,6 +107,18 @@ struct DeviceArgs {
     QString error;
 };
 
+void parseNumber(const cli::Arguments &arguments, const char *name, int high, int &field,
+                 const char *what, QString &error)
+{
+    const QString option = QString::fromLatin1(name);
+    if (!arguments.values.contains(option))
+        return;
+    bool ok = false;
+    field = arguments.values.value(option).toInt(&ok);
+    if ((!ok || field < 0 || field > high) && error.isEmpty())
+        error = QStringLiteral("%1 takes %2").arg(option, QLatin1String(what));
+}
+
 DeviceArgs parse(const cli::Arguments &arguments, const QStringList &files, DeviceAction action)
 {
     const bool forWrite = action == DeviceAction::Write;
@@ -122,20 +127,13 @@ DeviceArgs parse(const cli::Arguments &arguments, const QStringList &files, Devi
     parsed.trace = arguments.flags.contains(QStringLiteral("--trace"));
     parsed.anyLength = arguments.flags.contains(QStringLiteral("--any-length"));
     parsed.port = arguments.values.value(QStringLiteral("--port"));
-    auto number = [&](const char *name, int low, int high, int &field, const char *what) {
-        const QString option = QString::fromLatin1(name);
-        if (!arguments.values.contains(option))
-            return;
-        bool ok = false;
-        field = arguments.values.value(option).toInt(&ok);
-        if ((!ok || field < low || field > high) && parsed.error.isEmpty())
-            parsed.error = QStringLiteral("%1 takes %2").arg(option, QLatin1String(what));
-    };
-    number("--retries", 0, 1000, parsed.retries, "a whole number from 0 to 1000");
-    number("--settle", 0, 60000, parsed.settleMs, "milliseconds, 0 to 60000");
-    if (!forWrite && (parsed.anyLength || arguments.values.contains(QStringLiteral("--retries")) ||
+    parseNumber(arguments, "--retries", 1000, parsed.retries, "a whole number from 0 to 1000",
+                parsed.error);
+    parseNumber(arguments, "--settle", 60000, parsed.settleMs, "milliseconds, 0 to 60000",
+                parsed.error);
+    if (!forWrite && (arguments.values.contains(QStringLiteral("--retries")) ||
                       arguments.values.contains(QStringLiteral("--backup"))))
-        parsed.error = QStringLiteral("--retries, --any-length and --backup are for write");
+        parsed.error = QStringLiteral("--retries and --backup are for write");
     if (forWrite && arguments.values.contains(QStringLiteral("--backup")) &&
         parsed.backup.isEmpty())
         parsed.error = QStringLiteral("--backup needs a file name");
@@ -162,12 +160,12 @@ int exitStatus(DeviceLink::Outcome outcome)
         return Success;
     case Outcome::VerifyFailed:
     case Outcome::Cancelled:
-    case Outcome::FileError:
     case Outcome::SaveFailed:
         return Refused;
     case Outcome::NoPort:
     case Outcome::Busy:
     case Outcome::NoReply:
+    case Outcome::NotADump:
     case Outcome::PortLost:
     case Outcome::SavedResetFailed:
     case Outcome::Aborted:
@@ -195,28 +193,137 @@ void sayWhatDiffers(const QString &shownFile, const QByteArray &file, const QByt
             .arg(printable(shownFile), offsets.join(QStringLiteral(", "))));
 }
 
+// What the device holds after a write that did not end in order.
+QString whatTheDeviceHolds(const DeviceLink &link, const QString &backup)
+{
+    switch (link.written()) {
+    case DeviceLink::Written::Nothing:
+        return QStringLiteral("nothing was written");
+    case DeviceLink::Written::Part: {
+        QString text = QStringLiteral("only %1 of the %2 bytes were written, so the device now "
+                                      "holds part old, part new: write again")
+                           .arg(link.bytesWritten())
+                           .arg(link.imageSize());
+        if (!backup.isEmpty())
+            text += QStringLiteral("; what it held before is in %1").arg(printable(backup));
+        return text;
+    }
+    case DeviceLink::Written::All:
+        break;
+    }
+    return QStringLiteral("everything was written but not verified");
+}
+
+// The words after "stopped by SIGTERM: ".
+QString stoppedWhat(const DeviceLink &link, DeviceLink::Outcome outcome, DeviceAction action,
+                    const QString &shownFile, const QString &backup)
+{
+    using Outcome = DeviceLink::Outcome;
+    const bool resetDone = outcome == Outcome::Stopped;
+    switch (action) {
+    case DeviceAction::Write:
+        if (outcome == Outcome::Completed || outcome == Outcome::VerifyFailed)
+            return QStringLiteral("after the device was verified");
+        return whatTheDeviceHolds(link, backup) +
+               (resetDone ? QStringLiteral("; the device was reset") : QString());
+    case DeviceAction::Read:
+        if (outcome == Outcome::Completed)
+            return QStringLiteral("after %1 was saved").arg(printable(shownFile));
+        return resetDone ? QStringLiteral("nothing was saved; the device was reset")
+                         : QStringLiteral("nothing was saved");
+    case DeviceAction::Verify:
+        break;
+    }
+    if (outcome == Outcome::Completed || outcome == Outcome::VerifyFailed)
+        return QStringLiteral("after the device was verified");
+    return resetDone ? QStringLiteral("nothing was written; the device was reset")
+                     : QStringLiteral("nothing was written");
+}
+
+QString notADumpMessage(const DeviceLink &link, DeviceAction action)
+{
+    const DumpReply &reply = link.lastReply();
+    QString message = QStringLiteral("the reply on %1 is not a memory dump (count byte %2, %3)")
+                          .arg(printable(link.portName()))
+                          .arg(reply.count)
+                          .arg(countOf(reply.received(), "byte", "bytes"));
+    if (!reply.isExact())
+        message += QStringLiteral(": stray bytes, another device, or not a tracker at all");
+    else
+        message += QStringLiteral(": --any-length takes another memory size");
+    switch (action) {
+    case DeviceAction::Read:
+        return message + QStringLiteral("; nothing was saved");
+    case DeviceAction::Write:
+        return message + QStringLiteral("; ") + whatTheDeviceHolds(link, QString());
+    case DeviceAction::Verify:
+        break;
+    }
+    return message;
+}
+
+// Everything that can be refused is refused before the port is opened.
+struct Prepared {
+    QByteArray image; // for write and verify: the bytes, read once
+    int status = Success;
+};
+
+Prepared prepare(const DeviceArgs &a, DeviceAction action)
+{
+    Prepared p;
+    auto refuse = [&p](int status, const QString &message) {
+        p.status = fail(status, message);
+        return p;
+    };
+    if (action == DeviceAction::Read) {
+        if (const Status<> writable = checkWritable(outputPath(a.file)); !writable)
+            return refuse(
+                Refused,
+                QStringLiteral("Could not save %1: %2").arg(printable(a.file), writable.error()));
+        return p;
+    }
+    const Result<QByteArray, InputProblem> image = readImageInput(a.file, LargestDeviceFile);
+    if (!image)
+        return refuse(image.error().kind == InputProblem::Kind::BadJson ? Usage : Refused,
+                      image.error().message);
+    if (image->size() != ImageSize && !a.anyLength)
+        return refuse(Refused,
+                      QStringLiteral("%1 is %2, not a 127-byte configuration image; "
+                                     "--any-length writes it anyway")
+                          .arg(printable(a.file), countOf(image->size(), "byte", "bytes")));
+    if (!a.backup.isEmpty()) {
+        if (isSameFile(outputPath(a.backup), inputPath(a.file)))
+            return refuse(Refused, QStringLiteral("the backup %1 is the file to write: refusing "
+                                                  "to overwrite it")
+                                       .arg(printable(a.backup)));
+        if (const Status<> writable = checkWritable(outputPath(a.backup)); !writable)
+            return refuse(Refused, QStringLiteral("Could not save the backup %1: %2")
+                                       .arg(printable(a.backup), writable.error()));
+    }
+    p.image = *image;
+    return p;
+}
+
 } // namespace
 
 int deviceCommand(const cli::Arguments &arguments, const QStringList &files, DeviceAction action)
 {
-    const bool forWrite = action == DeviceAction::Write;
-    DeviceArgs a = parse(arguments, files, action);
+    const DeviceArgs a = parse(arguments, files, action);
     if (!a.error.isEmpty())
         return usage(a.error);
-    const QString shownFile = a.file;
-    a.file = action == DeviceAction::Read ? outputPath(a.file) : inputPath(a.file);
-    if (!a.backup.isEmpty() && isSameFile(a.backup, a.file))
-        return fail(Refused, QStringLiteral("the backup %1 is the file to write: refusing to "
-                                            "overwrite it")
-                                 .arg(printable(a.backup)));
+    const Prepared prepared = prepare(a, action);
+    if (prepared.status != Success)
+        return prepared.status;
     QtSerialPort serial;
-    TracingPort tracing(serial, stdout);
+    // Traces go with the other diagnostics: standard output carries only data.
+    TracingPort tracing(serial, [](const QByteArray &line) { writeError(line); });
     SerialPort &port = a.trace ? static_cast<SerialPort &>(tracing) : serial;
     PreciseTicker ticker;
-    TerminalHost host(a.retries, a.anyLength, a.file);
+    TerminalHost host(a.retries, a.anyLength, outputPath(a.file));
     DeviceLink link(port, ticker, host);
-    // A signal ends the action in order: the device is reset, the port closed
-    // (its lock goes with it), and no partial file is left.
+    // A signal, or an output closed under us, ends the action in order: the
+    // device is reset, the port closed (its lock goes with it), and no
+    // partial file is left.
     StopSignals stopSignals;
     QObject::connect(&stopSignals, &StopSignals::received, &link, &DeviceLink::stop);
     auto stopped = [&](const QString &what) {
@@ -235,40 +342,23 @@ int deviceCommand(const cli::Arguments &arguments, const QStringList &files, Dev
     DeviceLink::Outcome outcome = DeviceLink::Outcome::Completed;
     switch (action) {
     case DeviceAction::Write:
-        outcome = link.writeAndVerify(a.file, outputPath(a.backup));
+        outcome = link.writeAndVerify(prepared.image, outputPath(a.backup));
         break;
     case DeviceAction::Read:
         outcome = link.readToFile();
         break;
     case DeviceAction::Verify:
-        outcome = link.verifyOnly(a.file);
+        outcome = link.verifyOnly(prepared.image);
         break;
     }
     host.endBar();
-    if (StopSignals::caught()) {
-        QString what;
-        switch (outcome) {
-        case DeviceLink::Outcome::Stopped:
-            what = forWrite ? QStringLiteral("the write was broken off and the device reset")
-                            : QStringLiteral("the device was reset and nothing was saved");
-            break;
-        case DeviceLink::Outcome::Completed:
-            what = action == DeviceAction::Read
-                       ? QStringLiteral("after %1 was saved").arg(printable(shownFile))
-                       : QStringLiteral("after the device was verified");
-            break;
-        default:
-            what = QStringLiteral("the action had ended already");
-            break;
-        }
-        return stopped(what);
-    }
+    if (StopSignals::caught())
+        return stopped(stoppedWhat(link, outcome, action, a.file, a.backup));
     link.closePort();
-    if (outcome == DeviceLink::Outcome::VerifyFailed) {
-        const Result<QByteArray> file = readFile(a.file);
-        sayWhatDiffers(shownFile, file ? *file : QByteArray(), link.lastMemory(),
-                       link.mismatches());
-    }
+    if (outcome == DeviceLink::Outcome::NotADump)
+        say(notADumpMessage(link, action));
+    if (outcome == DeviceLink::Outcome::VerifyFailed)
+        sayWhatDiffers(a.file, prepared.image, link.lastMemory(), link.mismatches());
     return exitStatus(outcome);
 }
 

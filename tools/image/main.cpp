@@ -6,9 +6,11 @@
 #include "configjson.h"
 #include "devicecommands.h"
 #include "displaytext.h"
+#include "files.h"
 #include "image.h"
 #include "imagediff.h"
 #include "imagefile.h"
+#include "imageinput.h"
 #include "licence.h"
 #include "savecheck.h"
 
@@ -105,22 +107,35 @@ Examples:
   tavlo-image diff before.bin club.bin
 )";
 
-// A configuration in JSON is a few kilobytes; this bounds what an endless
-// input (/dev/zero) or a wrong file can make the tool read.
-constexpr qint64 LargestJson = 1024 * 1024;
-
 QString versionText()
 {
     return QStringLiteral("tavlo-image %1\n%2\n")
         .arg(QStringLiteral(TAVLO_VERSION), QStringLiteral(TAVLO_LICENCE));
 }
 
+// The exit status for an input that is no image: broken JSON is a usage fault.
+int inputFailure(const InputProblem &problem)
+{
+    return fail(problem.kind == InputProblem::Kind::BadJson ? Usage : Refused, problem.message);
+}
+
+// The configuration an image or JSON input holds, handed to `use`.
+template <typename Use> int withConfiguration(const QString &argument, Use use)
+{
+    const Result<QByteArray, InputProblem> image = readImageInput(argument);
+    if (!image)
+        return inputFailure(image.error());
+    const Result<Configuration> config = decodeImage(*image);
+    if (!config)
+        return fail(Refused, QStringLiteral("%1 is %2").arg(printable(argument), config.error()));
+    return use(*config);
+}
+
 int decode(const QString &path)
 {
-    const Result<Configuration> opened = openImageFile(inputPath(path));
-    if (!opened)
-        return fail(Refused, opened.error());
-    return writeOut(configurationToJson(*opened)) ? Success : Refused;
+    return withConfiguration(path, [](const Configuration &config) {
+        return writeOut(configurationToJson(config)) ? Success : Refused;
+    });
 }
 
 int encode(const QString &jsonPath, const QString &outPath)
@@ -139,7 +154,8 @@ int encode(const QString &jsonPath, const QString &outPath)
     if (!parsed)
         return fail(Refused, QStringLiteral("%1: %2").arg(printable(jsonPath), parsed.error()));
     if (const Status<SaveProblem> saveable = checkSaveable(*parsed); !saveable)
-        return fail(Refused, saveable.error().message);
+        return fail(Refused,
+                    QStringLiteral("%1: %2").arg(printable(jsonPath), saveable.error().message));
     if (const Status<> saved = writeFileSafely(out, encodeImage(*parsed)); !saved)
         return fail(Refused,
                     QStringLiteral("Could not save %1: %2").arg(printable(outPath), saved.error()));
@@ -151,25 +167,14 @@ int encode(const QString &jsonPath, const QString &outPath)
 Result<QByteArray> comparableImage(const QString &argument)
 {
     using Image = Result<QByteArray>;
-    const Result<QByteArray> read = readBoundedFile(inputPath(argument), LargestJson);
-    if (!read)
-        return Image::failure(
-            QStringLiteral("Could not read %1: %2").arg(printable(argument), read.error()));
-    if (QJsonDocument::fromJson(*read).isObject()) {
-        const Result<Configuration> parsed = configurationFromJson(*read);
-        if (!parsed)
-            return Image::failure(
-                QStringLiteral("%1: %2").arg(printable(argument), parsed.error()));
-        if (const Status<SaveProblem> saveable = checkSaveable(*parsed); !saveable)
-            return Image::failure(QStringLiteral("%1 cannot be saved: %2")
-                                      .arg(printable(argument), saveable.error().message));
-        return encodeImage(*parsed);
-    }
-    if (read->size() < ImageReadSize)
+    const Result<QByteArray, InputProblem> image = readImageInput(argument);
+    if (!image)
+        return Image::failure(image.error().message);
+    if (image->size() < ImageReadSize)
         return Image::failure(QStringLiteral("%1 is neither a JSON configuration nor an image: "
                                              "it is %2")
-                                  .arg(printable(argument), decodeImage(*read).error()));
-    return *read;
+                                  .arg(printable(argument), decodeImage(*image).error()));
+    return *image;
 }
 
 int diff(const QString &a, const QString &b, bool json)
@@ -191,18 +196,15 @@ int diff(const QString &a, const QString &b, bool json)
     return found->isEmpty() ? Success : Refused;
 }
 
-int show(const QString &path)
+int showText(const Configuration &config)
 {
-    const Result<Configuration> config = openImageFile(inputPath(path));
-    if (!config)
-        return fail(Refused, config.error());
     // Texts from the image are quoted with their control characters escaped:
     // an image must not be able to steer the terminal.
     QString text;
     QTextStream o(&text);
-    o << "Callsign: " << quoted(config->Calls) << '\n';
+    o << "Callsign: " << quoted(config.Calls) << '\n';
     for (int i = 0; i < SetCount; ++i) {
-        const ConfigSet &s = config->sets[i];
+        const ConfigSet &s = config.sets[i];
         auto line = [&o](const char *label, const QString &value) {
             o << "  " << QString::fromLatin1(label).leftJustified(22) << value << '\n';
         };
@@ -227,6 +229,11 @@ int show(const QString &path)
     }
     o.flush();
     return writeOut(text.toUtf8()) ? Success : Refused;
+}
+
+int show(const QString &path)
+{
+    return withConfiguration(path, [](const Configuration &config) { return showText(config); });
 }
 
 int run(const QStringList &args)
@@ -296,7 +303,8 @@ int main(int argc, char *argv[])
     guardStandardStreams();
     try {
         QCoreApplication app(argc, argv);
-        return run(app.arguments().mid(1));
+        // File names as the system gave them, also those that are not UTF-8.
+        return run(files::arguments(argc, argv));
     } catch (const std::bad_alloc &) {
         return fail(Refused, QStringLiteral("out of memory"));
     } catch (const std::exception &e) {

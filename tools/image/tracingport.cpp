@@ -12,9 +12,9 @@ QString hex(const QByteArray &bytes)
 
 } // namespace
 
-TracingPort::TracingPort(SerialPort &inner, std::FILE *out)
+TracingPort::TracingPort(SerialPort &inner, std::function<void(const QByteArray &)> out)
     : m_inner(inner)
-    , m_out(out)
+    , m_out(std::move(out))
 {
     m_clock.start();
     connect(&m_inner, &SerialPort::readyRead, this, &SerialPort::readyRead);
@@ -22,12 +22,15 @@ TracingPort::TracingPort(SerialPort &inner, std::FILE *out)
         line(QStringLiteral("lost: ") + reason);
         emit lost(reason);
     });
+    connect(&m_inner, &SerialPort::notice, this,
+            [this](const QString &text) { line(QStringLiteral("note: ") + text); });
 }
 
 void TracingPort::line(const QString &text)
 {
-    std::fprintf(m_out, "%10.3f %s\n", m_clock.nsecsElapsed() / 1e6, qPrintable(text));
-    std::fflush(m_out);
+    // QString::number always writes "." whatever the locale says.
+    const QString time = QString::number(double(m_clock.nsecsElapsed()) / 1e6, 'f', 3);
+    m_out((time.rightJustified(10) + u' ' + text + u'\n').toUtf8());
 }
 
 bool TracingPort::open(const QString &name)

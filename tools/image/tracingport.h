@@ -4,16 +4,17 @@
 #include "serialport.h"
 
 #include <QElapsedTimer>
-#include <cstdio>
+#include <functional>
 
 namespace tavlo {
 
-// A serial port that prints every byte sent and received, and every change
-// of the port as it really happened, with a millisecond timestamp.
+// A serial port that hands every byte sent and received, and every change
+// of the port as it really happened, to `out` as lines with a millisecond
+// timestamp.
 class TracingPort : public SerialPort {
     Q_OBJECT
 public:
-    TracingPort(SerialPort &inner, std::FILE *out);
+    TracingPort(SerialPort &inner, std::function<void(const QByteArray &)> out);
 
     bool open(const QString &name) override;
     void close() override;
@@ -32,7 +33,7 @@ private:
     void lineChange(const char *lineName, bool on, bool done);
 
     SerialPort &m_inner;
-    std::FILE *m_out;
+    std::function<void(const QByteArray &)> m_out;
     QElapsedTimer m_clock;
 };
 

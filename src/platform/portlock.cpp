@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "portlock.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+namespace tavlo {
+
+namespace {
+
+#ifdef Q_OS_UNIX
+// The folders lock files are kept in; /var/lock is often a link to /run/lock.
+const char *const LockFolders[] = {"/var/lock", "/run/lock"};
+
+// LCK..ttyUSB0 for /dev/ttyUSB0, LCK..pts_3 for /dev/pts/3: the name below
+// /dev with "/" as "_", as Qt's serial port and others lock it.
+QString lockFileName(const QString &port)
+{
+    QString name = port;
+    if (name.startsWith(QLatin1String("/dev/")))
+        name.remove(0, 5);
+    return QStringLiteral("LCK..") + name.replace(u'/', u'_');
+}
+
+// The process number in a lock file: ASCII ("%10d\n", or Qt's three lines),
+// or the 4-byte binary number of older programs. 0 when there is none.
+qint64 lockOwner(const QByteArray &content)
+{
+    bool ok = false;
+    const qint64 pid = content.split('\n').value(0).trimmed().toLongLong(&ok);
+    if (ok)
+        return pid;
+    if (content.size() == 4) {
+        qint32 binary = 0;
+        std::memcpy(&binary, content.constData(), 4);
+        return binary;
+    }
+    return 0;
+}
+
+QString programOf(qint64 pid, const QByteArray &content)
+{
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    if (comm.open(QIODevice::ReadOnly)) {
+        const QByteArray name = comm.readAll().trimmed();
+        if (!name.isEmpty())
+            return QString::fromUtf8(name);
+    }
+    const QByteArray named = content.split('\n').value(1).trimmed();
+    return named.isEmpty() ? QStringLiteral("an unknown program") : QString::fromUtf8(named);
+}
+
+bool isAlive(qint64 pid)
+{
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+#endif
+
+} // namespace
+
+QString resolvedPortName(const QString &name)
+{
+    const QString canonical = QFileInfo(name).canonicalFilePath();
+    return canonical.isEmpty() ? name : canonical;
+}
+
+PortLockCheck checkPortLocks(const QString &given, const QString &resolved)
+{
+    PortLockCheck check;
+#ifdef Q_OS_UNIX
+    QStringList names{lockFileName(resolved)};
+    if (given != resolved)
+        names << lockFileName(given);
+    QSet<QString> seen;
+    for (const char *folder : LockFolders) {
+        for (const QString &name : names) {
+            const QString path = QString::fromLatin1(folder) + u'/' + name;
+            const QString canonical = QFileInfo(path).canonicalFilePath();
+            if (canonical.isEmpty() || seen.contains(canonical))
+                continue;
+            seen.insert(canonical);
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray content = file.read(4096);
+            const qint64 pid = lockOwner(content);
+            if (pid == qint64(::getpid()))
+                continue;
+            if (pid <= 0 || isAlive(pid)) {
+                check.busy = true;
+                check.holder =
+                    pid <= 0 ? QStringLiteral("a lock file that names no process, %1").arg(path)
+                             : QStringLiteral("process %1 (%2) in %3")
+                                   .arg(pid)
+                                   .arg(programOf(pid, content), path);
+                return check;
+            }
+            if (QFile::remove(path))
+                check.removed << QStringLiteral("removed the stale lock file %1 of process %2, "
+                                                "which has ended")
+                                     .arg(path)
+                                     .arg(pid);
+        }
+    }
+#else
+    Q_UNUSED(given)
+    Q_UNUSED(resolved)
+#endif
+    return check;
+}
+
+bool lockDescriptor([[maybe_unused]] qintptr handle)
+{
+#ifdef Q_OS_UNIX
+    return ::flock(int(handle), LOCK_EX | LOCK_NB) == 0;
+#else
+    return true; // Windows opens a port exclusively
+#endif
+}
+
+} // namespace tavlo
