@@ -301,8 +301,8 @@ private slots:
             c.LAD->setText(QStringLiteral(" 90"));
             c.LAM->setText(QStringLiteral("0"));
             c.LAS->setCurrentIndex(1);
-            c.LOD->setText(QStringLiteral("7.4"));
-            c.LOM->setText(QStringLiteral("59.994"));
+            c.LOD->setText(QStringLiteral("7"));
+            c.LOM->setText(QStringLiteral("59.99"));
             c.LOS->setCurrentIndex(0);
             c.PATH->setText(QStringLiteral(" RELAY,N0CALL-7,WIDE1-1"));
         });
