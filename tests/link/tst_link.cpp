@@ -486,14 +486,18 @@ private slots:
     {
         QTest::addColumn<bool>("write");
         QTest::addColumn<int>("writes");
-        QTest::newRow("during the write") << true << 10;
-        QTest::newRow("at the dump command") << true << 192;
-        QTest::newRow("reading") << false << 1;
+        QTest::addColumn<QString>("holds"); // what the message says the device holds
+        QTest::newRow("during the write")
+            << true << 10 << "Only 9 of the 127 bytes of the image were written";
+        QTest::newRow("at the dump command")
+            << true << 192 << "The whole image was written but not verified";
+        QTest::newRow("reading") << false << 1 << "unplugged, or the device on it";
     }
     void portLost()
     {
         QFETCH(bool, write);
         QFETCH(int, writes);
+        QFETCH(QString, holds);
         m_host.saveTo = m_dir->filePath("never.bin");
         m_link->choosePort(QStringLiteral("P"));
         QSignalSpy closed(m_link.get(), &DeviceLink::portClosed);
@@ -505,6 +509,7 @@ private slots:
         QCOMPARE(m_host.reports.size(), 1);
         QVERIFY2(m_host.reports.first().contains(QStringLiteral("The port P went away")),
                  qPrintable(m_host.reports.first()));
+        QVERIFY2(m_host.reports.first().contains(holds), qPrintable(m_host.reports.first()));
         QVERIFY(!QFile::exists(*m_host.saveTo));
         QVERIFY(!m_link->isBusy());
     }

@@ -28,6 +28,8 @@ private slots:
                                                    << "N\u00D8CALL";
         QTest::newRow("long, cut")
             << QString(1000, u'x') << QString(80, u'x') + "... (1000 characters)";
+        QTest::newRow("a byte of a file name that is not UTF-8")
+            << QString::fromUtf16(u"club-\xDCFC.bin") << "club-\\xfc.bin";
     }
     void printableTexts()
     {
@@ -35,6 +37,22 @@ private slots:
         QFETCH(QString, shown);
         QCOMPARE(printable(text), shown);
         QCOMPARE(quoted(text), u'"' + shown + u'"');
+    }
+
+    // Inside quotes, a quote or backslash cannot end the text or pass for an escape.
+    void quotedTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("quote") << "N0\"AL" << "\"N0\\\"AL\"";
+        QTest::newRow("backslash, the symbol table") << "\\" << "\"\\\\\"";
+        QTest::newRow("backslash before a control") << "\\\n" << "\"\\\\\\n\"";
+    }
+    void quotedTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(quoted(text), shown);
     }
 
     void listEntries_data()

@@ -242,6 +242,196 @@ private slots:
             QVERIFY(!log.mid(from).contains(QStringLiteral("1B 1B 55")));
     }
 
+    // The file is read once: a pipe, a process substitution or a FIFO is
+    // verified against the bytes that were sent; a short file is refused.
+    void inputReadOnce_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const QString differs = QStringLiteral("Set 2 path");
+        QTest::newRow("piped") << "cat IMG | TOOL write --settle 0 --port PTS -" << 1 << differs;
+        QTest::newRow("process substitution")
+            << "TOOL write --settle 0 --port PTS <(cat IMG)" << 1 << differs;
+        QTest::newRow("a FIFO") << "mkfifo DIR/fifo; cat IMG > DIR/fifo & "
+                                   "TOOL write --settle 0 --port PTS DIR/fifo"
+                                << 1 << differs;
+        QTest::newRow("verify, piped")
+            << "cat IMG | TOOL verify --settle 0 --port PTS -" << 1 << differs;
+        QTest::newRow("verify an empty file")
+            << ": > DIR/empty.bin; TOOL verify --port PTS DIR/empty.bin" << 1 << "is 0 bytes";
+        QTest::newRow("verify 10 bytes")
+            << "head -c 10 IMG > DIR/ten.bin; TOOL verify --port PTS DIR/ten.bin" << 1
+            << "is 10 bytes";
+    }
+    void inputReadOnce()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QVERIFY(startDevice({"--corrupt", "40"}));
+        const Run run = shell(script);
+        QCOMPARE(run.status, status);
+        QVERIFY2((run.out + run.err).contains(message), qPrintable(run.out + run.err));
+        if (message.startsWith(QLatin1String("is ")))
+            QVERIFY2(!deviceLog().contains(u'<'), qPrintable(deviceLog())); // nothing sent
+    }
+
+    // Only the count 127 and exactly 127 bytes are the device's memory:
+    // nothing else is saved, and with --backup nothing is written.
+    void repliesThatAreNoMemory_data()
+    {
+        QTest::addColumn<QStringList>("device");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("saved"); // bytes in OUT afterwards; -1 for none
+        const QStringList backup{"write", "--backup", "OUT", "IMG"};
+        const QStringList read{"read", "OUT"};
+        QTest::newRow("stray bytes, backup") << QStringList{"--stray"} << backup << 3 << -1;
+        QTest::newRow("stray bytes, read") << QStringList{"--stray"} << read << 3 << -1;
+        QTest::newRow("count 5, read") << QStringList{"--count", "5"} << read << 3 << -1;
+        QTest::newRow("count 126, backup") << QStringList{"--count", "126"} << backup << 3 << -1;
+        QTest::newRow("count 126, read --any-length")
+            << QStringList{"--count", "126"} << QStringList{"read", "--any-length", "OUT"} << 0
+            << 126;
+        QTest::newRow("a GPS receiver, read") << QStringList{"--talker"} << read << 3 << -1;
+        QTest::newRow("a GPS receiver, backup") << QStringList{"--talker"} << backup << 3 << -1;
+        QTest::newRow("a GPS receiver, verify")
+            << QStringList{"--talker"} << QStringList{"verify", "IMG"} << 3 << -1;
+    }
+    void repliesThatAreNoMemory()
+    {
+        QFETCH(QStringList, device);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(int, saved);
+        QVERIFY(startDevice(device));
+        const QString out = m_dir->filePath("out.bin");
+        args.replaceInStrings(QStringLiteral("OUT"), out);
+        args.replaceInStrings(QStringLiteral("IMG"), Image);
+        const Run run = tool(args + QStringList{"--settle", "0", "--trace", "--port", m_pts});
+        QCOMPARE(run.status, status);
+        QCOMPARE(contents(out).size(), saved < 0 ? qsizetype(9) : qsizetype(saved)); // "<missing>"
+        QVERIFY2(!run.err.contains(QStringLiteral("> 1B 44")), qPrintable(run.err));
+        if (status != 0)
+            QVERIFY2(run.err.contains(QStringLiteral("is not a memory dump (count byte ")),
+                     qPrintable(run.err));
+    }
+
+    // A closed output is a stop like Ctrl-C: the device is reset, the port
+    // and its lock released, and the exit status is 128 + SIGPIPE.
+    void closedOutputStopsInOrder()
+    {
+        QVERIFY(startDevice({}));
+        const Run run = shell("TOOL write --trace --settle 0 --port PTS IMG 2>&1 | head -20; "
+                              "echo \"status ${PIPESTATUS[0]}\"");
+        QVERIFY2(run.out.endsWith(QStringLiteral("status 141\n")), qPrintable(run.out));
+        const QString log = deviceLog();
+        const qsizetype written = log.indexOf(QStringLiteral("write mode"));
+        QVERIFY(written > 0);
+        QVERIFY2(log.indexOf(QStringLiteral("opened (reset)"), written) > written, qPrintable(log));
+        QVERIFY(!log.mid(written).contains(QStringLiteral("1B 1B 55")));
+        QVERIFY(!QFile::exists(lockFile()));
+    }
+
+    // Another program's lock file is never removed while its process lives;
+    // that of a process that has ended is.
+    void locksOfOtherPrograms_data()
+    {
+        QTest::addColumn<QString>("format"); // PID stands for the process number
+        QTest::addColumn<bool>("alive");
+        QTest::newRow("a terminal program's lock") << "%1\n" << true;
+        QTest::newRow("a Qt-style lock of another program") << "%1\nminicom\nhost\n" << true;
+        QTest::newRow("a stale lock") << "%1\n" << false;
+    }
+    void locksOfOtherPrograms()
+    {
+        QFETCH(QString, format);
+        QFETCH(bool, alive);
+        QVERIFY(startDevice({}));
+        QProcess holder;
+        holder.start(QStringLiteral("sleep"), {"30"});
+        QVERIFY(holder.waitForStarted());
+        const qint64 pid = holder.processId();
+        if (!alive) {
+            holder.kill();
+            holder.waitForFinished();
+        }
+        const QByteArray lock = format.arg(pid, 10).toLatin1();
+        QVERIFY(writeFile(lockFile(), lock));
+        const Run run = tool({"verify", "--trace", "--settle", "0", "--port", m_pts, Image});
+        if (alive) {
+            QFile::remove(lockFile());
+            holder.kill();
+            holder.waitForFinished();
+            QCOMPARE(run.status, 3);
+            QVERIFY2(run.err.contains(QStringLiteral("locked by process %1 (sleep)").arg(pid)),
+                     qPrintable(run.err));
+            QVERIFY2(!deviceLog().contains(u'<'), qPrintable(deviceLog()));
+            return;
+        }
+        QCOMPARE(run.status, 1); // the blank device differs from the image
+        QVERIFY2(run.err.contains(QStringLiteral("stale lock file")), qPrintable(run.err));
+        QVERIFY(!QFile::exists(lockFile()));
+    }
+
+    // Two names for one port share one lock: a second program is refused
+    // while the first writes, even as root.
+    void twoNamesForOnePort()
+    {
+        QVERIFY(startDevice({}));
+        const QString link = m_dir->filePath("by-id-link");
+        QVERIFY(QFile::link(m_pts, link));
+        QProcess first;
+        first.start(QStringLiteral(TAVLO_IMAGE_TOOL),
+                    {"write", "--settle", "0", "--port", link, Image});
+        QTRY_VERIFY_WITH_TIMEOUT(deviceLog().contains(QStringLiteral("write mode")), 20000);
+        const Run second =
+            tool({"read", "--settle", "0", "--port", m_pts, m_dir->filePath("r.bin")});
+        QVERIFY(first.waitForFinished(30000));
+        QCOMPARE(first.exitCode(), 0);
+        QCOMPARE(second.status, 3);
+        QVERIFY2(second.err.contains(QStringLiteral("(tavlo-image)")), qPrintable(second.err));
+        QCOMPARE(deviceLog().count(QStringLiteral("1B 1B 55")), 1); // the first one's verify
+    }
+
+    // What can be refused is refused before the port is opened: the device
+    // receives nothing, not even the wake-up.
+    void checkedBeforeTheDevice_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("read into a missing folder")
+            << QStringList{"read", "DIR/no/such/x.bin"} << 1 << "there is no folder";
+        QTest::newRow("verify a missing file")
+            << QStringList{"verify", "DIR/missing.bin"} << 1 << "missing.bin";
+        QTest::newRow("a backup into a missing folder")
+            << QStringList{"write", "--backup", "DIR/no/b.bin", Image} << 1 << "the backup";
+        QTest::newRow("verify broken JSON")
+            << QStringList{"verify", "DIR/broken.json"} << 2 << "not valid JSON";
+        QTest::newRow("write broken JSON")
+            << QStringList{"write", "DIR/broken.json"} << 2 << "at offset";
+        QTest::newRow("an option twice")
+            << QStringList{"read", "--settle", "0", "DIR/x.bin"} << 2 << "given twice";
+    }
+    void checkedBeforeTheDevice()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QVERIFY(startDevice({}));
+        QByteArray broken = contents(QStringLiteral(TAVLO_TEST_DATA "/worked-example.json"));
+        broken.replace("\"sets\": [", "\"sets\": [,");
+        QVERIFY(writeFile(m_dir->filePath("broken.json"), broken));
+        args.replaceInStrings(QStringLiteral("DIR"), m_dir->path());
+        const Run run = tool(args + QStringList{"--settle", "0", "--port", m_pts});
+        QCOMPARE(run.status, status);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QTest::qWait(50);
+        QVERIFY2(!deviceLog().contains(u'<'), qPrintable(deviceLog()));
+    }
+
     void readFaultsSaveNothing_data()
     {
         QTest::addColumn<QStringList>("device");
@@ -440,6 +630,22 @@ private:
     static Run tool(const QStringList &args)
     {
         return runProgram(QStringLiteral(TAVLO_IMAGE_TOOL), args);
+    }
+
+    // A shell line as a script would write it: TOOL, PTS, IMG and DIR stand
+    // for the tool, the device's terminal, the worked example and a folder.
+    Run shell(QString script) const
+    {
+        script.replace(QStringLiteral("TOOL"), QStringLiteral(TAVLO_IMAGE_TOOL))
+            .replace(QStringLiteral("PTS"), m_pts)
+            .replace(QStringLiteral("IMG"), Image)
+            .replace(QStringLiteral("DIR"), m_dir->path());
+        return runProgram(QStringLiteral("bash"), {"-c", script});
+    }
+
+    QString lockFile() const
+    {
+        return QStringLiteral("/var/lock/LCK..") + m_pts.mid(5).replace(u'/', u'_');
     }
 
     QProcess m_sim;

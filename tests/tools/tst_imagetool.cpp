@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 namespace {
 
 Run runTool(const QStringList &args)
@@ -217,6 +219,89 @@ private slots:
             QCOMPARE(o.value("equal").toBool(), status == 0);
             QCOMPARE(o.value("fields").toArray().size() + o.value("bytes").toArray().size(),
                      out.count(u'\n'));
+        }
+    }
+
+    // Replacing a file keeps what it was: owner, group, mode, hard links and
+    // the name's bytes; a dangling symbolic link is refused, as cp does.
+    void replacingAFile_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("owner, group and mode")
+            << "touch out.bin; chown 65534:65534 out.bin || exit 0; chmod 0600 out.bin; "
+               "TOOL encode IN out.bin; stat -c '%u:%g %a' out.bin"
+            << (::geteuid() == 0 ? "65534:65534 600\n" : "");
+        QTest::newRow("read-only mode") << "touch out.bin; chmod 0444 out.bin; "
+                                           "TOOL encode IN out.bin; stat -c %a out.bin"
+                                        << "444\n";
+        QTest::newRow("hard links") << "echo old > out.bin; ln out.bin other.bin; "
+                                       "TOOL encode IN out.bin; cmp out.bin other.bin && "
+                                       "stat -c %h out.bin && stat -c %s other.bin"
+                                    << "2\n127\n";
+        QTest::newRow("a symbolic link is followed")
+            << "echo old > real.bin; ln -s real.bin out.bin; TOOL encode IN out.bin; "
+               "test -L out.bin && stat -c %s real.bin"
+            << "127\n";
+        QTest::newRow("a dangling symbolic link") << "ln -s missing/target out.bin; "
+                                                     "TOOL encode IN out.bin 2>err.txt; echo $?; "
+                                                     "test -L out.bin && ! test -e missing && "
+                                                     "grep -c 'symbolic link' err.txt"
+                                                  << "1\n1\n";
+        QTest::newRow("names that are not UTF-8")
+            << "TOOL encode IN $'club-\\xfc.bin' && TOOL encode IN $'club-\\xfd.bin' && "
+               "test -s $'club-\\xfc.bin' && test -s $'club-\\xfd.bin' && ls | grep -c club"
+            << "2\n";
+        QTest::newRow("the name's bytes in a message")
+            << "TOOL decode $'gone-\\xfc.bin' 2>&1 | grep -o 'gone-.*bin'"
+            << "gone-\\xfc.bin\n";
+    }
+    void replacingAFile()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, out);
+        script.replace(QStringLiteral("TOOL"), QStringLiteral(TAVLO_IMAGE_TOOL));
+        script.replace(QStringLiteral("IN"), dataFile("worked-example.json"));
+        QTemporaryDir dir;
+        QProcess shell;
+        shell.setWorkingDirectory(dir.path());
+        shell.start(QStringLiteral("bash"), {"-c", script});
+        QVERIFY(shell.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()), out);
+    }
+
+    // Whatever command reads an image takes a JSON configuration, and JSON
+    // that does not parse is a usage fault with its offset, never an image.
+    void brokenJsonEverywhere_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("show") << QStringList{"show", "BROKEN"};
+        QTest::newRow("decode") << QStringList{"decode", "BROKEN"};
+        QTest::newRow("diff") << QStringList{"diff", dataFile("worked-example.bin"), "BROKEN"};
+        QTest::newRow("verify") << QStringList{"verify", "--port", "/dev/tavlo-none", "BROKEN"};
+        QTest::newRow("write") << QStringList{"write", "--port", "/dev/tavlo-none", "BROKEN"};
+    }
+    void brokenJsonEverywhere()
+    {
+        QFETCH(QStringList, args);
+        QByteArray broken = contents(dataFile("worked-example.json"));
+        broken.replace("\"sets\": [", "\"sets\": [,");
+        QVERIFY(broken.size() > 126);
+        QVERIFY(writeFile(m_dir.filePath("broken.json"), broken));
+        args.replaceInStrings(QStringLiteral("BROKEN"), m_dir.filePath("broken.json"));
+        const Run run = runTool(args);
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.err.contains(QStringLiteral("not valid JSON")) &&
+                     run.err.contains(QStringLiteral("at offset")),
+                 qPrintable(run.err));
+        QCOMPARE(run.err.count(u'\n'), 1);
+        QVERIFY(run.out.isEmpty());
+
+        // The same configuration, well formed, is what show and verify compare.
+        if (args.first() == QLatin1String("show")) {
+            const Run shown = runTool({"show", dataFile("worked-example.json")});
+            QCOMPARE(shown.status, 0);
+            QCOMPARE(shown.out, runTool({"show", dataFile("worked-example.bin")}).out);
         }
     }
 

@@ -911,6 +911,60 @@ private slots:
         QCOMPARE(f.Label4->text(), QStringLiteral("Verify Failed!!!"));
     }
 
+    // The file is read once: changed on disk during the write, the device is
+    // still verified against the bytes that were sent.
+    void writeVerifiesWhatWasSent()
+    {
+        const FormControls &f = m_window->controls();
+        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        const QString file = m_dir->filePath("changing.bin");
+        QVERIFY(writeFile(file, contents(QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin"))));
+        m_port->onWrite = [&file](const QByteArray &bytes) {
+            if (bytes == QByteArray("\x1b"
+                                    "D"))
+                writeFile(file, QByteArray(127, 'z'));
+        };
+        m_dialog.answers << file;
+        QTest::mouseClick(f.OWEE, Qt::LeftButton);
+        QCOMPARE(f.Label4->text(), QStringLiteral("Verify Completed"));
+        QVERIFY(m_messages.shown.isEmpty());
+    }
+
+    // A reply that is not the count 127 and 127 bytes: a read asks before
+    // saving it and says what came; a write never takes it for the memory.
+    void oddRepliesInTheWindow_data()
+    {
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<bool>("answerYes");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QByteArray>("saved");
+        QTest::newRow("read, not kept")
+            << false << false << "Read Failed" << QByteArray("<missing>");
+        QTest::newRow("read, kept") << false << true << "Read Finished" << QByteArray("abcde");
+        QTest::newRow("write") << true << true << "Verify Failed!!!" << QByteArray("<missing>");
+    }
+    void oddRepliesInTheWindow()
+    {
+        QFETCH(bool, write);
+        QFETCH(bool, answerYes);
+        QFETCH(QString, status);
+        QFETCH(QByteArray, saved);
+        const FormControls &f = m_window->controls();
+        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        m_port->replies << QByteArray("\x05"
+                                      "abcde");
+        m_messages.answerYes = answerYes;
+        const QString target = m_dir->filePath("read.bin");
+        m_dialog.answers << (write ? QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin")
+                                   : target);
+        QTest::mouseClick(write ? f.OWEE : f.RSEE, Qt::LeftButton);
+        QCOMPARE(f.Label4->text(), status);
+        QCOMPARE(contents(target), saved);
+        QCOMPARE(m_messages.shown.size(), 1);
+        QVERIFY2(m_messages.shown.first().contains(QStringLiteral("6 bytes (count byte 5)")),
+                 qPrintable(m_messages.shown.first()));
+    }
+
     void oddLengthIsAskedFirst()
     {
         const FormControls &f = m_window->controls();

@@ -36,7 +36,12 @@ struct Faults {
     int hangupAfter = -1; // received bytes before the device goes away
     int stallAfter = -1;  // received bytes before the device stops reading for a while
     int stallMs = 0;
+    int count = -1;      // answer with this count byte and as many memory bytes
+    bool talker = false; // no tracker: a GPS receiver that talks NMEA and ignores commands
 };
+
+// What a GPS receiver on the wrong port sends, twice a second.
+const QByteArray Nmea("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n");
 
 class Device : public QObject {
 public:
@@ -54,6 +59,14 @@ public:
         m_pacer.setTimerType(Qt::PreciseTimer);
         m_pacer.setInterval(1);
         connect(&m_pacer, &QTimer::timeout, this, &Device::sendPaced);
+        if (m_faults.talker) {
+            m_talk.setInterval(500);
+            connect(&m_talk, &QTimer::timeout, this, [this] {
+                if (!m_closed)
+                    send(Nmea);
+            });
+            m_talk.start();
+        }
         waitForOpen();
     }
 
@@ -139,6 +152,8 @@ private:
 
     void command(char byte)
     {
+        if (m_faults.talker)
+            return;
         if (!m_woken && byte == Esc) {
             m_woken = true;
             if (m_faults.stray)
@@ -163,8 +178,9 @@ private:
             note(QStringLiteral("dump asked, not answering"));
             return;
         }
-        QByteArray reply = char(DumpLength) + m_memory.left(DumpLength);
-        if (m_faults.corrupt >= 0 && m_faults.corrupt < DumpLength)
+        const int length = m_faults.count >= 0 ? m_faults.count : DumpLength;
+        QByteArray reply = char(length) + m_memory.left(length);
+        if (m_faults.corrupt >= 0 && m_faults.corrupt < length)
             reply[m_faults.corrupt + 1] = char(reply[m_faults.corrupt + 1] ^ 0x5A);
         if (m_faults.shortReply >= 0)
             reply.truncate(m_faults.shortReply);
@@ -208,6 +224,7 @@ private:
     QSocketNotifier *m_notifier = nullptr;
     QTimer m_hangupPoll;
     QTimer m_pacer;
+    QTimer m_talk;
     QElapsedTimer m_paceClock;
     QByteArray m_outgoing;
     qint64 m_sentPaced = 0;
@@ -282,7 +299,17 @@ int main(int argc, char *argv[])
         QStringLiteral("stall"),
         QStringLiteral("After n received bytes, stop reading for ms milliseconds, once."),
         QStringLiteral("n:ms"));
-    parser.addOptions({memory, log, silent, shortReply, corrupt, stray, pace, hangup, stall});
+    const QCommandLineOption count(
+        QStringLiteral("count"),
+        QStringLiteral("Answer with the count byte n and n memory bytes (a device with another "
+                       "memory size, or a wrong count)."),
+        QStringLiteral("n"));
+    const QCommandLineOption talker(
+        QStringLiteral("talker"),
+        QStringLiteral("Be no tracker: send NMEA sentences twice a second, as a GPS receiver "
+                       "on the wrong port does, and ignore every command."));
+    parser.addOptions(
+        {memory, log, silent, shortReply, corrupt, stray, pace, hangup, stall, count, talker});
     parser.process(app);
 
     Faults faults;
@@ -292,6 +319,15 @@ int main(int argc, char *argv[])
     faults.stray = parser.isSet(stray);
     faults.pace = parser.isSet(pace);
     faults.hangupAfter = parser.isSet(hangup) ? parser.value(hangup).toInt() : -1;
+    faults.talker = parser.isSet(talker);
+    if (parser.isSet(count)) {
+        bool ok = false;
+        faults.count = parser.value(count).toInt(&ok);
+        if (!ok || faults.count < 0 || faults.count > 255) {
+            std::fprintf(stderr, "tavlo-devsim: --count takes 0 to 255\n");
+            return 1;
+        }
+    }
     if (parser.isSet(stall)) {
         const QStringList parts = parser.value(stall).split(u':');
         bool countOk = false;

@@ -2,6 +2,7 @@
 #include "cli.h"
 
 #include "displaytext.h"
+#include "files.h"
 #include "stopsignals.h"
 
 #include <cerrno>
@@ -97,6 +98,18 @@ QString dashMeans([[maybe_unused]] const char *stream, const QString &argument)
 }
 
 } // namespace
+
+QString terminalProblem(const QString &input, const QString &binaryOutput)
+{
+    const QLatin1String dash("-");
+    if (input == dash && files::isTerminal(files::StandardInput))
+        return QStringLiteral("standard input is a terminal: pipe the input in (< FILE), or "
+                              "name a file instead of -");
+    if (binaryOutput == dash && files::isTerminal(files::StandardOutput))
+        return QStringLiteral("standard output is a terminal, and an image is not text: "
+                              "redirect it (> FILE), or name a file instead of -");
+    return QString();
+}
 
 QString inputPath(const QString &argument)
 {

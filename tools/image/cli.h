@@ -29,6 +29,10 @@ void writeError(const QByteArray &bytes);
 // descriptor that fails every write instead.
 void guardStandardStreams();
 
+// Why "-" cannot be used here, or empty: nobody types an input into a
+// waiting program by accident, and an image written to a terminal is noise.
+QString terminalProblem(const QString &input, const QString &binaryOutput);
+
 // "-" stands for standard input or output where a file is read or written.
 QString inputPath(const QString &argument);
 QString outputPath(const QString &argument);

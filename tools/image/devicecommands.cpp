@@ -13,6 +13,8 @@
 #include "ticker.h"
 #include "tracingport.h"
 
+#include <QThread>
+
 namespace tavlo {
 
 namespace {
@@ -193,6 +195,17 @@ void sayWhatDiffers(const QString &shownFile, const QByteArray &file, const QByt
             .arg(printable(shownFile), offsets.join(QStringLiteral(", "))));
 }
 
+// The wake-up ESC after a reset is on its way when the port is closed for
+// good; a device (or a pseudo-terminal) that sees the port close at once
+// may never receive it, and so never see the reset end.
+void closeForGood(DeviceLink &link)
+{
+    constexpr int LingerMs = 100;
+    if (link.isPortOpen())
+        QThread::msleep(LingerMs);
+    link.closePort();
+}
+
 // What the device holds after a write that did not end in order.
 QString whatTheDeviceHolds(const DeviceLink &link, const QString &backup)
 {
@@ -276,6 +289,8 @@ Prepared prepare(const DeviceArgs &a, DeviceAction action)
         return p;
     };
     if (action == DeviceAction::Read) {
+        if (const QString problem = terminalProblem(QString(), a.file); !problem.isEmpty())
+            return refuse(Usage, problem);
         if (const Status<> writable = checkWritable(outputPath(a.file)); !writable)
             return refuse(
                 Refused,
@@ -284,7 +299,7 @@ Prepared prepare(const DeviceArgs &a, DeviceAction action)
     }
     const Result<QByteArray, InputProblem> image = readImageInput(a.file, LargestDeviceFile);
     if (!image)
-        return refuse(image.error().kind == InputProblem::Kind::BadJson ? Usage : Refused,
+        return refuse(image.error().isUsage() ? Usage : Refused,
                       image.error().message);
     if (image->size() != ImageSize && !a.anyLength)
         return refuse(Refused,
@@ -329,7 +344,7 @@ int deviceCommand(const cli::Arguments &arguments, const QStringList &files, Dev
     auto stopped = [&](const QString &what) {
         const int signal = StopSignals::caught();
         host.endBar();
-        link.closePort();
+        closeForGood(link);
         say(QStringLiteral("stopped by %1: %2").arg(StopSignals::name(signal), what));
         return 128 + signal;
     };
@@ -354,7 +369,7 @@ int deviceCommand(const cli::Arguments &arguments, const QStringList &files, Dev
     host.endBar();
     if (StopSignals::caught())
         return stopped(stoppedWhat(link, outcome, action, a.file, a.backup));
-    link.closePort();
+    closeForGood(link);
     if (outcome == DeviceLink::Outcome::NotADump)
         say(notADumpMessage(link, action));
     if (outcome == DeviceLink::Outcome::VerifyFailed)

@@ -24,6 +24,8 @@ Result<QByteArray, InputProblem> readImageInput(const QString &argument, qint64 
 {
     using Image = Result<QByteArray, InputProblem>;
     using Kind = InputProblem::Kind;
+    if (const QString problem = terminalProblem(argument, QString()); !problem.isEmpty())
+        return Image::failure({Kind::Terminal, problem});
     const Result<QByteArray> read = readBoundedFile(inputPath(argument), limit);
     if (!read)
         return Image::failure(

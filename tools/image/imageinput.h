@@ -14,9 +14,12 @@ struct InputProblem {
         Unreadable, // missing, unreadable, too large
         BadJson,    // begins as JSON but does not parse
         Unsaveable, // a JSON configuration that the save checks refuse
+        Terminal,   // "-" on a terminal
     };
     Kind kind = Kind::Unreadable;
     QString message;
+    // Broken JSON and a terminal are the caller's mistake: exit status 2.
+    bool isUsage() const { return kind == Kind::BadJson || kind == Kind::Terminal; }
 };
 
 // A configuration in JSON is a few kilobytes; this bounds what an endless

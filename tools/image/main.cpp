@@ -116,7 +116,7 @@ QString versionText()
 // The exit status for an input that is no image: broken JSON is a usage fault.
 int inputFailure(const InputProblem &problem)
 {
-    return fail(problem.kind == InputProblem::Kind::BadJson ? Usage : Refused, problem.message);
+    return fail(problem.isUsage() ? Usage : Refused, problem.message);
 }
 
 // The configuration an image or JSON input holds, handed to `use`.
@@ -140,6 +140,8 @@ int decode(const QString &path)
 
 int encode(const QString &jsonPath, const QString &outPath)
 {
+    if (const QString problem = terminalProblem(jsonPath, outPath); !problem.isEmpty())
+        return usage(problem);
     const QString in = inputPath(jsonPath);
     const QString out = outputPath(outPath);
     if (isSameFile(in, out))
