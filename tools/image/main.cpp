@@ -52,27 +52,36 @@ Commands:
                        again up to N times (default 0). A file that is not
                        127 bytes long is refused without --any-length. With
                        --backup, the device's memory is read into BACKUP
-                       first; if that fails, nothing is written.
-  read --port PORT FILE [--settle MS] [--trace]
+                       first; if that fails, nothing is written. FILE is
+                       read once: the verify and every retry compare the
+                       bytes that were sent.
+  read --port PORT FILE [--any-length] [--settle MS] [--trace]
                        Read the device's memory into FILE, as "Read & Save
-                       file from EEProm" does.
-  verify --port PORT FILE [--settle MS] [--trace]
+                       file from EEProm" does. Only a memory dump is saved:
+                       the count byte 127 and exactly 127 bytes (another
+                       count with --any-length, never extra bytes); anything
+                       else is "not a memory dump", exit 3.
+  verify --port PORT FILE [--any-length] [--settle MS] [--trace]
                        Compare the device's memory with FILE as the verify
                        after a write does, and say what differs the way diff
-                       does. Nothing is written. Exit 0 when the device
-                       holds FILE, 1 when it differs, 3 for a port or device
-                       failure.
+                       does. Nothing is written. A FILE that is not 127
+                       bytes long is refused without --any-length. Exit 0
+                       when the device holds FILE, 1 when it differs, 3 for
+                       a port or device failure.
 
 PORT is a serial port such as /dev/ttyUSB0, /dev/ttyS0 or COM3. It is opened
 as choosing it in the window opens it: DTR and RTS raised, one ESC sent. The
 device then has --settle milliseconds to wake (default 1000, as long as a
-reset holds the lines) before the first command. --trace prints every byte
-sent and received, and every change of the port as it happened, with a
-millisecond timestamp.
+reset holds the lines) before the first command. --trace prints on standard
+error every byte sent and received, and every change of the port as it
+happened, with a millisecond timestamp. A port locked by a live process
+(/var/lock/LCK..NAME) is busy and its lock is left alone.
 
-SIGINT (Ctrl-C), SIGTERM and SIGHUP stop a write or read in order: nothing
-more is written, the device is reset, the port closed, no partial file left,
-and the exit status is 128 + the signal's number.
+SIGINT (Ctrl-C), SIGTERM and SIGHUP, and an output closed under the tool
+(| head), stop a write or read in order: nothing more is written, the device
+is reset, the port closed, no partial file left, and the exit status is 128 +
+the signal's number (141 for a closed output). The last line says what the
+device now holds.
 
 JSON form: {"callsign": TEXT, "sets": [six sets, set 1 first]}, each set
 with the keys ssid, beacon, gps, symbol, symbolTable, symbolCode, comment,
@@ -82,11 +91,14 @@ coordinates are true or false; symbol is 0 to 15 (15 is "OTHERS"); the other
 numbers are list entries counted from 0, or null for no selection. A missing
 key keeps the state of a new window.
 
-FILE, JSON or OUT may be "-" for standard input or output. A file is written
-whole or not at all; an output that exists and is not a regular file (a FIFO,
-a device, /dev/stdout) is written to as it is, never replaced. JSON input is
-limited to 1 MiB; a file to write into the device to 64 KiB. encode refuses
-to overwrite its own input.
+FILE, JSON or OUT may be "-" for standard input or output. Every command that
+reads an image also takes a JSON configuration; one that does not parse is
+refused with its offset (exit 2). A file is written whole or not at all and
+keeps its owner, group, mode and hard links; an output that exists and is not
+a regular file (a FIFO, a device, /dev/stdout) is written to as it is, never
+replaced. JSON input is limited to 1 MiB; a file to write into the device to
+64 KiB. encode refuses to overwrite its own input. Standard output carries
+only data; every message goes to standard error.
 
 Options may stand anywhere before "--"; after it, every argument is a file
 name, even one that starts with "-".
@@ -97,8 +109,9 @@ Other options:
 
 Exit status: 0 success (written and verified, read, the device holds FILE,
 no difference), 1 refused or unreadable input, a failed verify or a
-difference, 2 wrong usage (for diff also an unreadable input or a JSON
-configuration that cannot be saved), 3 port or device failure, 128 + N when
+difference, 2 wrong usage or JSON that does not parse (for diff also an
+unreadable input or a JSON configuration that cannot be saved), 3 port or
+device failure (a busy port, no reply, not a memory dump), 128 + N when
 stopped by signal N.
 
 Examples:
