@@ -107,6 +107,8 @@ private slots:
         const Run run = tool(QStringList{"write", "--port", m_pts, Image} + options);
         QCOMPARE(run.status, status);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        if (status != 1) // standard output is for data, and a failed verify's differences
+            QVERIFY2(run.out.isEmpty(), qPrintable(run.out));
         if (options.contains("--retries"))
             QCOMPARE(run.err.count(message), 2);
         if (device.contains("--stall"))

@@ -239,6 +239,12 @@ private slots:
                                        "TOOL encode IN out.bin; cmp out.bin other.bin && "
                                        "stat -c %h out.bin && stat -c %s other.bin"
                                     << "2\n127\n";
+        // Tried as another user, since root writes into any folder.
+        QTest::newRow("a writable file in a read-only folder")
+            << "[ $(id -u) = 0 ] && runuser -u nobody -- test -x TOOL || { echo 127; exit; }; "
+               "chmod 755 .; mkdir ro; echo old > ro/out.bin; chmod 666 ro/out.bin; chmod 555 ro; "
+               "runuser -u nobody -- TOOL encode IN ro/out.bin; stat -c %s ro/out.bin"
+            << "127\n";
         QTest::newRow("a symbolic link is followed")
             << "echo old > real.bin; ln -s real.bin out.bin; TOOL encode IN out.bin; "
                "test -L out.bin && stat -c %s real.bin"

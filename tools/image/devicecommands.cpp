@@ -14,6 +14,7 @@
 #include "tracingport.h"
 
 #include <QThread>
+#include <optional>
 
 namespace tavlo {
 
@@ -299,8 +300,7 @@ Prepared prepare(const DeviceArgs &a, DeviceAction action)
     }
     const Result<QByteArray, InputProblem> image = readImageInput(a.file, LargestDeviceFile);
     if (!image)
-        return refuse(image.error().isUsage() ? Usage : Refused,
-                      image.error().message);
+        return refuse(image.error().isUsage() ? Usage : Refused, image.error().message);
     if (image->size() != ImageSize && !a.anyLength)
         return refuse(Refused,
                       QStringLiteral("%1 is %2, not a 127-byte configuration image; "
@@ -331,8 +331,10 @@ int deviceCommand(const cli::Arguments &arguments, const QStringList &files, Dev
         return prepared.status;
     QtSerialPort serial;
     // Traces go with the other diagnostics: standard output carries only data.
-    TracingPort tracing(serial, [](const QByteArray &line) { writeError(line); });
-    SerialPort &port = a.trace ? static_cast<SerialPort &>(tracing) : serial;
+    std::optional<TracingPort> tracing;
+    if (a.trace)
+        tracing.emplace(serial, [](const QByteArray &line) { writeError(line); });
+    SerialPort &port = tracing ? static_cast<SerialPort &>(*tracing) : serial;
     PreciseTicker ticker;
     TerminalHost host(a.retries, a.anyLength, outputPath(a.file));
     DeviceLink link(port, ticker, host);
