@@ -77,9 +77,13 @@ PortLockCheck checkPortLocks(const QString &given, const QString &resolved)
 {
     PortLockCheck check;
 #ifdef Q_OS_UNIX
-    QStringList names{lockFileName(resolved)};
+    // The FHS names a lock after the device's base name; Qt and others after
+    // the path below /dev. Both are looked at, for each name of the port.
+    QStringList names{lockFileName(resolved),
+                      QStringLiteral("LCK..") + QFileInfo(resolved).fileName()};
     if (given != resolved)
         names << lockFileName(given);
+    names.removeDuplicates();
     QSet<QString> seen;
     for (const char *folder : LockFolders) {
         for (const QString &name : names) {

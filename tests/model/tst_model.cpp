@@ -44,9 +44,12 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("quote") << "N0\"AL" << "\"N0\\\"AL\"";
-        QTest::newRow("backslash, the symbol table") << "\\" << "\"\\\\\"";
-        QTest::newRow("backslash before a control") << "\\\n" << "\"\\\\\\n\"";
+        QTest::newRow("quote") << "N0\"AL"
+                               << "\"N0\\\"AL\"";
+        QTest::newRow("backslash, the symbol table") << "\\"
+                                                     << "\"\\\\\"";
+        QTest::newRow("backslash before a control") << "\\\n"
+                                                    << "\"\\\\\\n\"";
     }
     void quotedTexts()
     {
