@@ -30,7 +30,8 @@ esac
 
 missing=()
 for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+    # A package dpkg does not know prints an error, which does not match either.
+    if ! dpkg-query -W -f='${Status}' "$p" 2>&1 | grep -q '^install ok installed$'; then
         missing+=("$p")
     fi
 done
@@ -68,7 +69,7 @@ if [ "$mode" = package ]; then
 fi
 
 echo "== Formatting"
-files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find src tools tests -name '*.cpp' -o -name '*.h')
+files=$(git ls-files '*.cpp' '*.h' 2>&1) || files=$(find src tools tests -name '*.cpp' -o -name '*.h')
 # shellcheck disable=SC2086
 clang-format --dry-run --Werror $files
 

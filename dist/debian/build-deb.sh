@@ -33,7 +33,7 @@ echo "== appstreamcli validate"
 appstreamcli validate --no-net "$scratch"/usr/share/metainfo/*.metainfo.xml
 echo "== man pages"
 for page in "$scratch"/usr/share/man/man1/*.1.gz; do
-    warnings=$(zcat "$page" | LC_ALL=C.UTF-8 groff -man -ww -Tutf8 2>&1 >/dev/null)
+    warnings=$(zcat "$page" | LC_ALL=C.UTF-8 groff -man -ww -Tutf8 2>&1 >"$scratch/page.txt")
     if [ -n "$warnings" ]; then
         echo "$page: $warnings" >&2
         exit 1

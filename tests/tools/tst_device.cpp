@@ -434,6 +434,26 @@ private slots:
         QVERIFY2(!deviceLog().contains(u'<'), qPrintable(deviceLog()));
     }
 
+    // Stopped while the backup is read, nothing was written, and the message
+    // says so rather than speaking of a write broken off.
+    void stopDuringTheBackupRead()
+    {
+        QVERIFY(startDevice({"--silent"}));
+        const QString backup = m_dir->filePath("backup.bin");
+        QProcess process;
+        process.start(QStringLiteral(TAVLO_IMAGE_TOOL),
+                      {"write", "--settle", "0", "--backup", backup, "--port", m_pts, Image});
+        QTRY_VERIFY_WITH_TIMEOUT(deviceLog().contains(QStringLiteral("1B 1B 55")), 20000);
+        ::kill(pid_t(process.processId()), SIGTERM);
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitCode(), 128 + SIGTERM);
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(err.contains(QStringLiteral("nothing was written; the device was reset")),
+                 qPrintable(err));
+        QVERIFY(!deviceLog().contains(QStringLiteral("write mode")));
+        QVERIFY(!QFile::exists(backup));
+    }
+
     void readFaultsSaveNothing_data()
     {
         QTest::addColumn<QStringList>("device");

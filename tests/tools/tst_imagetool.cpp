@@ -258,6 +258,11 @@ private slots:
             << "TOOL encode IN $'club-\\xfc.bin' && TOOL encode IN $'club-\\xfd.bin' && "
                "test -s $'club-\\xfc.bin' && test -s $'club-\\xfd.bin' && ls | grep -c club"
             << "2\n";
+        QTest::newRow("encode - - on a terminal")
+            << "command -v script > where.txt || { echo 2; echo 1; exit; }; "
+               "script -qec 'TOOL encode - -' ts.txt > out.txt; echo $?; "
+               "grep -c 'standard input is a terminal' out.txt"
+            << "2\n1\n";
         QTest::newRow("the name's bytes in a message")
             << "TOOL decode $'gone-\\xfc.bin' 2>&1 | grep -o 'gone-.*bin'"
             << "gone-\\xfc.bin\n";
