@@ -3,6 +3,7 @@
 
 #include "displaytext.h"
 #include "imagefile.h"
+#include "protocol.h"
 #include "serialport.h"
 #include "ticker.h"
 
@@ -14,15 +15,14 @@ namespace tavlo {
 
 namespace {
 
-constexpr char Esc = 27;
-const QByteArray WakeUp(1, Esc);
-const QByteArray WriteCommand("\x1b"
-                              "D");
-const QByteArray DumpCommand("\x1b\x1b"
-                             "U");
-constexpr int WritePause = 5;
-constexpr qint64 FillerAfter = 64; // a file longer than this is followed by filler bytes
-constexpr char Filler = char(0xFF);
+using namespace protocol;
+
+// Pause counts PauseStep a tick.
+constexpr int units(Tick ticks)
+{
+    return ticks.count() * DeviceLink::PauseStep;
+}
+constexpr int WritePause = units(ByteGap);
 
 QString checkTheCable(const QString &port)
 {
@@ -183,7 +183,7 @@ void DeviceLink::send(const QByteArray &bytes)
 }
 
 // Processes events until `done` holds, with the timer running meanwhile. A
-// wait for a reply ends after ReplyTimeoutTicks ticks in which no byte arrived.
+// wait for a reply ends after ReplyTimeout in which no byte arrived.
 DeviceLink::WaitEnd DeviceLink::wait(const std::function<bool()> &done, WaitKind kind)
 {
     const WaitEnd end = waitWithTimer(done, kind);
@@ -233,7 +233,7 @@ void DeviceLink::onTick()
         const qint64 now = m_port.bytesAvailable();
         m_waiting->idleTicks = now > m_waiting->seen ? 0 : m_waiting->idleTicks + 1;
         m_waiting->seen = now;
-        if (m_waiting->idleTicks >= ReplyTimeoutTicks)
+        if (m_waiting->idleTicks >= ReplyTimeout.count())
             return endWait(WaitEnd::TimedOut);
     }
     if (m_waiting->done())
@@ -294,6 +294,11 @@ bool DeviceLink::Pause(int n)
     return pauseFor(n) == WaitEnd::Done;
 }
 
+bool DeviceLink::settle(std::chrono::milliseconds time)
+{
+    return Pause(units(std::chrono::ceil<Tick>(time)));
+}
+
 void DeviceLink::ResetDevice()
 {
     try {
@@ -317,7 +322,7 @@ void DeviceLink::resetOrThrow()
     m_port.setDataTerminalReady(false);
     m_port.setRequestToSend(false);
     m_port.close();
-    throwUnlessDone(pauseFor(ResetPause, WaitKind::ResetHold));
+    throwUnlessDone(pauseFor(units(ResetHold), WaitKind::ResetHold));
     if (!m_port.open(name))
         throw Interrupted{WaitEnd::PortLost};
     m_port.setDataTerminalReady(true);
@@ -333,7 +338,7 @@ void DeviceLink::waitForBytesOrThrow(qint64 count)
 }
 
 // The reply is complete when the count byte and as many bytes as it
-// announces have come and the device then stays quiet for QuietTicks: stray
+// announces have come and the device then stays quiet for ReplyQuiet: stray
 // bytes, another device or a wrong count show up as a reply that is not exact.
 DumpReply DeviceLink::dumpExchangeOrThrow()
 {
@@ -353,7 +358,7 @@ DumpReply DeviceLink::dumpExchangeOrThrow()
     waitForBytesOrThrow(m_replyExpected - reply.bytes.size());
     reply.bytes += m_port.readAll();
     if (reply.isExact()) {
-        pauseOrThrow(QuietTicks * PauseStep);
+        pauseOrThrow(units(ReplyQuiet));
         reply.bytes += m_port.readAll();
     }
     m_lastReply = reply;
@@ -498,7 +503,7 @@ DeviceLink::Outcome DeviceLink::savedButPortLost(const QString &path)
 void DeviceLink::sendImage(const QByteArray &file)
 {
     const qint64 n = file.size();
-    const qint64 filler = n > FillerAfter ? n - FillerAfter : 0;
+    const qint64 filler = fillerCount(n);
     const qint64 total = n + filler;
     m_host.progressBegin(FillColour::Red);
     m_host.setStatus(QStringLiteral("Write Started"));

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <functional>
 
 class QEventLoop;
@@ -68,14 +69,8 @@ public:
     // it, part of it (part old, part new), or all of it.
     enum class Written { Nothing, Part, All };
 
-    // Pause counts 20 per tick; a reply may take this many ticks (2 s) to begin, or to go on.
+    // Pause counts 20 a tick (protocol.h has the waits in ticks).
     static constexpr int PauseStep = 20;
-    static constexpr int ReplyTimeoutTicks = 200;
-    // After a complete reply, bytes that still come within this many ticks
-    // show that it was no memory dump.
-    static constexpr int QuietTicks = 3;
-    // A reset holds DTR and RTS low for this long: 100 ticks.
-    static constexpr int ResetPause = 2000;
 
     DeviceLink(SerialPort &port, Ticker &ticker, LinkHost &host, QObject *parent = nullptr);
 
@@ -118,6 +113,8 @@ public:
     // start, or one pass of event processing for n <= 0. False when it was
     // cut short by stop(), abort() or a lost port.
     bool Pause(int n);
+    // The same wait given as a time: whole ticks, rounded up.
+    bool settle(std::chrono::milliseconds time);
     // Lowers DTR and RTS, closes the port, holds 100 ticks, reopens the port,
     // raises the lines and wakes the device. Does nothing without an open port.
     void ResetDevice();

@@ -3,6 +3,7 @@
 
 #include "devicelink.h"
 #include "linkhost.h"
+#include "protocol.h"
 #include "serialport.h"
 #include "ticker.h"
 
@@ -119,11 +120,10 @@ public:
                 Qt::QueuedConnection);
             return;
         }
-        if (bytes == QByteArray("\x1b\x1bU")) {
+        if (bytes == tavlo::protocol::DumpCommand) {
             m_writing = false;
             answerDump();
-        } else if (bytes == QByteArray("\x1b"
-                                       "D")) {
+        } else if (bytes == tavlo::protocol::WriteCommand) {
             m_writing = true;
             m_offset = 0;
         } else if (m_writing && m_offset < memory.size()) {
@@ -160,8 +160,9 @@ private:
     {
         if (silent)
             return;
-        const QByteArray reply =
-            replies.isEmpty() ? char(127) + memory.left(127) : replies.takeFirst();
+        const QByteArray reply = replies.isEmpty() ? char(tavlo::protocol::MemorySize) +
+                                                         memory.left(tavlo::protocol::MemorySize)
+                                                   : replies.takeFirst();
         QMetaObject::invokeMethod(
             this,
             [this, reply] {

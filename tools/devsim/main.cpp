@@ -3,6 +3,7 @@
 // the window and the command-line tool without hardware, and for tests.
 
 #include "licence.h"
+#include "protocol.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -21,11 +22,11 @@
 
 namespace {
 
-constexpr int MemorySize = 256;
-constexpr int DumpLength = 127;
-constexpr char Esc = 27;
-constexpr int ByteTimeUs = 1042; // one byte at 9600 baud, 8N1
-const QByteArray DumpCommand("\x1b\x1bU");
+using namespace tavlo::protocol;
+
+constexpr int EepromSize = 256; // more than the image: filler bytes land behind it
+// One byte at the link's speed: a start bit, 8 data bits and a stop bit.
+constexpr int ByteTimeUs = (10 * 1000000 + BaudRate - 1) / BaudRate;
 
 struct Faults {
     bool silent = false;
@@ -127,7 +128,7 @@ private:
                 return;
             }
             if (m_writing && i < dataEnd) {
-                if (m_offset < MemorySize)
+                if (m_offset < EepromSize)
                     m_memory[m_offset++] = byte;
                 continue;
             }
@@ -160,8 +161,7 @@ private:
                 send(QByteArray("\r\n?stray\r\n"));
         }
         m_recent = (m_recent + byte).right(3);
-        if (m_recent.endsWith(QByteArray("\x1b"
-                                         "D"))) {
+        if (m_recent.endsWith(WriteCommand)) {
             m_writing = true;
             m_offset = 0;
             note(QStringLiteral("write mode"));
@@ -178,7 +178,7 @@ private:
             note(QStringLiteral("dump asked, not answering"));
             return;
         }
-        const int length = m_faults.count >= 0 ? m_faults.count : DumpLength;
+        const int length = m_faults.count >= 0 ? m_faults.count : MemorySize;
         QByteArray reply = char(length) + m_memory.left(length);
         if (m_faults.corrupt >= 0 && m_faults.corrupt < length)
             reply[m_faults.corrupt + 1] = char(reply[m_faults.corrupt + 1] ^ 0x5A);
@@ -342,7 +342,7 @@ int main(int argc, char *argv[])
         }
     }
 
-    QByteArray bytes(MemorySize, char(0xFF));
+    QByteArray bytes(EepromSize, char(0xFF));
     if (parser.isSet(memory)) {
         QFile file(parser.value(memory));
         if (!file.open(QIODevice::ReadOnly)) {
@@ -350,7 +350,7 @@ int main(int argc, char *argv[])
                          qPrintable(parser.value(memory)), qPrintable(file.errorString()));
             return 1;
         }
-        const QByteArray image = file.read(MemorySize);
+        const QByteArray image = file.read(EepromSize);
         bytes.replace(0, image.size(), image);
     }
 

@@ -8,6 +8,7 @@
 #include "imagefile.h"
 #include "imageinput.h"
 #include "linkhost.h"
+#include "protocol.h"
 #include "serialport.h"
 #include "stopsignals.h"
 #include "ticker.h"
@@ -23,7 +24,8 @@ namespace {
 using namespace cli;
 
 // After opening the port the device gets as long to wake as a reset gives it.
-constexpr int DefaultSettleMs = DeviceLink::ResetPause / DeviceLink::PauseStep * 10;
+constexpr int DefaultSettleMs =
+    std::chrono::duration_cast<std::chrono::milliseconds>(protocol::ResetHold).count();
 
 // Answers the device link from the command line: a progress bar when standard
 // error is a terminal, the retry question from --retries.
@@ -353,7 +355,7 @@ int deviceCommand(const cli::Arguments &arguments, const QStringList &files, Dev
     // The port is opened as choosing it in the window opens it: DTR, RTS, one ESC.
     if (!link.choosePort(a.port))
         return DeviceFailure;
-    if (a.settleMs > 0 && !link.Pause(a.settleMs * DeviceLink::PauseStep / 10))
+    if (a.settleMs > 0 && !link.settle(std::chrono::milliseconds(a.settleMs)))
         return StopSignals::caught() ? stopped(QStringLiteral("nothing was sent to the device"))
                                      : DeviceFailure;
     DeviceLink::Outcome outcome = DeviceLink::Outcome::Completed;
