@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filedialog.h"
+#include "files.h"
 #include "form1.h"
 #include "licence.h"
 #include "messages.h"
@@ -7,6 +8,8 @@
 #include "serialport.h"
 #include "stopsignals.h"
 #include "ticker.h"
+
+#include "files.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -55,17 +58,14 @@ int run(int argc, char *argv[])
         parser.process(app); // prints and exits
         return 0;
     }
-#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
     // Qt aborts without a display, with advice about reinstalling; say what is wrong instead.
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    if (tavlo::files::noDisplay()) {
         std::fputs("tavlo: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY "
                    "is set).\nStart it from a desktop session, or over ssh with \"ssh -X\"; "
                    "tavlo-image works without a display.\n",
                    stderr);
         return 1;
     }
-#endif
     QApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("org.tavlo.Tavlo"));
     QApplication::setWindowIcon(tavlo::applicationIcon());

@@ -34,49 +34,12 @@ QString checkTheCable(const QString &port)
 QString openFailureMessage(const QString &name, OpenFailure failure, const QString &reason)
 {
     QString message = QStringLiteral("Could not open %1: %2.").arg(printable(name), reason);
-    switch (failure) {
-    case OpenFailure::PermissionDenied:
-#ifdef Q_OS_WIN
-        message += QStringLiteral("\n\nYou are not allowed to use this port.");
-#else
-        message += QStringLiteral(
-            "\n\nYour user may not use serial ports. Add it to the dialout group with\n"
-            "    sudo usermod -aG dialout $USER\nthen log out and in again.");
-#endif
-        break;
-    case OpenFailure::Busy:
-        message += QStringLiteral(
-            "\n\nAnother program holds the port: a terminal program, or a service such as "
-            "ModemManager or brltty, which can grab USB serial adapters. Close it and choose "
-            "the port again.");
-        break;
-    case OpenFailure::NotFound:
-        message += QStringLiteral(
-            "\n\nThere is no such port. Check that the adapter is plugged in, and the name.");
-#ifdef Q_OS_LINUX
-        message += QStringLiteral(
-            "\nIf /dev/ttyUSB0 vanished right after the adapter was plugged in, the brltty "
-            "service took it for a braille display: remove brltty (sudo apt remove brltty) "
-            "and plug the adapter in again.");
-#endif
-        break;
-    case OpenFailure::None:
-    case OpenFailure::Other:
-        break;
-    }
+    if (const QString advice = openFailureAdvice(failure); !advice.isEmpty())
+        message += QStringLiteral("\n\n") + advice;
     return message;
 }
 
 } // namespace
-
-QString comPortName(int index)
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(index + 1);
-#else
-    return QStringLiteral("/dev/ttyS%1").arg(index);
-#endif
-}
 
 QString byteStatus(unsigned char byte)
 {

@@ -22,10 +22,6 @@ inline constexpr int ComCount = 4;
 // Far more than any device holds: a larger file is refused before it is read.
 inline constexpr qint64 LargestDeviceFile = 64 * 1024;
 
-// The port a Com button opens: COM1 to COM4 on Windows, /dev/ttyS0 to
-// /dev/ttyS3 elsewhere.
-QString comPortName(int index);
-
 // A reply to the dump command as it arrived: the count byte, then what came
 // after it until the device fell quiet.
 struct DumpReply {

@@ -15,6 +15,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #else
+#include <cstdio>
+#include <fcntl.h>
 #include <io.h>
 #endif
 
@@ -238,6 +240,39 @@ bool isTerminal(StandardStream stream)
 #endif
 }
 
+void prepareStandardStreams()
+{
+#ifdef Q_OS_UNIX
+    for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) != -1)
+            continue;
+        // The read end of a pipe takes the free number; writes to it fail.
+        int ends[2];
+        if (::pipe(ends) != 0)
+            return;
+        if (ends[0] != fd) {
+            ::dup2(ends[0], fd);
+            ::close(ends[0]);
+        }
+        ::close(ends[1]);
+    }
+#else
+    ::_setmode(::_fileno(stdin), _O_BINARY);
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+#endif
+}
+
+bool noDisplay()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    return qEnvironmentVariableIsEmpty("DISPLAY") &&
+           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+#else
+    return false;
+#endif
+}
+
 QString nameFromBytes(const QByteArray &bytes)
 {
     QString name;
@@ -412,7 +447,9 @@ Result<QByteArray> readFile(const QString &path, qint64 maxBytes)
     if (path.isEmpty())
         return Read::failure(QString::fromLatin1(NoFileName));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const bool opened = path == StandardInputName ? file.open(stdin, QIODevice::ReadOnly)
+                                                  : file.open(QIODevice::ReadOnly);
+    if (!opened)
         return Read::failure(file.errorString());
     QByteArray bytes = maxBytes < 0 ? file.readAll() : file.read(maxBytes);
     if (file.error() != QFileDevice::NoError)
@@ -442,6 +479,13 @@ Status<> writeFileSafely(const QString &path, const QByteArray &bytes)
 {
     if (path.isEmpty())
         return Status<>::failure(QString::fromLatin1(NoFileName));
+    if (path == StandardOutputName) {
+        QFile out;
+        if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() ||
+            !out.flush())
+            return Status<>::failure(out.errorString());
+        return Done{};
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return Status<>::failure(file.errorString());

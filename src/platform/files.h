@@ -17,6 +17,20 @@ enum StandardStream { StandardInput = 0, StandardOutput = 1, StandardError = 2 }
 
 bool isTerminal(StandardStream stream);
 
+// The names that stand for standard input and output wherever a file name
+// goes: "-" on the command line becomes these.
+inline const QString StandardInputName = QStringLiteral("/dev/stdin");
+inline const QString StandardOutputName = QStringLiteral("/dev/stdout");
+
+// Readies standard output and error for a command-line program: a closed one
+// would hand its number to the next file opened, and output meant for a
+// person would land in it, so it gets a descriptor that fails every write
+// instead; on Windows, standard input and output carry bytes, not text.
+void prepareStandardStreams();
+
+// Whether a window cannot be shown: no display on a system that needs one.
+bool noDisplay();
+
 // A file name from the system's bytes, and back.
 QString nameFromBytes(const QByteArray &bytes);
 QByteArray bytesFromName(const QString &name);

@@ -39,6 +39,56 @@ OpenFailure classify(QSerialPort::SerialPortError error, const QString &text, co
 
 } // namespace
 
+QString comPortName(int index)
+{
+#if defined(Q_OS_WIN)
+    return QStringLiteral("COM%1").arg(index + 1);
+#elif defined(Q_OS_MACOS)
+    // No fixed names: the serial ports the system lists, in its order.
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    return index < ports.size() ? ports.at(index).systemLocation()
+                                : QStringLiteral("/dev/cu.serial%1").arg(index + 1);
+#elif defined(Q_OS_FREEBSD)
+    return QStringLiteral("/dev/cuau%1").arg(index);
+#else
+    return QStringLiteral("/dev/ttyS%1").arg(index);
+#endif
+}
+
+QString openFailureAdvice(OpenFailure failure)
+{
+    switch (failure) {
+    case OpenFailure::PermissionDenied:
+#ifdef Q_OS_WIN
+        return QStringLiteral("You are not allowed to use this port.");
+#else
+        return QStringLiteral(
+            "Your user may not use serial ports. Add it to the dialout group with\n"
+            "    sudo usermod -aG dialout $USER\nthen log out and in again.");
+#endif
+    case OpenFailure::Busy:
+        return QStringLiteral(
+            "Another program holds the port: a terminal program, or a service such as "
+            "ModemManager or brltty, which can grab USB serial adapters. Close it and choose "
+            "the port again.");
+    case OpenFailure::NotFound: {
+        QString advice = QStringLiteral(
+            "There is no such port. Check that the adapter is plugged in, and the name.");
+#ifdef Q_OS_LINUX
+        advice += QStringLiteral(
+            "\nIf /dev/ttyUSB0 vanished right after the adapter was plugged in, the brltty "
+            "service took it for a braille display: remove brltty (sudo apt remove brltty) "
+            "and plug the adapter in again.");
+#endif
+        return advice;
+    }
+    case OpenFailure::None:
+    case OpenFailure::Other:
+        break;
+    }
+    return QString();
+}
+
 QtSerialPort::QtSerialPort(QObject *parent)
     : SerialPort(parent)
     , m_port(new QSerialPort(this))

@@ -46,6 +46,14 @@ signals:
     void notice(const QString &text);
 };
 
+// The port a Com button opens: COM1 to COM4 on Windows, the first four
+// serial ports under the names the system gives them elsewhere.
+QString comPortName(int index);
+
+// What the operator can do about a port that would not open, for this
+// system; empty where there is nothing to say.
+QString openFailureAdvice(OpenFailure failure);
+
 struct PortDescription {
     QString name;        // what open() takes: /dev/ttyUSB0, COM12
     QString description; // "USB-Serial Controller", may be empty

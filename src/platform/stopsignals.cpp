@@ -10,6 +10,9 @@
 #ifdef Q_OS_UNIX
 #include <sys/socket.h>
 #include <unistd.h>
+#else
+#include <QTimer>
+#include <windows.h>
 #endif
 
 namespace tavlo {
@@ -39,6 +42,16 @@ extern "C" void onSignal(int signal)
     int expected = 0;
     firstSignal.compare_exchange_strong(expected, signal);
 }
+
+// Ctrl-C and Ctrl-Break in a console come here, on a thread of their own;
+// the stop is delivered by the poll in the event loop.
+BOOL WINAPI onConsoleEvent(DWORD event)
+{
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
+        return FALSE;
+    onSignal(event == CTRL_CLOSE_EVENT ? SIGTERM : SIGINT);
+    return TRUE;
+}
 #endif
 
 } // namespace
@@ -65,6 +78,10 @@ StopSignals::StopSignals(QObject *parent)
 #else
     for (int signal : Handled)
         std::signal(signal, onSignal);
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    auto *poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, &StopSignals::deliver);
+    poll->start(50);
 #endif
 }
 
@@ -81,6 +98,7 @@ StopSignals::~StopSignals()
         fd = -1;
     }
 #else
+    SetConsoleCtrlHandler(onConsoleEvent, FALSE);
     for (int signal : Handled)
         std::signal(signal, SIG_DFL);
 #endif
@@ -130,6 +148,12 @@ void StopSignals::deliver()
         last = static_cast<unsigned char>(bytes[n - 1]);
     if (last != 0)
         emit received(last);
+#else
+    // Delivered once, as the wake-up pipe delivers it once.
+    if (const int signal = firstSignal; signal != 0 && !m_delivered) {
+        m_delivered = true;
+        emit received(signal);
+    }
 #endif
 }
 

@@ -35,6 +35,7 @@ private:
     void deliver();
 
     QSocketNotifier *m_notifier = nullptr;
+    bool m_delivered = false; // where a poll delivers the stop
 };
 
 } // namespace tavlo

@@ -457,9 +457,11 @@ private slots:
         QTest::newRow("tavlo-image --version")
             << QStringLiteral(TAVLO_IMAGE_TOOL) << QStringList{"--version"} << 0
             << "tavlo-image" + version;
+#ifdef TAVLO_DEVSIM
         QTest::newRow("tavlo-devsim --version")
             << QStringLiteral(TAVLO_DEVSIM) << QStringList{"--version"} << 0
             << "tavlo-devsim" + version;
+#endif
         QTest::newRow("tavlo --version")
             << QStringLiteral(TAVLO_WINDOW) << QStringList{"--version"} << 0 << "tavlo" + version;
         QTest::newRow("a file named -h after --")

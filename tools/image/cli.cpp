@@ -9,11 +9,6 @@
 #include <cstdio>
 #include <cstring>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 namespace tavlo::cli {
 
 namespace {
@@ -67,34 +62,11 @@ bool writeOut(const QByteArray &bytes)
     return false;
 }
 
-void guardStandardStreams()
-{
-#ifdef Q_OS_UNIX
-    for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
-        if (::fcntl(fd, F_GETFD) != -1)
-            continue;
-        // The read end of a pipe takes the free number; writes to it fail.
-        int ends[2];
-        if (::pipe(ends) != 0)
-            return;
-        if (ends[0] != fd) {
-            ::dup2(ends[0], fd);
-            ::close(ends[0]);
-        }
-        ::close(ends[1]);
-    }
-#endif
-}
-
 namespace {
 
-QString dashMeans([[maybe_unused]] const char *stream, const QString &argument)
+QString dashMeans(const QString &stream, const QString &argument)
 {
-#ifdef Q_OS_UNIX
-    if (argument == QLatin1String("-"))
-        return QString::fromLatin1(stream);
-#endif
-    return argument;
+    return argument == QLatin1String("-") ? stream : argument;
 }
 
 } // namespace
@@ -113,12 +85,12 @@ QString terminalProblem(const QString &input, const QString &binaryOutput)
 
 QString inputPath(const QString &argument)
 {
-    return dashMeans("/dev/stdin", argument);
+    return dashMeans(files::StandardInputName, argument);
 }
 
 QString outputPath(const QString &argument)
 {
-    return dashMeans("/dev/stdout", argument);
+    return dashMeans(files::StandardOutputName, argument);
 }
 
 Arguments parseArguments(const QStringList &args, const Options &options)

@@ -24,11 +24,6 @@ bool writeOut(const QByteArray &bytes);
 // Writes diagnostics to standard error, with the same care for a closed one.
 void writeError(const QByteArray &bytes);
 
-// Closed standard output or error would hand their numbers to the next file
-// opened, and output meant for a person would land in it: give them a
-// descriptor that fails every write instead.
-void guardStandardStreams();
-
 // Why "-" cannot be used here, or empty: nobody types an input into a
 // waiting program by accident, and an image written to a terminal is noise.
 QString terminalProblem(const QString &input, const QString &binaryOutput);

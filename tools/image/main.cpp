@@ -315,7 +315,7 @@ int run(const QStringList &args)
 
 int main(int argc, char *argv[])
 {
-    guardStandardStreams();
+    files::prepareStandardStreams();
     try {
         QCoreApplication app(argc, argv);
         // File names as the system gave them, also those that are not UTF-8.
