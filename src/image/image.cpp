@@ -3,9 +3,9 @@
 
 #include "displaytext.h"
 
-#include "bits.h"
 #include "coordinate.h"
 #include "pathcodec.h"
+#include "setlayout.h"
 #include "textnumber.h"
 
 #include <cmath>
@@ -14,15 +14,9 @@ namespace tavlo {
 
 namespace {
 
-constexpr int RelayBit = 128;
-constexpr int BeaconBit = 64;
-constexpr int OthersBit = 128;
-constexpr int IntervalFactor = 16;
-constexpr int GpsBit = 8;
-constexpr int TableBit = 128;
-constexpr int CordsBit = 128;
-constexpr int HemisphereBit = 64;
-constexpr int NoValuePart = 32; // stored for each part of a coordinate that is switched off
+// A coordinate that is switched off is stored as three blanks: the blank
+// mark above the value, and 0x2020 in it.
+constexpr int NoCoordinate = 0x2020;
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
 int entryOrZero(const Entry &entry)
@@ -30,47 +24,36 @@ int entryOrZero(const Entry &entry)
     return entry.value_or(0);
 }
 
-void appendCoordinate(QByteArray &out, int flags, bool cords, QStringView degrees,
-                      QStringView minutes, int maxDegrees)
+int storedCoordinate(bool cords, QStringView degrees, QStringView minutes, int maxDegrees)
 {
-    if (!cords) {
-        out.append(char(flags + NoValuePart)).append(char(NoValuePart)).append(char(NoValuePart));
-        return;
-    }
+    if (!cords)
+        return NoCoordinate;
     const auto value = coordinateValue(degrees, minutes, maxDegrees, QString());
-    const qint64 v = value ? *value : 0; // refused by the save checks before
-    out.append(char(flags + v / 65536)).append(char(v % 65536 / 256)).append(char(v % 256));
+    return value ? int(*value) : 0; // refused by the save checks before
 }
 
-void appendSet(QByteArray &out, const ConfigSet &set)
+SetNumbers numbersOf(const ConfigSet &set)
 {
+    SetNumbers n;
     const EncodedPath path = encodePath(set.PATH);
-    int byte0 = (path.relay ? RelayBit : 0) + (set.BCN ? BeaconBit : 0);
-    if (!set.ssid.isEmpty())
-        byte0 += static_cast<int>(std::lround(leadingNumber(set.ssid)));
-    out.append(char(byte0));
-
-    const bool others = set.VSICO == SymbolOthers;
-    out.append(char((others ? OthersBit : 0) + IntervalFactor * entryOrZero(set.TXI) +
-                    (set.GPS ? GpsBit : 0) + entryOrZero(set.POSCA)));
-
-    const int symbolChar = others ? SymbolCodeFirst + entryOrZero(set.ICOC) : HexDigits[set.VSICO];
-    out.append(char(TableBit * entryOrZero(set.ICOT) + symbolChar));
-
-    appendCoordinate(out, HemisphereBit * entryOrZero(set.LAS) + (set.CORDS ? CordsBit : 0),
-                     set.CORDS, set.LAD, set.LAM, LatitudeMaxDegrees);
-    appendCoordinate(out, HemisphereBit * entryOrZero(set.LOS), set.CORDS, set.LOD, set.LOM,
-                     LongitudeMaxDegrees);
-    out.append(path.field);
-}
-
-int bits(unsigned char byte, int low, int high)
-{
-    return static_cast<int>(BitVal(byte, low, high));
-}
-bool bit(unsigned char byte, int n)
-{
-    return Bitt(byte, n) != 0;
+    n.relay = path.relay;
+    n.path = path.field;
+    n.beacon = set.BCN;
+    n.ssid = set.ssid.isEmpty() ? 0 : int(std::lround(leadingNumber(set.ssid)));
+    n.others = set.VSICO == SymbolOthers;
+    n.interval = entryOrZero(set.TXI);
+    n.gps = set.GPS;
+    n.comment = entryOrZero(set.POSCA);
+    n.symbolTable = entryOrZero(set.ICOT);
+    n.symbolChar = n.others ? SymbolCodeFirst + entryOrZero(set.ICOC) : HexDigits[set.VSICO];
+    n.coordinates = set.CORDS;
+    n.latHemisphere = entryOrZero(set.LAS);
+    n.latBlank = !set.CORDS;
+    n.latitude = storedCoordinate(set.CORDS, set.LAD, set.LAM, LatitudeMaxDegrees);
+    n.lonHemisphere = entryOrZero(set.LOS);
+    n.lonBlank = !set.CORDS;
+    n.longitude = storedCoordinate(set.CORDS, set.LOD, set.LOM, LongitudeMaxDegrees);
+    return n;
 }
 
 // The coordinate texts for V: degrees are the first `degreeDigits` digits of
@@ -95,35 +78,24 @@ int hexDigitValue(int c)
     return 0;
 }
 
-ConfigSet decodeSet(const unsigned char *b)
+ConfigSet setFrom(const SetNumbers &n)
 {
     ConfigSet set;
-    const bool relay = bit(b[0], 7);
-    set.BCN = bit(b[0], 6);
-    const int ssid = bits(b[0], 0, 3);
-    set.ssid = ssid == 0 ? QStringLiteral(" ") : u' ' + QString::number(ssid);
-
-    const bool others = bit(b[1], 7);
-    set.TXI = bits(b[1], 4, 6);
-    set.GPS = bit(b[1], 3);
-    set.POSCA = bits(b[1], 0, 2);
-
-    set.ICOT = bits(b[2], 7, 7);
-    const int code = bits(b[2], 0, 6);
-    if (code >= SymbolCodeFirst)
-        set.ICOC = code - SymbolCodeFirst;
-    set.VSICO = others ? SymbolOthers : hexDigitValue(code);
-
-    set.LAS = bits(b[3], 6, 6);
-    set.CORDS = bit(b[3], 7);
-    const qint64 lat = bits(b[3], 0, 4) * 65536 + b[4] * 256 + b[5];
-    coordinateTexts(lat, 2, set.LAD, set.LAM);
-
-    set.LOS = bits(b[6], 6, 6);
-    const qint64 lon = bits(b[6], 0, 4) * 65536 + b[7] * 256 + b[8];
-    coordinateTexts(lon, 3, set.LOD, set.LOM);
-
-    set.PATH = decodePath(relay, QByteArrayView(b + 9, PathFieldLength));
+    set.BCN = n.beacon;
+    set.ssid = n.ssid == 0 ? QStringLiteral(" ") : u' ' + QString::number(n.ssid);
+    set.TXI = n.interval;
+    set.GPS = n.gps;
+    set.POSCA = n.comment;
+    set.ICOT = n.symbolTable;
+    if (n.symbolChar >= SymbolCodeFirst)
+        set.ICOC = n.symbolChar - SymbolCodeFirst;
+    set.VSICO = n.others ? SymbolOthers : hexDigitValue(n.symbolChar);
+    set.CORDS = n.coordinates;
+    set.LAS = n.latHemisphere;
+    coordinateTexts(n.latitude, 2, set.LAD, set.LAM);
+    set.LOS = n.lonHemisphere;
+    coordinateTexts(n.longitude, 3, set.LOD, set.LOM);
+    set.PATH = decodePath(n.relay, n.path);
     return set;
 }
 
@@ -137,7 +109,7 @@ QByteArray encodeImage(const Configuration &config)
     for (QChar c : call)
         out.append(char(c.unicode() & 0xFF));
     for (const ConfigSet &set : config.sets)
-        appendSet(out, set);
+        out.append(packSet(numbersOf(set)));
     out.append('\0');
     return out;
 }
@@ -154,7 +126,7 @@ Result<Configuration> decodeImage(QByteArrayView image)
     for (int i = 0; i < CallsignLength; ++i)
         config.Calls += QChar(bytes[i]);
     for (int s = 0; s < SetCount; ++s)
-        config.sets[s] = decodeSet(bytes + CallsignLength + s * SetBlockSize);
+        config.sets[s] = setFrom(unpackSet(bytes + CallsignLength + s * SetBlockSize));
     return config;
 }
 
