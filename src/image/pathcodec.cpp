@@ -121,14 +121,14 @@ QString decodePath(bool relay, QByteArrayView field)
                 text.chop(1);
             continue;
         }
-        const int group = static_cast<int>(BitVal(byte, 4, 6));
-        const int d = static_cast<int>(BitVal(byte, 0, 2));
-        const int n = static_cast<int>(BitVal(byte, 0, 3));
+        const int group = int(bitsOf(byte, 4, 3));
+        const int d = int(bitsOf(byte, 0, 3));
+        const int n = int(bitsOf(byte, 0, 4));
         switch (group) {
         case 0:
             if (!text.isEmpty() && !trimBlanks(text).endsWith(u','))
                 text += u',';
-            text += Bitt(byte, 3) ? QStringLiteral("TRACE") : QStringLiteral("WIDE");
+            text += bitsOf(byte, 3, 1) ? QStringLiteral("TRACE") : QStringLiteral("WIDE");
             if (d > 0)
                 text += digitText(d) + u'-' + digitText(d);
             text += u',';

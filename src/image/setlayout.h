@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "bits.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 #include <array>
@@ -61,19 +63,6 @@ inline constexpr std::array<BitField, 16> SetLayout{{
     {&SetNumbers::lonBlank, 6, 3, 21, 1},
     {&SetNumbers::lonHemisphere, 6, 3, 22, 1},
 }};
-
-// The value of the bits `low` to `low + width - 1` of `word`.
-constexpr quint32 bitsOf(quint32 word, int low, int width)
-{
-    return (word >> low) & ((quint32(1) << width) - 1);
-}
-
-// `word` with those bits replaced by `value`, cut to their width.
-constexpr quint32 withBits(quint32 word, int low, int width, quint32 value)
-{
-    const quint32 mask = ((quint32(1) << width) - 1) << low;
-    return (word & ~mask) | ((value << low) & mask);
-}
 
 // The block of a set's numbers, and the numbers in a block (at least
 // SetBlockSize bytes from `block`).
