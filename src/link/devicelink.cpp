@@ -24,28 +24,7 @@ constexpr int units(Tick ticks)
 }
 constexpr int WritePause = units(ByteGap);
 
-QString checkTheCable(const QString &port)
-{
-    return QStringLiteral("\n\nCheck the cable, that the device has power, and that %1 is the "
-                          "port it is connected to.")
-        .arg(port);
-}
-
-QString openFailureMessage(const QString &name, OpenFailure failure, const QString &reason)
-{
-    QString message = QStringLiteral("Could not open %1: %2.").arg(printable(name), reason);
-    if (const QString advice = openFailureAdvice(failure); !advice.isEmpty())
-        message += QStringLiteral("\n\n") + advice;
-    return message;
-}
-
 } // namespace
-
-QString byteStatus(unsigned char byte)
-{
-    const QString shown = byte >= 33 && byte <= 127 ? QString(QChar(byte)) : QStringLiteral(".");
-    return shown + QStringLiteral(" (") + QString::number(byte, 16).toUpper() + u')';
-}
 
 // Marks the link busy for one action.
 class DeviceLink::BusyScope {
@@ -108,8 +87,11 @@ bool DeviceLink::choosePort(const QString &name)
     if (m_port.isOpen())
         m_port.close();
     if (!m_port.open(name)) {
-        m_host.report(QStringLiteral("Port"),
-                      openFailureMessage(name, m_port.openFailure(), m_port.errorString()));
+        LinkProblem failed = problem(LinkProblem::Kind::OpenFailed);
+        failed.port = name;
+        failed.openFailure = m_port.openFailure();
+        failed.reason = m_port.errorString();
+        m_host.report(failed);
         emit portClosed();
         return false;
     }
@@ -339,12 +321,12 @@ bool DeviceLink::acceptable(const DumpReply &reply, ReplyUse use)
 
 // Nothing is saved or written from such a reply; the device is reset as at
 // the end of every action, so whatever it is in, it leaves.
-DeviceLink::Outcome DeviceLink::notADump(const QString &status)
+DeviceLink::Outcome DeviceLink::notADump(LinkStage stage)
 {
     m_host.progressHide();
     resetOrThrow();
     m_host.setStatusTone(StatusTone::ButtonText);
-    m_host.setStatus(status);
+    m_host.setStage(stage);
     return Outcome::NotADump;
 }
 
@@ -352,23 +334,20 @@ bool DeviceLink::checkPort()
 {
     if (m_port.isOpen())
         return true;
-    m_host.report(QStringLiteral("No COM port selected"),
-                  QStringLiteral("Please select COM port!"));
+    m_host.report(problem(LinkProblem::Kind::NoPort));
     return false;
 }
 
-QString DeviceLink::noReplyMessage() const
+LinkProblem DeviceLink::problem(LinkProblem::Kind kind) const
 {
-    const QString port = printable(m_port.name());
-    if (m_replyExpected < 0)
-        return QStringLiteral("No reply from the device on %1.").arg(port) + checkTheCable(port);
-    const qint64 received = m_replyReceived + m_port.bytesAvailable();
-    return QStringLiteral("The device on %1 stopped answering: %2 of the %3 bytes of its reply "
-                          "arrived.")
-               .arg(port)
-               .arg(received)
-               .arg(m_replyExpected) +
-           checkTheCable(port);
+    LinkProblem p;
+    p.kind = kind;
+    p.port = m_port.name();
+    p.duringWrite = m_busy && m_imageSent >= 0;
+    p.written = written();
+    p.bytesWritten = std::max<qint64>(m_imageSent, 0);
+    p.imageSize = m_imageSize;
+    return p;
 }
 
 DeviceLink::Outcome DeviceLink::interrupted(WaitEnd reason)
@@ -381,7 +360,7 @@ DeviceLink::Outcome DeviceLink::interrupted(WaitEnd reason)
     m_host.setStatusTone(StatusTone::ButtonText);
     switch (reason) {
     case WaitEnd::Stopped:
-        m_host.setStatus(QStringLiteral("Stopped"));
+        m_host.setStage(LinkStage::Stopped);
         try {
             resetOrThrow(); // leaves no device in write mode with half an image
         } catch (const Interrupted &again) {
@@ -390,15 +369,18 @@ DeviceLink::Outcome DeviceLink::interrupted(WaitEnd reason)
         m_stopRequested = false;
         return Outcome::Stopped;
     case WaitEnd::TimedOut: {
-        const QString message = noReplyMessage();
-        m_host.setStatus(m_replyExpected < 0 ? QStringLiteral("No reply")
-                                             : QStringLiteral("Reply cut short"));
+        const bool nothing = m_replyExpected < 0;
+        LinkProblem missing =
+            problem(nothing ? LinkProblem::Kind::NoReply : LinkProblem::Kind::ReplyCutShort);
+        missing.received = m_replyReceived + m_port.bytesAvailable();
+        missing.expected = m_replyExpected;
+        m_host.setStage(nothing ? LinkStage::NoReply : LinkStage::ReplyCutShort);
         try {
             resetOrThrow();
         } catch (const Interrupted &again) {
             return interrupted(again.reason);
         }
-        m_host.report(QStringLiteral("No reply"), message);
+        m_host.report(missing);
         return Outcome::NoReply;
     }
     case WaitEnd::PortLost:
@@ -408,7 +390,7 @@ DeviceLink::Outcome DeviceLink::interrupted(WaitEnd reason)
     }
     const QString name = m_port.name();
     closePort();
-    m_host.setStatus(QStringLiteral("Port lost"));
+    m_host.setStage(LinkStage::PortLost);
     reportPortLost(name);
     emit portClosed();
     return Outcome::PortLost;
@@ -421,43 +403,21 @@ DeviceLink::Written DeviceLink::written() const
     return m_imageSent < m_imageSize ? Written::Part : Written::All;
 }
 
-// One wording for a port that vanished, whatever call noticed it first.
+// One report for a port that vanished, whatever call noticed it first.
 void DeviceLink::reportPortLost(const QString &name)
 {
-    QString message = QStringLiteral("The port %1 went away: it was unplugged, or the device "
-                                     "on it was switched off.")
-                          .arg(printable(name));
-    if (m_busy && m_imageSent >= 0) {
-        switch (written()) {
-        case Written::Nothing:
-            message += QStringLiteral(" Nothing of the image was written.");
-            break;
-        case Written::Part:
-            message += QStringLiteral(" Only %1 of the %2 bytes of the image were written, so "
-                                      "the device now holds part of the old and part of the "
-                                      "new configuration: write it again.")
-                           .arg(m_imageSent)
-                           .arg(m_imageSize);
-            break;
-        case Written::All:
-            message += QStringLiteral(" The whole image was written but not verified: verify "
-                                      "it, or write it again.");
-            break;
-        }
-    }
-    m_host.report(QStringLiteral("Port lost"), message);
+    LinkProblem lost = problem(LinkProblem::Kind::PortLost);
+    lost.port = name;
+    m_host.report(lost);
 }
 
 DeviceLink::Outcome DeviceLink::savedButPortLost(const QString &path)
 {
-    const QString name = m_port.name();
+    LinkProblem lost = problem(LinkProblem::Kind::SavedButPortLost);
+    lost.path = path;
     closePort();
-    m_host.setStatus(QStringLiteral("Port lost"));
-    m_host.report(QStringLiteral("Port lost"),
-                  QStringLiteral("%1 was saved, but the port %2 went away before the device "
-                                 "could be reset: it was unplugged, or the device on it was "
-                                 "switched off.")
-                      .arg(printable(path), printable(name)));
+    m_host.setStage(LinkStage::PortLost);
+    m_host.report(lost);
     emit portClosed();
     return Outcome::SavedResetFailed;
 }
@@ -469,7 +429,7 @@ void DeviceLink::sendImage(const QByteArray &file)
     const qint64 filler = fillerCount(n);
     const qint64 total = n + filler;
     m_host.progressBegin(FillColour::Red);
-    m_host.setStatus(QStringLiteral("Write Started"));
+    m_host.setStage(LinkStage::WriteStarted);
     m_host.setStatusTone(StatusTone::Highlight);
     m_imageSize = n;
     m_imageSent = 0;
@@ -481,7 +441,7 @@ void DeviceLink::sendImage(const QByteArray &file)
         m_imageSent = i;
         startPause(); // the device's tick begins with the byte, not after the display
         m_host.progressFill(i, total);
-        m_host.setByteStatus(byteStatus(b));
+        m_host.byteWritten(b);
         throwUnlessDone(finishPause(WritePause));
     }
     // Devices expect the filler after a long file; it is never verified.
@@ -495,8 +455,8 @@ void DeviceLink::sendImage(const QByteArray &file)
     m_host.progressMark();
     pauseOrThrow(WritePause);
     m_host.progressEmpty(FillColour::Green);
-    m_host.setStatus(QStringLiteral("Write Finished"));
-    m_host.setStatus(QStringLiteral("Verify Started"));
+    m_host.setStage(LinkStage::WriteFinished);
+    m_host.setStage(LinkStage::VerifyStarted);
 }
 
 // Compares every byte of the file with the reply; the count byte is not compared.
@@ -534,8 +494,7 @@ DeviceLink::Outcome DeviceLink::withImage(const QByteArray &image, Action action
 
 DeviceLink::Outcome DeviceLink::verifyEnded(bool failed)
 {
-    m_host.setStatus(failed ? QStringLiteral("Verify Failed!!!")
-                            : QStringLiteral("Verify Completed"));
+    m_host.setStage(failed ? LinkStage::VerifyFailed : LinkStage::VerifyCompleted);
     return failed ? Outcome::VerifyFailed : Outcome::Completed;
 }
 
@@ -550,13 +509,14 @@ DeviceLink::Outcome DeviceLink::saveBackup(const QString &backup)
 {
     const DumpReply reply = dumpExchangeOrThrow();
     if (!acceptable(reply, ReplyUse::Backup))
-        return notADump(QStringLiteral("Read Failed"));
+        return notADump(LinkStage::ReadFailed);
     if (const Status<> saved = writeFileSafely(backup, reply.memory()); !saved) {
         resetOrThrow(); // as a read ends; nothing was written
-        m_host.setStatus(QStringLiteral("Read Failed"));
-        m_host.report(QStringLiteral("Write File to EEProm"),
-                      QStringLiteral("Could not save the backup %1: %2; nothing was written")
-                          .arg(printable(backup), saved.error()));
+        m_host.setStage(LinkStage::ReadFailed);
+        LinkProblem unsaved = problem(LinkProblem::Kind::BackupNotSaved);
+        unsaved.path = backup;
+        unsaved.reason = saved.error();
+        m_host.report(unsaved);
         return Outcome::SaveFailed;
     }
     return Outcome::Completed;
@@ -580,7 +540,7 @@ DeviceLink::Outcome DeviceLink::writeAndVerifyImage(const QByteArray &image, con
             sendImage(image);
             const DumpReply reply = dumpExchangeOrThrow();
             if (!acceptable(reply, ReplyUse::Verify))
-                return notADump(QStringLiteral("Verify Failed!!!"));
+                return notADump(LinkStage::VerifyFailed);
             m_host.progressBegin(FillColour::Green);
             pauseOrThrow(WritePause);
             failed = !verifyAgainst(image, reply.bytes);
@@ -603,10 +563,10 @@ DeviceLink::Outcome DeviceLink::verifyOnly(const QByteArray &image)
     return withImage(image, [this](const QByteArray &bytes) {
         bool failed = false;
         try {
-            m_host.setStatus(QStringLiteral("Verify Started"));
+            m_host.setStage(LinkStage::VerifyStarted);
             const DumpReply reply = dumpExchangeOrThrow();
             if (!acceptable(reply, ReplyUse::Verify))
-                return notADump(QStringLiteral("Verify Failed!!!"));
+                return notADump(LinkStage::VerifyFailed);
             m_host.progressBegin(FillColour::Green);
             failed = !verifyAgainst(bytes, reply.bytes);
             m_host.progressHide();
@@ -628,10 +588,10 @@ DeviceLink::Outcome DeviceLink::readToFile()
     QString path;
     Status<> saved = Status<>::failure(QString());
     try {
-        m_host.setStatus(QStringLiteral("Read Started"));
+        m_host.setStage(LinkStage::ReadStarted);
         const DumpReply reply = dumpExchangeOrThrow();
         if (!acceptable(reply, ReplyUse::Read))
-            return notADump(QStringLiteral("Read Failed"));
+            return notADump(LinkStage::ReadFailed);
         const auto chosen = m_host.askSaveFile();
         throwIfInterruptedMeanwhile();
         if (!chosen)
@@ -645,12 +605,14 @@ DeviceLink::Outcome DeviceLink::readToFile()
         return interrupted(stop.reason);
     }
     if (!saved) {
-        m_host.setStatus(QStringLiteral("Read Failed"));
-        m_host.report(QStringLiteral("Read & Save"),
-                      QStringLiteral("Could not save %1: %2").arg(printable(path), saved.error()));
+        m_host.setStage(LinkStage::ReadFailed);
+        LinkProblem unsaved = problem(LinkProblem::Kind::SaveFailed);
+        unsaved.path = path;
+        unsaved.reason = saved.error();
+        m_host.report(unsaved);
         return Outcome::SaveFailed;
     }
-    m_host.setStatus(QStringLiteral("Read Finished"));
+    m_host.setStage(LinkStage::ReadFinished);
     return Outcome::Completed;
 }
 

@@ -35,10 +35,6 @@ struct DumpReply {
     bool isStandard() const { return isExact() && count == ImageSize; }
 };
 
-// The status-line text for a byte being written: the character, or "." for
-// one that does not print, and its code in hexadecimal.
-QString byteStatus(unsigned char byte);
-
 // The device protocol: choosing the port, the timed waits, the device reset,
 // writing and verifying a file, and reading the memory into a file. One action
 // runs at a time; its waits keep the event loop going, and the timer runs only
@@ -61,9 +57,7 @@ public:
         Stopped,          // stop() ended it: the device was reset
     };
 
-    // What the device holds of the image after an action ended: nothing of
-    // it, part of it (part old, part new), or all of it.
-    enum class Written { Nothing, Part, All };
+    using Written = tavlo::Written;
 
     // Pause counts 20 a tick (protocol.h has the waits in ticks).
     static constexpr int PauseStep = 20;
@@ -158,7 +152,7 @@ private:
     void waitForBytesOrThrow(qint64 count);
     DumpReply dumpExchangeOrThrow();
     bool acceptable(const DumpReply &reply, ReplyUse use);
-    Outcome notADump(const QString &status);
+    Outcome notADump(LinkStage stage);
 
     template <typename Action> Outcome withImage(const QByteArray &image, Action action);
     Outcome writeAndVerifyImage(const QByteArray &image, const QString &backup);
@@ -173,8 +167,8 @@ private:
     void send(const QByteArray &bytes);
     Outcome interrupted(WaitEnd reason);
     void reportPortLost(const QString &name);
+    LinkProblem problem(LinkProblem::Kind kind) const;
     Outcome savedButPortLost(const QString &path);
-    QString noReplyMessage() const;
 
     SerialPort &m_port;
     Ticker &m_ticker;

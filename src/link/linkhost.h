@@ -1,11 +1,58 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "serialport.h"
+
 #include <QString>
 #include <optional>
 
 namespace tavlo {
 
+// Where an action stands, as the status line shows it.
+enum class LinkStage {
+    ReadStarted,
+    ReadFinished,
+    ReadFailed,
+    WriteStarted,
+    WriteFinished,
+    VerifyStarted,
+    VerifyCompleted,
+    VerifyFailed,
+    NoReply,
+    ReplyCutShort,
+    PortLost,
+    Stopped,
+};
+
+// How much of the image the device holds after an action: nothing of it,
+// part of it (part old, part new), or all of it.
+enum class Written { Nothing, Part, All };
+
+// A failure the operator must hear about, with what it is about; the window
+// and the tool put it into words.
+struct LinkProblem {
+    enum class Kind {
+        NoPort,           // no port is open
+        OpenFailed,       // the port could not be opened
+        NoReply,          // nothing came
+        ReplyCutShort,    // part of a reply came
+        PortLost,         // the port went away
+        SavedButPortLost, // the read was saved, the reset found no port
+        BackupNotSaved,   // nothing was written
+        SaveFailed,       // what was read could not be saved
+    };
+    Kind kind = Kind::NoPort;
+    QString port;
+    OpenFailure openFailure = OpenFailure::None;
+    QString reason;      // the system's words, where it gave some
+    QString path;        // the file saved, or not saved
+    qint64 received = 0; // bytes of a reply cut short
+    qint64 expected = 0;
+    bool duringWrite = false; // for a lost port: the device holds `written`
+    Written written = Written::Nothing;
+    qint64 bytesWritten = 0;
+    qint64 imageSize = 0;
+};
 enum class StatusTone { Highlight, ButtonText };
 enum class FillColour { Red, Green };
 // What a dump reply is read for.
@@ -19,9 +66,9 @@ class LinkHost {
 public:
     virtual ~LinkHost() = default;
 
-    virtual void setStatus(const QString &text) = 0;
+    virtual void setStage(LinkStage stage) = 0;
     // The byte just written, a hundred times a second.
-    virtual void setByteStatus(const QString &text) { setStatus(text); }
+    virtual void byteWritten(unsigned char byte) = 0;
     virtual void setStatusTone(StatusTone tone) = 0;
 
     // The progress display: the fill emptied in a colour and everything shown;
@@ -43,7 +90,7 @@ public:
     // Where to save what was read; no value to cancel.
     virtual std::optional<QString> askSaveFile() = 0;
     // A failure the operator must see.
-    virtual void report(const QString &title, const QString &message) = 0;
+    virtual void report(const LinkProblem &problem) = 0;
 };
 
 } // namespace tavlo

@@ -3,6 +3,7 @@
 
 #include "displaytext.h"
 #include "imagefile.h"
+#include "linkwords.h"
 
 #include "filedialog.h"
 #include "messages.h"
@@ -114,8 +115,8 @@ void DeviceController::writeToDevice()
         return;
     const Result<QByteArray> image = readBoundedFile(*path, LargestDeviceFile);
     if (!image) {
-        report(QStringLiteral("Write File to EEProm"),
-               QStringLiteral("Could not read %1: %2").arg(printable(*path), image.error()));
+        warn(QStringLiteral("Write File to EEProm"),
+             QStringLiteral("Could not read %1: %2").arg(printable(*path), image.error()));
         return;
     }
     m_imageFile = *path;
@@ -127,12 +128,12 @@ void DeviceController::reportOutcome(DeviceLink::Outcome outcome)
     if (outcome != DeviceLink::Outcome::NotADump)
         return;
     const DumpReply &reply = m_link->lastReply();
-    report(QStringLiteral("Not a memory dump"),
-           QStringLiteral("The device on %1 answered with %2 (count byte %3), not with the count "
-                          "127 and 127 memory bytes: it may be another device, or not a tracker "
-                          "at all. Nothing was saved or written.")
-               .arg(printable(m_link->portName()), countOf(reply.received(), "byte", "bytes"))
-               .arg(reply.count));
+    warn(QStringLiteral("Not a memory dump"),
+         QStringLiteral("The device on %1 answered with %2 (count byte %3), not with the count "
+                        "127 and 127 memory bytes: it may be another device, or not a tracker "
+                        "at all. Nothing was saved or written.")
+             .arg(printable(m_link->portName()), countOf(reply.received(), "byte", "bytes"))
+             .arg(reply.count));
 }
 
 void DeviceController::setBusy(bool busy)
@@ -167,10 +168,15 @@ void DeviceController::setStatus(const QString &text)
     m_w.Label4->setText(text);
 }
 
-void DeviceController::setByteStatus(const QString &text)
+void DeviceController::setStage(LinkStage stage)
+{
+    setStatus(words::stageText(stage));
+}
+
+void DeviceController::byteWritten(unsigned char byte)
 {
     holdRepaint();
-    m_w.Label4->setText(text);
+    m_w.Label4->setText(words::byteStatus(byte));
 }
 
 void DeviceController::setStatusTone(StatusTone tone)
@@ -263,7 +269,13 @@ std::optional<QString> DeviceController::askSaveFile()
     return m_dialog.ask(FileDialog::Kind::Save);
 }
 
-void DeviceController::report(const QString &title, const QString &message)
+void DeviceController::report(const LinkProblem &problem)
+{
+    const words::Report report = words::describe(problem);
+    warn(report.title, report.message);
+}
+
+void DeviceController::warn(const QString &title, const QString &message)
 {
     repaintNow();
     m_messages.warning(title, message);

@@ -59,8 +59,9 @@ private:
     void repaintNow();
     void showNoPortOpen();
 
-    void setStatus(const QString &text) override;
-    void setByteStatus(const QString &text) override;
+    void setStatus(const QString &text);
+    void setStage(LinkStage stage) override;
+    void byteWritten(unsigned char byte) override;
     void setStatusTone(StatusTone tone) override;
     void progressBegin(FillColour colour) override;
     void progressEmpty(FillColour colour) override;
@@ -72,7 +73,8 @@ private:
     void reportOutcome(DeviceLink::Outcome outcome);
     bool askRetry() override;
     std::optional<QString> askSaveFile() override;
-    void report(const QString &title, const QString &message) override;
+    void report(const LinkProblem &problem) override;
+    void warn(const QString &title, const QString &message);
 
     DeviceWidgets m_w;
     FileDialog &m_dialog;

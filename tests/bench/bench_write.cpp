@@ -12,6 +12,7 @@
 #include "filedialog.h"
 #include "form1.h"
 #include "linkhost.h"
+#include "linkwords.h"
 #include "messages.h"
 #include "serialport.h"
 #include "ticker.h"
@@ -42,7 +43,8 @@ constexpr double TickMs = PreciseTicker::IntervalMs;
 
 class QuietHost : public LinkHost {
 public:
-    void setStatus(const QString &) override {}
+    void setStage(LinkStage) override {}
+    void byteWritten(unsigned char) override {}
     void setStatusTone(StatusTone) override {}
     void progressBegin(FillColour) override {}
     void progressEmpty(FillColour) override {}
@@ -53,9 +55,9 @@ public:
     bool acceptReply(const DumpReply &, ReplyUse) override { return false; }
     bool askRetry() override { return false; }
     std::optional<QString> askSaveFile() override { return std::nullopt; }
-    void report(const QString &, const QString &message) override
+    void report(const LinkProblem &problem) override
     {
-        std::fprintf(stderr, "%s\n", qPrintable(message));
+        std::fprintf(stderr, "%s\n", qPrintable(words::describe(problem).message));
     }
 };
 

@@ -3,6 +3,7 @@
 
 #include "devicelink.h"
 #include "linkhost.h"
+#include "linkwords.h"
 #include "protocol.h"
 #include "serialport.h"
 #include "ticker.h"
@@ -183,7 +184,8 @@ private:
 // A host that records what the link shows and answers from a script.
 class FakeHost : public tavlo::LinkHost {
 public:
-    void setStatus(const QString &text) override { statuses << text; }
+    void setStage(tavlo::LinkStage stage) override { statuses << tavlo::words::stageText(stage); }
+    void byteWritten(unsigned char byte) override { statuses << tavlo::words::byteStatus(byte); }
     void setStatusTone(tavlo::StatusTone tone) override
     {
         statuses << (tone == tavlo::StatusTone::Highlight ? QStringLiteral("<highlight>")
@@ -233,9 +235,10 @@ public:
             onAsk();
         return saveTo;
     }
-    void report(const QString &title, const QString &message) override
+    void report(const tavlo::LinkProblem &problem) override
     {
-        reports << title + u'|' + message;
+        const tavlo::words::Report report = tavlo::words::describe(problem);
+        reports << report.title + u'|' + report.message;
     }
 
     QStringList statuses;

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 using namespace tavlo;
+using tavlo::words::byteStatus;
 using Outcome = DeviceLink::Outcome;
 
 namespace {

@@ -8,6 +8,7 @@
 #include "imagefile.h"
 #include "imageinput.h"
 #include "linkhost.h"
+#include "linkwords.h"
 #include "protocol.h"
 #include "serialport.h"
 #include "stopsignals.h"
@@ -39,7 +40,8 @@ public:
     {
     }
 
-    void setStatus(const QString &) override {}
+    void setStage(LinkStage) override {}
+    void byteWritten(unsigned char) override {}
     void setStatusTone(StatusTone) override {}
     void progressBegin(FillColour colour) override
     {
@@ -79,10 +81,10 @@ public:
         return true;
     }
     std::optional<QString> askSaveFile() override { return m_saveTo; }
-    void report(const QString &, const QString &message) override
+    void report(const LinkProblem &problem) override
     {
         endBar();
-        say(message);
+        say(words::describe(problem).message);
     }
 
     void endBar()

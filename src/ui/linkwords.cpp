@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "linkwords.h"
+
+#include "displaytext.h"
+
+#include <QCoreApplication>
+
+namespace tavlo::words {
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("LinkWords", text);
+}
+
+QString checkTheCable(const QString &port)
+{
+    return tr("\n\nCheck the cable, that the device has power, and that %1 is the port it is "
+              "connected to.")
+        .arg(port);
+}
+
+QString whatTheDeviceHolds(const LinkProblem &p)
+{
+    switch (p.written) {
+    case Written::Nothing:
+        return tr(" Nothing of the image was written.");
+    case Written::Part:
+        return tr(" Only %1 of the %2 bytes of the image were written, so the device now holds "
+                  "part of the old and part of the new configuration: write it again.")
+            .arg(p.bytesWritten)
+            .arg(p.imageSize);
+    case Written::All:
+        break;
+    }
+    return tr(" The whole image was written but not verified: verify it, or write it again.");
+}
+
+QString wentAway()
+{
+    return tr("it was unplugged, or the device on it was switched off.");
+}
+
+} // namespace
+
+QString stageText(LinkStage stage)
+{
+    switch (stage) {
+    case LinkStage::ReadStarted:
+        return tr("Read Started");
+    case LinkStage::ReadFinished:
+        return tr("Read Finished");
+    case LinkStage::ReadFailed:
+        return tr("Read Failed");
+    case LinkStage::WriteStarted:
+        return tr("Write Started");
+    case LinkStage::WriteFinished:
+        return tr("Write Finished");
+    case LinkStage::VerifyStarted:
+        return tr("Verify Started");
+    case LinkStage::VerifyCompleted:
+        return tr("Verify Completed");
+    case LinkStage::VerifyFailed:
+        return tr("Verify Failed!!!");
+    case LinkStage::NoReply:
+        return tr("No reply");
+    case LinkStage::ReplyCutShort:
+        return tr("Reply cut short");
+    case LinkStage::PortLost:
+        return tr("Port lost");
+    case LinkStage::Stopped:
+        break;
+    }
+    return tr("Stopped");
+}
+
+QString byteStatus(unsigned char byte)
+{
+    const QString shown = byte >= 33 && byte <= 127 ? QString(QChar(byte)) : QStringLiteral(".");
+    return shown + QStringLiteral(" (") + QString::number(byte, 16).toUpper() + u')';
+}
+
+Report describe(const LinkProblem &p)
+{
+    const QString port = printable(p.port);
+    switch (p.kind) {
+    case LinkProblem::Kind::NoPort:
+        return {tr("No COM port selected"), tr("Please select COM port!")};
+    case LinkProblem::Kind::OpenFailed: {
+        QString message = tr("Could not open %1: %2.").arg(port, p.reason);
+        if (const QString advice = openFailureAdvice(p.openFailure); !advice.isEmpty())
+            message += QStringLiteral("\n\n") + advice;
+        return {tr("Port"), message};
+    }
+    case LinkProblem::Kind::NoReply:
+        return {tr("No reply"),
+                tr("No reply from the device on %1.").arg(port) + checkTheCable(port)};
+    case LinkProblem::Kind::ReplyCutShort:
+        return {tr("No reply"),
+                tr("The device on %1 stopped answering: %2 of the %3 bytes of its reply arrived.")
+                        .arg(port)
+                        .arg(p.received)
+                        .arg(p.expected) +
+                    checkTheCable(port)};
+    case LinkProblem::Kind::PortLost:
+        return {tr("Port lost"), tr("The port %1 went away: ").arg(port) + wentAway() +
+                                     (p.duringWrite ? whatTheDeviceHolds(p) : QString())};
+    case LinkProblem::Kind::SavedButPortLost:
+        return {tr("Port lost"),
+                tr("%1 was saved, but the port %2 went away before the device could be reset: ")
+                        .arg(printable(p.path), port) +
+                    wentAway()};
+    case LinkProblem::Kind::BackupNotSaved:
+        return {tr("Write File to EEProm"),
+                tr("Could not save the backup %1: %2; nothing was written")
+                    .arg(printable(p.path), p.reason)};
+    case LinkProblem::Kind::SaveFailed:
+        break;
+    }
+    return {tr("Read & Save"), tr("Could not save %1: %2").arg(printable(p.path), p.reason)};
+}
+
+} // namespace tavlo::words
