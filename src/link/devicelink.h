@@ -3,6 +3,7 @@
 
 #include "image.h"
 #include "linkhost.h"
+#include "protocol.h"
 
 #include <QByteArray>
 #include <QList>
@@ -61,6 +62,7 @@ public:
 
     // Pause counts 20 a tick (protocol.h has the waits in ticks).
     static constexpr int PauseStep = 20;
+    static constexpr int pauseUnits(protocol::Tick ticks) { return ticks.count() * PauseStep; }
 
     DeviceLink(SerialPort &port, Ticker &ticker, LinkHost &host, QObject *parent = nullptr);
 
@@ -185,6 +187,29 @@ private:
     DumpReply m_lastReply;
     qint64 m_imageSize = 0;
     qint64 m_imageSent = -1; // image bytes sent by the running write; -1 before ESC "D"
+};
+
+// Marks the link busy for one action.
+class DeviceLink::BusyScope {
+public:
+    explicit BusyScope(DeviceLink &link)
+        : m_link(link)
+    {
+        m_link.m_busy = true;
+        m_link.m_aborted = false;
+        m_link.m_lostWhileBusy = false;
+        m_link.m_imageSent = -1;
+        m_link.m_imageSize = 0;
+        emit m_link.busyChanged(true);
+    }
+    ~BusyScope()
+    {
+        m_link.m_busy = false;
+        emit m_link.busyChanged(false);
+    }
+
+private:
+    DeviceLink &m_link;
 };
 
 } // namespace tavlo
