@@ -3,6 +3,7 @@
 
 #include "configjson.h"
 #include "displaytext.h"
+#include "fields.h"
 #include "image.h"
 #include "lists.h"
 
@@ -13,42 +14,6 @@
 namespace tavlo {
 
 namespace {
-
-// A field of a set as the window shows it, by its key in the JSON form.
-QString shown(const ConfigSet &s, const QString &key)
-{
-    if (key == QLatin1String("ssid"))
-        return quoted(s.ssid);
-    if (key == QLatin1String("beacon"))
-        return yesNo(s.BCN);
-    if (key == QLatin1String("gps"))
-        return yesNo(s.GPS);
-    if (key == QLatin1String("symbol"))
-        return QStringLiteral("%1 %2").arg(s.VSICO).arg(entryText(s.VSICO, symbolNames()));
-    if (key == QLatin1String("symbolTable"))
-        return entryText(s.ICOT, symbolTables());
-    if (key == QLatin1String("symbolCode"))
-        return entryText(s.ICOC, symbolCodes());
-    if (key == QLatin1String("comment"))
-        return entryText(s.POSCA, positionComments());
-    if (key == QLatin1String("interval"))
-        return entryText(s.TXI, beaconIntervals());
-    if (key == QLatin1String("coordinates"))
-        return yesNo(s.CORDS);
-    if (key == QLatin1String("latDegrees"))
-        return quoted(s.LAD);
-    if (key == QLatin1String("latMinutes"))
-        return quoted(s.LAM);
-    if (key == QLatin1String("latHemisphere"))
-        return entryText(s.LAS, latitudeHemispheres());
-    if (key == QLatin1String("lonDegrees"))
-        return quoted(s.LOD);
-    if (key == QLatin1String("lonMinutes"))
-        return quoted(s.LOM);
-    if (key == QLatin1String("lonHemisphere"))
-        return entryText(s.LOS, longitudeHemispheres());
-    return quoted(s.PATH);
-}
 
 // Whether flipping `bit` of byte `offset` changes what opening `image` shows:
 // then that bit holds part of a field.
@@ -97,17 +62,17 @@ Result<ImageDiff> diffImages(const QByteArray &a, const QByteArray &b)
                             oa.value(QLatin1String("callsign")),
                             ob.value(QLatin1String("callsign"))});
     }
-    const QStringList &keys = setJsonKeys();
     const QJsonArray sa = oa.value(QLatin1String("sets")).toArray();
     const QJsonArray sb = ob.value(QLatin1String("sets")).toArray();
     for (int i = 0; i < SetCount; ++i) {
         const QJsonObject fa = sa.at(i).toObject();
         const QJsonObject fb = sb.at(i).toObject();
-        for (const QString &key : keys) {
+        for (const SetField &field : setFields()) {
+            const QString key = QString::fromLatin1(field.key);
             if (fa.value(key) == fb.value(key))
                 continue;
-            diff.fields.append({i, key, shown(ca->sets[i], key), shown(cb->sets[i], key),
-                                fa.value(key), fb.value(key)});
+            diff.fields.append({i, key, shownValue(ca->sets[i], field),
+                                shownValue(cb->sets[i], field), fa.value(key), fb.value(key)});
         }
     }
     for (qint64 offset = 0; offset < std::max(a.size(), b.size()); ++offset) {

@@ -56,17 +56,17 @@ public:
     std::optional<SaveProblem> run()
     {
         checkSsid();
-        checkRange(m_set.VSICO, SymbolCount, SaveField::Symbol, u"symbol");
-        checkRange(m_set.ICOT, SymbolTableCount, SaveField::SymbolTable, u"symbol table");
-        checkRange(m_set.ICOC, SymbolCodeCount, SaveField::SymbolCode, u"symbol code");
-        checkRange(m_set.POSCA, CommentCount, SaveField::Comment, u"position comment");
-        checkRange(m_set.TXI, IntervalCount, SaveField::Interval, u"beacon interval");
-        checkRange(m_set.LAS, HemisphereCount, SaveField::LatHemisphere, u"latitude hemisphere");
-        checkRange(m_set.LOS, HemisphereCount, SaveField::LonHemisphere, u"longitude hemisphere");
+        checkRange(m_set.VSICO, SymbolCount, FieldId::Symbol);
+        checkRange(m_set.ICOT, SymbolTableCount, FieldId::SymbolTable);
+        checkRange(m_set.ICOC, SymbolCodeCount, FieldId::SymbolCode);
+        checkRange(m_set.POSCA, CommentCount, FieldId::Comment);
+        checkRange(m_set.TXI, IntervalCount, FieldId::Interval);
+        checkRange(m_set.LAS, HemisphereCount, FieldId::LatHemisphere);
+        checkRange(m_set.LOS, HemisphereCount, FieldId::LonHemisphere);
         checkSymbol();
         if (m_set.BCN) {
-            checkChosen(m_set.TXI, SaveField::Interval, u"beacon interval", u"Beacon TX");
-            checkChosen(m_set.POSCA, SaveField::Comment, u"position comment", u"Beacon TX");
+            checkChosen(m_set.TXI, FieldId::Interval, FieldId::Beacon);
+            checkChosen(m_set.POSCA, FieldId::Comment, FieldId::Beacon);
         }
         if (m_set.CORDS)
             checkCoordinates();
@@ -75,7 +75,7 @@ public:
     }
 
 private:
-    void fail(SaveField field, const QString &reason)
+    void fail(FieldId field, const QString &reason)
     {
         if (!m_problem)
             m_problem = SaveProblem{m_index, field,
@@ -90,33 +90,43 @@ private:
             digitsOnly = digitsOnly && c >= u'0' && c <= u'9';
         // Digits only, so the length bound keeps the conversion exact.
         if (!t.isEmpty() && (!digitsOnly || t.size() > 6 || t.toInt() > MaxSsid))
-            fail(SaveField::Ssid,
+            fail(FieldId::Ssid,
                  QStringLiteral("SSID %1 is not a number from 0 to 15").arg(quoted(m_set.ssid)));
     }
 
-    void checkRange(const Entry &entry, int count, SaveField field, QStringView what)
+    void checkRange(const Entry &entry, int count, FieldId field)
     {
         if (entry && (*entry < 0 || *entry >= count))
-            fail(field, QStringLiteral("%1 entry %2 is outside the list (0 to %3)")
-                            .arg(what, QString::number(*entry), QString::number(count - 1)));
+            fail(field,
+                 QStringLiteral("%1 entry %2 is outside the list (0 to %3)")
+                     .arg(label(field), QString::number(*entry), QString::number(count - 1)));
     }
 
-    void checkChosen(const Entry &entry, SaveField field, QStringView what, QStringView neededBy)
+    void checkChosen(const Entry &entry, FieldId field, FieldId neededBy)
     {
         if (!entry)
-            fail(field,
-                 QStringLiteral("%1 has no selection (needed by \"%2\")").arg(what, neededBy));
+            fail(field, QStringLiteral("%1 has no selection (needed by \"%2\")")
+                            .arg(label(field), label(neededBy)));
     }
+
+    void checkChosen(const Entry &entry, FieldId field, const char *neededBy)
+    {
+        if (!entry)
+            fail(field, QStringLiteral("%1 has no selection (needed by \"%2\")")
+                            .arg(label(field), QLatin1String(neededBy)));
+    }
+
+    static QString label(FieldId field) { return QString::fromLatin1(setField(field).label); }
 
     void checkSymbol()
     {
         if (m_set.VSICO != SymbolOthers)
             return;
-        checkChosen(m_set.ICOT, SaveField::SymbolTable, u"symbol table", u"OTHERS");
-        checkChosen(m_set.ICOC, SaveField::SymbolCode, u"symbol code", u"OTHERS");
+        checkChosen(m_set.ICOT, FieldId::SymbolTable, "OTHERS");
+        checkChosen(m_set.ICOC, FieldId::SymbolCode, "OTHERS");
         if (m_set.ICOC && *m_set.ICOC >= SymbolCodeUsable && *m_set.ICOC < SymbolCodeCount)
             fail(
-                SaveField::SymbolCode,
+                FieldId::SymbolCode,
                 QStringLiteral("symbol code %1 (character code %2) cannot be stored for \"OTHERS\"")
                     .arg(*m_set.ICOC)
                     .arg(*m_set.ICOC + SymbolCodeFirst));
@@ -124,16 +134,16 @@ private:
 
     void checkCoordinates()
     {
-        checkChosen(m_set.LAS, SaveField::LatHemisphere, u"latitude hemisphere", u"Prog Coord's");
-        checkCoordinate(m_set.LAD, m_set.LAM, LatitudeMaxDegrees, u"latitude",
-                        SaveField::LatDegrees, SaveField::LatMinutes);
-        checkChosen(m_set.LOS, SaveField::LonHemisphere, u"longitude hemisphere", u"Prog Coord's");
+        checkChosen(m_set.LAS, FieldId::LatHemisphere, FieldId::Coordinates);
+        checkCoordinate(m_set.LAD, m_set.LAM, LatitudeMaxDegrees, u"latitude", FieldId::LatDegrees,
+                        FieldId::LatMinutes);
+        checkChosen(m_set.LOS, FieldId::LonHemisphere, FieldId::Coordinates);
         checkCoordinate(m_set.LOD, m_set.LOM, LongitudeMaxDegrees, u"longitude",
-                        SaveField::LonDegrees, SaveField::LonMinutes);
+                        FieldId::LonDegrees, FieldId::LonMinutes);
     }
 
     void checkCoordinate(const QString &degrees, const QString &minutes, int maxDegrees,
-                         QStringView what, SaveField degreesField, SaveField minutesField)
+                         QStringView what, FieldId degreesField, FieldId minutesField)
     {
         // The image keeps whole degrees and minutes to 1/100: anything finer
         // would be rounded away without a word (49.7 degrees is 33 km off).
@@ -153,14 +163,14 @@ private:
     void checkPath()
     {
         if (const auto c = unprintable(m_set.PATH)) {
-            fail(SaveField::Path, unprintableReason(u"path", m_set.PATH, *c));
+            fail(FieldId::Path, unprintableReason(u"path", m_set.PATH, *c));
             return;
         }
         const QStringView typed = trimBlanks(m_set.PATH);
         const EncodedPath stored = encodePath(typed);
         const QString back = decodePath(stored.relay, stored.field);
         if (back != typed)
-            fail(SaveField::Path,
+            fail(FieldId::Path,
                  QStringLiteral("path %1 would be stored as %2").arg(quoted(typed), quoted(back)));
     }
 
@@ -175,7 +185,7 @@ Status<SaveProblem> checkSaveable(const Configuration &config)
 {
     if (const auto c = unprintable(config.Calls))
         return Status<SaveProblem>::failure(
-            {-1, SaveField::Callsign, unprintableReason(u"Callsign", config.Calls, *c)});
+            {-1, FieldId::Callsign, unprintableReason(u"Callsign", config.Calls, *c)});
     for (int i = 0; i < SetCount; ++i)
         if (auto problem = SetChecker(i, config.sets[i]).run())
             return Status<SaveProblem>::failure(*problem);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "configuration.h"
+#include "fields.h"
 
 #include <QString>
 #include <optional>
@@ -11,22 +12,7 @@
 namespace tavlo {
 
 // The field a save problem is about, so the window can put the focus there.
-enum class SaveField {
-    Callsign,
-    Ssid,
-    Symbol,
-    SymbolTable,
-    SymbolCode,
-    Comment,
-    Interval,
-    LatDegrees,
-    LatMinutes,
-    LatHemisphere,
-    LonDegrees,
-    LonMinutes,
-    LonHemisphere,
-    Path,
-};
+using SaveField = FieldId;
 
 struct SaveProblem {
     int set = -1; // 0..5, or -1 for the callsign

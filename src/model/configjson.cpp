@@ -2,6 +2,7 @@
 #include "configjson.h"
 
 #include "displaytext.h"
+#include "fields.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,27 +15,8 @@ namespace tavlo {
 
 namespace {
 
-// Key names of the JSON form, one per field.
-namespace Key {
-constexpr auto Callsign = "callsign";
-constexpr auto Sets = "sets";
-constexpr auto Ssid = "ssid";
-constexpr auto Beacon = "beacon";
-constexpr auto Gps = "gps";
-constexpr auto Symbol = "symbol";
-constexpr auto SymbolTable = "symbolTable";
-constexpr auto SymbolCode = "symbolCode";
-constexpr auto Comment = "comment";
-constexpr auto Interval = "interval";
-constexpr auto Coordinates = "coordinates";
-constexpr auto LatDegrees = "latDegrees";
-constexpr auto LatMinutes = "latMinutes";
-constexpr auto LatHemisphere = "latHemisphere";
-constexpr auto LonDegrees = "lonDegrees";
-constexpr auto LonMinutes = "lonMinutes";
-constexpr auto LonHemisphere = "lonHemisphere";
-constexpr auto Path = "path";
-} // namespace Key
+constexpr auto CallsignKey = "callsign";
+constexpr auto SetsKey = "sets";
 
 QByteArray jsonString(const QString &text)
 {
@@ -51,6 +33,24 @@ QByteArray jsonEntry(const Entry &entry)
 QByteArray jsonBool(bool value)
 {
     return value ? "true" : "false";
+}
+
+QByteArray jsonValue(const ConfigSet &set, const SetField &field)
+{
+    return std::visit(
+        [&set](auto member) -> QByteArray {
+            const auto &value = set.*member;
+            using Value = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<Value, QString>)
+                return jsonString(value);
+            else if constexpr (std::is_same_v<Value, bool>)
+                return jsonBool(value);
+            else if constexpr (std::is_same_v<Value, int>)
+                return QByteArray::number(value);
+            else
+                return jsonEntry(value);
+        },
+        field.member);
 }
 
 class SetReader {
@@ -107,6 +107,24 @@ public:
         if (!fitsInt(value))
             return fail(key, QStringLiteral("is out of range"));
         field = value.toInt();
+    }
+
+    void field(const SetField &field, ConfigSet &set)
+    {
+        std::visit(
+            [&](auto member) {
+                auto &value = set.*member;
+                using Value = std::decay_t<decltype(value)>;
+                if constexpr (std::is_same_v<Value, QString>)
+                    text(field.key, value);
+                else if constexpr (std::is_same_v<Value, bool>)
+                    flag(field.key, value);
+                else if constexpr (std::is_same_v<Value, int>)
+                    number(field.key, value);
+                else
+                    entry(field.key, value);
+            },
+            field.member);
     }
 
     // Call after every known key was taken: what is left is unknown.
@@ -195,11 +213,8 @@ const QStringList &setJsonKeys()
 {
     static const QStringList keys = [] {
         QStringList list;
-        for (const char *key :
-             {Key::Ssid, Key::Beacon, Key::Gps, Key::Symbol, Key::SymbolTable, Key::SymbolCode,
-              Key::Comment, Key::Interval, Key::Coordinates, Key::LatDegrees, Key::LatMinutes,
-              Key::LatHemisphere, Key::LonDegrees, Key::LonMinutes, Key::LonHemisphere, Key::Path})
-            list << QString::fromLatin1(key);
+        for (const SetField &field : setFields())
+            list << QString::fromLatin1(field.key);
         return list;
     }();
     return keys;
@@ -207,32 +222,15 @@ const QStringList &setJsonKeys()
 
 QByteArray configurationToJson(const Configuration &config)
 {
-    QByteArray out = "{\n    \"callsign\": " + jsonString(config.Calls) + ",\n    \"sets\": [";
+    QByteArray out = QByteArray("{\n    \"") + CallsignKey + "\": " + jsonString(config.Calls) +
+                     ",\n    \"" + SetsKey + "\": [";
     for (int i = 0; i < SetCount; ++i) {
         const ConfigSet &s = config.sets[i];
-        const std::pair<const char *, QByteArray> fields[] = {
-            {Key::Ssid, jsonString(s.ssid)},
-            {Key::Beacon, jsonBool(s.BCN)},
-            {Key::Gps, jsonBool(s.GPS)},
-            {Key::Symbol, QByteArray::number(s.VSICO)},
-            {Key::SymbolTable, jsonEntry(s.ICOT)},
-            {Key::SymbolCode, jsonEntry(s.ICOC)},
-            {Key::Comment, jsonEntry(s.POSCA)},
-            {Key::Interval, jsonEntry(s.TXI)},
-            {Key::Coordinates, jsonBool(s.CORDS)},
-            {Key::LatDegrees, jsonString(s.LAD)},
-            {Key::LatMinutes, jsonString(s.LAM)},
-            {Key::LatHemisphere, jsonEntry(s.LAS)},
-            {Key::LonDegrees, jsonString(s.LOD)},
-            {Key::LonMinutes, jsonString(s.LOM)},
-            {Key::LonHemisphere, jsonEntry(s.LOS)},
-            {Key::Path, jsonString(s.PATH)},
-        };
         out += i == 0 ? "\n        {" : ",\n        {";
         bool first = true;
-        for (const auto &[key, value] : fields) {
+        for (const SetField &field : setFields()) {
             out += first ? "\n" : ",\n";
-            out += "            \"" + QByteArray(key) + "\": " + value;
+            out += "            \"" + QByteArray(field.key) + "\": " + jsonValue(s, field);
             first = false;
         }
         out += "\n        }";
@@ -258,9 +256,9 @@ Result<Configuration> configurationFromJson(const QByteArray &json)
 
     Configuration config;
     QJsonObject root = doc.object();
-    const QJsonValue sets = root.take(QLatin1String(Key::Sets));
+    const QJsonValue sets = root.take(QLatin1String(SetsKey));
     SetReader top(root, QStringLiteral("Configuration"));
-    top.text(Key::Callsign, config.Calls);
+    top.text(CallsignKey, config.Calls);
     if (const QString error = top.finish(); !error.isEmpty())
         return Parsed::failure(error);
     if (sets.isUndefined())
@@ -276,22 +274,8 @@ Result<Configuration> configurationFromJson(const QByteArray &json)
             return Parsed::failure(where + QStringLiteral(": must be a JSON object"));
         ConfigSet &s = config.sets[i];
         SetReader r(array.at(i).toObject(), where);
-        r.text(Key::Ssid, s.ssid);
-        r.flag(Key::Beacon, s.BCN);
-        r.flag(Key::Gps, s.GPS);
-        r.number(Key::Symbol, s.VSICO);
-        r.entry(Key::SymbolTable, s.ICOT);
-        r.entry(Key::SymbolCode, s.ICOC);
-        r.entry(Key::Comment, s.POSCA);
-        r.entry(Key::Interval, s.TXI);
-        r.flag(Key::Coordinates, s.CORDS);
-        r.text(Key::LatDegrees, s.LAD);
-        r.text(Key::LatMinutes, s.LAM);
-        r.entry(Key::LatHemisphere, s.LAS);
-        r.text(Key::LonDegrees, s.LOD);
-        r.text(Key::LonMinutes, s.LOM);
-        r.entry(Key::LonHemisphere, s.LOS);
-        r.text(Key::Path, s.PATH);
+        for (const SetField &field : setFields())
+            r.field(field, s);
         if (const QString error = r.finish(); !error.isEmpty())
             return Parsed::failure(error);
     }

@@ -150,27 +150,28 @@ SetFrame::SetFrame(int index, QWidget *parent)
         setTabOrder(order[k - 1], order[k]);
 
     // What a screen reader and a resting pointer say of the controls without a caption.
-    const std::pair<QWidget *, const char *> names[] = {
-        {m_c.ssid, "SSID"},
-        {m_c.POSCA, "Position comment"},
-        {m_c.VSICO, "Symbol"},
-        {m_c.ICO, "Symbol name"},
-        {m_c.ICOI, "Symbol picture"},
-        {m_c.ICOT, "Symbol table character"},
-        {m_c.ICOC, "Symbol code character"},
-        {m_c.LAD, "Latitude degrees"},
-        {m_c.LAM, "Latitude minutes"},
-        {m_c.LAS, "Latitude hemisphere"},
-        {m_c.LOD, "Longitude degrees"},
-        {m_c.LOM, "Longitude minutes"},
-        {m_c.LOS, "Longitude hemisphere"},
-        {m_c.TXI, "Beacon interval"},
-        {m_c.PATH, "Path (digipeaters)"},
+    auto name = [](QWidget *widget, const char *text) {
+        widget->setAccessibleName(QString::fromLatin1(text));
+        widget->setToolTip(QString::fromLatin1(text));
     };
-    for (const auto &[widget, name] : names) {
-        widget->setAccessibleName(QString::fromLatin1(name));
-        widget->setToolTip(QString::fromLatin1(name));
-    }
+    for (const auto &[field, widget] : bindings())
+        if (!qobject_cast<QCheckBox *>(widget))
+            name(widget, setField(field).title);
+    name(m_c.ICO, "Symbol name");
+    name(m_c.ICOI, "Symbol picture");
+}
+
+// Every field's control, in the order opening an image fills them.
+QList<std::pair<FieldId, QWidget *>> SetFrame::bindings() const
+{
+    return {{FieldId::Beacon, m_c.BCN},        {FieldId::Ssid, m_c.ssid},
+            {FieldId::Interval, m_c.TXI},      {FieldId::Gps, m_c.GPS},
+            {FieldId::Comment, m_c.POSCA},     {FieldId::SymbolTable, m_c.ICOT},
+            {FieldId::SymbolCode, m_c.ICOC},   {FieldId::Symbol, m_c.VSICO},
+            {FieldId::LatHemisphere, m_c.LAS}, {FieldId::Coordinates, m_c.CORDS},
+            {FieldId::LatDegrees, m_c.LAD},    {FieldId::LatMinutes, m_c.LAM},
+            {FieldId::LonHemisphere, m_c.LOS}, {FieldId::LonDegrees, m_c.LOD},
+            {FieldId::LonMinutes, m_c.LOM},    {FieldId::Path, m_c.PATH}};
 }
 
 QList<QWidget *> SetFrame::tabOrder() const
@@ -206,22 +207,23 @@ void SetFrame::coordinateSwitch()
 ConfigSet SetFrame::values() const
 {
     ConfigSet s;
-    s.ssid = m_c.ssid->text();
-    s.BCN = m_c.BCN->isChecked();
-    s.GPS = m_c.GPS->isChecked();
-    s.VSICO = m_c.VSICO->value();
-    s.ICOT = entryOf(m_c.ICOT);
-    s.ICOC = entryOf(m_c.ICOC);
-    s.POSCA = entryOf(m_c.POSCA);
-    s.TXI = entryOf(m_c.TXI);
-    s.CORDS = m_c.CORDS->isChecked();
-    s.LAD = m_c.LAD->text();
-    s.LAM = m_c.LAM->text();
-    s.LAS = entryOf(m_c.LAS);
-    s.LOD = m_c.LOD->text();
-    s.LOM = m_c.LOM->text();
-    s.LOS = entryOf(m_c.LOS);
-    s.PATH = m_c.PATH->text();
+    for (const auto &[id, widget] : bindings()) {
+        QWidget *w = widget;
+        std::visit(
+            [&](auto member) {
+                auto &value = s.*member;
+                using Value = std::decay_t<decltype(value)>;
+                if constexpr (std::is_same_v<Value, QString>)
+                    value = static_cast<QLineEdit *>(w)->text();
+                else if constexpr (std::is_same_v<Value, bool>)
+                    value = static_cast<QCheckBox *>(w)->isChecked();
+                else if constexpr (std::is_same_v<Value, int>)
+                    value = static_cast<QScrollBar *>(w)->value();
+                else
+                    value = entryOf(static_cast<QComboBox *>(w));
+            },
+            setField(id).member);
+    }
     return s;
 }
 
@@ -233,59 +235,35 @@ void SetFrame::hideSymbolLists()
 
 void SetFrame::showOpened(const ConfigSet &s)
 {
-    m_c.BCN->setChecked(s.BCN);
-    m_c.ssid->setText(s.ssid);
-    choose(m_c.TXI, s.TXI);
-    m_c.GPS->setChecked(s.GPS);
-    choose(m_c.POSCA, s.POSCA);
-    choose(m_c.ICOT, s.ICOT);
-    choose(m_c.ICOC, s.ICOC);
-    // Through 0 so that the picker runs for the final value whenever it is not 0.
-    m_c.VSICO->setValue(0);
-    m_c.VSICO->setValue(s.VSICO);
-    choose(m_c.LAS, s.LAS);
-    m_c.CORDS->setChecked(s.CORDS);
-    coordinateSwitch(); // also when the check state did not change
-    m_c.LAD->setText(s.LAD);
-    m_c.LAM->setText(s.LAM);
-    choose(m_c.LOS, s.LOS);
-    m_c.LOD->setText(s.LOD);
-    m_c.LOM->setText(s.LOM);
-    m_c.PATH->setText(s.PATH);
+    for (const auto &[id, widget] : bindings()) {
+        QWidget *w = widget;
+        std::visit(
+            [&](auto member) {
+                const auto &value = s.*member;
+                using Value = std::decay_t<decltype(value)>;
+                if constexpr (std::is_same_v<Value, QString>) {
+                    static_cast<QLineEdit *>(w)->setText(value);
+                } else if constexpr (std::is_same_v<Value, bool>) {
+                    static_cast<QCheckBox *>(w)->setChecked(value);
+                } else if constexpr (std::is_same_v<Value, int>) {
+                    // Through 0 so that the picker runs for the final value whenever it is not 0.
+                    static_cast<QScrollBar *>(w)->setValue(0);
+                    static_cast<QScrollBar *>(w)->setValue(value);
+                } else {
+                    choose(static_cast<QComboBox *>(w), value);
+                }
+            },
+            setField(id).member);
+        if (id == FieldId::Coordinates)
+            coordinateSwitch(); // also when the check state did not change
+    }
 }
 
-QWidget *SetFrame::fieldWidget(SaveField field) const
+QWidget *SetFrame::fieldWidget(FieldId field) const
 {
-    switch (field) {
-    case SaveField::Ssid:
-        return m_c.ssid;
-    case SaveField::Symbol:
-        return m_c.VSICO;
-    case SaveField::SymbolTable:
-        return m_c.ICOT;
-    case SaveField::SymbolCode:
-        return m_c.ICOC;
-    case SaveField::Comment:
-        return m_c.POSCA;
-    case SaveField::Interval:
-        return m_c.TXI;
-    case SaveField::LatDegrees:
-        return m_c.LAD;
-    case SaveField::LatMinutes:
-        return m_c.LAM;
-    case SaveField::LatHemisphere:
-        return m_c.LAS;
-    case SaveField::LonDegrees:
-        return m_c.LOD;
-    case SaveField::LonMinutes:
-        return m_c.LOM;
-    case SaveField::LonHemisphere:
-        return m_c.LOS;
-    case SaveField::Path:
-        return m_c.PATH;
-    case SaveField::Callsign:
-        break;
-    }
+    for (const auto &[id, widget] : bindings())
+        if (id == field)
+            return widget;
     return nullptr;
 }
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "configuration.h"
-#include "savecheck.h"
+#include "fields.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -78,9 +78,10 @@ public:
     QList<QWidget *> tabOrder() const;
 
     // The control that shows a field, for putting the focus there.
-    QWidget *fieldWidget(SaveField field) const;
+    QWidget *fieldWidget(FieldId field) const;
 
 private:
+    QList<std::pair<FieldId, QWidget *>> bindings() const;
     void symbolChanged();
     void coordinateSwitch();
 

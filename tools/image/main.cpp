@@ -6,6 +6,7 @@
 #include "configjson.h"
 #include "devicecommands.h"
 #include "displaytext.h"
+#include "fields.h"
 #include "files.h"
 #include "image.h"
 #include "imagediff.h"
@@ -221,26 +222,24 @@ int showText(const Configuration &config)
     for (int i = 0; i < SetCount; ++i) {
         const ConfigSet &s = config.sets[i];
         auto line = [&o](const char *label, const QString &value) {
-            o << "  " << QString::fromLatin1(label).leftJustified(22) << value << '\n';
+            o << "  " << (QString::fromLatin1(label) + u':').leftJustified(22) << value << '\n';
         };
         o << "Set " << i + 1 << '\n';
-        line("SSID:", quoted(s.ssid));
-        line("Beacon TX:", yesNo(s.BCN));
-        line("Beacon interval:", entryText(s.TXI, beaconIntervals()));
-        line("Position comment:", entryText(s.POSCA, positionComments()));
-        line("GPS Used:", yesNo(s.GPS));
-        line("Symbol:",
-             QStringLiteral("%1 %2").arg(s.VSICO).arg(entryText(s.VSICO, symbolNames())));
-        line("Symbol table:", entryText(s.ICOT, symbolTables()));
-        line("Symbol code:", entryText(s.ICOC, symbolCodes()));
-        line("Prog Coord's:", yesNo(s.CORDS));
-        line("Latitude:",
-             QStringLiteral("%1 %2 %3")
-                 .arg(quoted(s.LAD), quoted(s.LAM), entryText(s.LAS, latitudeHemispheres())));
-        line("Longitude:",
-             QStringLiteral("%1 %2 %3")
-                 .arg(quoted(s.LOD), quoted(s.LOM), entryText(s.LOS, longitudeHemispheres())));
-        line("Path:", quoted(s.PATH));
+        auto value = [&s](FieldId id) {
+            return shownValue(s, setField(id));
+        };
+        for (FieldId id :
+             {FieldId::Ssid, FieldId::Beacon, FieldId::Interval, FieldId::Comment, FieldId::Gps,
+              FieldId::Symbol, FieldId::SymbolTable, FieldId::SymbolCode, FieldId::Coordinates})
+            line(setField(id).title, value(id));
+        // The parts of a coordinate on one line, as they stand in the window.
+        line("Latitude", QStringLiteral("%1 %2 %3")
+                             .arg(value(FieldId::LatDegrees), value(FieldId::LatMinutes),
+                                  value(FieldId::LatHemisphere)));
+        line("Longitude", QStringLiteral("%1 %2 %3")
+                              .arg(value(FieldId::LonDegrees), value(FieldId::LonMinutes),
+                                   value(FieldId::LonHemisphere)));
+        line("Path", value(FieldId::Path));
     }
     o.flush();
     return writeOut(text.toUtf8()) ? Success : Refused;

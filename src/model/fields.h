@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "configuration.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <variant>
+
+// Every field of a configuration set in one table: its key in the JSON form,
+// its name in messages, its kind and where it lives. The JSON form, diff,
+// show, the save checks and the set frame read this table; a new field is
+// added here, in ConfigSet and in the image's layout.
+
+namespace tavlo {
+
+enum class FieldId {
+    Callsign, // the one field outside the sets
+    Ssid,
+    Beacon,
+    Gps,
+    Symbol,
+    SymbolTable,
+    SymbolCode,
+    Comment,
+    Interval,
+    Coordinates,
+    LatDegrees,
+    LatMinutes,
+    LatHemisphere,
+    LonDegrees,
+    LonMinutes,
+    LonHemisphere,
+    Path,
+};
+
+struct SetField {
+    FieldId id;
+    const char *key;   // in the JSON form: "lonMinutes"
+    const char *label; // in messages: "longitude minutes"
+    const char *title; // for a person at the control: "Longitude minutes"
+    // Where it lives, which is also its kind: a text, a flag, a number, or a
+    // list entry with the list it chooses from.
+    std::variant<QString ConfigSet::*, bool ConfigSet::*, int ConfigSet::*, Entry ConfigSet::*>
+        member;
+    const QStringList &(*list)() = nullptr;
+};
+
+inline constexpr int SetFieldCount = 16;
+const std::array<SetField, SetFieldCount> &setFields();
+const SetField &setField(FieldId id);
+
+// A field's value as a person reads it: texts quoted, flags yes or no, list
+// entries by name, the symbol by number and name.
+QString shownValue(const ConfigSet &set, const SetField &field);
+
+} // namespace tavlo
