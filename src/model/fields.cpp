@@ -8,32 +8,33 @@ namespace tavlo {
 const std::array<SetField, SetFieldCount> &setFields()
 {
     static const std::array<SetField, SetFieldCount> fields{{
-        {FieldId::Ssid, "ssid", "SSID", "SSID", &ConfigSet::ssid},
-        {FieldId::Beacon, "beacon", "Beacon TX", "Beacon TX", &ConfigSet::BCN},
-        {FieldId::Gps, "gps", "GPS Used", "GPS Used", &ConfigSet::GPS},
-        {FieldId::Symbol, "symbol", "symbol", "Symbol", &ConfigSet::VSICO, &symbolNames},
-        {FieldId::SymbolTable, "symbolTable", "symbol table", "Symbol table", &ConfigSet::ICOT,
-         &symbolTables},
-        {FieldId::SymbolCode, "symbolCode", "symbol code", "Symbol code", &ConfigSet::ICOC,
-         &symbolCodes},
-        {FieldId::Comment, "comment", "position comment", "Position comment", &ConfigSet::POSCA,
-         &positionComments},
-        {FieldId::Interval, "interval", "beacon interval", "Beacon interval", &ConfigSet::TXI,
-         &beaconIntervals},
-        {FieldId::Coordinates, "coordinates", "Prog Coord's", "Prog Coord's", &ConfigSet::CORDS},
-        {FieldId::LatDegrees, "latDegrees", "latitude degrees", "Latitude degrees",
+        {FieldId::Ssid, "ssid", "SSID", "SSID", "SSID", &ConfigSet::ssid},
+        {FieldId::Beacon, "beacon", "Beacon TX", "Beacon TX", "Beacon TX", &ConfigSet::BCN},
+        {FieldId::Gps, "gps", "GPS Used", "GPS Used", "GPS Used", &ConfigSet::GPS},
+        {FieldId::Symbol, "symbol", "symbol", "Symbol", "Symbol", &ConfigSet::VSICO, &symbolNames},
+        {FieldId::SymbolTable, "symbolTable", "symbol table", "Symbol table", "Symbol table",
+         &ConfigSet::ICOT, &symbolTables},
+        {FieldId::SymbolCode, "symbolCode", "symbol code", "Symbol code", "Symbol code",
+         &ConfigSet::ICOC, &symbolCodes},
+        {FieldId::Comment, "comment", "position comment", "Position comment", "Position comment",
+         &ConfigSet::POSCA, &positionComments},
+        {FieldId::Interval, "interval", "beacon interval", "Beacon interval", "Beacon interval",
+         &ConfigSet::TXI, &beaconIntervals},
+        {FieldId::Coordinates, "coordinates", "Prog Coord's", "Prog Coord's", "Prog Coord's",
+         &ConfigSet::CORDS},
+        {FieldId::LatDegrees, "latDegrees", "latitude degrees", "Latitude degrees", "Latitude",
          &ConfigSet::LAD},
-        {FieldId::LatMinutes, "latMinutes", "latitude minutes", "Latitude minutes",
+        {FieldId::LatMinutes, "latMinutes", "latitude minutes", "Latitude minutes", "Latitude",
          &ConfigSet::LAM},
         {FieldId::LatHemisphere, "latHemisphere", "latitude hemisphere", "Latitude hemisphere",
-         &ConfigSet::LAS, &latitudeHemispheres},
-        {FieldId::LonDegrees, "lonDegrees", "longitude degrees", "Longitude degrees",
+         "Latitude", &ConfigSet::LAS, &latitudeHemispheres},
+        {FieldId::LonDegrees, "lonDegrees", "longitude degrees", "Longitude degrees", "Longitude",
          &ConfigSet::LOD},
-        {FieldId::LonMinutes, "lonMinutes", "longitude minutes", "Longitude minutes",
+        {FieldId::LonMinutes, "lonMinutes", "longitude minutes", "Longitude minutes", "Longitude",
          &ConfigSet::LOM},
         {FieldId::LonHemisphere, "lonHemisphere", "longitude hemisphere", "Longitude hemisphere",
-         &ConfigSet::LOS, &longitudeHemispheres},
-        {FieldId::Path, "path", "path", "Path (digipeaters)", &ConfigSet::PATH},
+         "Longitude", &ConfigSet::LOS, &longitudeHemispheres},
+        {FieldId::Path, "path", "path", "Path (digipeaters)", "Path", &ConfigSet::PATH},
     }};
     return fields;
 }
@@ -44,6 +45,22 @@ const SetField &setField(FieldId id)
         if (field.id == id)
             return field;
     return setFields().back(); // FieldId::Callsign is no set field; callers do not ask
+}
+
+QList<std::pair<QString, QString>> shownLines(const ConfigSet &set)
+{
+    static const char *const order[] = {
+        "SSID",         "Beacon TX",   "Beacon interval", "Position comment", "GPS Used",  "Symbol",
+        "Symbol table", "Symbol code", "Prog Coord's",    "Latitude",         "Longitude", "Path"};
+    QList<std::pair<QString, QString>> lines;
+    for (const char *line : order) {
+        QStringList values;
+        for (const SetField &field : setFields())
+            if (qstrcmp(field.line, line) == 0)
+                values << shownValue(set, field);
+        lines.append({QString::fromLatin1(line), values.join(u' ')});
+    }
+    return lines;
 }
 
 QString shownValue(const ConfigSet &set, const SetField &field)

@@ -40,6 +40,7 @@ struct SetField {
     const char *key;   // in the JSON form: "lonMinutes"
     const char *label; // in messages: "longitude minutes"
     const char *title; // for a person at the control: "Longitude minutes"
+    const char *line;  // the line of show that holds it: "Longitude"
     // Where it lives, which is also its kind: a text, a flag, a number, or a
     // list entry with the list it chooses from.
     std::variant<QString ConfigSet::*, bool ConfigSet::*, int ConfigSet::*, Entry ConfigSet::*>
@@ -54,5 +55,9 @@ const SetField &setField(FieldId id);
 // A field's value as a person reads it: texts quoted, flags yes or no, list
 // entries by name, the symbol by number and name.
 QString shownValue(const ConfigSet &set, const SetField &field);
+
+// A set for a person, line by line: the parts of a coordinate share a line,
+// as they share a row in the window.
+QList<std::pair<QString, QString>> shownLines(const ConfigSet &set);
 
 } // namespace tavlo

@@ -220,26 +220,9 @@ int showText(const Configuration &config)
     QTextStream o(&text);
     o << "Callsign: " << quoted(config.Calls) << '\n';
     for (int i = 0; i < SetCount; ++i) {
-        const ConfigSet &s = config.sets[i];
-        auto line = [&o](const char *label, const QString &value) {
-            o << "  " << (QString::fromLatin1(label) + u':').leftJustified(22) << value << '\n';
-        };
         o << "Set " << i + 1 << '\n';
-        auto value = [&s](FieldId id) {
-            return shownValue(s, setField(id));
-        };
-        for (FieldId id :
-             {FieldId::Ssid, FieldId::Beacon, FieldId::Interval, FieldId::Comment, FieldId::Gps,
-              FieldId::Symbol, FieldId::SymbolTable, FieldId::SymbolCode, FieldId::Coordinates})
-            line(setField(id).title, value(id));
-        // The parts of a coordinate on one line, as they stand in the window.
-        line("Latitude", QStringLiteral("%1 %2 %3")
-                             .arg(value(FieldId::LatDegrees), value(FieldId::LatMinutes),
-                                  value(FieldId::LatHemisphere)));
-        line("Longitude", QStringLiteral("%1 %2 %3")
-                              .arg(value(FieldId::LonDegrees), value(FieldId::LonMinutes),
-                                   value(FieldId::LonHemisphere)));
-        line("Path", value(FieldId::Path));
+        for (const auto &[label, value] : shownLines(config.sets[i]))
+            o << "  " << (label + u':').leftJustified(22) << value << '\n';
     }
     o.flush();
     return writeOut(text.toUtf8()) ? Success : Refused;
