@@ -84,13 +84,7 @@ is reset, the port closed, no partial file left, and the exit status is 128 +
 the signal's number (141 for a closed output). The last line says what the
 device now holds.
 
-JSON form: {"callsign": TEXT, "sets": [six sets, set 1 first]}, each set
-with the keys ssid, beacon, gps, symbol, symbolTable, symbolCode, comment,
-interval, coordinates, latDegrees, latMinutes, latHemisphere, lonDegrees,
-lonMinutes, lonHemisphere, path. Texts are texts as typed; beacon, gps and
-coordinates are true or false; symbol is 0 to 15 (15 is "OTHERS"); the other
-numbers are list entries counted from 0, or null for no selection. A missing
-key keeps the state of a new window.
+%JSON-FORM%
 
 FILE, JSON or OUT may be "-" for standard input or output. Every command that
 reads an image also takes a JSON configuration; one that does not parse is
@@ -120,6 +114,34 @@ Examples:
   tavlo-image write --port /dev/ttyUSB0 --backup before.bin club.bin
   tavlo-image diff before.bin club.bin
 )";
+
+// The paragraph on the JSON form, with its keys from the field table,
+// wrapped as the rest of the help.
+QString jsonFormHelp()
+{
+    const QString text =
+        QStringLiteral("JSON form: {\"callsign\": TEXT, \"sets\": [six sets, set 1 first]}, "
+                       "each set with the keys %1. Texts are texts as typed; beacon, gps and "
+                       "coordinates are true or false; symbol is 0 to 15 (15 is \"OTHERS\"); "
+                       "the other numbers are list entries counted from 0, or null for no "
+                       "selection. A missing key keeps the state of a new window.")
+            .arg(setJsonKeys().join(QStringLiteral(", ")));
+    constexpr int Width = 78;
+    QString wrapped;
+    qsizetype lineLength = 0;
+    for (const QString &word : text.split(u' ')) {
+        if (lineLength > 0 && lineLength + 1 + word.size() > Width) {
+            wrapped += u'\n';
+            lineLength = 0;
+        } else if (lineLength > 0) {
+            wrapped += u' ';
+            ++lineLength;
+        }
+        wrapped += word;
+        lineLength += word.size();
+    }
+    return wrapped;
+}
 
 QString versionText()
 {
@@ -239,7 +261,11 @@ int run(const QStringList &args)
                           {"--port", "--retries", "--settle", "--backup"}};
     const Arguments parsed = parseArguments(args, options);
     if (parsed.help)
-        return writeOut(HelpText) ? Success : Refused;
+        return writeOut(QString::fromUtf8(HelpText)
+                            .replace(QStringLiteral("%JSON-FORM%"), jsonFormHelp())
+                            .toUtf8())
+                   ? Success
+                   : Refused;
     if (parsed.version)
         return writeOut(versionText().toUtf8()) ? Success : Refused;
     if (!parsed.error.isEmpty())
