@@ -41,6 +41,33 @@ bool differsOutsideFields(const QByteArray &a, const QByteArray &ja, const QByte
     return false;
 }
 
+// The fields that two opened configurations hold differently, in the order
+// of the JSON form.
+QList<FieldChange> fieldChanges(const Configuration &ca, const QByteArray &ja,
+                                const Configuration &cb, const QByteArray &jb)
+{
+    const QJsonObject oa = QJsonDocument::fromJson(ja).object();
+    const QJsonObject ob = QJsonDocument::fromJson(jb).object();
+    QList<FieldChange> changes;
+    const QLatin1String callsign("callsign");
+    if (oa.value(callsign) != ob.value(callsign))
+        changes.append({-1, callsign, quoted(ca.Calls), quoted(cb.Calls), oa.value(callsign),
+                        ob.value(callsign)});
+    const QJsonArray sa = oa.value(QLatin1String("sets")).toArray();
+    const QJsonArray sb = ob.value(QLatin1String("sets")).toArray();
+    for (int i = 0; i < SetCount; ++i) {
+        const QJsonObject fa = sa.at(i).toObject();
+        const QJsonObject fb = sb.at(i).toObject();
+        for (const SetField &field : setFields()) {
+            const QString key = QString::fromLatin1(field.key);
+            if (fa.value(key) != fb.value(key))
+                changes.append({i, key, shownValue(ca.sets[i], field),
+                                shownValue(cb.sets[i], field), fa.value(key), fb.value(key)});
+        }
+    }
+    return changes;
+}
+
 } // namespace
 
 Result<ImageDiff> diffImages(const QByteArray &a, const QByteArray &b)
@@ -51,30 +78,10 @@ Result<ImageDiff> diffImages(const QByteArray &a, const QByteArray &b)
     const Result<Configuration> cb = decodeImage(b);
     if (!cb)
         return Result<ImageDiff>::failure(QStringLiteral("the second is ") + cb.error());
-
     const QByteArray ja = configurationToJson(*ca);
     const QByteArray jb = configurationToJson(*cb);
-    const QJsonObject oa = QJsonDocument::fromJson(ja).object();
-    const QJsonObject ob = QJsonDocument::fromJson(jb).object();
     ImageDiff diff;
-    if (oa.value(QLatin1String("callsign")) != ob.value(QLatin1String("callsign"))) {
-        diff.fields.append({-1, QStringLiteral("callsign"), quoted(ca->Calls), quoted(cb->Calls),
-                            oa.value(QLatin1String("callsign")),
-                            ob.value(QLatin1String("callsign"))});
-    }
-    const QJsonArray sa = oa.value(QLatin1String("sets")).toArray();
-    const QJsonArray sb = ob.value(QLatin1String("sets")).toArray();
-    for (int i = 0; i < SetCount; ++i) {
-        const QJsonObject fa = sa.at(i).toObject();
-        const QJsonObject fb = sb.at(i).toObject();
-        for (const SetField &field : setFields()) {
-            const QString key = QString::fromLatin1(field.key);
-            if (fa.value(key) == fb.value(key))
-                continue;
-            diff.fields.append({i, key, shownValue(ca->sets[i], field),
-                                shownValue(cb->sets[i], field), fa.value(key), fb.value(key)});
-        }
-    }
+    diff.fields = fieldChanges(*ca, ja, *cb, jb);
     for (qint64 offset = 0; offset < std::max(a.size(), b.size()); ++offset) {
         const int from = offset < a.size() ? static_cast<unsigned char>(a.at(offset)) : -1;
         const int to = offset < b.size() ? static_cast<unsigned char>(b.at(offset)) : -1;

@@ -109,55 +109,61 @@ EncodedPath encodePath(QStringView typed)
     return result;
 }
 
+namespace {
+
+// Appends what a code byte stands for to the path opening shows.
+void appendCode(QString &text, unsigned char byte)
+{
+    const int d = int(bitsOf(byte, 0, 3));
+    switch (bitsOf(byte, 4, 3)) {
+    case 0:
+        if (!text.isEmpty() && !trimBlanks(text).endsWith(u','))
+            text += u',';
+        text += bitsOf(byte, 3, 1) ? QStringLiteral("TRACE") : QStringLiteral("WIDE");
+        if (d > 0)
+            text += digitText(d) + u'-' + digitText(d);
+        text += u',';
+        break;
+    case 1:
+        text = digitText(int(bitsOf(byte, 0, 4)));
+        break;
+    case 2:
+        text += QStringLiteral("OK") + digitText(d);
+        break;
+    case 3:
+        text += QStringLiteral("OE") + digitText(d);
+        break;
+    case 4:
+        text += QStringLiteral("OM") + digitText(d);
+        break;
+    case 5:
+        text += u'-' + digitText(d) + u',';
+        break;
+    case 6: {
+        static const QString names[] = {QStringLiteral("ECHO,"), QStringLiteral("NOGATE,"),
+                                        QStringLiteral("GATE,"), QStringLiteral("IGATE,")};
+        if (d < 4)
+            text += names[d];
+        break;
+    }
+    default: // group 7 stands for nothing
+        break;
+    }
+}
+
+} // namespace
+
 QString decodePath(bool relay, QByteArrayView field)
 {
     QString text = relay ? QStringLiteral("RELAY,") : QString();
     for (const char raw : field) {
         const auto byte = static_cast<unsigned char>(raw);
-        if (byte < CodeBase) {
-            if (byte != u' ')
-                text += QChar(byte);
-            else if (text.endsWith(u','))
-                text.chop(1);
-            continue;
-        }
-        const int group = int(bitsOf(byte, 4, 3));
-        const int d = int(bitsOf(byte, 0, 3));
-        const int n = int(bitsOf(byte, 0, 4));
-        switch (group) {
-        case 0:
-            if (!text.isEmpty() && !trimBlanks(text).endsWith(u','))
-                text += u',';
-            text += bitsOf(byte, 3, 1) ? QStringLiteral("TRACE") : QStringLiteral("WIDE");
-            if (d > 0)
-                text += digitText(d) + u'-' + digitText(d);
-            text += u',';
-            break;
-        case 1:
-            text = digitText(n);
-            break;
-        case 2:
-            text += QStringLiteral("OK") + digitText(d);
-            break;
-        case 3:
-            text += QStringLiteral("OE") + digitText(d);
-            break;
-        case 4:
-            text += QStringLiteral("OM") + digitText(d);
-            break;
-        case 5:
-            text += u'-' + digitText(d) + u',';
-            break;
-        case 6: {
-            static const QString names[] = {QStringLiteral("ECHO,"), QStringLiteral("NOGATE,"),
-                                            QStringLiteral("GATE,"), QStringLiteral("IGATE,")};
-            if (d < 4)
-                text += names[d];
-            break;
-        }
-        default: // group 7 stands for nothing
-            break;
-        }
+        if (byte >= CodeBase)
+            appendCode(text, byte);
+        else if (byte != u' ')
+            text += QChar(byte);
+        else if (text.endsWith(u','))
+            text.chop(1);
     }
     if (text.endsWith(u','))
         text.chop(1);

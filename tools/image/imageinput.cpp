@@ -12,6 +12,11 @@ namespace tavlo::cli {
 
 bool looksLikeJson(const QByteArray &bytes)
 {
+    // A callsign may begin with "{", but an image holds control bytes (its
+    // end byte is 0), which a JSON text never does.
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return false;
     for (char c : bytes) {
         if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
             continue;

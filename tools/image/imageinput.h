@@ -26,7 +26,8 @@ struct InputProblem {
 // input (/dev/zero) or a wrong file can make the tool read.
 inline constexpr qint64 LargestJson = 1024 * 1024;
 
-// Whether these bytes are meant as JSON: a "{" after blanks.
+// Whether these bytes are meant as JSON: a "{" after blanks, and no control
+// byte but blanks and line ends.
 bool looksLikeJson(const QByteArray &bytes);
 
 // An input as an image: an image file as it is, or a JSON configuration as
