@@ -18,56 +18,91 @@ bool isDigit(QChar c)
 
 } // namespace
 
-double leadingNumber(QStringView text)
-{
-    // Collect the characters that make up the number, dropping inner blanks,
-    // and let the C locale-free Qt conversion read them.
-    QString number;
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    auto skipBlanks = [&] {
-        while (i < n && isBlank(text[i]))
-            ++i;
-    };
-    skipBlanks();
-    if (i < n && (text[i] == u'+' || text[i] == u'-'))
-        number += text[i++];
-    bool digits = false;
-    bool point = false;
-    for (; i < n; ++i) {
-        const QChar c = text[i];
-        if (isDigit(c)) {
-            number += c;
-            digits = true;
-        } else if (c == u'.' && !point) {
-            number += c;
-            point = true;
-        } else if (!isBlank(c)) {
-            break;
-        }
+namespace {
+
+// Reads a number at the start of a text the way typed numbers are read:
+// blanks are skipped before it and between its digits.
+class NumberReader {
+public:
+    explicit NumberReader(QStringView text)
+        : m_text(text)
+    {
     }
-    if (!digits)
-        return 0;
-    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
-        qsizetype j = i + 1;
-        QString exponent = QStringLiteral("e");
-        while (j < n && isBlank(text[j]))
+
+    double read()
+    {
+        skipBlanks();
+        if (at(u'+') || at(u'-'))
+            m_number += m_text[m_i++];
+        const bool digits = mantissa();
+        if (!digits)
+            return 0;
+        exponent();
+        bool ok = false;
+        const double value = m_number.toDouble(&ok); // QString::toDouble always uses "."
+        return ok ? value : 0;
+    }
+
+private:
+    bool at(char16_t c) const { return m_i < m_text.size() && m_text[m_i] == c; }
+    void skipBlanks()
+    {
+        while (m_i < m_text.size() && isBlank(m_text[m_i]))
+            ++m_i;
+    }
+
+    // Digits with at most one point; false when there was no digit.
+    bool mantissa()
+    {
+        bool digits = false;
+        bool point = false;
+        for (; m_i < m_text.size(); ++m_i) {
+            const QChar c = m_text[m_i];
+            if (isDigit(c))
+                digits = true;
+            else if (c == u'.' && !point)
+                point = true;
+            else if (isBlank(c))
+                continue;
+            else
+                break;
+            m_number += c;
+        }
+        return digits;
+    }
+
+    // "e" and a signed whole number, kept only when it has a digit.
+    void exponent()
+    {
+        if (!at(u'e') && !at(u'E'))
+            return;
+        qsizetype j = m_i + 1;
+        QString part = QStringLiteral("e");
+        while (j < m_text.size() && isBlank(m_text[j]))
             ++j;
-        if (j < n && (text[j] == u'+' || text[j] == u'-'))
-            exponent += text[j++];
-        bool expDigits = false;
-        for (; j < n && (isDigit(text[j]) || isBlank(text[j])); ++j) {
-            if (isDigit(text[j])) {
-                exponent += text[j];
-                expDigits = true;
+        if (j < m_text.size() && (m_text[j] == u'+' || m_text[j] == u'-'))
+            part += m_text[j++];
+        bool digits = false;
+        for (; j < m_text.size() && (isDigit(m_text[j]) || isBlank(m_text[j])); ++j) {
+            if (isDigit(m_text[j])) {
+                part += m_text[j];
+                digits = true;
             }
         }
-        if (expDigits)
-            number += exponent;
+        if (digits)
+            m_number += part;
     }
-    bool ok = false;
-    const double value = number.toDouble(&ok); // QString::toDouble always uses "."
-    return ok ? value : 0;
+
+    QStringView m_text;
+    qsizetype m_i = 0;
+    QString m_number;
+};
+
+} // namespace
+
+double leadingNumber(QStringView text)
+{
+    return NumberReader(text).read();
 }
 
 QStringView trimBlanks(QStringView text)

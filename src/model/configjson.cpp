@@ -168,43 +168,68 @@ private:
     QString m_error;
 };
 
-// The first key that stands twice in one object of a JSON text Qt has
+// Finds the first key that stands twice in one object of a JSON text Qt has
 // already parsed, where it would silently keep the last value.
-std::optional<QString> duplicateKey(const QByteArray &json)
-{
+class DuplicateKeyFinder {
+public:
+    explicit DuplicateKeyFinder(const QByteArray &json)
+        : m_json(json)
+    {
+    }
+
+    std::optional<QString> find()
+    {
+        for (m_i = 0; m_i < m_json.size(); ++m_i) {
+            const char c = m_json.at(m_i);
+            if (c == '{' || c == '[')
+                m_levels.append({c == '{', c == '{', {}});
+            else if ((c == '}' || c == ']') && !m_levels.isEmpty())
+                m_levels.removeLast();
+            else if (c == ',' && !m_levels.isEmpty() && m_levels.last().object)
+                m_levels.last().expectKey = true;
+            else if (c == '"' && string())
+                return m_duplicate;
+        }
+        return std::nullopt;
+    }
+
+private:
     struct Level {
         bool object = false;
         bool expectKey = false;
         QSet<QString> keys;
     };
-    QList<Level> levels;
-    for (qsizetype i = 0; i < json.size(); ++i) {
-        const char c = json.at(i);
-        if (c == '{' || c == '[') {
-            levels.append({c == '{', c == '{', {}});
-        } else if (c == '}' || c == ']') {
-            if (!levels.isEmpty())
-                levels.removeLast();
-        } else if (c == ',') {
-            if (!levels.isEmpty() && levels.last().object)
-                levels.last().expectKey = true;
-        } else if (c == '"') {
-            const qsizetype start = i;
-            for (++i; i < json.size() && json.at(i) != '"'; ++i)
-                if (json.at(i) == '\\')
-                    ++i;
-            if (levels.isEmpty() || !levels.last().expectKey)
-                continue;
-            levels.last().expectKey = false;
-            // Qt decodes the escapes: "\u0041" and "A" are the same key.
-            const QByteArray token = '[' + json.mid(start, i - start + 1) + ']';
-            const QString key = QJsonDocument::fromJson(token).array().at(0).toString();
-            if (levels.last().keys.contains(key))
-                return key;
-            levels.last().keys.insert(key);
+
+    // Steps over the string that starts here; true when it is a key seen before.
+    bool string()
+    {
+        const qsizetype start = m_i;
+        for (++m_i; m_i < m_json.size() && m_json.at(m_i) != '"'; ++m_i)
+            if (m_json.at(m_i) == '\\')
+                ++m_i;
+        if (m_levels.isEmpty() || !m_levels.last().expectKey)
+            return false;
+        m_levels.last().expectKey = false;
+        // Qt decodes the escapes: "\u0041" and "A" are the same key.
+        const QByteArray token = '[' + m_json.mid(start, m_i - start + 1) + ']';
+        const QString key = QJsonDocument::fromJson(token).array().at(0).toString();
+        if (m_levels.last().keys.contains(key)) {
+            m_duplicate = key;
+            return true;
         }
+        m_levels.last().keys.insert(key);
+        return false;
     }
-    return std::nullopt;
+
+    const QByteArray &m_json;
+    qsizetype m_i = 0;
+    QList<Level> m_levels;
+    QString m_duplicate;
+};
+
+std::optional<QString> duplicateKey(const QByteArray &json)
+{
+    return DuplicateKeyFinder(json).find();
 }
 
 } // namespace

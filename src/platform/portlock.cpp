@@ -73,10 +73,37 @@ QString resolvedPortName(const QString &name)
     return canonical.isEmpty() ? name : canonical;
 }
 
-PortLockCheck checkPortLocks(const QString &given, const QString &resolved)
-{
-    PortLockCheck check;
 #ifdef Q_OS_UNIX
+namespace {
+
+// One lock file: busy when its process lives, removed when it has ended.
+void checkLockFile(const QString &path, PortLockCheck &check)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray content = file.read(4096);
+    const qint64 pid = lockOwner(content);
+    if (pid == qint64(::getpid()))
+        return;
+    if (pid <= 0 || isAlive(pid)) {
+        check.busy = true;
+        check.holder = pid <= 0 ? QStringLiteral("a lock file that names no process, %1").arg(path)
+                                : QStringLiteral("process %1 (%2) in %3")
+                                      .arg(pid)
+                                      .arg(programOf(pid, content), path);
+        return;
+    }
+    if (QFile::remove(path))
+        check.removed << QStringLiteral("removed the stale lock file %1 of process %2, which has "
+                                        "ended")
+                             .arg(path)
+                             .arg(pid);
+}
+
+// Every lock file that may stand for the port, each once.
+QStringList lockFiles(const QString &given, const QString &resolved)
+{
     // The FHS names a lock after the device's base name; Qt and others after
     // the path below /dev. Both are looked at, for each name of the port.
     QStringList names{lockFileName(resolved),
@@ -84,36 +111,32 @@ PortLockCheck checkPortLocks(const QString &given, const QString &resolved)
     if (given != resolved)
         names << lockFileName(given);
     names.removeDuplicates();
+    QStringList paths;
     QSet<QString> seen;
     for (const char *folder : LockFolders) {
         for (const QString &name : names) {
             const QString path = QString::fromLatin1(folder) + u'/' + name;
             const QString canonical = QFileInfo(path).canonicalFilePath();
-            if (canonical.isEmpty() || seen.contains(canonical))
-                continue;
-            seen.insert(canonical);
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly))
-                continue;
-            const QByteArray content = file.read(4096);
-            const qint64 pid = lockOwner(content);
-            if (pid == qint64(::getpid()))
-                continue;
-            if (pid <= 0 || isAlive(pid)) {
-                check.busy = true;
-                check.holder =
-                    pid <= 0 ? QStringLiteral("a lock file that names no process, %1").arg(path)
-                             : QStringLiteral("process %1 (%2) in %3")
-                                   .arg(pid)
-                                   .arg(programOf(pid, content), path);
-                return check;
+            if (!canonical.isEmpty() && !seen.contains(canonical)) {
+                seen.insert(canonical);
+                paths << path;
             }
-            if (QFile::remove(path))
-                check.removed << QStringLiteral("removed the stale lock file %1 of process %2, "
-                                                "which has ended")
-                                     .arg(path)
-                                     .arg(pid);
         }
+    }
+    return paths;
+}
+
+} // namespace
+#endif
+
+PortLockCheck checkPortLocks(const QString &given, const QString &resolved)
+{
+    PortLockCheck check;
+#ifdef Q_OS_UNIX
+    for (const QString &path : lockFiles(given, resolved)) {
+        checkLockFile(path, check);
+        if (check.busy)
+            break;
     }
 #else
     Q_UNUSED(given)
