@@ -82,29 +82,8 @@ Form1::Form1(const Platform &platform, Appearance appearance, QWidget *parent)
 
 void Form1::buildControls(QWidget *surface, const Platform &platform)
 {
-    m_c.RSEE = place(new QPushButton(QStringLiteral("Read && Save file from EEProm"), surface),
-                     twipsRect(120, 120, 2775, 375));
-    m_c.Command1 =
-        place(new QPushButton(QStringLiteral("Open"), surface), twipsRect(3000, 120, 1215, 375));
-    m_c.OWEE = place(new QPushButton(QStringLiteral("Write File to EEProm"), surface),
-                     twipsRect(120, 600, 2775, 375));
-    m_c.SVFL =
-        place(new QPushButton(QStringLiteral("Save"), surface), twipsRect(3000, 600, 1215, 375));
-    for (int i = 0; i < ComCount; ++i)
-        m_c.Com[i] = place(new QRadioButton(QStringLiteral("Com%1").arg(i + 1), surface),
-                           twipsRect(120 + 720 * i, 1080, 735, 255));
-    m_c.PortBox =
-        place(new PortChooser(platform.listPorts, surface), twipsRect(3120, 1080, 2175, 315));
-
-    // Drawing order, bottom to top: grey mark, fill, status text, outline.
-    const QRect bar = twipsRect(120, 1440, 2775, 375);
-    m_c.Shape2 = place(new Shape(Shape::Style::Filled, ProgressGrey, surface), bar);
-    m_c.Shape3 = place(new Shape(Shape::Style::Filled, ProgressRed, surface), bar);
-    m_c.Label4 = place(new StatusLine(QStringLiteral("\u00A9 TAVLO team"), surface),
-                       twipsRect(720, 1560, 1455, 255));
-    m_c.Label4->setAlignment(Qt::AlignCenter);
-    m_c.Shape1 = place(new Shape(Shape::Style::Outline, Qt::black, surface), bar);
-
+    buildButtons(surface, platform);
+    buildProgressAndStatus(surface);
     m_c.Label1 = place(new QLabel(QStringLiteral("CALL"), surface), twipsRect(240, 2040, 495, 255));
     m_c.Calls = place(new QLineEdit(surface), twipsRect(840, 1920, 1695, 375));
     for (int i = 0; i < SetCount; ++i) {
@@ -127,13 +106,7 @@ void Form1::buildControls(QWidget *surface, const Platform &platform)
     for (QAbstractButton *button : findChildren<QRadioButton *>())
         button->setStyle(compact);
     setKeyboardOrder();
-    m_c.PortBox->setAccessibleName(QStringLiteral("Serial port"));
-    m_c.PortBox->setToolTip(QStringLiteral("Serial port: choose one, or type its name and press "
-                                           "Enter"));
-    m_c.Label4->setAccessibleName(QStringLiteral("Status"));
-    m_c.Label4->setToolTip(QStringLiteral("Status"));
-    m_c.Calls->setAccessibleName(QStringLiteral("Callsign"));
-    m_c.Calls->setToolTip(QStringLiteral("Callsign"));
+    nameUncaptionedControls();
 
     connect(m_c.Command1, &QPushButton::clicked, this, &Form1::openImage);
     connect(m_c.SVFL, &QPushButton::clicked, this, &Form1::saveImage);
@@ -147,6 +120,47 @@ void Form1::buildControls(QWidget *surface, const Platform &platform)
                                       m_c.Label4,
                                       {m_c.Command1, m_c.SVFL}},
                                      platform, this);
+}
+
+void Form1::buildButtons(QWidget *surface, const Platform &platform)
+{
+    m_c.RSEE = place(new QPushButton(QStringLiteral("Read && Save file from EEProm"), surface),
+                     twipsRect(120, 120, 2775, 375));
+    m_c.Command1 =
+        place(new QPushButton(QStringLiteral("Open"), surface), twipsRect(3000, 120, 1215, 375));
+    m_c.OWEE = place(new QPushButton(QStringLiteral("Write File to EEProm"), surface),
+                     twipsRect(120, 600, 2775, 375));
+    m_c.SVFL =
+        place(new QPushButton(QStringLiteral("Save"), surface), twipsRect(3000, 600, 1215, 375));
+    for (int i = 0; i < ComCount; ++i)
+        m_c.Com[i] = place(new QRadioButton(QStringLiteral("Com%1").arg(i + 1), surface),
+                           twipsRect(120 + 720 * i, 1080, 735, 255));
+    m_c.PortBox =
+        place(new PortChooser(platform.listPorts, surface), twipsRect(3120, 1080, 2175, 315));
+}
+
+// Drawing order, bottom to top: grey mark, fill, status text, outline.
+void Form1::buildProgressAndStatus(QWidget *surface)
+{
+    const QRect bar = twipsRect(120, 1440, 2775, 375);
+    m_c.Shape2 = place(new Shape(Shape::Style::Filled, ProgressGrey, surface), bar);
+    m_c.Shape3 = place(new Shape(Shape::Style::Filled, ProgressRed, surface), bar);
+    m_c.Label4 = place(new StatusLine(QStringLiteral("\u00A9 TAVLO team"), surface),
+                       twipsRect(720, 1560, 1455, 255));
+    m_c.Label4->setAlignment(Qt::AlignCenter);
+    m_c.Shape1 = place(new Shape(Shape::Style::Outline, Qt::black, surface), bar);
+}
+
+// What a screen reader and a resting pointer say of the controls without a caption.
+void Form1::nameUncaptionedControls()
+{
+    m_c.PortBox->setAccessibleName(QStringLiteral("Serial port"));
+    m_c.PortBox->setToolTip(QStringLiteral("Serial port: choose one, or type its name and press "
+                                           "Enter"));
+    m_c.Label4->setAccessibleName(QStringLiteral("Status"));
+    m_c.Label4->setToolTip(QStringLiteral("Status"));
+    m_c.Calls->setAccessibleName(QStringLiteral("Callsign"));
+    m_c.Calls->setToolTip(QStringLiteral("Callsign"));
 }
 
 Configuration Form1::configuration() const

@@ -75,6 +75,9 @@ protected:
 
 private:
     void buildControls(QWidget *surface, const Platform &platform);
+    void buildButtons(QWidget *surface, const Platform &platform);
+    void buildProgressAndStatus(QWidget *surface);
+    void nameUncaptionedControls();
     void showOpened(const Configuration &config);
     void showSaveProblem(const SaveProblem &problem);
     void setKeyboardOrder();

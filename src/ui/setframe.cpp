@@ -102,7 +102,20 @@ SetFrame::SetFrame(int index, QWidget *parent)
 
     m_c.Label2 = place(new QLabel(QStringLiteral("SSID"), this), twipsRect(120, 240, 495, 255));
     m_c.ssid = textBox(this, QString(), twipsRect(600, 240, 615, 405));
+    buildSymbolPicker();
+    buildStationControls();
+    buildCoordinates();
+    m_c.PATH = textBox(this, QStringLiteral("Text1"), twipsRect(240, 2280, 4695, 375));
 
+    // Keyboard order follows the layout, top to bottom and left to right.
+    const QList<QWidget *> order = tabOrder();
+    for (qsizetype k = 1; k < order.size(); ++k)
+        setTabOrder(order[k - 1], order[k]);
+    nameUncaptionedControls();
+}
+
+void SetFrame::buildSymbolPicker()
+{
     m_c.VSICO = place(new QScrollBar(Qt::Vertical, this), twipsRect(360, 720, 255, 495));
     m_c.ICO = place(new SymbolNameBox(m_c.VSICO, this), twipsRect(360, 1320, 1695, 315));
     m_c.ICO->setModel(sharedModel(symbolNames()));
@@ -123,14 +136,20 @@ SetFrame::SetFrame(int index, QWidget *parent)
     // 1 and then 0, so that the picker really runs for entry 0.
     m_c.VSICO->setValue(1);
     m_c.VSICO->setValue(0);
+}
 
+void SetFrame::buildStationControls()
+{
     m_c.POSCA = pickList(this, positionComments(), twipsRect(1800, 240, 2175, 315));
     m_c.TXI = pickList(this, beaconIntervals(), twipsRect(2280, 1920, 1575, 315));
     m_c.GPS =
         place(new QCheckBox(QStringLiteral("GPS Used"), this), twipsRect(2760, 600, 1095, 375));
     m_c.BCN =
         place(new QCheckBox(QStringLiteral("Beacon TX"), this), twipsRect(960, 1920, 1215, 375));
+}
 
+void SetFrame::buildCoordinates()
+{
     m_c.LAS = pickList(this, latitudeHemispheres(), twipsRect(4440, 960, 615, 315));
     m_c.LAD = textBox(this, QStringLiteral("Text2"), twipsRect(2760, 960, 495, 375));
     m_c.LAM = textBox(this, QStringLiteral("Text3"), twipsRect(3360, 960, 975, 375));
@@ -141,15 +160,11 @@ SetFrame::SetFrame(int index, QWidget *parent)
         place(new QCheckBox(QStringLiteral("Prog Coord's"), this), twipsRect(3840, 600, 1215, 375));
     connect(m_c.CORDS, &QCheckBox::toggled, this, &SetFrame::coordinateSwitch);
     coordinateSwitch();
+}
 
-    m_c.PATH = textBox(this, QStringLiteral("Text1"), twipsRect(240, 2280, 4695, 375));
-
-    // Keyboard order follows the layout, top to bottom and left to right.
-    const QList<QWidget *> order = tabOrder();
-    for (qsizetype k = 1; k < order.size(); ++k)
-        setTabOrder(order[k - 1], order[k]);
-
-    // What a screen reader and a resting pointer say of the controls without a caption.
+// What a screen reader and a resting pointer say of the controls without a caption.
+void SetFrame::nameUncaptionedControls()
+{
     auto name = [](QWidget *widget, const char *text) {
         widget->setAccessibleName(QString::fromLatin1(text));
         widget->setToolTip(QString::fromLatin1(text));

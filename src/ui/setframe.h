@@ -82,6 +82,10 @@ public:
 
 private:
     QList<std::pair<FieldId, QWidget *>> bindings() const;
+    void buildSymbolPicker();
+    void buildStationControls();
+    void buildCoordinates();
+    void nameUncaptionedControls();
     void symbolChanged();
     void coordinateSwitch();
 
