@@ -9,8 +9,6 @@
 #include "stopsignals.h"
 #include "ticker.h"
 
-#include "files.h"
-
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>

@@ -93,46 +93,4 @@ QString outputPath(const QString &argument)
     return dashMeans(files::StandardOutputName, argument);
 }
 
-Arguments parseArguments(const QStringList &args, const Options &options)
-{
-    Arguments parsed;
-    bool optionsEnded = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        if (optionsEnded || !a.startsWith(u'-') || a == QLatin1String("-")) {
-            parsed.positional << a;
-            continue;
-        }
-        if (a == QLatin1String("--")) {
-            optionsEnded = true;
-            continue;
-        }
-        const qsizetype equals = a.indexOf(u'=');
-        const QString name = equals > 0 ? a.left(equals) : a;
-        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
-            parsed.help = true;
-        } else if (name == QLatin1String("--version")) {
-            parsed.version = true;
-        } else if ((parsed.flags.contains(name) || parsed.values.contains(name)) &&
-                   parsed.error.isEmpty()) {
-            parsed.error = QStringLiteral("%1 is given twice").arg(name);
-        } else if (options.flags.contains(name) && equals < 0) {
-            parsed.flags.insert(name);
-        } else if (options.valued.contains(name)) {
-            if (equals > 0) {
-                parsed.values.insert(name, a.mid(equals + 1));
-            } else if (i + 1 < args.size()) {
-                parsed.values.insert(name, args[++i]);
-            } else if (parsed.error.isEmpty()) {
-                parsed.error = QStringLiteral("%1 needs a value").arg(name);
-            }
-        } else if (parsed.error.isEmpty()) {
-            parsed.error = options.flags.contains(name)
-                               ? QStringLiteral("%1 takes no value").arg(name)
-                               : QStringLiteral("unknown option %1").arg(quoted(name));
-        }
-    }
-    return parsed;
-}
-
 } // namespace tavlo::cli

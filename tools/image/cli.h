@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "commandline.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QSet>
@@ -32,23 +34,7 @@ QString terminalProblem(const QString &input, const QString &binaryOutput);
 QString inputPath(const QString &argument);
 QString outputPath(const QString &argument);
 
-struct Options {
-    QSet<QString> flags;  // options without a value: "--trace"
-    QSet<QString> valued; // options with a value: "--port"
-};
-
-struct Arguments {
-    QStringList positional;
-    QSet<QString> flags;
-    QHash<QString, QString> values;
-    bool help = false;
-    bool version = false;
-    QString error; // wrong usage
-};
-
-// Options may stand anywhere before "--", which ends them; after it every
-// argument is positional, "-h" too. A value follows its option, or joins it
-// with "=". "-" alone is positional.
-Arguments parseArguments(const QStringList &args, const Options &options);
+using commandline::Arguments;
+using commandline::Options;
 
 } // namespace tavlo::cli

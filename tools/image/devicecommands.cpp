@@ -325,6 +325,66 @@ Prepared prepare(const DeviceArgs &a, DeviceAction action)
 
 } // namespace
 
+namespace {
+
+DeviceLink::Outcome runAction(DeviceLink &link, DeviceAction action, const DeviceArgs &a,
+                              const Prepared &prepared)
+{
+    switch (action) {
+    case DeviceAction::Write:
+        return link.writeAndVerify(prepared.image, outputPath(a.backup));
+    case DeviceAction::Read:
+        return link.readToFile();
+    case DeviceAction::Verify:
+        break;
+    }
+    return link.verifyOnly(prepared.image);
+}
+
+// Ends a run that a signal or a closed output stopped: one line, 128 + N.
+int stopped(TerminalHost &host, DeviceLink &link, const QString &what)
+{
+    const int signal = StopSignals::caught();
+    host.endBar();
+    closeForGood(link);
+    say(QStringLiteral("stopped by %1: %2").arg(StopSignals::name(signal), what));
+    return 128 + signal;
+}
+
+// Opens the port, lets the device wake and runs the action: the part that
+// touches the device, after everything was checked.
+int talkToDevice(SerialPort &port, DeviceAction action, const DeviceArgs &a,
+                 const Prepared &prepared)
+{
+    PreciseTicker ticker;
+    TerminalHost host(a.retries, a.anyLength, outputPath(a.file));
+    DeviceLink link(port, ticker, host);
+    // A signal, or an output closed under us, ends the action in order: the
+    // device is reset, the port closed (its lock goes with it), and no
+    // partial file is left.
+    StopSignals stopSignals;
+    QObject::connect(&stopSignals, &StopSignals::received, &link, &DeviceLink::stop);
+    // The port is opened as choosing it in the window opens it: DTR, RTS, one ESC.
+    if (!link.choosePort(a.port))
+        return DeviceFailure;
+    if (a.settleMs > 0 && !link.settle(std::chrono::milliseconds(a.settleMs)))
+        return StopSignals::caught()
+                   ? stopped(host, link, QStringLiteral("nothing was sent to the device"))
+                   : DeviceFailure;
+    const DeviceLink::Outcome outcome = runAction(link, action, a, prepared);
+    host.endBar();
+    if (StopSignals::caught())
+        return stopped(host, link, stoppedWhat(link, outcome, action, a.file, a.backup));
+    closeForGood(link);
+    if (outcome == DeviceLink::Outcome::NotADump)
+        say(notADumpMessage(link, action));
+    if (outcome == DeviceLink::Outcome::VerifyFailed)
+        sayWhatDiffers(a.file, prepared.image, link.lastMemory(), link.mismatches());
+    return exitStatus(outcome);
+}
+
+} // namespace
+
 int deviceCommand(const cli::Arguments &arguments, const QStringList &files, DeviceAction action)
 {
     const DeviceArgs a = parse(arguments, files, action);
@@ -338,49 +398,8 @@ int deviceCommand(const cli::Arguments &arguments, const QStringList &files, Dev
     std::optional<TracingPort> tracing;
     if (a.trace)
         tracing.emplace(serial, [](const QByteArray &line) { writeError(line); });
-    SerialPort &port = tracing ? static_cast<SerialPort &>(*tracing) : serial;
-    PreciseTicker ticker;
-    TerminalHost host(a.retries, a.anyLength, outputPath(a.file));
-    DeviceLink link(port, ticker, host);
-    // A signal, or an output closed under us, ends the action in order: the
-    // device is reset, the port closed (its lock goes with it), and no
-    // partial file is left.
-    StopSignals stopSignals;
-    QObject::connect(&stopSignals, &StopSignals::received, &link, &DeviceLink::stop);
-    auto stopped = [&](const QString &what) {
-        const int signal = StopSignals::caught();
-        host.endBar();
-        closeForGood(link);
-        say(QStringLiteral("stopped by %1: %2").arg(StopSignals::name(signal), what));
-        return 128 + signal;
-    };
-    // The port is opened as choosing it in the window opens it: DTR, RTS, one ESC.
-    if (!link.choosePort(a.port))
-        return DeviceFailure;
-    if (a.settleMs > 0 && !link.settle(std::chrono::milliseconds(a.settleMs)))
-        return StopSignals::caught() ? stopped(QStringLiteral("nothing was sent to the device"))
-                                     : DeviceFailure;
-    DeviceLink::Outcome outcome = DeviceLink::Outcome::Completed;
-    switch (action) {
-    case DeviceAction::Write:
-        outcome = link.writeAndVerify(prepared.image, outputPath(a.backup));
-        break;
-    case DeviceAction::Read:
-        outcome = link.readToFile();
-        break;
-    case DeviceAction::Verify:
-        outcome = link.verifyOnly(prepared.image);
-        break;
-    }
-    host.endBar();
-    if (StopSignals::caught())
-        return stopped(stoppedWhat(link, outcome, action, a.file, a.backup));
-    closeForGood(link);
-    if (outcome == DeviceLink::Outcome::NotADump)
-        say(notADumpMessage(link, action));
-    if (outcome == DeviceLink::Outcome::VerifyFailed)
-        sayWhatDiffers(a.file, prepared.image, link.lastMemory(), link.mismatches());
-    return exitStatus(outcome);
+    return talkToDevice(tracing ? static_cast<SerialPort &>(*tracing) : serial, action, a,
+                        prepared);
 }
 
 } // namespace tavlo

@@ -255,11 +255,69 @@ int show(const QString &path)
     return withConfiguration(path, [](const Configuration &config) { return showText(config); });
 }
 
+// One command: its name, how many arguments it takes (-1: its own check),
+// the options it accepts besides none, and what it does.
+struct Command {
+    const char *name;
+    int arguments;
+    const char *onlyOption; // the one option it takes, or nullptr for none
+    int (*action)(const Arguments &, const QStringList &);
+};
+
+const Command Commands[] = {
+    {"decode", 1, nullptr,
+     [](const Arguments &, const QStringList &a) {
+         return decode(a[0]);
+     }},
+    {"encode", 2, nullptr,
+     [](const Arguments &, const QStringList &a) {
+         return encode(a[0], a[1]);
+     }},
+    {"show", 1, nullptr,
+     [](const Arguments &, const QStringList &a) {
+         return show(a[0]);
+     }},
+    {"diff", 2, "--json",
+     [](const Arguments &o, const QStringList &a) {
+         return diff(a[0], a[1], o.has("--json"));
+     }},
+    {"write", -1, nullptr,
+     [](const Arguments &o, const QStringList &a) {
+         return deviceCommand(o, a, DeviceAction::Write);
+     }},
+    {"read", -1, nullptr,
+     [](const Arguments &o, const QStringList &a) {
+         return deviceCommand(o, a, DeviceAction::Read);
+     }},
+    {"verify", -1, nullptr,
+     [](const Arguments &o, const QStringList &a) {
+         return deviceCommand(o, a, DeviceAction::Verify);
+     }},
+};
+
+// The device commands check their own options and arguments; the others take
+// a fixed number of arguments and at most one option.
+int runCommand(const Command &c, const Arguments &parsed, const QStringList &rest)
+{
+    const QString name = QString::fromLatin1(c.name);
+    if (c.arguments < 0)
+        return c.action(parsed, rest);
+    const qsizetype allowed = c.onlyOption && parsed.has(c.onlyOption) ? 1 : 0;
+    if (!parsed.values.isEmpty() || parsed.flags.size() > allowed)
+        return usage(c.onlyOption ? QStringLiteral("%1 takes no options but %2")
+                                        .arg(name, QLatin1String(c.onlyOption))
+                                  : QStringLiteral("%1 takes no options").arg(name));
+    if (rest.size() != c.arguments)
+        return usage(
+            QStringLiteral("%1 takes %2").arg(name, countOf(c.arguments, "argument", "arguments")));
+    return c.action(parsed, rest);
+}
+
 int run(const QStringList &args)
 {
     const Options options{{"--trace", "--any-length", "--json"},
                           {"--port", "--retries", "--settle", "--backup"}};
-    const Arguments parsed = parseArguments(args, options);
+    const Arguments parsed = commandline::parse(args, options);
     if (parsed.help)
         return writeOut(QString::fromUtf8(HelpText)
                             .replace(QStringLiteral("%JSON-FORM%"), jsonFormHelp())
@@ -273,49 +331,9 @@ int run(const QStringList &args)
     if (parsed.positional.isEmpty())
         return usage(QStringLiteral("no command given"));
     const QString command = parsed.positional.first();
-    const QStringList rest = parsed.positional.mid(1);
-    if (command == QLatin1String("write"))
-        return deviceCommand(parsed, rest, DeviceAction::Write);
-    if (command == QLatin1String("read"))
-        return deviceCommand(parsed, rest, DeviceAction::Read);
-    if (command == QLatin1String("verify"))
-        return deviceCommand(parsed, rest, DeviceAction::Verify);
-    if (command == QLatin1String("diff")) {
-        if (!parsed.values.isEmpty() || parsed.flags.size() > parsed.flags.contains("--json"))
-            return usage(QStringLiteral("diff takes no options but --json"));
-        if (rest.size() != 2)
-            return usage(QStringLiteral("diff takes 2 arguments"));
-        return diff(rest[0], rest[1], parsed.flags.contains(QStringLiteral("--json")));
-    }
-    struct Command {
-        const char *name;
-        int arguments;
-        int (*action)(const QStringList &);
-    };
-    static const Command commands[] = {
-        {"decode", 1,
-         [](const QStringList &a) {
-             return decode(a[0]);
-         }},
-        {"encode", 2,
-         [](const QStringList &a) {
-             return encode(a[0], a[1]);
-         }},
-        {"show", 1,
-         [](const QStringList &a) {
-             return show(a[0]);
-         }},
-    };
-    for (const Command &c : commands) {
-        if (command != QLatin1String(c.name))
-            continue;
-        if (!parsed.flags.isEmpty() || !parsed.values.isEmpty())
-            return usage(QStringLiteral("%1 takes no options").arg(command));
-        if (rest.size() != c.arguments)
-            return usage(QStringLiteral("%1 takes %2")
-                             .arg(command, countOf(c.arguments, "argument", "arguments")));
-        return c.action(rest);
-    }
+    for (const Command &c : Commands)
+        if (command == QLatin1String(c.name))
+            return runCommand(c, parsed, parsed.positional.mid(1));
     return usage(QStringLiteral("unknown command %1").arg(quoted(command)));
 }
 

@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "commandline.h"
+
+#include "displaytext.h"
+
+#include <optional>
+
+namespace tavlo::commandline {
+
+namespace {
+
+class Parser {
+public:
+    Parser(const QStringList &args, const Options &options)
+        : m_args(args)
+        , m_options(options)
+    {
+    }
+
+    Arguments run()
+    {
+        bool optionsEnded = false;
+        for (m_i = 0; m_i < m_args.size(); ++m_i) {
+            const QString &a = m_args[m_i];
+            if (optionsEnded || !a.startsWith(u'-') || a == QLatin1String("-"))
+                m_parsed.positional << a;
+            else if (a == QLatin1String("--"))
+                optionsEnded = true;
+            else
+                option(a);
+        }
+        return m_parsed;
+    }
+
+private:
+    void option(const QString &a)
+    {
+        const qsizetype equals = a.indexOf(u'=');
+        const QString name = equals > 0 ? a.left(equals) : a;
+        if (name == QLatin1String("--help") || name == QLatin1String("-h"))
+            m_parsed.help = true;
+        else if (name == QLatin1String("--version"))
+            m_parsed.version = true;
+        else if (m_parsed.flags.contains(name) || m_parsed.values.contains(name))
+            wrong(QStringLiteral("%1 is given twice").arg(name));
+        else if (m_options.flags.contains(name) && equals < 0)
+            m_parsed.flags.insert(name);
+        else if (m_options.valued.contains(name))
+            value(name, equals > 0 ? std::optional<QString>(a.mid(equals + 1)) : std::nullopt);
+        else if (m_options.flags.contains(name))
+            wrong(QStringLiteral("%1 takes no value").arg(name));
+        else
+            wrong(QStringLiteral("unknown option %1").arg(quoted(name)));
+    }
+
+    void value(const QString &name, const std::optional<QString> &joined)
+    {
+        if (joined)
+            m_parsed.values.insert(name, *joined);
+        else if (m_i + 1 < m_args.size())
+            m_parsed.values.insert(name, m_args[++m_i]);
+        else
+            wrong(QStringLiteral("%1 needs a value").arg(name));
+    }
+
+    void wrong(const QString &error)
+    {
+        if (m_parsed.error.isEmpty())
+            m_parsed.error = error;
+    }
+
+    const QStringList &m_args;
+    const Options &m_options;
+    qsizetype m_i = 0;
+    Arguments m_parsed;
+};
+
+} // namespace
+
+Arguments parse(const QStringList &args, const Options &options)
+{
+    return Parser(args, options).run();
+}
+
+} // namespace tavlo::commandline
