@@ -2,10 +2,10 @@
 // tavlo-devsim: a simulated tracker device on a pseudo-terminal, for trying
 // the window and the command-line tool without hardware, and for tests.
 
+#include "commandline.h"
 #include "licence.h"
 #include "protocol.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,6 +22,7 @@
 
 namespace {
 
+using namespace tavlo;
 using namespace tavlo::protocol;
 
 constexpr int EepromSize = 256; // more than the image: filler bytes land behind it
@@ -100,17 +101,32 @@ private:
             }
             return;
         }
-        if (m_closed) {
-            m_closed = false;
-            m_hangupPoll.stop();
-            m_notifier->setEnabled(true);
-            m_writing = false;
-            m_woken = false;
-            m_recent.clear();
-            note(QStringLiteral("opened (reset)"));
-        }
+        if (m_closed)
+            reset();
         const QByteArray chunk(buffer, n);
         note(QStringLiteral("< ") + QString::fromLatin1(chunk.toHex(' ').toUpper()));
+        if (!take(chunk))
+            return;
+        if (m_faults.stallAfter >= 0 && m_received >= m_faults.stallAfter && !m_stalled)
+            stall();
+    }
+
+    // The first bytes after nobody had the terminal open come from a new opening.
+    void reset()
+    {
+        m_closed = false;
+        m_hangupPoll.stop();
+        m_notifier->setEnabled(true);
+        m_writing = false;
+        m_woken = false;
+        m_recent.clear();
+        note(QStringLiteral("opened (reset)"));
+    }
+
+    // The bytes of one read: into memory while writing, else commands. False
+    // when the device went away.
+    bool take(const QByteArray &chunk)
+    {
         // The dump command is sent in one piece, so it ends whatever one read
         // returns, also behind the last bytes of a write when reading fell
         // behind. Image bytes come a tick apart, one a read: an image may hold
@@ -119,23 +135,19 @@ private:
                                       ? chunk.size() - DumpCommand.size()
                                       : chunk.size();
         for (qsizetype i = 0; i < chunk.size(); ++i) {
-            const char byte = chunk.at(i);
             ++m_received;
             if (m_faults.hangupAfter >= 0 && m_received >= m_faults.hangupAfter) {
                 note(QStringLiteral("hanging up"));
                 ::close(m_master);
                 QCoreApplication::exit(0);
-                return;
+                return false;
             }
-            if (m_writing && i < dataEnd) {
-                if (m_offset < EepromSize)
-                    m_memory[m_offset++] = byte;
-                continue;
-            }
-            command(byte);
+            if (!m_writing || i >= dataEnd)
+                command(chunk.at(i));
+            else if (m_offset < EepromSize)
+                m_memory[m_offset++] = chunk.at(i);
         }
-        if (m_faults.stallAfter >= 0 && m_received >= m_faults.stallAfter && !m_stalled)
-            stall();
+        return true;
     }
 
     // A device busy elsewhere: what arrives meanwhile waits in the terminal.
@@ -258,109 +270,96 @@ int openTerminal(QString &slaveName)
     return master;
 }
 
-} // namespace
+const char HelpText[] = R"(Usage: tavlo-devsim [OPTIONS]
 
-int main(int argc, char *argv[])
+A simulated tracker device on a pseudo-terminal. It prints the terminal's
+name; point the window's port box or tavlo-image --port at it.
+
+ESC "D" and the bytes after it go into its 256-byte memory from offset 0;
+ESC ESC "U" is answered with the count 127 and the first 127 bytes. Closing
+and opening the terminal resets it.
+
+Options:
+  --memory FILE        Load the memory from an image file.
+  --log FILE           Write the timestamped log to a file instead of
+                       standard error.
+  --silent             Never answer.
+  --short N            Answer with only the first N bytes.
+  --corrupt K          Flip bits of memory byte K in every answer.
+  --stray              Send stray bytes at every wake-up ESC.
+  --pace               Answer at the pace of 9600 baud.
+  --hangup-after N     Go away after N received bytes.
+  --stall N:MS         After N received bytes, stop reading for MS
+                       milliseconds, once.
+  --count N            Answer with the count byte N and N memory bytes (a
+                       device with another memory size, or a wrong count).
+  --talker             Be no tracker: send NMEA sentences twice a second, as
+                       a GPS receiver on the wrong port does, and ignore
+                       every command.
+  -h, --help           Print this help.
+  --version            Print the version.
+)";
+
+// A whole number option from `low` to `high`, left as it is when not given.
+bool numberOption(const commandline::Arguments &parsed, const char *name, int low, int high,
+                  int &value)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("tavlo-devsim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TAVLO_VERSION "\n" TAVLO_LICENCE));
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "A simulated tracker device on a pseudo-terminal. It prints the terminal's name; "
-        "point the window's port box or tavlo-image --port at it.\n\n"
-        "ESC \"D\" and the bytes after it go into its 256-byte memory from offset 0; "
-        "ESC ESC \"U\" is answered with the count 127 and the first 127 bytes. Closing and "
-        "opening the terminal resets it."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption memory(QStringLiteral("memory"),
-                                    QStringLiteral("Load the memory from an image file."),
-                                    QStringLiteral("file"));
-    const QCommandLineOption log(QStringLiteral("log"),
-                                 QStringLiteral("Write the timestamped log to a file instead of "
-                                                "standard error."),
-                                 QStringLiteral("file"));
-    const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never answer."));
-    const QCommandLineOption shortReply(QStringLiteral("short"),
-                                        QStringLiteral("Answer with only the first n bytes."),
-                                        QStringLiteral("n"));
-    const QCommandLineOption corrupt(QStringLiteral("corrupt"),
-                                     QStringLiteral("Flip bits of memory byte k in every answer."),
-                                     QStringLiteral("k"));
-    const QCommandLineOption stray(QStringLiteral("stray"),
-                                   QStringLiteral("Send stray bytes at every wake-up ESC."));
-    const QCommandLineOption pace(QStringLiteral("pace"),
-                                  QStringLiteral("Answer at the pace of 9600 baud."));
-    const QCommandLineOption hangup(QStringLiteral("hangup-after"),
-                                    QStringLiteral("Go away after n received bytes."),
-                                    QStringLiteral("n"));
-    const QCommandLineOption stall(
-        QStringLiteral("stall"),
-        QStringLiteral("After n received bytes, stop reading for ms milliseconds, once."),
-        QStringLiteral("n:ms"));
-    const QCommandLineOption count(
-        QStringLiteral("count"),
-        QStringLiteral("Answer with the count byte n and n memory bytes (a device with another "
-                       "memory size, or a wrong count)."),
-        QStringLiteral("n"));
-    const QCommandLineOption talker(
-        QStringLiteral("talker"),
-        QStringLiteral("Be no tracker: send NMEA sentences twice a second, as a GPS receiver "
-                       "on the wrong port does, and ignore every command."));
-    parser.addOptions(
-        {memory, log, silent, shortReply, corrupt, stray, pace, hangup, stall, count, talker});
-    parser.process(app);
+    if (!parsed.given(name))
+        return true;
+    bool ok = false;
+    value = parsed.value(name).toInt(&ok);
+    return ok && value >= low && value <= high;
+}
 
-    Faults faults;
-    faults.silent = parser.isSet(silent);
-    faults.shortReply = parser.isSet(shortReply) ? parser.value(shortReply).toInt() : -1;
-    faults.corrupt = parser.isSet(corrupt) ? parser.value(corrupt).toInt() : -1;
-    faults.stray = parser.isSet(stray);
-    faults.pace = parser.isSet(pace);
-    faults.hangupAfter = parser.isSet(hangup) ? parser.value(hangup).toInt() : -1;
-    faults.talker = parser.isSet(talker);
-    if (parser.isSet(count)) {
-        bool ok = false;
-        faults.count = parser.value(count).toInt(&ok);
-        if (!ok || faults.count < 0 || faults.count > 255) {
-            std::fprintf(stderr, "tavlo-devsim: --count takes 0 to 255\n");
-            return 1;
-        }
+bool stallOption(const commandline::Arguments &parsed, Faults &faults)
+{
+    if (!parsed.given("--stall"))
+        return true;
+    const QStringList parts = parsed.value("--stall").split(u':');
+    bool countOk = false;
+    bool msOk = false;
+    if (parts.size() == 2) {
+        faults.stallAfter = parts[0].toInt(&countOk);
+        faults.stallMs = parts[1].toInt(&msOk);
     }
-    if (parser.isSet(stall)) {
-        const QStringList parts = parser.value(stall).split(u':');
-        bool countOk = false;
-        bool msOk = false;
-        if (parts.size() == 2) {
-            faults.stallAfter = parts[0].toInt(&countOk);
-            faults.stallMs = parts[1].toInt(&msOk);
-        }
-        if (!countOk || !msOk || faults.stallAfter < 0 || faults.stallMs < 0) {
-            std::fprintf(stderr, "tavlo-devsim: --stall takes n:ms, e.g. 188:300\n");
-            return 1;
-        }
-    }
+    return countOk && msOk && faults.stallAfter >= 0 && faults.stallMs >= 0;
+}
 
-    QByteArray bytes(EepromSize, char(0xFF));
-    if (parser.isSet(memory)) {
-        QFile file(parser.value(memory));
-        if (!file.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "tavlo-devsim: cannot read %s: %s\n",
-                         qPrintable(parser.value(memory)), qPrintable(file.errorString()));
-            return 1;
-        }
-        const QByteArray image = file.read(EepromSize);
-        bytes.replace(0, image.size(), image);
-    }
+// The faults the options ask for; an error message when one is wrong.
+QString readFaults(const commandline::Arguments &parsed, Faults &faults)
+{
+    constexpr int Most = 1 << 30;
+    faults.silent = parsed.has("--silent");
+    faults.stray = parsed.has("--stray");
+    faults.pace = parsed.has("--pace");
+    faults.talker = parsed.has("--talker");
+    if (!numberOption(parsed, "--short", 0, Most, faults.shortReply) ||
+        !numberOption(parsed, "--corrupt", 0, Most, faults.corrupt) ||
+        !numberOption(parsed, "--hangup-after", 0, Most, faults.hangupAfter))
+        return QStringLiteral("--short, --corrupt and --hangup-after take a whole number");
+    if (!numberOption(parsed, "--count", 0, 255, faults.count))
+        return QStringLiteral("--count takes 0 to 255");
+    if (!stallOption(parsed, faults))
+        return QStringLiteral("--stall takes n:ms, e.g. 188:300");
+    return QString();
+}
 
+int fail(const QString &message)
+{
+    std::fprintf(stderr, "tavlo-devsim: %s\n", qPrintable(message));
+    return 1;
+}
+
+// Opens the log and the pseudo-terminal, says the terminal's name, and runs
+// the device until the program ends.
+int runDevice(const QString &logPath, const Faults &faults, const QByteArray &memory,
+              QCoreApplication &app)
+{
     QFile logFile;
-    if (parser.isSet(log)) {
-        logFile.setFileName(parser.value(log));
-        if (!logFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-            std::fprintf(stderr, "tavlo-devsim: cannot write %s\n", qPrintable(parser.value(log)));
-            return 1;
-        }
+    if (!logPath.isEmpty()) {
+        logFile.setFileName(logPath);
+        if (!logFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+            return fail(QStringLiteral("cannot write %1").arg(logPath));
     } else {
         logFile.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
     }
@@ -375,6 +374,38 @@ int main(int argc, char *argv[])
     std::printf("%s\n", qPrintable(slaveName));
     std::fflush(stdout);
 
-    Device device(master, faults, bytes, logStream);
+    Device device(master, faults, memory, logStream);
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const commandline::Arguments parsed = commandline::parse(
+        app.arguments().mid(1),
+        {{"--silent", "--stray", "--pace", "--talker"},
+         {"--memory", "--log", "--short", "--corrupt", "--hangup-after", "--stall", "--count"}});
+    if (parsed.help || parsed.version) {
+        std::fputs(parsed.help ? HelpText : "tavlo-devsim " TAVLO_VERSION "\n" TAVLO_LICENCE "\n",
+                   stdout);
+        return 0;
+    }
+    if (!parsed.error.isEmpty() || !parsed.positional.isEmpty())
+        return fail(parsed.error.isEmpty() ? QStringLiteral("takes no arguments") : parsed.error);
+    Faults faults;
+    if (const QString error = readFaults(parsed, faults); !error.isEmpty())
+        return fail(error);
+
+    QByteArray bytes(EepromSize, char(0xFF));
+    if (parsed.given("--memory")) {
+        QFile file(parsed.value("--memory"));
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("cannot read %1: %2")
+                            .arg(parsed.value("--memory"), file.errorString()));
+        const QByteArray image = file.read(EepromSize);
+        bytes.replace(0, image.size(), image);
+    }
+    return runDevice(parsed.value("--log"), faults, bytes, app);
 }
