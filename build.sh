@@ -24,7 +24,7 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev qt6-q
     libxkbcommon-dev fonts-dejavu-core)
 case "$mode" in
 # libxcb1-dev and libxcb-damage0-dev: the start-up benchmark watches the display.
-test) packages+=(clang libclang-rt-14-dev clang-format libxcb1-dev libxcb-damage0-dev) ;;
+test) packages+=(clang libclang-rt-14-dev clang-format clang-tidy libxcb1-dev libxcb-damage0-dev) ;;
 package) packages+=(dpkg-dev file lintian desktop-file-utils appstream groff-base) ;;
 esac
 
@@ -76,6 +76,14 @@ clang-format --dry-run --Werror $files
 echo "== Build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVLO_WERROR=ON
 cmake --build build --parallel "$jobs"
+
+echo "== clang-tidy: no function above cognitive complexity 15 or 50 lines"
+sources=$(git ls-files 'src/*.cpp' 'tools/*.cpp' 2>&1) || sources=$(find src tools -name '*.cpp')
+# Files for other systems are not in this build's compile commands.
+sources=$(echo "$sources" | grep -v -e files_qt.cpp)
+# shellcheck disable=SC2086
+run-clang-tidy -quiet -p build -j "$jobs" $sources >build/clang-tidy.log 2>&1 ||
+    { grep -E 'warning:|error:' build/clang-tidy.log >&2; exit 1; }
 
 echo "== Tests"
 ctest --test-dir build --output-on-failure

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "commandline.h"
 #include "filedialog.h"
 #include "files.h"
 #include "form1.h"
@@ -10,52 +11,54 @@
 #include "ticker.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QTimer>
 #include <cstdio>
 #include <exception>
+#include <optional>
 
 namespace {
 
-void describe(QCommandLineParser &parser)
-{
-    QCoreApplication::setApplicationName(QStringLiteral("tavlo"));
-    // QCommandLineParser prints the name and this after it.
-    QCoreApplication::setApplicationVersion(QStringLiteral(TAVLO_VERSION "\n" TAVLO_LICENCE));
-    parser.setApplicationDescription(QStringLiteral(
-        "Edits the configuration of an APRS tracker device, keeps it in 127-byte image files, "
-        "and writes it into the device or reads it back over a serial port."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("file"),
-                                 QStringLiteral("An image file to open at start-up, as Open "
-                                                "would open it."),
-                                 QStringLiteral("[file]"));
-}
+const char HelpText[] = R"(Usage: tavlo [OPTIONS] [FILE]
 
-// --help and --version answer without a window, so they work without a display too.
-bool onlyAsksForText(int argc, char *argv[])
+Edits the configuration of an APRS tracker device, keeps it in 127-byte image
+files, and writes it into the device or reads it back over a serial port.
+
+Arguments:
+  FILE                 An image file to open at start-up, as Open would open
+                       it.
+
+Options:
+  -h, --help           Print this help.
+  --version            Print the version.
+)";
+
+// The program's own words before any window: help, version and wrong usage
+// answer without a display. The status to end with, or nothing to go on.
+std::optional<int> answerWithoutWindow(const tavlo::commandline::Arguments &parsed)
 {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray a(argv[i]);
-        if (a == "--")
-            return false;
-        if (a == "--help" || a == "-h" || a == "-?" || a == "--help-all" || a == "--version" ||
-            a == "-v")
-            return true;
+    if (parsed.help || parsed.version) {
+        std::fputs(parsed.help ? HelpText : "tavlo " TAVLO_VERSION "\n" TAVLO_LICENCE "\n", stdout);
+        return 0;
     }
-    return false;
+    if (parsed.error.isEmpty() && parsed.positional.size() <= 1)
+        return std::nullopt;
+    std::fprintf(
+        stderr, "tavlo: %s (see tavlo --help)\n",
+        qPrintable(parsed.error.isEmpty() ? QStringLiteral("one file at most") : parsed.error));
+    return 2;
 }
 
 int run(int argc, char *argv[])
 {
-    QCommandLineParser parser;
-    if (onlyAsksForText(argc, argv)) {
-        QCoreApplication app(argc, argv);
-        describe(parser);
-        parser.process(app); // prints and exits
-        return 0;
-    }
+    // Qt's own options (-platform, -style ...) are QApplication's, which takes
+    // them out of what it hands on; ours are read once before it, for the
+    // answers that need no display, and once after it, for the file.
+    QStringList ours;
+    for (const QString &argument : tavlo::files::arguments(argc, argv))
+        if (argument.startsWith(QLatin1String("--")) || argument == QLatin1String("-h"))
+            ours << argument;
+    if (const std::optional<int> status = answerWithoutWindow(tavlo::commandline::parse(ours, {})))
+        return *status;
     // Qt aborts without a display, with advice about reinstalling; say what is wrong instead.
     if (tavlo::files::noDisplay()) {
         std::fputs("tavlo: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY "
@@ -67,8 +70,10 @@ int run(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("org.tavlo.Tavlo"));
     QApplication::setWindowIcon(tavlo::applicationIcon());
-    describe(parser);
-    parser.process(app);
+    const tavlo::commandline::Arguments parsed =
+        tavlo::commandline::parse(QCoreApplication::arguments().mid(1), {});
+    if (const std::optional<int> status = answerWithoutWindow(parsed))
+        return *status;
 
     tavlo::QtFileDialog dialog;
     tavlo::QtMessages messages;
@@ -84,8 +89,8 @@ int run(int argc, char *argv[])
     // Typing goes to the new window also where no window manager hands it the
     // focus (a bare X server); a window manager is asked as usual.
     window.activateWindow();
-    if (!parser.positionalArguments().isEmpty()) {
-        const QString path = parser.positionalArguments().first();
+    if (!parsed.positional.isEmpty()) {
+        const QString path = parsed.positional.first();
         QTimer::singleShot(0, &window, [&window, path] { window.openFile(path); });
     }
     return app.exec();
