@@ -2,8 +2,8 @@
 #include "commandline.h"
 #include "filedialog.h"
 #include "files.h"
-#include "form1.h"
 #include "licence.h"
+#include "mainwindow.h"
 #include "messages.h"
 #include "pictures.h"
 #include "serialport.h"
@@ -79,8 +79,8 @@ int run(int argc, char *argv[])
     tavlo::QtMessages messages;
     tavlo::QtSerialPort port;
     tavlo::PreciseTicker ticker;
-    tavlo::Form1 window({dialog, messages, port, ticker, &tavlo::QtSerialPort::availablePorts},
-                        tavlo::Form1::Appearance::AtOnce);
+    tavlo::MainWindow window({dialog, messages, port, ticker, &tavlo::QtSerialPort::availablePorts},
+                             tavlo::MainWindow::Appearance::AtOnce);
     // SIGINT, SIGTERM and SIGHUP close the window as its close button does:
     // a running transfer ends and the port is closed.
     tavlo::StopSignals stopSignals;

@@ -20,7 +20,7 @@ std::int32_t toInt32(double x)
 
 } // namespace
 
-double Bitt(double value, double bit)
+double bitOf(double value, double bit)
 {
     const double mask = std::pow(2.0, bit);
     const std::int32_t masked = toInt32(value) & toInt32(mask);
@@ -28,7 +28,7 @@ double Bitt(double value, double bit)
     return masked == 0 ? 0.0 : masked / mask;
 }
 
-double BitVal(double value, double low, double high)
+double bitsBetween(double value, double low, double high)
 {
     double sum = 0;
     double k = low;
@@ -37,7 +37,7 @@ double BitVal(double value, double low, double high)
     if (k < -1)
         k = low + std::ceil(-1 - low);
     for (; k <= high; k += 1)
-        sum += Bitt(value, k) * std::pow(2.0, k - low);
+        sum += bitOf(value, k) * std::pow(2.0, k - low);
     return sum;
 }
 

@@ -15,11 +15,11 @@ public:
 // 1 if bit number `bit` of `value` is set, else 0. Both are rounded to 32-bit
 // signed integers (ties to even) before the bitwise and; throws BitOverflow
 // from bit 31 on and for values outside the 32-bit signed range.
-double Bitt(double value, double bit);
+double bitOf(double value, double bit);
 
 // The bits `low` to `high` of `value`, shifted down so that bit `low` becomes
-// bit 0; 0 when low > high. Throws BitOverflow as Bitt does.
-double BitVal(double value, double low, double high);
+// bit 0; 0 when low > high. Throws BitOverflow as bitOf does.
+double bitsBetween(double value, double low, double high);
 
 // Plain integer bit work, for the image's layout.
 // The value of the bits `low` to `low + width - 1` of `word`.

@@ -35,24 +35,26 @@ int storedCoordinate(bool cords, QStringView degrees, QStringView minutes, int m
 SetNumbers numbersOf(const ConfigSet &set)
 {
     SetNumbers n;
-    const EncodedPath path = encodePath(set.PATH);
+    const EncodedPath path = encodePath(set.path);
     n.relay = path.relay;
     n.path = path.field;
-    n.beacon = set.BCN;
+    n.beacon = set.beacon;
     n.ssid = set.ssid.isEmpty() ? 0 : int(std::lround(leadingNumber(set.ssid)));
-    n.others = set.VSICO == SymbolOthers;
-    n.interval = entryOrZero(set.TXI);
-    n.gps = set.GPS;
-    n.comment = entryOrZero(set.POSCA);
-    n.symbolTable = entryOrZero(set.ICOT);
-    n.symbolChar = n.others ? SymbolCodeFirst + entryOrZero(set.ICOC) : HexDigits[set.VSICO];
-    n.coordinates = set.CORDS;
-    n.latHemisphere = entryOrZero(set.LAS);
-    n.latBlank = !set.CORDS;
-    n.latitude = storedCoordinate(set.CORDS, set.LAD, set.LAM, LatitudeMaxDegrees);
-    n.lonHemisphere = entryOrZero(set.LOS);
-    n.lonBlank = !set.CORDS;
-    n.longitude = storedCoordinate(set.CORDS, set.LOD, set.LOM, LongitudeMaxDegrees);
+    n.others = set.symbol == SymbolOthers;
+    n.interval = entryOrZero(set.interval);
+    n.gps = set.gps;
+    n.comment = entryOrZero(set.comment);
+    n.symbolTable = entryOrZero(set.symbolTable);
+    n.symbolChar = n.others ? SymbolCodeFirst + entryOrZero(set.symbolCode) : HexDigits[set.symbol];
+    n.coordinates = set.coordinates;
+    n.latHemisphere = entryOrZero(set.latHemisphere);
+    n.latBlank = !set.coordinates;
+    n.latitude =
+        storedCoordinate(set.coordinates, set.latDegrees, set.latMinutes, LatitudeMaxDegrees);
+    n.lonHemisphere = entryOrZero(set.lonHemisphere);
+    n.lonBlank = !set.coordinates;
+    n.longitude =
+        storedCoordinate(set.coordinates, set.lonDegrees, set.lonMinutes, LongitudeMaxDegrees);
     return n;
 }
 
@@ -81,21 +83,21 @@ int hexDigitValue(int c)
 ConfigSet setFrom(const SetNumbers &n)
 {
     ConfigSet set;
-    set.BCN = n.beacon;
+    set.beacon = n.beacon;
     set.ssid = n.ssid == 0 ? QStringLiteral(" ") : u' ' + QString::number(n.ssid);
-    set.TXI = n.interval;
-    set.GPS = n.gps;
-    set.POSCA = n.comment;
-    set.ICOT = n.symbolTable;
+    set.interval = n.interval;
+    set.gps = n.gps;
+    set.comment = n.comment;
+    set.symbolTable = n.symbolTable;
     if (n.symbolChar >= SymbolCodeFirst)
-        set.ICOC = n.symbolChar - SymbolCodeFirst;
-    set.VSICO = n.others ? SymbolOthers : hexDigitValue(n.symbolChar);
-    set.CORDS = n.coordinates;
-    set.LAS = n.latHemisphere;
-    coordinateTexts(n.latitude, 2, set.LAD, set.LAM);
-    set.LOS = n.lonHemisphere;
-    coordinateTexts(n.longitude, 3, set.LOD, set.LOM);
-    set.PATH = decodePath(n.relay, n.path);
+        set.symbolCode = n.symbolChar - SymbolCodeFirst;
+    set.symbol = n.others ? SymbolOthers : hexDigitValue(n.symbolChar);
+    set.coordinates = n.coordinates;
+    set.latHemisphere = n.latHemisphere;
+    coordinateTexts(n.latitude, 2, set.latDegrees, set.latMinutes);
+    set.lonHemisphere = n.lonHemisphere;
+    coordinateTexts(n.longitude, 3, set.lonDegrees, set.lonMinutes);
+    set.path = decodePath(n.relay, n.path);
     return set;
 }
 
@@ -105,7 +107,7 @@ QByteArray encodeImage(const Configuration &config)
 {
     QByteArray out;
     out.reserve(ImageSize);
-    const QString call = (config.Calls + QString(CallsignLength, u' ')).left(CallsignLength);
+    const QString call = (config.callsign + QString(CallsignLength, u' ')).left(CallsignLength);
     for (QChar c : call)
         out.append(char(c.unicode() & 0xFF));
     for (const ConfigSet &set : config.sets)
@@ -124,7 +126,7 @@ Result<Configuration> decodeImage(QByteArrayView image)
     const auto *bytes = reinterpret_cast<const unsigned char *>(image.data());
     Configuration config;
     for (int i = 0; i < CallsignLength; ++i)
-        config.Calls += QChar(bytes[i]);
+        config.callsign += QChar(bytes[i]);
     for (int s = 0; s < SetCount; ++s)
         config.sets[s] = setFrom(unpackSet(bytes + CallsignLength + s * SetBlockSize));
     return config;

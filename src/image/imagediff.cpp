@@ -51,7 +51,7 @@ QList<FieldChange> fieldChanges(const Configuration &ca, const QByteArray &ja,
     QList<FieldChange> changes;
     const QLatin1String callsign("callsign");
     if (oa.value(callsign) != ob.value(callsign))
-        changes.append({-1, callsign, quoted(ca.Calls), quoted(cb.Calls), oa.value(callsign),
+        changes.append({-1, callsign, quoted(ca.callsign), quoted(cb.callsign), oa.value(callsign),
                         ob.value(callsign)});
     const QJsonArray sa = oa.value(QLatin1String("sets")).toArray();
     const QJsonArray sb = ob.value(QLatin1String("sets")).toArray();

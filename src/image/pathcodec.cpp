@@ -44,8 +44,8 @@ QString digitText(int d)
 
 } // namespace
 
-void PathCode(QString &path, QStringView keyword, int code, int digitDefault, bool takesDigit,
-              int extraLength, bool digitRequired)
+void codeKeyword(QString &path, QStringView keyword, int code, int digitDefault, bool takesDigit,
+                 int extraLength, bool digitRequired)
 {
     int count = 0;
     qsizetype pos = path.indexOf(keyword);
@@ -66,7 +66,7 @@ void PathCode(QString &path, QStringView keyword, int code, int digitDefault, bo
     }
 }
 
-void CutComma(QString &path)
+void cutCommasAtCodes(QString &path)
 {
     int count = 0;
     qsizetype pos = path.indexOf(u',');
@@ -97,9 +97,9 @@ EncodedPath encodePath(QStringView typed)
         text = QString(QChar(NumberedPathBase + n));
     }
     for (const KeywordRow &row : KeywordRows)
-        PathCode(text, QStringView(row.keyword), row.code, 0, row.takesDigit, row.extraLength,
-                 row.digitRequired);
-    CutComma(text);
+        codeKeyword(text, QStringView(row.keyword), row.code, 0, row.takesDigit, row.extraLength,
+                    row.digitRequired);
+    cutCommasAtCodes(text);
 
     text = trimBlanks(text).toString();
     text = text.leftJustified(PathFieldLength, u' ', true);

@@ -17,11 +17,11 @@ struct EncodedPath {
 };
 
 // Replaces occurrences of `keyword` in `path` by the code 128 + code + digit.
-void PathCode(QString &path, QStringView keyword, int code, int digitDefault, bool takesDigit,
-              int extraLength, bool digitRequired);
+void codeKeyword(QString &path, QStringView keyword, int code, int digitDefault, bool takesDigit,
+                 int extraLength, bool digitRequired);
 
 // Drops commas that touch a path code, from the left, up to the first one that does not.
-void CutComma(QString &path);
+void cutCommasAtCodes(QString &path);
 
 // Encodes a typed path; blanks at its ends do not count.
 EncodedPath encodePath(QStringView path);

@@ -56,19 +56,19 @@ public:
     std::optional<SaveProblem> run()
     {
         checkSsid();
-        checkRange(m_set.VSICO, SymbolCount, FieldId::Symbol);
-        checkRange(m_set.ICOT, SymbolTableCount, FieldId::SymbolTable);
-        checkRange(m_set.ICOC, SymbolCodeCount, FieldId::SymbolCode);
-        checkRange(m_set.POSCA, CommentCount, FieldId::Comment);
-        checkRange(m_set.TXI, IntervalCount, FieldId::Interval);
-        checkRange(m_set.LAS, HemisphereCount, FieldId::LatHemisphere);
-        checkRange(m_set.LOS, HemisphereCount, FieldId::LonHemisphere);
+        checkRange(m_set.symbol, SymbolCount, FieldId::Symbol);
+        checkRange(m_set.symbolTable, SymbolTableCount, FieldId::SymbolTable);
+        checkRange(m_set.symbolCode, SymbolCodeCount, FieldId::SymbolCode);
+        checkRange(m_set.comment, CommentCount, FieldId::Comment);
+        checkRange(m_set.interval, IntervalCount, FieldId::Interval);
+        checkRange(m_set.latHemisphere, HemisphereCount, FieldId::LatHemisphere);
+        checkRange(m_set.lonHemisphere, HemisphereCount, FieldId::LonHemisphere);
         checkSymbol();
-        if (m_set.BCN) {
-            checkChosen(m_set.TXI, FieldId::Interval, FieldId::Beacon);
-            checkChosen(m_set.POSCA, FieldId::Comment, FieldId::Beacon);
+        if (m_set.beacon) {
+            checkChosen(m_set.interval, FieldId::Interval, FieldId::Beacon);
+            checkChosen(m_set.comment, FieldId::Comment, FieldId::Beacon);
         }
-        if (m_set.CORDS)
+        if (m_set.coordinates)
             checkCoordinates();
         checkPath();
         return m_problem;
@@ -120,25 +120,26 @@ private:
 
     void checkSymbol()
     {
-        if (m_set.VSICO != SymbolOthers)
+        if (m_set.symbol != SymbolOthers)
             return;
-        checkChosen(m_set.ICOT, FieldId::SymbolTable, "OTHERS");
-        checkChosen(m_set.ICOC, FieldId::SymbolCode, "OTHERS");
-        if (m_set.ICOC && *m_set.ICOC >= SymbolCodeUsable && *m_set.ICOC < SymbolCodeCount)
+        checkChosen(m_set.symbolTable, FieldId::SymbolTable, "OTHERS");
+        checkChosen(m_set.symbolCode, FieldId::SymbolCode, "OTHERS");
+        if (m_set.symbolCode && *m_set.symbolCode >= SymbolCodeUsable &&
+            *m_set.symbolCode < SymbolCodeCount)
             fail(
                 FieldId::SymbolCode,
                 QStringLiteral("symbol code %1 (character code %2) cannot be stored for \"OTHERS\"")
-                    .arg(*m_set.ICOC)
-                    .arg(*m_set.ICOC + SymbolCodeFirst));
+                    .arg(*m_set.symbolCode)
+                    .arg(*m_set.symbolCode + SymbolCodeFirst));
     }
 
     void checkCoordinates()
     {
-        checkChosen(m_set.LAS, FieldId::LatHemisphere, FieldId::Coordinates);
-        checkCoordinate(m_set.LAD, m_set.LAM, LatitudeMaxDegrees, u"latitude", FieldId::LatDegrees,
-                        FieldId::LatMinutes);
-        checkChosen(m_set.LOS, FieldId::LonHemisphere, FieldId::Coordinates);
-        checkCoordinate(m_set.LOD, m_set.LOM, LongitudeMaxDegrees, u"longitude",
+        checkChosen(m_set.latHemisphere, FieldId::LatHemisphere, FieldId::Coordinates);
+        checkCoordinate(m_set.latDegrees, m_set.latMinutes, LatitudeMaxDegrees, u"latitude",
+                        FieldId::LatDegrees, FieldId::LatMinutes);
+        checkChosen(m_set.lonHemisphere, FieldId::LonHemisphere, FieldId::Coordinates);
+        checkCoordinate(m_set.lonDegrees, m_set.lonMinutes, LongitudeMaxDegrees, u"longitude",
                         FieldId::LonDegrees, FieldId::LonMinutes);
     }
 
@@ -162,11 +163,11 @@ private:
 
     void checkPath()
     {
-        if (const auto c = unprintable(m_set.PATH)) {
-            fail(FieldId::Path, unprintableReason(u"path", m_set.PATH, *c));
+        if (const auto c = unprintable(m_set.path)) {
+            fail(FieldId::Path, unprintableReason(u"path", m_set.path, *c));
             return;
         }
-        const QStringView typed = trimBlanks(m_set.PATH);
+        const QStringView typed = trimBlanks(m_set.path);
         const EncodedPath stored = encodePath(typed);
         const QString back = decodePath(stored.relay, stored.field);
         if (back != typed)
@@ -183,9 +184,9 @@ private:
 
 Status<SaveProblem> checkSaveable(const Configuration &config)
 {
-    if (const auto c = unprintable(config.Calls))
+    if (const auto c = unprintable(config.callsign))
         return Status<SaveProblem>::failure(
-            {-1, FieldId::Callsign, unprintableReason(u"Callsign", config.Calls, *c)});
+            {-1, FieldId::Callsign, unprintableReason(u"Callsign", config.callsign, *c)});
     for (int i = 0; i < SetCount; ++i)
         if (auto problem = SetChecker(i, config.sets[i]).run())
             return Status<SaveProblem>::failure(*problem);

@@ -137,7 +137,7 @@ void DeviceLink::onTick()
 {
     if (!m_waiting)
         return;
-    TimerB += PauseStep;
+    m_pauseCount += PauseStep;
     if (m_waiting->kind == WaitKind::Reply) {
         const qint64 now = m_port.bytesAvailable();
         m_waiting->idleTicks = now > m_waiting->seen ? 0 : m_waiting->idleTicks + 1;
@@ -165,14 +165,14 @@ DeviceLink::WaitEnd DeviceLink::pauseFor(int n, WaitKind kind)
 // part of it, not added to it.
 void DeviceLink::startPause()
 {
-    TimerB = 0;
+    m_pauseCount = 0;
     m_ticker.start();
 }
 
 DeviceLink::WaitEnd DeviceLink::finishPause(int n, WaitKind kind)
 {
     if (n > 0)
-        return wait([this, n] { return TimerB >= n; }, kind);
+        return wait([this, n] { return m_pauseCount >= n; }, kind);
     m_ticker.stop();
     QCoreApplication::processEvents();
     if (m_aborted)
@@ -198,17 +198,17 @@ void DeviceLink::throwIfInterruptedMeanwhile()
         throw Interrupted{WaitEnd::PortLost};
 }
 
-bool DeviceLink::Pause(int n)
+bool DeviceLink::pause(int n)
 {
     return pauseFor(n) == WaitEnd::Done;
 }
 
 bool DeviceLink::settle(std::chrono::milliseconds time)
 {
-    return Pause(pauseUnits(std::chrono::ceil<Tick>(time)));
+    return pause(pauseUnits(std::chrono::ceil<Tick>(time)));
 }
 
-void DeviceLink::ResetDevice()
+void DeviceLink::resetDevice()
 {
     try {
         resetOrThrow();

@@ -104,12 +104,12 @@ public:
     // The wait of the link: ceil(n / 20) ticks of the 10 ms timer from its
     // start, or one pass of event processing for n <= 0. False when it was
     // cut short by stop(), abort() or a lost port.
-    bool Pause(int n);
+    bool pause(int n);
     // The same wait given as a time: whole ticks, rounded up.
     bool settle(std::chrono::milliseconds time);
     // Lowers DTR and RTS, closes the port, holds 100 ticks, reopens the port,
     // raises the lines and wakes the device. Does nothing without an open port.
-    void ResetDevice();
+    void resetDevice();
 
 signals:
     void busyChanged(bool busy);
@@ -180,7 +180,7 @@ private:
     bool m_stopRequested = false;
     bool m_lostWhileBusy = false;
     Waiting *m_waiting = nullptr; // the wait running now, if any
-    double TimerB = 0;
+    double m_pauseCount = 0;
     qint64 m_replyReceived = 0;
     qint64 m_replyExpected = -1; // unknown until the count byte arrives
     QList<qint64> m_mismatches;

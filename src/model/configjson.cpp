@@ -247,7 +247,7 @@ const QStringList &setJsonKeys()
 
 QByteArray configurationToJson(const Configuration &config)
 {
-    QByteArray out = QByteArray("{\n    \"") + CallsignKey + "\": " + jsonString(config.Calls) +
+    QByteArray out = QByteArray("{\n    \"") + CallsignKey + "\": " + jsonString(config.callsign) +
                      ",\n    \"" + SetsKey + "\": [";
     for (int i = 0; i < SetCount; ++i) {
         const ConfigSet &s = config.sets[i];
@@ -283,7 +283,7 @@ Result<Configuration> configurationFromJson(const QByteArray &json)
     QJsonObject root = doc.object();
     const QJsonValue sets = root.take(QLatin1String(SetsKey));
     SetReader top(root, QStringLiteral("Configuration"));
-    top.text(CallsignKey, config.Calls);
+    top.text(CallsignKey, config.callsign);
     if (const QString error = top.finish(); !error.isEmpty())
         return Parsed::failure(error);
     if (sets.isUndefined())

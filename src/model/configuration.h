@@ -17,27 +17,27 @@ using Entry = std::optional<int>;
 // field is named after the control that shows it.
 struct ConfigSet {
     QString ssid;
-    bool BCN = false;
-    bool GPS = false;
-    int VSICO = 0;
-    Entry ICOT;
-    Entry ICOC;
-    Entry POSCA;
-    Entry TXI;
-    bool CORDS = false;
-    QString LAD = QStringLiteral("Text2");
-    QString LAM = QStringLiteral("Text3");
-    Entry LAS;
-    QString LOD = QStringLiteral("Text2");
-    QString LOM = QStringLiteral("Text3");
-    Entry LOS;
-    QString PATH = QStringLiteral("Text1");
+    bool beacon = false;
+    bool gps = false;
+    int symbol = 0;
+    Entry symbolTable;
+    Entry symbolCode;
+    Entry comment;
+    Entry interval;
+    bool coordinates = false;
+    QString latDegrees = QStringLiteral("Text2");
+    QString latMinutes = QStringLiteral("Text3");
+    Entry latHemisphere;
+    QString lonDegrees = QStringLiteral("Text2");
+    QString lonMinutes = QStringLiteral("Text3");
+    Entry lonHemisphere;
+    QString path = QStringLiteral("Text1");
 
     bool operator==(const ConfigSet &) const = default;
 };
 
 struct Configuration {
-    QString Calls;
+    QString callsign;
     std::array<ConfigSet, SetCount> sets;
 
     bool operator==(const Configuration &) const = default;

@@ -43,12 +43,12 @@ DeviceController::DeviceController(const DeviceWidgets &widgets, const Platform 
     m_repaint.setInterval(RepaintMs);
     connect(&m_repaint, &QTimer::timeout, this, &DeviceController::repaintNow);
     for (int i = 0; i < ComCount; ++i)
-        connect(m_w.Com[i], &QRadioButton::clicked, this,
+        connect(m_w.comButtons[i], &QRadioButton::clicked, this,
                 [this, i] { choosePort(comPortName(i), i); });
-    connect(m_w.PortBox, &PortChooser::chosen, this,
+    connect(m_w.portBox, &PortChooser::chosen, this,
             [this](const QString &name) { choosePort(name, -1); });
-    connect(m_w.RSEE, &QPushButton::clicked, this, &DeviceController::readFromDevice);
-    connect(m_w.OWEE, &QPushButton::clicked, this, &DeviceController::writeToDevice);
+    connect(m_w.readButton, &QPushButton::clicked, this, &DeviceController::readFromDevice);
+    connect(m_w.writeButton, &QPushButton::clicked, this, &DeviceController::writeToDevice);
     connect(m_link, &DeviceLink::busyChanged, this, &DeviceController::setBusy);
     connect(m_link, &DeviceLink::portClosed, this, &DeviceController::showNoPortOpen);
 }
@@ -64,7 +64,7 @@ void DeviceController::shutDown()
 void DeviceController::choosePort(const QString &name, int comIndex)
 {
     if (comIndex >= 0)
-        m_w.PortBox->clearText(true);
+        m_w.portBox->clearText(true);
     else
         uncheckComButtons();
     m_link->choosePort(name);
@@ -74,7 +74,7 @@ void DeviceController::choosePort(const QString &name, int comIndex)
 // means: a device action opens it first, as Enter would.
 bool DeviceController::openPortShownInBox()
 {
-    const QString name = m_w.PortBox->chosenName();
+    const QString name = m_w.portBox->chosenName();
     if (name.isEmpty() || (m_link->isPortOpen() && m_link->portName() == name))
         return true;
     choosePort(name, -1);
@@ -84,18 +84,18 @@ bool DeviceController::openPortShownInBox()
 void DeviceController::uncheckComButtons()
 {
     // An exclusive group keeps one button checked; let go of that for a moment.
-    for (QRadioButton *button : m_w.Com)
+    for (QRadioButton *button : m_w.comButtons)
         button->setAutoExclusive(false);
-    for (QRadioButton *button : m_w.Com)
+    for (QRadioButton *button : m_w.comButtons)
         button->setChecked(false);
-    for (QRadioButton *button : m_w.Com)
+    for (QRadioButton *button : m_w.comButtons)
         button->setAutoExclusive(true);
 }
 
 void DeviceController::showNoPortOpen()
 {
     uncheckComButtons();
-    m_w.PortBox->clearText(false);
+    m_w.portBox->clearText(false);
 }
 
 void DeviceController::readFromDevice()
@@ -139,8 +139,8 @@ void DeviceController::reportOutcome(DeviceLink::Outcome outcome)
 void DeviceController::setBusy(bool busy)
 {
     QList<QWidget *> widgets = m_w.idleOnly;
-    widgets << m_w.RSEE << m_w.OWEE << m_w.PortBox;
-    for (QRadioButton *button : m_w.Com)
+    widgets << m_w.readButton << m_w.writeButton << m_w.portBox;
+    for (QRadioButton *button : m_w.comButtons)
         widgets << button;
     for (QWidget *w : widgets)
         w->setEnabled(!busy);
@@ -150,22 +150,22 @@ void DeviceController::holdRepaint()
 {
     if (m_repaint.isActive())
         return;
-    m_w.Label4->setUpdatesEnabled(false);
-    m_w.Shape3->setUpdatesEnabled(false);
+    m_w.statusLine->setUpdatesEnabled(false);
+    m_w.progressFill->setUpdatesEnabled(false);
     m_repaint.start();
 }
 
 void DeviceController::repaintNow()
 {
     m_repaint.stop();
-    m_w.Label4->setUpdatesEnabled(true);
-    m_w.Shape3->setUpdatesEnabled(true);
+    m_w.statusLine->setUpdatesEnabled(true);
+    m_w.progressFill->setUpdatesEnabled(true);
 }
 
 void DeviceController::setStatus(const QString &text)
 {
     repaintNow();
-    m_w.Label4->setText(text);
+    m_w.statusLine->setText(text);
 }
 
 void DeviceController::setStage(LinkStage stage)
@@ -176,55 +176,55 @@ void DeviceController::setStage(LinkStage stage)
 void DeviceController::byteWritten(unsigned char byte)
 {
     holdRepaint();
-    m_w.Label4->setText(words::byteStatus(byte));
+    m_w.statusLine->setText(words::byteStatus(byte));
 }
 
 void DeviceController::setStatusTone(StatusTone tone)
 {
     repaintNow();
-    QPalette palette = m_w.Label4->palette();
+    QPalette palette = m_w.statusLine->palette();
     const QPalette::ColorRole role =
         tone == StatusTone::Highlight ? QPalette::HighlightedText : QPalette::ButtonText;
-    palette.setColor(QPalette::WindowText, m_w.Label4->parentWidget()->palette().color(role));
-    m_w.Label4->setPalette(palette);
+    palette.setColor(QPalette::WindowText, m_w.statusLine->parentWidget()->palette().color(role));
+    m_w.statusLine->setPalette(palette);
 }
 
 void DeviceController::progressBegin(FillColour colour)
 {
     repaintNow();
     progressEmpty(colour);
-    m_w.Shape3->show();
-    m_w.Shape2->show();
-    m_w.Shape1->show();
+    m_w.progressFill->show();
+    m_w.progressMark->show();
+    m_w.progressOutline->show();
 }
 
 void DeviceController::progressEmpty(FillColour colour)
 {
     repaintNow();
-    m_w.Shape3->resize(0, m_w.Shape3->height());
-    m_w.Shape3->setColor(fillColour(colour));
+    m_w.progressFill->resize(0, m_w.progressFill->height());
+    m_w.progressFill->setColor(fillColour(colour));
 }
 
 void DeviceController::progressFill(qint64 done, qint64 total)
 {
     holdRepaint();
-    const int width = total > 0 ? int(m_w.Shape1->width() * done / total) : 0;
-    m_w.Shape3->resize(width, m_w.Shape3->height());
+    const int width = total > 0 ? int(m_w.progressOutline->width() * done / total) : 0;
+    m_w.progressFill->resize(width, m_w.progressFill->height());
 }
 
 void DeviceController::progressMark()
 {
     repaintNow();
-    m_w.Shape2->resize(m_w.Shape3->width(), m_w.Shape2->height());
+    m_w.progressMark->resize(m_w.progressFill->width(), m_w.progressMark->height());
 }
 
 void DeviceController::progressHide()
 {
     repaintNow();
-    m_w.Shape3->hide();
-    m_w.Shape3->resize(0, m_w.Shape3->height());
-    m_w.Shape2->hide();
-    m_w.Shape1->hide();
+    m_w.progressFill->hide();
+    m_w.progressFill->resize(0, m_w.progressFill->height());
+    m_w.progressMark->hide();
+    m_w.progressOutline->hide();
 }
 
 bool DeviceController::confirmLength(qint64 size)

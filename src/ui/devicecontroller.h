@@ -24,15 +24,15 @@ struct Platform;
 
 // The widgets the device actions drive.
 struct DeviceWidgets {
-    QPushButton *RSEE = nullptr; // read the device into a file
-    QPushButton *OWEE = nullptr; // write a file into the device
-    std::array<QRadioButton *, ComCount> Com{};
-    PortChooser *PortBox = nullptr;
-    Shape *Shape1 = nullptr;   // progress outline
-    Shape *Shape2 = nullptr;   // grey mark of the written extent
-    Shape *Shape3 = nullptr;   // progress fill
-    QLabel *Label4 = nullptr;  // status line
-    QList<QWidget *> idleOnly; // other buttons that must wait for a transfer to end
+    QPushButton *readButton = nullptr;  // read the device into a file
+    QPushButton *writeButton = nullptr; // write a file into the device
+    std::array<QRadioButton *, ComCount> comButtons{};
+    PortChooser *portBox = nullptr;
+    Shape *progressOutline = nullptr; // progress outline
+    Shape *progressMark = nullptr;    // grey mark of the written extent
+    Shape *progressFill = nullptr;    // progress fill
+    QLabel *statusLine = nullptr;     // status line
+    QList<QWidget *> idleOnly;        // other buttons that must wait for a transfer to end
 };
 
 // Runs the window's device actions: the Com buttons and the port box, "Read &

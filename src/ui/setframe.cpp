@@ -100,65 +100,83 @@ SetFrame::SetFrame(int index, QWidget *parent)
     setObjectName(QStringLiteral("Frame1_%1").arg(index));
     setGeometry(twipsRect(120, 2760, 5175, 2775));
 
-    m_c.Label2 = place(new QLabel(QStringLiteral("SSID"), this), twipsRect(120, 240, 495, 255));
+    m_c.ssidLabel = place(new QLabel(QStringLiteral("SSID"), this), twipsRect(120, 240, 495, 255));
     m_c.ssid = textBox(this, QString(), twipsRect(600, 240, 615, 405));
     buildSymbolPicker();
     buildStationControls();
     buildCoordinates();
-    m_c.PATH = textBox(this, QStringLiteral("Text1"), twipsRect(240, 2280, 4695, 375));
+    m_c.path = textBox(this, QStringLiteral("Text1"), twipsRect(240, 2280, 4695, 375));
 
     // Keyboard order follows the layout, top to bottom and left to right.
     const QList<QWidget *> order = tabOrder();
     for (qsizetype k = 1; k < order.size(); ++k)
         setTabOrder(order[k - 1], order[k]);
     nameUncaptionedControls();
+    giveFormNames();
+}
+
+// Each control keeps the short name it has on the form as its objectName;
+// the frame's own name carries the set's index.
+void SetFrame::giveFormNames()
+{
+    const std::pair<QObject *, const char *> names[] = {
+        {m_c.ssidLabel, "Label2"},  {m_c.ssid, "ssid"},          {m_c.comment, "POSCA"},
+        {m_c.symbol, "VSICO"},      {m_c.symbolPicture, "ICOI"}, {m_c.symbolTable, "ICOT"},
+        {m_c.symbolCode, "ICOC"},   {m_c.symbolName, "ICO"},     {m_c.gps, "GPS"},
+        {m_c.coordinates, "CORDS"}, {m_c.latDegrees, "LAD"},     {m_c.latMinutes, "LAM"},
+        {m_c.latHemisphere, "LAS"}, {m_c.lonDegrees, "LOD"},     {m_c.lonMinutes, "LOM"},
+        {m_c.lonHemisphere, "LOS"}, {m_c.beacon, "BCN"},         {m_c.interval, "TXI"},
+        {m_c.path, "PATH"},
+    };
+    for (const auto &[control, name] : names)
+        control->setObjectName(QLatin1String(name));
 }
 
 void SetFrame::buildSymbolPicker()
 {
-    m_c.VSICO = place(new QScrollBar(Qt::Vertical, this), twipsRect(360, 720, 255, 495));
-    m_c.ICO = place(new SymbolNameBox(m_c.VSICO, this), twipsRect(360, 1320, 1695, 315));
-    m_c.ICO->setModel(sharedModel(symbolNames()));
-    m_c.ICOT = pickList(this, symbolTables(), twipsRect(720, 840, 615, 315));
-    m_c.ICOC = pickList(this, symbolCodes(), twipsRect(1320, 840, 615, 315));
-    m_c.ICOI = place(new QLabel(this), twipsRect(600, 720, 495, 525));
-    m_c.ICOI->setScaledContents(true);
-    m_c.ICOT->hide();
-    m_c.ICOC->hide();
+    m_c.symbol = place(new QScrollBar(Qt::Vertical, this), twipsRect(360, 720, 255, 495));
+    m_c.symbolName = place(new SymbolNameBox(m_c.symbol, this), twipsRect(360, 1320, 1695, 315));
+    m_c.symbolName->setModel(sharedModel(symbolNames()));
+    m_c.symbolTable = pickList(this, symbolTables(), twipsRect(720, 840, 615, 315));
+    m_c.symbolCode = pickList(this, symbolCodes(), twipsRect(1320, 840, 615, 315));
+    m_c.symbolPicture = place(new QLabel(this), twipsRect(600, 720, 495, 525));
+    m_c.symbolPicture->setScaledContents(true);
+    m_c.symbolTable->hide();
+    m_c.symbolCode->hide();
 
     // Without a mouse the symbol is chosen with Tab, the arrows and Page Up/Down.
-    m_c.VSICO->setFocusPolicy(Qt::StrongFocus);
-    m_c.VSICO->setRange(0, SymbolCount - 1);
-    m_c.VSICO->setSingleStep(1);
-    m_c.VSICO->setPageStep(1);
-    m_c.VSICO->setTracking(false); // the picker runs when the scroll box is released
-    connect(m_c.VSICO, &QScrollBar::valueChanged, this, &SetFrame::symbolChanged);
+    m_c.symbol->setFocusPolicy(Qt::StrongFocus);
+    m_c.symbol->setRange(0, SymbolCount - 1);
+    m_c.symbol->setSingleStep(1);
+    m_c.symbol->setPageStep(1);
+    m_c.symbol->setTracking(false); // the picker runs when the scroll box is released
+    connect(m_c.symbol, &QScrollBar::valueChanged, this, &SetFrame::symbolChanged);
     // 1 and then 0, so that the picker really runs for entry 0.
-    m_c.VSICO->setValue(1);
-    m_c.VSICO->setValue(0);
+    m_c.symbol->setValue(1);
+    m_c.symbol->setValue(0);
 }
 
 void SetFrame::buildStationControls()
 {
-    m_c.POSCA = pickList(this, positionComments(), twipsRect(1800, 240, 2175, 315));
-    m_c.TXI = pickList(this, beaconIntervals(), twipsRect(2280, 1920, 1575, 315));
-    m_c.GPS =
+    m_c.comment = pickList(this, positionComments(), twipsRect(1800, 240, 2175, 315));
+    m_c.interval = pickList(this, beaconIntervals(), twipsRect(2280, 1920, 1575, 315));
+    m_c.gps =
         place(new QCheckBox(QStringLiteral("GPS Used"), this), twipsRect(2760, 600, 1095, 375));
-    m_c.BCN =
+    m_c.beacon =
         place(new QCheckBox(QStringLiteral("Beacon TX"), this), twipsRect(960, 1920, 1215, 375));
 }
 
 void SetFrame::buildCoordinates()
 {
-    m_c.LAS = pickList(this, latitudeHemispheres(), twipsRect(4440, 960, 615, 315));
-    m_c.LAD = textBox(this, QStringLiteral("Text2"), twipsRect(2760, 960, 495, 375));
-    m_c.LAM = textBox(this, QStringLiteral("Text3"), twipsRect(3360, 960, 975, 375));
-    m_c.LOS = pickList(this, longitudeHemispheres(), twipsRect(4440, 1440, 615, 315));
-    m_c.LOD = textBox(this, QStringLiteral("Text2"), twipsRect(2760, 1440, 495, 375));
-    m_c.LOM = textBox(this, QStringLiteral("Text3"), twipsRect(3360, 1440, 975, 375));
-    m_c.CORDS =
+    m_c.latHemisphere = pickList(this, latitudeHemispheres(), twipsRect(4440, 960, 615, 315));
+    m_c.latDegrees = textBox(this, QStringLiteral("Text2"), twipsRect(2760, 960, 495, 375));
+    m_c.latMinutes = textBox(this, QStringLiteral("Text3"), twipsRect(3360, 960, 975, 375));
+    m_c.lonHemisphere = pickList(this, longitudeHemispheres(), twipsRect(4440, 1440, 615, 315));
+    m_c.lonDegrees = textBox(this, QStringLiteral("Text2"), twipsRect(2760, 1440, 495, 375));
+    m_c.lonMinutes = textBox(this, QStringLiteral("Text3"), twipsRect(3360, 1440, 975, 375));
+    m_c.coordinates =
         place(new QCheckBox(QStringLiteral("Prog Coord's"), this), twipsRect(3840, 600, 1215, 375));
-    connect(m_c.CORDS, &QCheckBox::toggled, this, &SetFrame::coordinateSwitch);
+    connect(m_c.coordinates, &QCheckBox::toggled, this, &SetFrame::coordinateSwitch);
     coordinateSwitch();
 }
 
@@ -172,51 +190,62 @@ void SetFrame::nameUncaptionedControls()
     for (const auto &[field, widget] : bindings())
         if (!qobject_cast<QCheckBox *>(widget))
             name(widget, setField(field).title);
-    name(m_c.ICO, "Symbol name");
-    name(m_c.ICOI, "Symbol picture");
+    name(m_c.symbolName, "Symbol name");
+    name(m_c.symbolPicture, "Symbol picture");
 }
 
 // Every field's control, in the order opening an image fills them.
 QList<std::pair<FieldId, QWidget *>> SetFrame::bindings() const
 {
-    return {{FieldId::Beacon, m_c.BCN},        {FieldId::Ssid, m_c.ssid},
-            {FieldId::Interval, m_c.TXI},      {FieldId::Gps, m_c.GPS},
-            {FieldId::Comment, m_c.POSCA},     {FieldId::SymbolTable, m_c.ICOT},
-            {FieldId::SymbolCode, m_c.ICOC},   {FieldId::Symbol, m_c.VSICO},
-            {FieldId::LatHemisphere, m_c.LAS}, {FieldId::Coordinates, m_c.CORDS},
-            {FieldId::LatDegrees, m_c.LAD},    {FieldId::LatMinutes, m_c.LAM},
-            {FieldId::LonHemisphere, m_c.LOS}, {FieldId::LonDegrees, m_c.LOD},
-            {FieldId::LonMinutes, m_c.LOM},    {FieldId::Path, m_c.PATH}};
+    return {{FieldId::Beacon, m_c.beacon},
+            {FieldId::Ssid, m_c.ssid},
+            {FieldId::Interval, m_c.interval},
+            {FieldId::Gps, m_c.gps},
+            {FieldId::Comment, m_c.comment},
+            {FieldId::SymbolTable, m_c.symbolTable},
+            {FieldId::SymbolCode, m_c.symbolCode},
+            {FieldId::Symbol, m_c.symbol},
+            {FieldId::LatHemisphere, m_c.latHemisphere},
+            {FieldId::Coordinates, m_c.coordinates},
+            {FieldId::LatDegrees, m_c.latDegrees},
+            {FieldId::LatMinutes, m_c.latMinutes},
+            {FieldId::LonHemisphere, m_c.lonHemisphere},
+            {FieldId::LonDegrees, m_c.lonDegrees},
+            {FieldId::LonMinutes, m_c.lonMinutes},
+            {FieldId::Path, m_c.path}};
 }
 
 QList<QWidget *> SetFrame::tabOrder() const
 {
-    return {m_c.ssid, m_c.POSCA, m_c.GPS, m_c.CORDS, m_c.VSICO, m_c.ICOT, m_c.ICOC, m_c.LAD,
-            m_c.LAM,  m_c.LAS,   m_c.LOD, m_c.LOM,   m_c.LOS,   m_c.BCN,  m_c.TXI,  m_c.PATH};
+    return {m_c.ssid,          m_c.comment,       m_c.gps,        m_c.coordinates,
+            m_c.symbol,        m_c.symbolTable,   m_c.symbolCode, m_c.latDegrees,
+            m_c.latMinutes,    m_c.latHemisphere, m_c.lonDegrees, m_c.lonMinutes,
+            m_c.lonHemisphere, m_c.beacon,        m_c.interval,   m_c.path};
 }
 
 void SetFrame::symbolChanged()
 {
-    const int v = m_c.VSICO->value();
-    m_c.ICO->setCurrentIndex(v);
+    const int v = m_c.symbol->value();
+    m_c.symbolName->setCurrentIndex(v);
     if (v < SymbolOthers) {
-        m_c.ICOI->show();
-        m_c.ICOC->hide();
-        m_c.ICOT->hide();
-        m_c.ICOI->setPixmap(symbolPicture(m_c.VSICO->value()));
+        m_c.symbolPicture->show();
+        m_c.symbolCode->hide();
+        m_c.symbolTable->hide();
+        m_c.symbolPicture->setPixmap(symbolPicture(m_c.symbol->value()));
     } else {
-        m_c.ICOI->hide(); // keeps its last picture, unseen
-        m_c.ICOC->show();
-        m_c.ICOT->show();
+        m_c.symbolPicture->hide(); // keeps its last picture, unseen
+        m_c.symbolCode->show();
+        m_c.symbolTable->show();
     }
 }
 
 void SetFrame::coordinateSwitch()
 {
-    for (QWidget *w : {static_cast<QWidget *>(m_c.LAD), static_cast<QWidget *>(m_c.LAM),
-                       static_cast<QWidget *>(m_c.LAS), static_cast<QWidget *>(m_c.LOD),
-                       static_cast<QWidget *>(m_c.LOM), static_cast<QWidget *>(m_c.LOS)})
-        w->setEnabled(m_c.CORDS->isChecked());
+    for (QWidget *w :
+         {static_cast<QWidget *>(m_c.latDegrees), static_cast<QWidget *>(m_c.latMinutes),
+          static_cast<QWidget *>(m_c.latHemisphere), static_cast<QWidget *>(m_c.lonDegrees),
+          static_cast<QWidget *>(m_c.lonMinutes), static_cast<QWidget *>(m_c.lonHemisphere)})
+        w->setEnabled(m_c.coordinates->isChecked());
 }
 
 ConfigSet SetFrame::values() const
@@ -244,8 +273,8 @@ ConfigSet SetFrame::values() const
 
 void SetFrame::hideSymbolLists()
 {
-    m_c.ICOT->hide();
-    m_c.ICOC->hide();
+    m_c.symbolTable->hide();
+    m_c.symbolCode->hide();
 }
 
 void SetFrame::showOpened(const ConfigSet &s)

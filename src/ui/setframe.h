@@ -35,25 +35,25 @@ private:
 
 // The controls of one set, named after what they show.
 struct SetControls {
-    QLabel *Label2 = nullptr;
+    QLabel *ssidLabel = nullptr;
     QLineEdit *ssid = nullptr;
-    QComboBox *POSCA = nullptr;
-    QScrollBar *VSICO = nullptr;
-    QLabel *ICOI = nullptr;
-    QComboBox *ICOT = nullptr;
-    QComboBox *ICOC = nullptr;
-    SymbolNameBox *ICO = nullptr;
-    QCheckBox *GPS = nullptr;
-    QCheckBox *CORDS = nullptr;
-    QLineEdit *LAD = nullptr;
-    QLineEdit *LAM = nullptr;
-    QComboBox *LAS = nullptr;
-    QLineEdit *LOD = nullptr;
-    QLineEdit *LOM = nullptr;
-    QComboBox *LOS = nullptr;
-    QCheckBox *BCN = nullptr;
-    QComboBox *TXI = nullptr;
-    QLineEdit *PATH = nullptr;
+    QComboBox *comment = nullptr;
+    QScrollBar *symbol = nullptr;
+    QLabel *symbolPicture = nullptr;
+    QComboBox *symbolTable = nullptr;
+    QComboBox *symbolCode = nullptr;
+    SymbolNameBox *symbolName = nullptr;
+    QCheckBox *gps = nullptr;
+    QCheckBox *coordinates = nullptr;
+    QLineEdit *latDegrees = nullptr;
+    QLineEdit *latMinutes = nullptr;
+    QComboBox *latHemisphere = nullptr;
+    QLineEdit *lonDegrees = nullptr;
+    QLineEdit *lonMinutes = nullptr;
+    QComboBox *lonHemisphere = nullptr;
+    QCheckBox *beacon = nullptr;
+    QComboBox *interval = nullptr;
+    QLineEdit *path = nullptr;
 };
 
 // One frame of the window: the controls of one configuration set, with its
@@ -86,6 +86,7 @@ private:
     void buildStationControls();
     void buildCoordinates();
     void nameUncaptionedControls();
+    void giveFormNames();
     void symbolChanged();
     void coordinateSwitch();
 

@@ -10,9 +10,9 @@
 
 #include "devicelink.h"
 #include "filedialog.h"
-#include "form1.h"
 #include "linkhost.h"
 #include "linkwords.h"
+#include "mainwindow.h"
 #include "messages.h"
 #include "serialport.h"
 #include "ticker.h"
@@ -168,13 +168,13 @@ int main(int argc, char *argv[])
         QuietHost host;
         OneFile files(image);
         NoMessages messages;
-        std::unique_ptr<Form1> form;
+        std::unique_ptr<MainWindow> form;
         std::unique_ptr<DeviceLink> bare;
         DeviceLink *link = nullptr;
         if (window) {
-            form = std::make_unique<Form1>(Platform{files, messages, port, ticker, [] {
-                                                        return QList<PortDescription>();
-                                                    }});
+            form = std::make_unique<MainWindow>(Platform{files, messages, port, ticker, [] {
+                                                             return QList<PortDescription>();
+                                                         }});
             form->show();
             QCoreApplication::processEvents();
             link = &form->link();
@@ -189,8 +189,8 @@ int main(int argc, char *argv[])
         wall.start();
         bool completed = false;
         if (window) {
-            form->controls().OWEE->click();
-            completed = form->controls().Label4->text() == QLatin1String("Verify Completed");
+            form->controls().writeButton->click();
+            completed = form->controls().statusLine->text() == QLatin1String("Verify Completed");
         } else {
             QFile file(image);
             completed = file.open(QIODevice::ReadOnly) &&

@@ -21,19 +21,19 @@ inline tavlo::ConfigSet workedSet1()
 {
     tavlo::ConfigSet s;
     s.ssid = QStringLiteral("9");
-    s.BCN = true;
-    s.VSICO = 8; // Car
-    s.ICOT = 0;
-    s.TXI = 4;
-    s.POSCA = 1;
-    s.CORDS = true;
-    s.LAD = QStringLiteral("49");
-    s.LAM = QStringLiteral("12.34");
-    s.LAS = 0;
-    s.LOD = QStringLiteral("16");
-    s.LOM = QStringLiteral("36.50");
-    s.LOS = 0;
-    s.PATH = QStringLiteral("RELAY,WIDE2-2,TRACE3-3");
+    s.beacon = true;
+    s.symbol = 8; // Car
+    s.symbolTable = 0;
+    s.interval = 4;
+    s.comment = 1;
+    s.coordinates = true;
+    s.latDegrees = QStringLiteral("49");
+    s.latMinutes = QStringLiteral("12.34");
+    s.latHemisphere = 0;
+    s.lonDegrees = QStringLiteral("16");
+    s.lonMinutes = QStringLiteral("36.50");
+    s.lonHemisphere = 0;
+    s.path = QStringLiteral("RELAY,WIDE2-2,TRACE3-3");
     return s;
 }
 
@@ -41,15 +41,15 @@ inline tavlo::ConfigSet workedSet1()
 inline tavlo::ConfigSet workedSet2()
 {
     tavlo::ConfigSet s;
-    s.VSICO = tavlo::SymbolOthers;
-    s.ICOT = 1;
-    s.ICOC = 29;
-    s.TXI = 0;
-    s.GPS = true;
-    s.POSCA = 7;
-    s.LAS = 1;
-    s.LOS = 1;
-    s.PATH = QStringLiteral("3");
+    s.symbol = tavlo::SymbolOthers;
+    s.symbolTable = 1;
+    s.symbolCode = 29;
+    s.interval = 0;
+    s.gps = true;
+    s.comment = 7;
+    s.latHemisphere = 1;
+    s.lonHemisphere = 1;
+    s.path = QStringLiteral("3");
     return s;
 }
 
@@ -57,7 +57,7 @@ inline tavlo::ConfigSet workedSet2()
 inline tavlo::Configuration workedExample()
 {
     tavlo::Configuration c;
-    c.Calls = QStringLiteral("N0CALL");
+    c.callsign = QStringLiteral("N0CALL");
     c.sets[0] = workedSet1();
     c.sets[1] = workedSet2();
     return c;

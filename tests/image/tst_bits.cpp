@@ -29,7 +29,7 @@ private slots:
         QFETCH(double, value);
         QFETCH(double, bit);
         QFETCH(double, expected);
-        QCOMPARE(Bitt(value, bit), expected);
+        QCOMPARE(bitOf(value, bit), expected);
     }
 
     void bitVal_data()
@@ -51,7 +51,7 @@ private slots:
         QFETCH(double, low);
         QFETCH(double, high);
         QFETCH(double, expected);
-        QCOMPARE(BitVal(value, low, high), expected);
+        QCOMPARE(bitsBetween(value, low, high), expected);
     }
 
     void overflow_data()
@@ -71,9 +71,9 @@ private slots:
         QFETCH(double, value);
         QFETCH(double, low);
         QFETCH(double, high);
-        QVERIFY_THROWS_EXCEPTION(BitOverflow, BitVal(value, low, high));
+        QVERIFY_THROWS_EXCEPTION(BitOverflow, bitsBetween(value, low, high));
         if (low == high)
-            QVERIFY_THROWS_EXCEPTION(BitOverflow, Bitt(value, low));
+            QVERIFY_THROWS_EXCEPTION(BitOverflow, bitOf(value, low));
     }
 };
 

@@ -52,7 +52,7 @@ private slots:
         QFETCH(QString, callsign);
         QFETCH(QByteArray, stored);
         Configuration c;
-        c.Calls = callsign;
+        c.callsign = callsign;
         QCOMPARE(encodeImage(c).left(CallsignLength), stored);
     }
 
@@ -70,38 +70,38 @@ private slots:
         QTest::newRow("ssid 15 with blanks") << s << hex("0F0030202020202020");
 
         s = ConfigSet();
-        s.CORDS = true;
-        s.LAD = QStringLiteral("5");
-        s.LAM = QStringLiteral("3.5");
-        s.LAS = 0;
-        s.LOD = QStringLiteral("123");
-        s.LOM = QStringLiteral("45.67");
-        s.LOS = 1;
+        s.coordinates = true;
+        s.latDegrees = QStringLiteral("5");
+        s.latMinutes = QStringLiteral("3.5");
+        s.latHemisphere = 0;
+        s.lonDegrees = QStringLiteral("123");
+        s.lonMinutes = QStringLiteral("45.67");
+        s.lonHemisphere = 1;
         QTest::newRow("latitude 5 3.5") << s << hex("000030 80C4AE 52D687");
-        s.LAD = QStringLiteral("90");
-        s.LAM = QStringLiteral("0");
-        s.LOD = QStringLiteral("180");
-        s.LOM = QStringLiteral("00.00");
-        s.LOS = 0;
+        s.latDegrees = QStringLiteral("90");
+        s.latMinutes = QStringLiteral("0");
+        s.lonDegrees = QStringLiteral("180");
+        s.lonMinutes = QStringLiteral("00.00");
+        s.lonHemisphere = 0;
         QTest::newRow("largest values") << s << hex("000030 8DBBA0 1B7740");
-        s.LAD = QStringLiteral("13.0");
-        s.LAM = QStringLiteral("7.130");
+        s.latDegrees = QStringLiteral("13.0");
+        s.latMinutes = QStringLiteral("7.130");
         QTest::newRow("trailing zeros") << s << hex("000030 81FE99 1B7740");
 
-        s.CORDS = false;
-        s.LAS = 1;
-        s.LOS = 1;
-        s.LAD = QStringLiteral("anything");
+        s.coordinates = false;
+        s.latHemisphere = 1;
+        s.lonHemisphere = 1;
+        s.latDegrees = QStringLiteral("anything");
         QTest::newRow("coordinates off") << s << hex("000030 602020 602020");
 
         s = ConfigSet();
-        s.VSICO = 14;
-        s.ICOT = 1;
-        s.ICOC = 5; // ignored for a named symbol
-        s.TXI = 7;
-        s.POSCA = 6;
-        s.GPS = true;
-        s.BCN = true;
+        s.symbol = 14;
+        s.symbolTable = 1;
+        s.symbolCode = 5; // ignored for a named symbol
+        s.interval = 7;
+        s.comment = 6;
+        s.gps = true;
+        s.beacon = true;
         QTest::newRow("named symbol E, table and lists") << s << hex("40 7E C5 202020 202020");
     }
     void setBytes()
@@ -187,43 +187,43 @@ private slots:
         QByteArray image = encodeImage(workedExample());
         const auto config = decodeImage(image);
         QVERIFY(config);
-        QCOMPARE(config->Calls, QStringLiteral("N0CALL"));
+        QCOMPARE(config->callsign, QStringLiteral("N0CALL"));
         const ConfigSet &a = config->sets[0];
-        QCOMPARE(a.PATH, QStringLiteral("RELAY,WIDE2-2,TRACE3-3"));
-        QCOMPARE(a.BCN, true);
+        QCOMPARE(a.path, QStringLiteral("RELAY,WIDE2-2,TRACE3-3"));
+        QCOMPARE(a.beacon, true);
         QCOMPARE(a.ssid, QStringLiteral(" 9"));
-        QCOMPARE(a.TXI, Entry(4));
-        QCOMPARE(a.GPS, false);
-        QCOMPARE(a.POSCA, Entry(1));
-        QCOMPARE(a.ICOT, Entry(0));
-        QCOMPARE(a.ICOC, Entry('8' - SymbolCodeFirst));
-        QCOMPARE(a.VSICO, 8);
-        QCOMPARE(a.CORDS, true);
-        QCOMPARE(a.LAS, Entry(0));
-        QCOMPARE(a.LAD, QStringLiteral("49"));
-        QCOMPARE(a.LAM, QStringLiteral("12.34"));
-        QCOMPARE(a.LOS, Entry(0));
-        QCOMPARE(a.LOD, QStringLiteral("016"));
-        QCOMPARE(a.LOM, QStringLiteral("36.50"));
+        QCOMPARE(a.interval, Entry(4));
+        QCOMPARE(a.gps, false);
+        QCOMPARE(a.comment, Entry(1));
+        QCOMPARE(a.symbolTable, Entry(0));
+        QCOMPARE(a.symbolCode, Entry('8' - SymbolCodeFirst));
+        QCOMPARE(a.symbol, 8);
+        QCOMPARE(a.coordinates, true);
+        QCOMPARE(a.latHemisphere, Entry(0));
+        QCOMPARE(a.latDegrees, QStringLiteral("49"));
+        QCOMPARE(a.latMinutes, QStringLiteral("12.34"));
+        QCOMPARE(a.lonHemisphere, Entry(0));
+        QCOMPARE(a.lonDegrees, QStringLiteral("016"));
+        QCOMPARE(a.lonMinutes, QStringLiteral("36.50"));
 
         const ConfigSet &b = config->sets[1];
-        QCOMPARE(b.PATH, QStringLiteral("3"));
-        QCOMPARE(b.BCN, false);
+        QCOMPARE(b.path, QStringLiteral("3"));
+        QCOMPARE(b.beacon, false);
         QCOMPARE(b.ssid, QStringLiteral(" "));
-        QCOMPARE(b.TXI, Entry(0));
-        QCOMPARE(b.GPS, true);
-        QCOMPARE(b.POSCA, Entry(7));
-        QCOMPARE(b.ICOT, Entry(1));
-        QCOMPARE(b.ICOC, Entry(29));
-        QCOMPARE(b.VSICO, SymbolOthers);
-        QCOMPARE(b.CORDS, false);
-        QCOMPARE(b.LAS, Entry(1));
-        QCOMPARE(b.LOS, Entry(1));
+        QCOMPARE(b.interval, Entry(0));
+        QCOMPARE(b.gps, true);
+        QCOMPARE(b.comment, Entry(7));
+        QCOMPARE(b.symbolTable, Entry(1));
+        QCOMPARE(b.symbolCode, Entry(29));
+        QCOMPARE(b.symbol, SymbolOthers);
+        QCOMPARE(b.coordinates, false);
+        QCOMPARE(b.latHemisphere, Entry(1));
+        QCOMPARE(b.lonHemisphere, Entry(1));
         // The blanks stored for switched-off coordinates read as V = 8224.
-        QCOMPARE(b.LAD, QStringLiteral("00"));
-        QCOMPARE(b.LAM, QStringLiteral("82.24"));
-        QCOMPARE(b.LOD, QStringLiteral("000"));
-        QCOMPARE(b.LOM, QStringLiteral("82.24"));
+        QCOMPARE(b.latDegrees, QStringLiteral("00"));
+        QCOMPARE(b.latMinutes, QStringLiteral("82.24"));
+        QCOMPARE(b.lonDegrees, QStringLiteral("000"));
+        QCOMPARE(b.lonMinutes, QStringLiteral("82.24"));
 
         // The end byte and anything after it are not read.
         image.chop(1);
@@ -283,10 +283,10 @@ private slots:
         QVERIFY(config);
         const ConfigSet &s = config->sets[2];
         QCOMPARE(s.ssid, ssid);
-        QCOMPARE(s.VSICO, symbol);
-        QCOMPARE(s.ICOC, code);
-        QCOMPARE(s.LAD + u' ' + s.LAM, lat);
-        QCOMPARE(s.LOD + u' ' + s.LOM, lon);
+        QCOMPARE(s.symbol, symbol);
+        QCOMPARE(s.symbolCode, code);
+        QCOMPARE(s.latDegrees + u' ' + s.latMinutes, lat);
+        QCOMPARE(s.lonDegrees + u' ' + s.lonMinutes, lon);
     }
 
     // Any image that saving writes opens and saves again to the same bytes,
@@ -314,26 +314,26 @@ private slots:
                 Configuration c;
                 ConfigSet &s = c.sets[0];
                 s.ssid = rng.bounded(3) ? QString::number(rng.bounded(16)) : QStringLiteral(" ");
-                s.BCN = rng.bounded(2);
-                s.GPS = rng.bounded(2);
-                s.VSICO = rng.bounded(SymbolCount);
-                s.ICOT = entry(SymbolTableCount);
-                s.ICOC = entry(SymbolCodeUsable);
-                s.POSCA = entry(CommentCount);
-                s.TXI = entry(IntervalCount);
-                s.CORDS = rng.bounded(2);
-                s.LAD = decimal(90);
-                s.LAM = decimal(60);
-                s.LAS = entry(HemisphereCount);
-                s.LOD = decimal(180);
-                s.LOM = decimal(60);
-                s.LOS = entry(HemisphereCount);
-                s.PATH.clear();
+                s.beacon = rng.bounded(2);
+                s.gps = rng.bounded(2);
+                s.symbol = rng.bounded(SymbolCount);
+                s.symbolTable = entry(SymbolTableCount);
+                s.symbolCode = entry(SymbolCodeUsable);
+                s.comment = entry(CommentCount);
+                s.interval = entry(IntervalCount);
+                s.coordinates = rng.bounded(2);
+                s.latDegrees = decimal(90);
+                s.latMinutes = decimal(60);
+                s.latHemisphere = entry(HemisphereCount);
+                s.lonDegrees = decimal(180);
+                s.lonMinutes = decimal(60);
+                s.lonHemisphere = entry(HemisphereCount);
+                s.path.clear();
                 for (int k = rng.bounded(5); k > 0; --k)
-                    s.PATH +=
-                        (s.PATH.isEmpty() ? QString() : QStringLiteral(",")) + pick(pathParts);
+                    s.path +=
+                        (s.path.isEmpty() ? QString() : QStringLiteral(",")) + pick(pathParts);
                 if (rng.bounded(4) == 0) // blanks at the ends do not count
-                    s.PATH = u' ' + s.PATH + u' ';
+                    s.path = u' ' + s.path + u' ';
                 if (!saveProblem(c))
                     return s;
             }
@@ -341,7 +341,7 @@ private slots:
         for (int round = 0; round < 1000; ++round) {
             Configuration c;
             for (int k = rng.bounded(9); k > 0; --k)
-                c.Calls += QChar(32 + rng.bounded(95));
+                c.callsign += QChar(32 + rng.bounded(95));
             for (ConfigSet &s : c.sets)
                 s = savableSet();
             QCOMPARE(saveProblem(c).has_value(), false);
@@ -351,9 +351,9 @@ private slots:
             QVERIFY(opened);
             QCOMPARE(saveProblem(*opened).has_value(), false);
             QCOMPARE(encodeImage(*opened), image);
-            QCOMPARE(opened->Calls, (c.Calls + blanks(6)).left(6));
+            QCOMPARE(opened->callsign, (c.callsign + blanks(6)).left(6));
             for (int i = 0; i < SetCount; ++i)
-                QCOMPARE(opened->sets[i].PATH, c.sets[i].PATH.trimmed());
+                QCOMPARE(opened->sets[i].path, c.sets[i].path.trimmed());
         }
     }
 
@@ -368,8 +368,8 @@ private slots:
             const auto config = decodeImage(bytes);
             QVERIFY(config);
             for (const ConfigSet &s : config->sets) {
-                QVERIFY(s.VSICO >= 0 && s.VSICO < SymbolCount);
-                QVERIFY(!s.ICOC || (*s.ICOC >= 0 && *s.ICOC < SymbolCodeCount));
+                QVERIFY(s.symbol >= 0 && s.symbol < SymbolCount);
+                QVERIFY(!s.symbolCode || (*s.symbolCode >= 0 && *s.symbolCode < SymbolCodeCount));
             }
         }
     }

@@ -24,25 +24,25 @@ private slots:
         QTest::newRow("ssid with blanks") << Edit([](ConfigSet &s) { s.ssid = " 015 "; });
         QTest::newRow("ssid only blanks") << Edit([](ConfigSet &s) { s.ssid = "   "; });
         QTest::newRow("unneeded lists unselected") << Edit([](ConfigSet &s) {
-            s.VSICO = 3;
-            s.ICOC = 95; // only stored for "OTHERS"
+            s.symbol = 3;
+            s.symbolCode = 95; // only stored for "OTHERS"
         });
         QTest::newRow("coordinates off ignore texts") << Edit([](ConfigSet &s) {
-            s.LAD = "north";
-            s.LAM = "999";
+            s.latDegrees = "north";
+            s.latMinutes = "999";
         });
         QTest::newRow("largest longitude") << Edit([](ConfigSet &s) {
             s = workedSet1();
-            s.LOD = " 180 ";
-            s.LOM = "0.000";
+            s.lonDegrees = " 180 ";
+            s.lonMinutes = "0.000";
         });
         QTest::newRow("minutes just below 60") << Edit([](ConfigSet &s) {
             s = workedSet1();
-            s.LAM = "59.99";
+            s.latMinutes = "59.99";
         });
         QTest::newRow("path with blanks at its ends")
-            << Edit([](ConfigSet &s) { s.PATH = "  WIDE1-1 "; });
-        QTest::newRow("empty path") << Edit([](ConfigSet &s) { s.PATH.clear(); });
+            << Edit([](ConfigSet &s) { s.path = "  WIDE1-1 "; });
+        QTest::newRow("empty path") << Edit([](ConfigSet &s) { s.path.clear(); });
     }
     void accepted()
     {
@@ -71,42 +71,42 @@ private slots:
             << Edit([](ConfigSet &s) { s.ssid = "99999999999"; }) << SaveField::Ssid << "SSID";
 
         QTest::newRow("beacon needs interval") << Edit([](ConfigSet &s) {
-            s.BCN = true;
-            s.POSCA = 0;
+            s.beacon = true;
+            s.comment = 0;
         }) << SaveField::Interval << "Set 3: beacon interval has no selection";
         QTest::newRow("beacon needs comment") << Edit([](ConfigSet &s) {
-            s.BCN = true;
-            s.TXI = 0;
+            s.beacon = true;
+            s.interval = 0;
         }) << SaveField::Comment << "position comment has no selection";
 
         QTest::newRow("others needs table") << Edit([](ConfigSet &s) {
-            s.VSICO = SymbolOthers;
-            s.ICOC = 0;
+            s.symbol = SymbolOthers;
+            s.symbolCode = 0;
         }) << SaveField::SymbolTable << "symbol table has no selection";
         QTest::newRow("others needs code") << Edit([](ConfigSet &s) {
-            s.VSICO = SymbolOthers;
-            s.ICOT = 0;
+            s.symbol = SymbolOthers;
+            s.symbolTable = 0;
         }) << SaveField::SymbolCode << "symbol code has no selection";
         for (int code : {94, 95})
             QTest::addRow("others code %d", code) << Edit([code](ConfigSet &s) {
                 s = workedSet2();
-                s.ICOC = code;
+                s.symbolCode = code;
             }) << SaveField::SymbolCode << "cannot be stored for \"OTHERS\"";
 
         QTest::newRow("symbol out of range")
-            << Edit([](ConfigSet &s) { s.VSICO = 16; }) << SaveField::Symbol << "symbol entry 16";
-        QTest::newRow("interval out of range") << Edit([](ConfigSet &s) { s.TXI = 8; })
+            << Edit([](ConfigSet &s) { s.symbol = 16; }) << SaveField::Symbol << "symbol entry 16";
+        QTest::newRow("interval out of range") << Edit([](ConfigSet &s) { s.interval = 8; })
                                                << SaveField::Interval << "beacon interval entry 8";
-        QTest::newRow("hemisphere negative")
-            << Edit([](ConfigSet &s) { s.LOS = -1; }) << SaveField::LonHemisphere << "entry -1";
+        QTest::newRow("hemisphere negative") << Edit([](ConfigSet &s) { s.lonHemisphere = -1; })
+                                             << SaveField::LonHemisphere << "entry -1";
 
         auto coords = [](const char *lad, const char *lam, const char *lod, const char *lom) {
             return Edit([=](ConfigSet &s) {
                 s = workedSet1();
-                s.LAD = lad;
-                s.LAM = lam;
-                s.LOD = lod;
-                s.LOM = lom;
+                s.latDegrees = lad;
+                s.latMinutes = lam;
+                s.lonDegrees = lod;
+                s.lonMinutes = lom;
             });
         };
         QTest::newRow("new window texts")
@@ -144,11 +144,11 @@ private slots:
             << coords("49", "12,5", "16", "0") << SaveField::LatMinutes << "not a number";
         QTest::newRow("coordinates need hemisphere") << Edit([](ConfigSet &s) {
             s = workedSet1();
-            s.LOS.reset();
+            s.lonHemisphere.reset();
         }) << SaveField::LonHemisphere << "longitude hemisphere has no selection";
 
         auto path = [](const char *text) {
-            return Edit([=](ConfigSet &s) { s.PATH = text; });
+            return Edit([=](ConfigSet &s) { s.path = text; });
         };
         QTest::newRow("WIDE2-1") << path("WIDE2-1") << SaveField::Path
                                  << "Set 3: path \"WIDE2-1\" would be stored as \"WIDE2-2\"";
@@ -201,7 +201,7 @@ private slots:
         QFETCH(QString, callsign);
         QFETCH(bool, saves);
         Configuration c;
-        c.Calls = callsign;
+        c.callsign = callsign;
         c.sets[5].ssid = "77"; // the callsign is looked at first
         const auto problem = saveProblem(c);
         QVERIFY(problem);

@@ -110,17 +110,17 @@ private slots:
     {
         QFETCH(int, n);
         QFETCH(int, ticks);
-        m_link->Pause(n);
+        m_link->pause(n);
         QCOMPARE(m_trace.count(QStringLiteral("T")), ticks);
     }
 
     void resetDevice()
     {
-        m_link->ResetDevice(); // no port: nothing at all
+        m_link->resetDevice(); // no port: nothing at all
         QVERIFY(m_trace.isEmpty());
         m_link->choosePort(QStringLiteral("P"));
         m_trace.clear();
-        m_link->ResetDevice();
+        m_link->resetDevice();
         QCOMPARE(compact(m_trace), Reset);
     }
 
@@ -419,7 +419,7 @@ private slots:
         QCOMPARE(m_host.statuses.last(), QStringLiteral("Stopped"));
         QVERIFY(m_link->isPortOpen());
         QVERIFY(!QFile::exists(*m_host.saveTo));
-        QVERIFY(m_link->Pause(20)); // the next wait runs again
+        QVERIFY(m_link->pause(20)); // the next wait runs again
     }
 
     // Verifying alone never sends the write command; a backup is read and

@@ -91,13 +91,13 @@ private slots:
     void jsonRoundTrip()
     {
         Configuration c;
-        c.Calls = QStringLiteral("N0\u00E9\"\\\x01");
+        c.callsign = QStringLiteral("N0\u00E9\"\\\x01");
         c.sets[2].ssid = QStringLiteral(" 9");
-        c.sets[2].BCN = true;
-        c.sets[2].VSICO = 15;
-        c.sets[2].ICOC = 95;
-        c.sets[2].LAS = 1;
-        c.sets[5].PATH = QStringLiteral("RELAY,WIDE2-2");
+        c.sets[2].beacon = true;
+        c.sets[2].symbol = 15;
+        c.sets[2].symbolCode = 95;
+        c.sets[2].latHemisphere = 1;
+        c.sets[5].path = QStringLiteral("RELAY,WIDE2-2");
         const Result<Configuration> back = configurationFromJson(configurationToJson(c));
         QVERIFY2(back, qPrintable(back.error()));
         QCOMPARE(*back, c);
@@ -126,7 +126,7 @@ private slots:
             configurationFromJson(R"({"sets": [{}, {"path": ""}, {}, {}, {}, {}]})");
         QVERIFY2(parsed, qPrintable(parsed.error()));
         Configuration expected;
-        expected.sets[1].PATH.clear();
+        expected.sets[1].path.clear();
         QCOMPARE(*parsed, expected);
         QCOMPARE(*configurationFromJson("{}"), Configuration());
     }

@@ -3,7 +3,7 @@
 // pseudo-terminal, over real serial ports and the real timer.
 
 #include "fakedialogs.h"
-#include "form1.h"
+#include "mainwindow.h"
 #include "portchooser.h"
 #include "serialport.h"
 #include "testenvironment.h"
@@ -617,22 +617,22 @@ private slots:
         FakeMessages messages;
         QtSerialPort port;
         PreciseTicker ticker;
-        Form1 window({dialog, messages, port, ticker, &QtSerialPort::availablePorts});
+        MainWindow window({dialog, messages, port, ticker, &QtSerialPort::availablePorts});
         window.show();
-        const FormControls &f = window.controls();
-        f.PortBox->setEditText(m_pts);
-        QTest::keyClick(f.PortBox->lineEdit(), Qt::Key_Return);
+        const WindowControls &f = window.controls();
+        f.portBox->setEditText(m_pts);
+        QTest::keyClick(f.portBox->lineEdit(), Qt::Key_Return);
         QTRY_VERIFY(window.link().isPortOpen());
 
         const QString back = m_dir->filePath("from-device.bin");
         dialog.answers << Image << back << back;
-        QTest::mouseClick(f.OWEE, Qt::LeftButton);
-        QCOMPARE(f.Label4->text(), QStringLiteral("Verify Completed"));
-        QTest::mouseClick(f.RSEE, Qt::LeftButton);
-        QCOMPARE(f.Label4->text(), QStringLiteral("Read Finished"));
+        QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        QCOMPARE(f.statusLine->text(), QStringLiteral("Verify Completed"));
+        QTest::mouseClick(f.readButton, Qt::LeftButton);
+        QCOMPARE(f.statusLine->text(), QStringLiteral("Read Finished"));
         QCOMPARE(contents(back), contents(Image));
-        QTest::mouseClick(f.Command1, Qt::LeftButton);
-        QCOMPARE(f.Calls->text(), QStringLiteral("N0CALL"));
+        QTest::mouseClick(f.openButton, Qt::LeftButton);
+        QCOMPARE(f.callsign->text(), QStringLiteral("N0CALL"));
         QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(u'\n')));
     }
 

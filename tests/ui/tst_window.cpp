@@ -2,9 +2,9 @@
 #include "fakedevice.h"
 #include "fakedialogs.h"
 #include "filedialog.h"
-#include "form1.h"
 #include "image.h"
 #include "lists.h"
+#include "mainwindow.h"
 #include "messages.h"
 #include "pictures.h"
 #include "portchooser.h"
@@ -53,7 +53,8 @@ namespace {
 
 QList<QWidget *> coordinateControls(const SetControls &c)
 {
-    return {c.LAD, c.LAM, c.LAS, c.LOD, c.LOM, c.LOS};
+    return {c.latDegrees, c.latMinutes, c.latHemisphere,
+            c.lonDegrees, c.lonMinutes, c.lonHemisphere};
 }
 
 // While it lives, files of this process cannot grow beyond `bytes` (on Unix;
@@ -109,7 +110,7 @@ private slots:
         m_trace.clear();
         m_port = std::make_unique<FakePort>(m_trace);
         m_ticker = std::make_unique<FakeTicker>(m_trace);
-        openWindow(Form1::Appearance::WhenShown);
+        openWindow(MainWindow::Appearance::WhenShown);
     }
     void cleanup() { m_window.reset(); }
 
@@ -117,21 +118,21 @@ private slots:
     // on the desktop before its controls are made, as the program starts it.
     void startUp_data()
     {
-        QTest::addColumn<Form1::Appearance>("appearance");
-        QTest::newRow("when shown") << Form1::Appearance::WhenShown;
-        QTest::newRow("at once") << Form1::Appearance::AtOnce;
+        QTest::addColumn<MainWindow::Appearance>("appearance");
+        QTest::newRow("when shown") << MainWindow::Appearance::WhenShown;
+        QTest::newRow("at once") << MainWindow::Appearance::AtOnce;
     }
     void startUp()
     {
-        QFETCH(Form1::Appearance, appearance);
+        QFETCH(MainWindow::Appearance, appearance);
         openWindow(appearance);
-        const FormControls &f = m_window->controls();
-        for (QWidget *w : {static_cast<QWidget *>(f.RSEE), static_cast<QWidget *>(f.PortBox),
-                           static_cast<QWidget *>(f.Label4), static_cast<QWidget *>(f.Calls),
-                           static_cast<QWidget *>(f.SetBut[5])})
+        const WindowControls &f = m_window->controls();
+        for (QWidget *w : {static_cast<QWidget *>(f.readButton), static_cast<QWidget *>(f.portBox),
+                           static_cast<QWidget *>(f.statusLine), static_cast<QWidget *>(f.callsign),
+                           static_cast<QWidget *>(f.setButtons[5])})
             QVERIFY(w->isVisible());
         QApplication::setActiveWindow(m_window.get());
-        QCOMPARE(QApplication::focusWidget(), f.Calls);
+        QCOMPARE(QApplication::focusWidget(), f.callsign);
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Tavlo feeder"));
         QCOMPARE(m_window->size(), QSize(358, 381));
         // The window's own icon, as the desktop gets it.
@@ -144,30 +145,32 @@ private slots:
         QCOMPARE(sizes, expected);
         for (QSize size : sizes)
             QCOMPARE(m_window->windowIcon().pixmap(size).size(), size);
-        QCOMPARE(f.RSEE->text(), QStringLiteral("Read && Save file from EEProm"));
-        for (Shape *shape : {f.Shape1, f.Shape2, f.Shape3})
+        QCOMPARE(f.readButton->text(), QStringLiteral("Read && Save file from EEProm"));
+        for (Shape *shape : {f.progressOutline, f.progressMark, f.progressFill})
             QVERIFY(shape->isHidden());
-        QVERIFY(!f.Label4->text().isEmpty());
-        QVERIFY(f.Calls->text().isEmpty());
-        for (QRadioButton *com : f.Com)
+        QVERIFY(!f.statusLine->text().isEmpty());
+        QVERIFY(f.callsign->text().isEmpty());
+        for (QRadioButton *com : f.comButtons)
             QVERIFY(!com->isChecked());
         for (int i = 0; i < SetCount; ++i) {
-            const SetControls &c = f.Frame1[i]->controls();
-            QCOMPARE(f.Frame1[i]->geometry(), QRect(8, 184, 345, 185));
-            QCOMPARE(f.Frame1[i]->isVisible(), i == 0);
-            QCOMPARE(f.SetBut[i]->font().bold(), i == 0);
-            QCOMPARE(c.ICO->currentText(), QStringLiteral("KENWOOD"));
-            QVERIFY(samePicture(c.ICOI, 0));
-            QVERIFY(c.ICOT->isHidden() && c.ICOC->isHidden());
+            const SetControls &c = f.setFrames[i]->controls();
+            QCOMPARE(f.setFrames[i]->geometry(), QRect(8, 184, 345, 185));
+            QCOMPARE(f.setFrames[i]->isVisible(), i == 0);
+            QCOMPARE(f.setButtons[i]->font().bold(), i == 0);
+            QCOMPARE(c.symbolName->currentText(), QStringLiteral("KENWOOD"));
+            QVERIFY(samePicture(c.symbolPicture, 0));
+            QVERIFY(c.symbolTable->isHidden() && c.symbolCode->isHidden());
             for (QWidget *w : coordinateControls(c))
                 QVERIFY(!w->isEnabled());
-            QCOMPARE(c.LAD->text() + c.LAM->text() + c.LOD->text() + c.LOM->text(),
+            QCOMPARE(c.latDegrees->text() + c.latMinutes->text() + c.lonDegrees->text() +
+                         c.lonMinutes->text(),
                      QStringLiteral("Text2Text3Text2Text3"));
-            for (QComboBox *list : {c.POSCA, c.TXI, c.LAS, c.LOS, c.ICOT, c.ICOC})
+            for (QComboBox *list : {c.comment, c.interval, c.latHemisphere, c.lonHemisphere,
+                                    c.symbolTable, c.symbolCode})
                 QCOMPARE(list->currentIndex(), -1);
-            QCOMPARE(c.ICOC->count(), SymbolCodeCount);
-            QCOMPARE(c.TXI->itemText(1), QStringLiteral("  1 min"));
-            QCOMPARE(c.PATH->text(), QStringLiteral("Text1"));
+            QCOMPARE(c.symbolCode->count(), SymbolCodeCount);
+            QCOMPARE(c.interval->itemText(1), QStringLiteral("  1 min"));
+            QCOMPARE(c.path->text(), QStringLiteral("Text1"));
             QVERIFY(c.ssid->text().isEmpty());
         }
         QCOMPARE(m_window->configuration(), Configuration());
@@ -182,109 +185,111 @@ private slots:
     void setSelector()
     {
         QFETCH(int, index);
-        const FormControls &f = m_window->controls();
-        f.Frame1[1]->controls().PATH->setText(QStringLiteral("WIDE"));
+        const WindowControls &f = m_window->controls();
+        f.setFrames[1]->controls().path->setText(QStringLiteral("WIDE"));
         const Configuration before = m_window->configuration();
-        f.Calls->setFocus();
-        QTest::mouseClick(f.SetBut[3], Qt::LeftButton); // from another set first
-        f.Frame1[3]->controls().PATH->setFocus();
+        f.callsign->setFocus();
+        QTest::mouseClick(f.setButtons[3], Qt::LeftButton); // from another set first
+        f.setFrames[3]->controls().path->setFocus();
         m_window->selectSet(index);
         m_window->selectSet(index); // the set already shown: nothing changes
         for (int i = 0; i < SetCount; ++i) {
-            QCOMPARE(f.Frame1[i]->isVisible(), i == index);
-            QCOMPARE(f.SetBut[i]->font().bold(), i == index);
+            QCOMPARE(f.setFrames[i]->isVisible(), i == index);
+            QCOMPARE(f.setButtons[i]->font().bold(), i == index);
         }
         QCOMPARE(m_window->configuration(), before);
         if (index != 3) {
             QWidget *focus = QApplication::focusWidget();
-            QVERIFY(!focus || !f.Frame1[index]->isAncestorOf(focus));
+            QVERIFY(!focus || !f.setFrames[index]->isAncestorOf(focus));
         }
     }
 
     void symbolPicker()
     {
-        const SetControls &c = m_window->controls().Frame1[2]->controls();
-        const SetControls &other = m_window->controls().Frame1[3]->controls();
+        const SetControls &c = m_window->controls().setFrames[2]->controls();
+        const SetControls &other = m_window->controls().setFrames[3]->controls();
         m_window->selectSet(2);
-        c.ICOT->setCurrentIndex(1);
-        c.ICOC->setCurrentIndex(29);
+        c.symbolTable->setCurrentIndex(1);
+        c.symbolCode->setCurrentIndex(29);
         auto check = [&](int v) {
-            QCOMPARE(c.VSICO->value(), v);
-            QCOMPARE(c.ICO->currentText(), symbolNames().at(v));
-            QCOMPARE(c.ICOI->isVisible(), v < SymbolOthers);
-            QCOMPARE(c.ICOT->isVisible(), v == SymbolOthers);
-            QCOMPARE(c.ICOC->isVisible(), v == SymbolOthers);
+            QCOMPARE(c.symbol->value(), v);
+            QCOMPARE(c.symbolName->currentText(), symbolNames().at(v));
+            QCOMPARE(c.symbolPicture->isVisible(), v < SymbolOthers);
+            QCOMPARE(c.symbolTable->isVisible(), v == SymbolOthers);
+            QCOMPARE(c.symbolCode->isVisible(), v == SymbolOthers);
             if (v < SymbolOthers)
-                QVERIFY(samePicture(c.ICOI, v));
+                QVERIFY(samePicture(c.symbolPicture, v));
         };
         // The operator's arrow steps, down through all 16 entries and back up.
         for (int v = 1; v < SymbolCount; ++v) {
-            c.VSICO->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+            c.symbol->triggerAction(QAbstractSlider::SliderSingleStepAdd);
             check(v);
         }
         for (int v = SymbolCount - 2; v >= 0; --v) {
-            c.VSICO->triggerAction(QAbstractSlider::SliderSingleStepSub);
+            c.symbol->triggerAction(QAbstractSlider::SliderSingleStepSub);
             check(v);
         }
-        QCOMPARE(c.ICOT->currentIndex(), 1);
-        QCOMPARE(c.ICOC->currentIndex(), 29);
-        c.VSICO->setValue(SymbolOthers);
+        QCOMPARE(c.symbolTable->currentIndex(), 1);
+        QCOMPARE(c.symbolCode->currentIndex(), 29);
+        c.symbol->setValue(SymbolOthers);
         check(SymbolOthers);
-        c.VSICO->setValue(SymbolOthers); // the same value again changes nothing
+        c.symbol->setValue(SymbolOthers); // the same value again changes nothing
         check(SymbolOthers);
-        QCOMPARE(other.VSICO->value(), 0);
-        QCOMPARE(other.ICO->currentText(), QStringLiteral("KENWOOD"));
-        QVERIFY(other.ICOT->isHidden());
+        QCOMPARE(other.symbol->value(), 0);
+        QCOMPARE(other.symbolName->currentText(), QStringLiteral("KENWOOD"));
+        QVERIFY(other.symbolTable->isHidden());
     }
 
     void coordinateSwitch()
     {
-        const SetControls &c = m_window->controls().Frame1[1]->controls();
+        const SetControls &c = m_window->controls().setFrames[1]->controls();
         m_window->selectSet(1);
-        QTest::mouseClick(c.CORDS, Qt::LeftButton);
+        QTest::mouseClick(c.coordinates, Qt::LeftButton);
         for (QWidget *w : coordinateControls(c))
             QVERIFY(w->isEnabled());
         for (int i : {0, 2, 3, 4, 5})
-            for (QWidget *w : coordinateControls(m_window->controls().Frame1[i]->controls()))
+            for (QWidget *w : coordinateControls(m_window->controls().setFrames[i]->controls()))
                 QVERIFY(!w->isEnabled());
-        c.LAD->setText(QStringLiteral("49"));
-        c.LAS->setCurrentIndex(1);
-        QTest::mouseClick(c.CORDS, Qt::LeftButton);
+        c.latDegrees->setText(QStringLiteral("49"));
+        c.latHemisphere->setCurrentIndex(1);
+        QTest::mouseClick(c.coordinates, Qt::LeftButton);
         for (QWidget *w : coordinateControls(c))
             QVERIFY(!w->isEnabled());
-        QCOMPARE(c.LAD->text(), QStringLiteral("49"));
-        QCOMPARE(c.LAS->currentIndex(), 1);
+        QCOMPARE(c.latDegrees->text(), QStringLiteral("49"));
+        QCOMPARE(c.latHemisphere->currentIndex(), 1);
     }
 
     void openShowsWorkedExample()
     {
         m_window->selectSet(4);
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
-        QTest::mouseClick(m_window->controls().Command1, Qt::LeftButton);
+        QTest::mouseClick(m_window->controls().openButton, Qt::LeftButton);
         QCOMPARE(m_dialog.kinds, QList<FileDialog::Kind>{FileDialog::Kind::Open});
         QVERIFY(m_messages.shown.isEmpty());
-        const FormControls &f = m_window->controls();
-        QVERIFY(f.Frame1[0]->isVisible());
-        QCOMPARE(f.Calls->text(), QStringLiteral("N0CALL"));
-        const SetControls &a = f.Frame1[0]->controls();
-        QCOMPARE(a.PATH->text(), QStringLiteral("RELAY,WIDE2-2,TRACE3-3"));
-        QCOMPARE(a.ICO->currentText(), QStringLiteral("Car"));
-        QVERIFY(samePicture(a.ICOI, 8));
-        QCOMPARE(a.TXI->currentText(), QStringLiteral("  5 min"));
-        QCOMPARE(a.LOD->text(), QStringLiteral("016"));
+        const WindowControls &f = m_window->controls();
+        QVERIFY(f.setFrames[0]->isVisible());
+        QCOMPARE(f.callsign->text(), QStringLiteral("N0CALL"));
+        const SetControls &a = f.setFrames[0]->controls();
+        QCOMPARE(a.path->text(), QStringLiteral("RELAY,WIDE2-2,TRACE3-3"));
+        QCOMPARE(a.symbolName->currentText(), QStringLiteral("Car"));
+        QVERIFY(samePicture(a.symbolPicture, 8));
+        QCOMPARE(a.interval->currentText(), QStringLiteral("  5 min"));
+        QCOMPARE(a.lonDegrees->text(), QStringLiteral("016"));
         for (QWidget *w : coordinateControls(a))
             QVERIFY(w->isEnabled());
-        const SetControls &b = f.Frame1[1]->controls();
-        QCOMPARE(b.ICO->currentText(), QStringLiteral("OTHERS"));
-        QVERIFY(!b.ICOT->isHidden() && !b.ICOC->isHidden() && b.ICOI->isHidden());
-        QCOMPARE(b.ICOC->currentText(), QStringLiteral(">"));
+        const SetControls &b = f.setFrames[1]->controls();
+        QCOMPARE(b.symbolName->currentText(), QStringLiteral("OTHERS"));
+        QVERIFY(!b.symbolTable->isHidden() && !b.symbolCode->isHidden() &&
+                b.symbolPicture->isHidden());
+        QCOMPARE(b.symbolCode->currentText(), QStringLiteral(">"));
         for (QWidget *w : coordinateControls(b))
             QVERIFY(!w->isEnabled());
 
         // Opened again over itself: "OTHERS" still shows its two lists.
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
         m_window->openImage();
-        QVERIFY(!b.ICOT->isHidden() && !b.ICOC->isHidden() && b.ICOI->isHidden());
+        QVERIFY(!b.symbolTable->isHidden() && !b.symbolCode->isHidden() &&
+                b.symbolPicture->isHidden());
     }
 
     // The worked example, and configurations edited in the window, save and
@@ -294,45 +299,45 @@ private slots:
         QTest::addColumn<Edit>("edit");
         QTest::newRow("new window") << Edit([](const SetControls &) {});
         QTest::newRow("others with coordinates") << Edit([](const SetControls &c) {
-            c.VSICO->setValue(SymbolOthers);
-            c.ICOT->setCurrentIndex(1);
-            c.ICOC->setCurrentIndex(93);
-            c.CORDS->setChecked(true);
-            c.LAD->setText(QStringLiteral(" 90"));
-            c.LAM->setText(QStringLiteral("0"));
-            c.LAS->setCurrentIndex(1);
-            c.LOD->setText(QStringLiteral("7"));
-            c.LOM->setText(QStringLiteral("59.99"));
-            c.LOS->setCurrentIndex(0);
-            c.PATH->setText(QStringLiteral(" RELAY,N0CALL-7,WIDE1-1"));
+            c.symbol->setValue(SymbolOthers);
+            c.symbolTable->setCurrentIndex(1);
+            c.symbolCode->setCurrentIndex(93);
+            c.coordinates->setChecked(true);
+            c.latDegrees->setText(QStringLiteral(" 90"));
+            c.latMinutes->setText(QStringLiteral("0"));
+            c.latHemisphere->setCurrentIndex(1);
+            c.lonDegrees->setText(QStringLiteral("7"));
+            c.lonMinutes->setText(QStringLiteral("59.99"));
+            c.lonHemisphere->setCurrentIndex(0);
+            c.path->setText(QStringLiteral(" RELAY,N0CALL-7,WIDE1-1"));
         });
         QTest::newRow("beacon") << Edit([](const SetControls &c) {
-            c.BCN->setChecked(true);
-            c.TXI->setCurrentIndex(7);
-            c.POSCA->setCurrentIndex(7);
-            c.GPS->setChecked(true);
+            c.beacon->setChecked(true);
+            c.interval->setCurrentIndex(7);
+            c.comment->setCurrentIndex(7);
+            c.gps->setChecked(true);
             c.ssid->setText(QStringLiteral("15"));
-            c.PATH->setText(QStringLiteral("12"));
+            c.path->setText(QStringLiteral("12"));
         });
     }
     void saveOpenRoundTrip()
     {
         QFETCH(Edit, edit);
-        const FormControls &f = m_window->controls();
-        f.Calls->setText(QStringLiteral("DL1ABC-9"));
-        edit(f.Frame1[5]->controls());
+        const WindowControls &f = m_window->controls();
+        f.callsign->setText(QStringLiteral("DL1ABC-9"));
+        edit(f.setFrames[5]->controls());
         const QString first = m_dir->filePath("first.bin");
         const QString second = m_dir->filePath("second.bin");
         m_dialog.answers << first << first << second;
-        QTest::mouseClick(f.SVFL, Qt::LeftButton);
-        QCOMPARE(f.Label4->text(), QStringLiteral("Save Finished"));
+        QTest::mouseClick(f.saveButton, Qt::LeftButton);
+        QCOMPARE(f.statusLine->text(), QStringLiteral("Save Finished"));
         const QByteArray saved = contents(first);
         QCOMPARE(saved.size(), ImageSize);
         QCOMPARE(saved.at(ImageSize - 1), '\0');
 
-        QTest::mouseClick(f.Command1, Qt::LeftButton);
-        QCOMPARE(f.Calls->text(), QStringLiteral("DL1ABC"));
-        QTest::mouseClick(f.SVFL, Qt::LeftButton);
+        QTest::mouseClick(f.openButton, Qt::LeftButton);
+        QCOMPARE(f.callsign->text(), QStringLiteral("DL1ABC"));
+        QTest::mouseClick(f.saveButton, Qt::LeftButton);
         QCOMPARE(contents(second), saved);
         QVERIFY(m_messages.shown.isEmpty());
     }
@@ -355,41 +360,41 @@ private slots:
         QTest::newRow("ssid") << 2 << Edit([](const SetControls &c) { c.ssid->setText("16"); })
                               << "ssid"
                               << "Set 3: SSID \"16\" is not a number from 0 to 15";
-        QTest::newRow("path") << 0 << Edit([](const SetControls &c) { c.PATH->setText("WIDE2-1"); })
+        QTest::newRow("path") << 0 << Edit([](const SetControls &c) { c.path->setText("WIDE2-1"); })
                               << "PATH"
                               << "Set 1: path \"WIDE2-1\" would be stored as \"WIDE2-2\"";
         QTest::newRow("beacon without interval") << 5 << Edit([](const SetControls &c) {
-            c.BCN->setChecked(true);
-            c.POSCA->setCurrentIndex(0);
+            c.beacon->setChecked(true);
+            c.comment->setCurrentIndex(0);
         }) << "TXI"
                                                  << "Set 6: beacon interval has no selection";
         QTest::newRow("others without code") << 4 << Edit([](const SetControls &c) {
-            c.VSICO->setValue(SymbolOthers);
-            c.ICOT->setCurrentIndex(0);
+            c.symbol->setValue(SymbolOthers);
+            c.symbolTable->setCurrentIndex(0);
         }) << "ICOC"
                                              << "Set 5: symbol code has no selection";
         QTest::newRow("others with code 128") << 4 << Edit([](const SetControls &c) {
-            c.VSICO->setValue(SymbolOthers);
-            c.ICOT->setCurrentIndex(0);
-            c.ICOC->setCurrentIndex(95);
+            c.symbol->setValue(SymbolOthers);
+            c.symbolTable->setCurrentIndex(0);
+            c.symbolCode->setCurrentIndex(95);
         }) << "ICOC"
                                               << "character code 128";
         QTest::newRow("new window coordinates")
             << 1 << Edit([](const SetControls &c) {
-                   c.CORDS->setChecked(true);
-                   c.LAS->setCurrentIndex(0);
-                   c.LOS->setCurrentIndex(0);
+                   c.coordinates->setChecked(true);
+                   c.latHemisphere->setCurrentIndex(0);
+                   c.lonHemisphere->setCurrentIndex(0);
                })
             << "LAD"
             << "Set 2: latitude degrees \"Text2\" is not a number";
         QTest::newRow("longitude minutes") << 3 << Edit([](const SetControls &c) {
-            c.CORDS->setChecked(true);
-            c.LAS->setCurrentIndex(0);
-            c.LOS->setCurrentIndex(0);
-            c.LAD->setText("1");
-            c.LAM->setText("1");
-            c.LOD->setText("1");
-            c.LOM->setText("60");
+            c.coordinates->setChecked(true);
+            c.latHemisphere->setCurrentIndex(0);
+            c.lonHemisphere->setCurrentIndex(0);
+            c.latDegrees->setText("1");
+            c.latMinutes->setText("1");
+            c.lonDegrees->setText("1");
+            c.lonMinutes->setText("60");
         }) << "LOM"
                                            << "Set 4: longitude minutes \"60\" must be below 60";
         QTest::newRow("callsign") << -1 << Edit() << "Calls"
@@ -401,42 +406,42 @@ private slots:
         QFETCH(Edit, edit);
         QFETCH(QString, field);
         QFETCH(QString, message);
-        const FormControls &f = m_window->controls();
+        const WindowControls &f = m_window->controls();
         if (set < 0)
-            f.Calls->setText(QStringLiteral("N\u00D8CALL"));
+            f.callsign->setText(QStringLiteral("N\u00D8CALL"));
         else
-            edit(f.Frame1[set]->controls());
+            edit(f.setFrames[set]->controls());
         const QString target = m_dir->filePath("refused.bin");
         m_dialog.answers << target;
         m_window->selectSet(set == 0 ? 1 : 0);
-        const QString status = f.Label4->text();
+        const QString status = f.statusLine->text();
 
-        QTest::mouseClick(f.SVFL, Qt::LeftButton);
+        QTest::mouseClick(f.saveButton, Qt::LeftButton);
         QCOMPARE(m_messages.shown.size(), 1);
         QVERIFY2(m_messages.shown.first().contains(message), qPrintable(m_messages.shown.first()));
         QVERIFY(!QFile::exists(target));
-        QCOMPARE(f.Label4->text(), status);
+        QCOMPARE(f.statusLine->text(), status);
         QWidget *focus = QApplication::focusWidget();
         QVERIFY(focus);
         if (set < 0) {
-            QCOMPARE(focus, f.Calls);
+            QCOMPARE(focus, f.callsign);
         } else {
-            QVERIFY(f.Frame1[set]->isVisible());
-            QVERIFY(f.Frame1[set]->isAncestorOf(focus) || focus->parent() == f.Frame1[set]);
-            const SetControls &c = f.Frame1[set]->controls();
-            const QHash<QString, QWidget *> byName{{"ssid", c.ssid}, {"PATH", c.PATH},
-                                                   {"TXI", c.TXI},   {"ICOC", c.ICOC},
-                                                   {"LAD", c.LAD},   {"LOM", c.LOM}};
+            QVERIFY(f.setFrames[set]->isVisible());
+            QVERIFY(f.setFrames[set]->isAncestorOf(focus) || focus->parent() == f.setFrames[set]);
+            const SetControls &c = f.setFrames[set]->controls();
+            const QHash<QString, QWidget *> byName{{"ssid", c.ssid},      {"PATH", c.path},
+                                                   {"TXI", c.interval},   {"ICOC", c.symbolCode},
+                                                   {"LAD", c.latDegrees}, {"LOM", c.lonMinutes}};
             QCOMPARE(focus, byName.value(field));
         }
     }
 
     void failedWriteKeepsOldFile()
     {
-        const FormControls &f = m_window->controls();
+        const WindowControls &f = m_window->controls();
         const QString target = m_dir->filePath("old.bin");
         QVERIFY(writeFile(target, "old configuration"));
-        const QString status = f.Label4->text();
+        const QString status = f.statusLine->text();
         m_dialog.answers << target << m_dir->path();
         {
             // A disk that fills up: writes beyond a few bytes fail.
@@ -451,7 +456,7 @@ private slots:
 #endif
         QVERIFY(m_messages.shown.last().contains("Could not save " + m_dir->path()));
         QCOMPARE(contents(target), QByteArray("old configuration"));
-        QCOMPARE(f.Label4->text(), status);
+        QCOMPARE(f.statusLine->text(), status);
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("old.bin")});
     }
@@ -476,16 +481,16 @@ private slots:
         QFETCH(QString, message);
         QVERIFY(writeFile(m_dir->filePath("short.bin"), QByteArray(125, '\x80')));
         QVERIFY(writeFile(m_dir->filePath("empty.bin"), QByteArray()));
-        const FormControls &f = m_window->controls();
-        f.Frame1[2]->controls().PATH->setText(QStringLiteral("edited"));
+        const WindowControls &f = m_window->controls();
+        f.setFrames[2]->controls().path->setText(QStringLiteral("edited"));
         m_window->selectSet(2);
         const Configuration before = m_window->configuration();
         if (!file.isNull())
             m_dialog.answers << m_dir->filePath(file);
-        QTest::mouseClick(f.Command1, Qt::LeftButton);
+        QTest::mouseClick(f.openButton, Qt::LeftButton);
         QCOMPARE(m_window->configuration(), before);
-        QVERIFY(f.Frame1[0]->isVisible() && f.SetBut[0]->font().bold());
-        QVERIFY(!f.Frame1[2]->isVisible());
+        QVERIFY(f.setFrames[0]->isVisible() && f.setButtons[0]->font().bold());
+        QVERIFY(!f.setFrames[2]->isVisible());
         QVERIFY(!QFile::exists(m_dir->filePath("missing.bin")));
         if (message.isEmpty()) {
             QVERIFY(m_messages.shown.isEmpty());
@@ -499,11 +504,11 @@ private slots:
 
     void cancelledSaveWritesNothing()
     {
-        const QString status = m_window->controls().Label4->text();
+        const QString status = m_window->controls().statusLine->text();
         m_window->saveImage();
         QCOMPARE(m_dialog.kinds, QList<FileDialog::Kind>{FileDialog::Kind::Save});
         QVERIFY(m_messages.shown.isEmpty());
-        QCOMPARE(m_window->controls().Label4->text(), status);
+        QCOMPARE(m_window->controls().statusLine->text(), status);
     }
 
     void lowSymbolCodesHaveNoEntry_data()
@@ -520,11 +525,11 @@ private slots:
         image[CallsignLength + 2] = char(code); // set 1, symbol byte
         const QString path = m_dir->filePath("codes.bin");
         QVERIFY(writeFile(path, image));
-        const SetControls &c = m_window->controls().Frame1[0]->controls();
-        c.ICOC->setCurrentIndex(10);
+        const SetControls &c = m_window->controls().setFrames[0]->controls();
+        c.symbolCode->setCurrentIndex(10);
         m_dialog.answers << path;
         m_window->openImage();
-        QCOMPARE(c.ICOC->currentIndex(), code < SymbolCodeFirst ? -1 : 0);
+        QCOMPARE(c.symbolCode->currentIndex(), code < SymbolCodeFirst ? -1 : 0);
     }
 
     // A file named on the command line or dropped on the window opens as
@@ -542,11 +547,11 @@ private slots:
     {
         QFETCH(bool, drop);
         QFETCH(bool, good);
-        const FormControls &f = m_window->controls();
+        const WindowControls &f = m_window->controls();
         const QString path = good ? QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin")
                                   : m_dir->filePath("short.bin");
         QVERIFY(good || writeFile(path, "x"));
-        f.Calls->setText(QStringLiteral("KEEP"));
+        f.callsign->setText(QStringLiteral("KEEP"));
         m_window->selectSet(3);
         if (drop) {
             QMimeData data;
@@ -562,8 +567,8 @@ private slots:
             m_window->openFile(path);
         }
         QVERIFY(m_dialog.kinds.isEmpty());
-        QVERIFY(f.Frame1[0]->isVisible());
-        QCOMPARE(f.Calls->text(), good ? QStringLiteral("N0CALL") : QStringLiteral("KEEP"));
+        QVERIFY(f.setFrames[0]->isVisible());
+        QCOMPARE(f.callsign->text(), good ? QStringLiteral("N0CALL") : QStringLiteral("KEEP"));
         QCOMPARE(m_messages.shown.size(), good ? 0 : 1);
         if (!good)
             QVERIFY2(m_messages.shown.first().contains(QStringLiteral("is 1 byte, too short")),
@@ -587,45 +592,46 @@ private slots:
         QFETCH(QString, input);
         QFETCH(int, start);
         QFETCH(int, symbol);
-        const SetControls &c = m_window->controls().Frame1[0]->controls();
-        c.VSICO->setValue(start);
+        const SetControls &c = m_window->controls().setFrames[0]->controls();
+        c.symbol->setValue(start);
         if (input.startsWith(QLatin1String("wheel"))) {
             const int delta = input.endsWith(QLatin1String("down")) ? -120 : 120;
-            const QPoint at = c.ICO->rect().center();
-            QWheelEvent wheel(at, c.ICO->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
-                              Qt::NoModifier, Qt::NoScrollPhase, false);
-            QApplication::sendEvent(c.ICO, &wheel);
+            const QPoint at = c.symbolName->rect().center();
+            QWheelEvent wheel(at, c.symbolName->mapToGlobal(at), QPoint(), QPoint(0, delta),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(c.symbolName, &wheel);
         } else {
-            QTest::keyClick(c.ICO,
+            QTest::keyClick(c.symbolName,
                             input.endsWith(QLatin1String("down")) ? Qt::Key_Down : Qt::Key_Up);
         }
-        QCOMPARE(c.VSICO->value(), symbol);
-        QCOMPARE(c.ICO->currentIndex(), symbol);
-        QCOMPARE(c.ICO->currentText(), symbolNames().at(symbol));
-        QCOMPARE(m_window->configuration().sets[0].VSICO, symbol);
-        QVERIFY(samePicture(c.ICOI, symbol));
+        QCOMPARE(c.symbol->value(), symbol);
+        QCOMPARE(c.symbolName->currentIndex(), symbol);
+        QCOMPARE(c.symbolName->currentText(), symbolNames().at(symbol));
+        QCOMPARE(m_window->configuration().sets[0].symbol, symbol);
+        QVERIFY(samePicture(c.symbolPicture, symbol));
     }
 
     // Without a mouse: the focus starts on the callsign, Tab runs through the
     // shown set only, and the arrow keys choose the symbol.
     void keyboardAlone()
     {
-        const FormControls &f = m_window->controls();
+        const WindowControls &f = m_window->controls();
         QApplication::setActiveWindow(m_window.get());
-        QCOMPARE(QApplication::focusWidget(), f.Calls);
+        QCOMPARE(QApplication::focusWidget(), f.callsign);
         m_window->selectSet(1);
-        const SetControls &set2 = f.Frame1[1]->controls();
+        const SetControls &set2 = f.setFrames[1]->controls();
         QList<QWidget *> visited;
         for (int presses = 0; presses < 40; ++presses) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            if (QApplication::focusWidget() == f.Calls)
+            if (QApplication::focusWidget() == f.callsign)
                 break;
             visited << QApplication::focusWidget();
         }
         const QList<QWidget *> expected{
-            f.SetBut[0], f.SetBut[1], f.SetBut[2], f.SetBut[3], f.SetBut[4], f.SetBut[5], set2.ssid,
-            set2.POSCA,  set2.GPS,    set2.CORDS,  set2.VSICO,  set2.BCN,    set2.TXI,    set2.PATH,
-            f.RSEE,      f.Command1,  f.OWEE,      f.SVFL,      f.Com[0],    f.PortBox};
+            f.setButtons[0], f.setButtons[1], f.setButtons[2], f.setButtons[3], f.setButtons[4],
+            f.setButtons[5], set2.ssid,       set2.comment,    set2.gps,        set2.coordinates,
+            set2.symbol,     set2.beacon,     set2.interval,   set2.path,       f.readButton,
+            f.openButton,    f.writeButton,   f.saveButton,    f.comButtons[0], f.portBox};
         // Tab enters the Com buttons once; the arrow keys move between them.
         QStringList names;
         for (QWidget *w : visited)
@@ -641,26 +647,27 @@ private slots:
                                     .arg(visited[i]->accessibleName() +
                                          visited[i]->metaObject()->className())));
 
-        set2.VSICO->setFocus();
-        QTest::keyClick(set2.VSICO, Qt::Key_Down);
-        QTest::keyClick(set2.VSICO, Qt::Key_PageDown);
-        QCOMPARE(set2.VSICO->value(), 2);
-        QCOMPARE(set2.ICO->currentText(), symbolNames().at(2));
-        QVERIFY(samePicture(set2.ICOI, 2));
-        QCOMPARE(m_window->configuration().sets[1].VSICO, 2);
+        set2.symbol->setFocus();
+        QTest::keyClick(set2.symbol, Qt::Key_Down);
+        QTest::keyClick(set2.symbol, Qt::Key_PageDown);
+        QCOMPARE(set2.symbol->value(), 2);
+        QCOMPARE(set2.symbolName->currentText(), symbolNames().at(2));
+        QVERIFY(samePicture(set2.symbolPicture, 2));
+        QCOMPARE(m_window->configuration().sets[1].symbol, 2);
     }
 
     void controlsSayWhatTheyAre()
     {
-        const SetControls &c = m_window->controls().Frame1[0]->controls();
+        const SetControls &c = m_window->controls().setFrames[0]->controls();
         for (QWidget *w : std::initializer_list<QWidget *>{
-                 c.POSCA, c.LAD, c.LAM, c.LAS, c.LOD, c.LOM, c.LOS, c.ICOT, c.ICOC, c.VSICO, c.TXI,
-                 m_window->controls().PortBox, m_window->controls().Label4}) {
+                 c.comment, c.latDegrees, c.latMinutes, c.latHemisphere, c.lonDegrees, c.lonMinutes,
+                 c.lonHemisphere, c.symbolTable, c.symbolCode, c.symbol, c.interval,
+                 m_window->controls().portBox, m_window->controls().statusLine}) {
             QVERIFY2(!w->accessibleName().isEmpty(), w->metaObject()->className());
             QCOMPARE(w->toolTip().left(w->accessibleName().size()), w->accessibleName());
         }
-        QCOMPARE(c.LAD->accessibleName(), QStringLiteral("Latitude degrees"));
-        QCOMPARE(c.TXI->accessibleName(), QStringLiteral("Beacon interval"));
+        QCOMPARE(c.latDegrees->accessibleName(), QStringLiteral("Latitude degrees"));
+        QCOMPARE(c.interval->accessibleName(), QStringLiteral("Beacon interval"));
     }
 
     // Every caption, list entry and initial text, and every status text,
@@ -679,7 +686,7 @@ private slots:
                            .arg(room);
         };
         for (QWidget *w : m_window->findChildren<QWidget *>()) {
-            if (QFontInfo(w->font()).pixelSize() != Form1::FontPixels)
+            if (QFontInfo(w->font()).pixelSize() != MainWindow::FontPixels)
                 cut << QStringLiteral("%1 has another font").arg(w->metaObject()->className());
             if (auto *button = qobject_cast<QPushButton *>(w)) {
                 QStyleOptionButton opt;
@@ -717,7 +724,7 @@ private slots:
                 for (int i = 0; i < name->count(); ++i)
                     check(name, name->itemText(i), name->contentsRect().width() - 2 * 2 - 2 * 2);
             } else if (auto *combo = qobject_cast<QComboBox *>(w);
-                       combo && combo != m_window->controls().PortBox) {
+                       combo && combo != m_window->controls().portBox) {
                 QStyleOptionComboBox opt;
                 opt.initFrom(combo);
                 opt.editable = combo->isEditable();
@@ -729,7 +736,7 @@ private slots:
                 check(label, label->text(), label->contentsRect().width());
             }
         }
-        QLabel *status = m_window->controls().Label4;
+        QLabel *status = m_window->controls().statusLine;
         for (const char *text :
              {"Save Finished", "Read Started", "Read Finished", "Read Failed", "Write Started",
               "Write Finished", "Verify Started", "Verify Completed", "Verify Failed!!!",
@@ -740,28 +747,28 @@ private slots:
 
     void comButtonsAndPortBox()
     {
-        const FormControls &f = m_window->controls();
-        QTest::mouseClick(f.Com[1], Qt::LeftButton);
-        QVERIFY(f.Com[1]->isChecked());
+        const WindowControls &f = m_window->controls();
+        QTest::mouseClick(f.comButtons[1], Qt::LeftButton);
+        QVERIFY(f.comButtons[1]->isChecked());
         pickFromList(0);
-        QCOMPARE(f.PortBox->count(), 2);
-        QCOMPARE(f.PortBox->itemText(0), QStringLiteral("USB-Serial Controller (/dev/ttyUSB0)"));
-        QCOMPARE(f.PortBox->itemText(1), QStringLiteral("/dev/ttyS0"));
-        for (QRadioButton *com : f.Com)
+        QCOMPARE(f.portBox->count(), 2);
+        QCOMPARE(f.portBox->itemText(0), QStringLiteral("USB-Serial Controller (/dev/ttyUSB0)"));
+        QCOMPARE(f.portBox->itemText(1), QStringLiteral("/dev/ttyS0"));
+        for (QRadioButton *com : f.comButtons)
             QVERIFY(!com->isChecked());
-        f.PortBox->setEditText(QStringLiteral("/dev/pts/3"));
-        QTest::keyClick(f.PortBox->lineEdit(), Qt::Key_Return);
+        f.portBox->setEditText(QStringLiteral("/dev/pts/3"));
+        QTest::keyClick(f.portBox->lineEdit(), Qt::Key_Return);
         QCoreApplication::processEvents();
-        QTest::mouseClick(f.Com[3], Qt::LeftButton);
-        QTest::mouseClick(f.Com[3], Qt::LeftButton); // the open port again: reopened, woken
+        QTest::mouseClick(f.comButtons[3], Qt::LeftButton);
+        QTest::mouseClick(f.comButtons[3], Qt::LeftButton); // the open port again: reopened, woken
         QCOMPARE(compact(m_trace), QStringLiteral("open %1 dtr 1 rts 1 W 1B "
                                                   "close open /dev/ttyUSB0 dtr 1 rts 1 W 1B "
                                                   "close open /dev/pts/3 dtr 1 rts 1 W 1B "
                                                   "close open %2 dtr 1 rts 1 W 1B "
                                                   "close open %2 dtr 1 rts 1 W 1B")
                                        .arg(comPortName(1), comPortName(3)));
-        QVERIFY(f.Com[3]->isChecked());
-        QVERIFY(f.PortBox->currentText().isEmpty());
+        QVERIFY(f.comButtons[3]->isChecked());
+        QVERIFY(f.portBox->currentText().isEmpty());
         QVERIFY(m_messages.shown.isEmpty());
     }
 
@@ -781,27 +788,27 @@ private slots:
     {
         QFETCH(QString, after);
         QFETCH(int, opens);
-        const FormControls &f = m_window->controls();
+        const WindowControls &f = m_window->controls();
         pickFromList(0);
         QCOMPARE(m_trace.count(QStringLiteral("open /dev/ttyUSB0")), 1);
-        QVERIFY(f.PortBox->hasFocus());
+        QVERIFY(f.portBox->hasFocus());
         m_trace.clear();
         if (after == QLatin1String("peek")) {
-            f.PortBox->showPopup();
-            QTest::keyClick(f.PortBox->view(), Qt::Key_Escape);
-            f.PortBox->showPopup();
-            f.PortBox->hidePopup();
+            f.portBox->showPopup();
+            QTest::keyClick(f.portBox->view(), Qt::Key_Escape);
+            f.portBox->showPopup();
+            f.portBox->hidePopup();
         } else if (after == QLatin1String("leave")) {
-            f.Calls->setFocus();
+            f.callsign->setFocus();
         } else if (after == QLatin1String("pick")) {
             pickFromList(0);
         } else if (after == QLatin1String("enter")) {
-            QTest::keyClick(f.PortBox->lineEdit(), Qt::Key_Return);
+            QTest::keyClick(f.portBox->lineEdit(), Qt::Key_Return);
         } else {
-            f.PortBox->lineEdit()->setFocus();
-            f.PortBox->lineEdit()->selectAll();
-            QTest::keyClicks(f.PortBox->lineEdit(), QStringLiteral("/dev/pts/9"));
-            f.Calls->setFocus();
+            f.portBox->lineEdit()->setFocus();
+            f.portBox->lineEdit()->selectAll();
+            QTest::keyClicks(f.portBox->lineEdit(), QStringLiteral("/dev/pts/9"));
+            f.callsign->setFocus();
         }
         QCoreApplication::processEvents();
         QCOMPARE(m_trace.count(QStringLiteral("W 1B")), opens);
@@ -819,18 +826,18 @@ private slots:
     void deviceActionsUseThePortShown()
     {
         QFETCH(bool, opens);
-        const FormControls &f = m_window->controls();
-        QTest::mouseClick(f.Com[0], Qt::LeftButton);
-        f.PortBox->setEditText(QStringLiteral("/dev/pts/9"));
+        const WindowControls &f = m_window->controls();
+        QTest::mouseClick(f.comButtons[0], Qt::LeftButton);
+        f.portBox->setEditText(QStringLiteral("/dev/pts/9"));
         if (!opens)
             m_port->openFails = OpenFailure::NotFound;
         m_trace.clear();
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
-        QTest::mouseClick(f.OWEE, Qt::LeftButton);
+        QTest::mouseClick(f.writeButton, Qt::LeftButton);
         QCOMPARE(m_trace.first(), QStringLiteral("close"));
         if (opens) {
             QCOMPARE(m_trace.at(1), QStringLiteral("open /dev/pts/9"));
-            QCOMPARE(f.Label4->text(), QStringLiteral("Verify Completed"));
+            QCOMPARE(f.statusLine->text(), QStringLiteral("Verify Completed"));
             QCOMPARE(m_port->name(), QStringLiteral("/dev/pts/9"));
             QVERIFY(m_messages.shown.isEmpty());
         } else {
@@ -838,30 +845,30 @@ private slots:
             QCOMPARE(m_messages.shown.size(), 1);
             QVERIFY(m_messages.shown.first().contains(QStringLiteral("/dev/pts/9")));
             QVERIFY(m_dialog.kinds.isEmpty());
-            QVERIFY(f.PortBox->currentText().isEmpty());
+            QVERIFY(f.portBox->currentText().isEmpty());
         }
     }
 
     void portLostShowsNoPort()
     {
-        const FormControls &f = m_window->controls();
+        const WindowControls &f = m_window->controls();
         pickFromList(0);
         m_port->vanish();
         QCOMPARE(m_messages.shown.size(), 1);
-        QVERIFY(f.PortBox->currentText().isEmpty());
-        QCOMPARE(f.PortBox->lineEdit()->placeholderText(), QStringLiteral("No port open"));
+        QVERIFY(f.portBox->currentText().isEmpty());
+        QCOMPARE(f.portBox->lineEdit()->placeholderText(), QStringLiteral("No port open"));
         // Write now asks for a port instead of using the dead one.
-        QTest::mouseClick(f.OWEE, Qt::LeftButton);
+        QTest::mouseClick(f.writeButton, Qt::LeftButton);
         QCOMPARE(m_messages.shown.last(),
                  QStringLiteral("No COM port selected|Please select COM port!"));
     }
 
     void portThatCannotBeOpened()
     {
-        const FormControls &f = m_window->controls();
+        const WindowControls &f = m_window->controls();
         m_port->openFails = OpenFailure::PermissionDenied;
-        QTest::mouseClick(f.Com[0], Qt::LeftButton);
-        for (QRadioButton *com : f.Com)
+        QTest::mouseClick(f.comButtons[0], Qt::LeftButton);
+        for (QRadioButton *com : f.comButtons)
             QVERIFY(!com->isChecked());
         QCOMPARE(m_messages.shown.size(), 1);
         QVERIFY(m_messages.shown.first().contains(comPortName(0)));
@@ -871,52 +878,54 @@ private slots:
 
     void writeAndVerifyFromTheWindow()
     {
-        const FormControls &f = m_window->controls();
-        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        const WindowControls &f = m_window->controls();
+        QTest::mouseClick(f.comButtons[0], Qt::LeftButton);
         const QString image = QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
         m_dialog.answers << image;
         QStringList disabledWhileWriting;
         m_port->onWrite = [&](const QByteArray &) {
-            if (f.Shape1->isVisible() && disabledWhileWriting.isEmpty())
+            if (f.progressOutline->isVisible() && disabledWhileWriting.isEmpty())
                 for (QWidget *w : std::initializer_list<QWidget *>{
-                         f.RSEE, f.OWEE, f.Command1, f.SVFL, f.PortBox, f.Com[0], f.Com[3]})
+                         f.readButton, f.writeButton, f.openButton, f.saveButton, f.portBox,
+                         f.comButtons[0], f.comButtons[3]})
                     if (!w->isEnabled())
                         disabledWhileWriting << w->objectName() + w->metaObject()->className();
         };
-        QTest::mouseClick(f.OWEE, Qt::LeftButton);
+        QTest::mouseClick(f.writeButton, Qt::LeftButton);
         QCOMPARE(disabledWhileWriting.size(), 7);
         QCOMPARE(m_port->memory.left(127), contents(image));
-        QCOMPARE(f.Label4->text(), QStringLiteral("Verify Completed"));
-        QCOMPARE(f.Label4->palette().color(QPalette::WindowText),
+        QCOMPARE(f.statusLine->text(), QStringLiteral("Verify Completed"));
+        QCOMPARE(f.statusLine->palette().color(QPalette::WindowText),
                  m_window->palette().color(QPalette::ButtonText));
-        for (Shape *shape : {f.Shape1, f.Shape2, f.Shape3})
+        for (Shape *shape : {f.progressOutline, f.progressMark, f.progressFill})
             QVERIFY(shape->isHidden());
         // The grey mark kept the width the fill had reached: the whole outline.
-        QCOMPARE(f.Shape2->width(), f.Shape1->width());
-        for (QWidget *w : std::initializer_list<QWidget *>{f.RSEE, f.OWEE, f.Command1, f.SVFL,
-                                                           f.PortBox, f.Com[0]})
+        QCOMPARE(f.progressMark->width(), f.progressOutline->width());
+        for (QWidget *w :
+             std::initializer_list<QWidget *>{f.readButton, f.writeButton, f.openButton,
+                                              f.saveButton, f.portBox, f.comButtons[0]})
             QVERIFY(w->isEnabled());
         QVERIFY(m_messages.shown.isEmpty());
     }
 
     void verifyFailedAsksToRetry()
     {
-        const FormControls &f = m_window->controls();
-        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        const WindowControls &f = m_window->controls();
+        QTest::mouseClick(f.comButtons[0], Qt::LeftButton);
         m_port->replies << char(127) + QByteArray(127, 'x');
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
-        QTest::mouseClick(f.OWEE, Qt::LeftButton);
+        QTest::mouseClick(f.writeButton, Qt::LeftButton);
         QCOMPARE(m_messages.shown,
                  QStringList{QStringLiteral("Verify failed!|Try to write again?")});
-        QCOMPARE(f.Label4->text(), QStringLiteral("Verify Failed!!!"));
+        QCOMPARE(f.statusLine->text(), QStringLiteral("Verify Failed!!!"));
     }
 
     // The file is read once: changed on disk during the write, the device is
     // still verified against the bytes that were sent.
     void writeVerifiesWhatWasSent()
     {
-        const FormControls &f = m_window->controls();
-        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        const WindowControls &f = m_window->controls();
+        QTest::mouseClick(f.comButtons[0], Qt::LeftButton);
         const QString file = m_dir->filePath("changing.bin");
         QVERIFY(writeFile(file, contents(QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin"))));
         m_port->onWrite = [&file](const QByteArray &bytes) {
@@ -925,8 +934,8 @@ private slots:
                 writeFile(file, QByteArray(127, 'z'));
         };
         m_dialog.answers << file;
-        QTest::mouseClick(f.OWEE, Qt::LeftButton);
-        QCOMPARE(f.Label4->text(), QStringLiteral("Verify Completed"));
+        QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        QCOMPARE(f.statusLine->text(), QStringLiteral("Verify Completed"));
         QVERIFY(m_messages.shown.isEmpty());
     }
 
@@ -949,31 +958,58 @@ private slots:
         QFETCH(bool, answerYes);
         QFETCH(QString, status);
         QFETCH(QByteArray, saved);
-        const FormControls &f = m_window->controls();
-        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        const WindowControls &f = m_window->controls();
+        QTest::mouseClick(f.comButtons[0], Qt::LeftButton);
         m_port->replies << QByteArray("\x05"
                                       "abcde");
         m_messages.answerYes = answerYes;
         const QString target = m_dir->filePath("read.bin");
         m_dialog.answers << (write ? QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin")
                                    : target);
-        QTest::mouseClick(write ? f.OWEE : f.RSEE, Qt::LeftButton);
-        QCOMPARE(f.Label4->text(), status);
+        QTest::mouseClick(write ? f.writeButton : f.readButton, Qt::LeftButton);
+        QCOMPARE(f.statusLine->text(), status);
         QCOMPARE(contents(target), saved);
         QCOMPARE(m_messages.shown.size(), 1);
         QVERIFY2(m_messages.shown.first().contains(QStringLiteral("6 bytes (count byte 5)")),
                  qPrintable(m_messages.shown.first()));
     }
 
+    // Window tests and accessibility tools find the controls by their names on the form.
+    void controlsByTheirFormNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("className");
+        QTest::newRow("status line") << "Label4"
+                                     << "tavlo::StatusLine";
+        QTest::newRow("write button") << "OWEE"
+                                      << "QPushButton";
+        QTest::newRow("third Com button") << "Com_2"
+                                          << "QRadioButton";
+        QTest::newRow("a set's symbol stepper") << "Frame1_3/VSICO"
+                                                << "QScrollBar";
+        QTest::newRow("a set's path") << "Frame1_5/PATH"
+                                      << "QLineEdit";
+    }
+    void controlsByTheirFormNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, className);
+        QObject *found = m_window.get();
+        for (const QString &part : name.split(u'/'))
+            found = found ? found->findChild<QObject *>(part) : nullptr;
+        QVERIFY(found);
+        QCOMPARE(QString::fromLatin1(found->metaObject()->className()), className);
+    }
+
     void oddLengthIsAskedFirst()
     {
-        const FormControls &f = m_window->controls();
-        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        const WindowControls &f = m_window->controls();
+        QTest::mouseClick(f.comButtons[0], Qt::LeftButton);
         m_trace.clear();
         const QString odd = m_dir->filePath("odd.bin");
         QVERIFY(writeFile(odd, "twelve bytes"));
         m_dialog.answers << odd;
-        QTest::mouseClick(f.OWEE, Qt::LeftButton);
+        QTest::mouseClick(f.writeButton, Qt::LeftButton);
         QCOMPARE(m_messages.shown.size(), 1);
         QVERIFY(m_messages.shown.first().contains(
             odd +
@@ -983,59 +1019,59 @@ private slots:
 
     void readAndSaveFromTheWindow()
     {
-        const FormControls &f = m_window->controls();
-        QTest::mouseClick(f.Com[2], Qt::LeftButton);
+        const WindowControls &f = m_window->controls();
+        QTest::mouseClick(f.comButtons[2], Qt::LeftButton);
         m_port->memory.replace(0, 6, "N0CALL");
         const QString target = m_dir->filePath("read.bin");
         m_dialog.answers << target;
-        QTest::mouseClick(f.RSEE, Qt::LeftButton);
-        QCOMPARE(f.RSEE->text(), QStringLiteral("Read && Save file from EEProm"));
+        QTest::mouseClick(f.readButton, Qt::LeftButton);
+        QCOMPARE(f.readButton->text(), QStringLiteral("Read && Save file from EEProm"));
         QCOMPARE(contents(target), m_port->memory.left(127));
-        QCOMPARE(f.Label4->text(), QStringLiteral("Read Finished"));
+        QCOMPARE(f.statusLine->text(), QStringLiteral("Read Finished"));
         QCOMPARE(m_dialog.kinds, QList<FileDialog::Kind>{FileDialog::Kind::Save});
     }
 
     void silentDeviceEndsCleanly()
     {
-        const FormControls &f = m_window->controls();
-        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        const WindowControls &f = m_window->controls();
+        QTest::mouseClick(f.comButtons[0], Qt::LeftButton);
         m_port->silent = true;
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
-        QTest::mouseClick(f.OWEE, Qt::LeftButton);
-        QCOMPARE(f.Label4->text(), QStringLiteral("No reply"));
+        QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        QCOMPARE(f.statusLine->text(), QStringLiteral("No reply"));
         QCOMPARE(m_messages.shown.size(), 1);
         QVERIFY(m_messages.shown.first().contains(QStringLiteral("Check the cable")));
-        QVERIFY(f.Shape1->isHidden() && f.Shape3->isHidden());
-        QVERIFY(f.OWEE->isEnabled() && f.Com[0]->isEnabled());
-        QVERIFY(f.Com[0]->isChecked());
+        QVERIFY(f.progressOutline->isHidden() && f.progressFill->isHidden());
+        QVERIFY(f.writeButton->isEnabled() && f.comButtons[0]->isEnabled());
+        QVERIFY(f.comButtons[0]->isChecked());
     }
 
     void vanishingPortEndsCleanly()
     {
-        const FormControls &f = m_window->controls();
-        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        const WindowControls &f = m_window->controls();
+        QTest::mouseClick(f.comButtons[0], Qt::LeftButton);
         m_port->writesBeforeLoss = 20;
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
-        QTest::mouseClick(f.OWEE, Qt::LeftButton);
+        QTest::mouseClick(f.writeButton, Qt::LeftButton);
         QCOMPARE(m_messages.shown.size(), 1);
         QVERIFY(m_messages.shown.first().contains(comPortName(0)));
-        for (QRadioButton *com : f.Com)
+        for (QRadioButton *com : f.comButtons)
             QVERIFY(!com->isChecked());
         QVERIFY(!m_window->link().isPortOpen());
-        QVERIFY(f.OWEE->isEnabled());
+        QVERIFY(f.writeButton->isEnabled());
     }
 
     void closingDuringATransfer()
     {
-        const FormControls &f = m_window->controls();
-        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        const WindowControls &f = m_window->controls();
+        QTest::mouseClick(f.comButtons[0], Qt::LeftButton);
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
         int writes = 0;
         m_port->onWrite = [&](const QByteArray &) {
             if (++writes == 10)
                 QVERIFY(m_window->close());
         };
-        QTest::mouseClick(f.OWEE, Qt::LeftButton);
+        QTest::mouseClick(f.writeButton, Qt::LeftButton);
         QVERIFY(!m_window->isVisible());
         QVERIFY(!m_window->link().isPortOpen());
         QVERIFY(!m_window->link().isBusy());
@@ -1056,13 +1092,13 @@ private slots:
         QFETCH(bool, write);
         QtMessages messages;
         QtFileDialog dialog;
-        m_window = std::make_unique<Form1>(Platform{dialog, messages, *m_port, *m_ticker, [] {
-                                                        return QList<PortDescription>();
-                                                    }});
+        m_window = std::make_unique<MainWindow>(Platform{dialog, messages, *m_port, *m_ticker, [] {
+                                                             return QList<PortDescription>();
+                                                         }});
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-        const FormControls &f = m_window->controls();
-        QTest::mouseClick(f.Com[0], Qt::LeftButton);
+        const WindowControls &f = m_window->controls();
+        QTest::mouseClick(f.comButtons[0], Qt::LeftButton);
         m_port->replies << char(127) + QByteArray(127, 'x');
         const QString image = QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
         bool sawDialog = false;
@@ -1088,9 +1124,9 @@ private slots:
             poll.stop();
             sawDialog = true;
             blocking = QGuiApplication::modalWindow() != nullptr;
-            const QString before = f.Calls->text();
-            QTest::keyClicks(f.Calls, QStringLiteral("X"));
-            typedMeanwhile = f.Calls->text() != before;
+            const QString before = f.callsign->text();
+            QTest::keyClicks(f.callsign, QStringLiteral("X"));
+            typedMeanwhile = f.callsign->text() != before;
             // A popup of the dialog, such as its file name completer, has no parent.
             QWidget popup(nullptr, Qt::Popup);
             auto *inPopup = new QLineEdit(&popup);
@@ -1101,7 +1137,7 @@ private slots:
             m_window->close();
         });
         poll.start(5);
-        QTest::mouseClick(write ? f.OWEE : f.RSEE, Qt::LeftButton);
+        QTest::mouseClick(write ? f.writeButton : f.readButton, Qt::LeftButton);
         QVERIFY(sawDialog);
         QVERIFY(!blocking);       // a modal dialog would keep a close request from the window
         QVERIFY(!typedMeanwhile); // input goes to the dialog only
@@ -1117,8 +1153,8 @@ private slots:
 
     void deviceButtonsAskForAPort()
     {
-        QTest::mouseClick(m_window->controls().RSEE, Qt::LeftButton);
-        QTest::mouseClick(m_window->controls().OWEE, Qt::LeftButton);
+        QTest::mouseClick(m_window->controls().readButton, Qt::LeftButton);
+        QTest::mouseClick(m_window->controls().writeButton, Qt::LeftButton);
         const QString expected = QStringLiteral("No COM port selected|Please select COM port!");
         QCOMPARE(m_messages.shown, QStringList({expected, expected}));
         QVERIFY(m_dialog.kinds.isEmpty());
@@ -1148,7 +1184,7 @@ private slots:
 
     void closingIsNeverRefused()
     {
-        m_window->controls().Calls->setText(QStringLiteral("unsaved"));
+        m_window->controls().callsign->setText(QStringLiteral("unsaved"));
         QVERIFY(m_window->close());
         QVERIFY(m_messages.shown.isEmpty());
     }
@@ -1157,7 +1193,7 @@ private:
     // Drops the port list down and picks an entry with the keyboard.
     void pickFromList(int entry)
     {
-        PortChooser *box = m_window->controls().PortBox;
+        PortChooser *box = m_window->controls().portBox;
         box->showPopup();
         QTRY_VERIFY(box->view()->isVisible());
         box->view()->setCurrentIndex(box->model()->index(entry, 0));
@@ -1174,22 +1210,22 @@ private:
     Trace m_trace;
     std::unique_ptr<FakePort> m_port;
     std::unique_ptr<FakeTicker> m_ticker;
-    void openWindow(Form1::Appearance appearance)
+    void openWindow(MainWindow::Appearance appearance)
     {
         m_window.reset();
-        m_window = std::make_unique<Form1>(
+        m_window = std::make_unique<MainWindow>(
             Platform{m_dialog, m_messages, *m_port, *m_ticker,
                      [] {
                          return QList<PortDescription>{{"/dev/ttyUSB0", "USB-Serial Controller"},
                                                        {"/dev/ttyS0", ""}};
                      }},
             appearance);
-        QCOMPARE(m_window->isVisible(), appearance == Form1::Appearance::AtOnce);
+        QCOMPARE(m_window->isVisible(), appearance == MainWindow::Appearance::AtOnce);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
 
-    std::unique_ptr<Form1> m_window;
+    std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 

@@ -240,7 +240,7 @@ int showText(const Configuration &config)
     // an image must not be able to steer the terminal.
     QString text;
     QTextStream o(&text);
-    o << "Callsign: " << quoted(config.Calls) << '\n';
+    o << "Callsign: " << quoted(config.callsign) << '\n';
     for (int i = 0; i < SetCount; ++i) {
         o << "Set " << i + 1 << '\n';
         for (const auto &[label, value] : shownLines(config.sets[i]))

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "form1.h"
+#include "mainwindow.h"
 
 #include "dialogwait.h"
 #include "displaytext.h"
@@ -51,7 +51,7 @@ private:
 
 } // namespace
 
-Form1::Form1(const Platform &platform, Appearance appearance, QWidget *parent)
+MainWindow::MainWindow(const Platform &platform, Appearance appearance, QWidget *parent)
     : QWidget(parent)
     , m_dialog(platform.dialog)
     , m_messages(platform.messages)
@@ -77,27 +77,28 @@ Form1::Form1(const Platform &platform, Appearance appearance, QWidget *parent)
     surface->setGeometry(rect());
     buildControls(surface, platform);
     surface->show();
-    m_c.Calls->setFocus(); // Enter right after start-up must not start a device action
+    m_c.callsign->setFocus(); // Enter right after start-up must not start a device action
 }
 
-void Form1::buildControls(QWidget *surface, const Platform &platform)
+void MainWindow::buildControls(QWidget *surface, const Platform &platform)
 {
     buildButtons(surface, platform);
     buildProgressAndStatus(surface);
-    m_c.Label1 = place(new QLabel(QStringLiteral("CALL"), surface), twipsRect(240, 2040, 495, 255));
-    m_c.Calls = place(new QLineEdit(surface), twipsRect(840, 1920, 1695, 375));
+    m_c.callLabel =
+        place(new QLabel(QStringLiteral("CALL"), surface), twipsRect(240, 2040, 495, 255));
+    m_c.callsign = place(new QLineEdit(surface), twipsRect(840, 1920, 1695, 375));
     for (int i = 0; i < SetCount; ++i) {
-        m_c.SetBut[i] = place(new QPushButton(QStringLiteral("Set%1").arg(i + 1), surface),
-                              twipsRect(120 + 720 * i, 2400, 735, 375));
-        connect(m_c.SetBut[i], &QPushButton::clicked, this, [this, i] { selectSet(i); });
+        m_c.setButtons[i] = place(new QPushButton(QStringLiteral("Set%1").arg(i + 1), surface),
+                                  twipsRect(120 + 720 * i, 2400, 735, 375));
+        connect(m_c.setButtons[i], &QPushButton::clicked, this, [this, i] { selectSet(i); });
     }
 
     // Start-up: the progress display hidden, the six sets laid out, set 1 shown.
-    m_c.Shape3->hide();
-    m_c.Shape2->hide();
-    m_c.Shape1->hide();
+    m_c.progressFill->hide();
+    m_c.progressMark->hide();
+    m_c.progressOutline->hide();
     for (int i = 0; i < SetCount; ++i)
-        m_c.Frame1[i] = new SetFrame(i, surface);
+        m_c.setFrames[i] = new SetFrame(i, surface);
     selectSet(0);
     auto *compact = new CompactCaptions;
     compact->setParent(this);
@@ -107,102 +108,122 @@ void Form1::buildControls(QWidget *surface, const Platform &platform)
         button->setStyle(compact);
     setKeyboardOrder();
     nameUncaptionedControls();
+    giveFormNames();
 
-    connect(m_c.Command1, &QPushButton::clicked, this, &Form1::openImage);
-    connect(m_c.SVFL, &QPushButton::clicked, this, &Form1::saveImage);
-    m_devices = new DeviceController({m_c.RSEE,
-                                      m_c.OWEE,
-                                      m_c.Com,
-                                      m_c.PortBox,
-                                      m_c.Shape1,
-                                      m_c.Shape2,
-                                      m_c.Shape3,
-                                      m_c.Label4,
-                                      {m_c.Command1, m_c.SVFL}},
+    connect(m_c.openButton, &QPushButton::clicked, this, &MainWindow::openImage);
+    connect(m_c.saveButton, &QPushButton::clicked, this, &MainWindow::saveImage);
+    m_devices = new DeviceController({m_c.readButton,
+                                      m_c.writeButton,
+                                      m_c.comButtons,
+                                      m_c.portBox,
+                                      m_c.progressOutline,
+                                      m_c.progressMark,
+                                      m_c.progressFill,
+                                      m_c.statusLine,
+                                      {m_c.openButton, m_c.saveButton}},
                                      platform, this);
 }
 
-void Form1::buildButtons(QWidget *surface, const Platform &platform)
+void MainWindow::buildButtons(QWidget *surface, const Platform &platform)
 {
-    m_c.RSEE = place(new QPushButton(QStringLiteral("Read && Save file from EEProm"), surface),
-                     twipsRect(120, 120, 2775, 375));
-    m_c.Command1 =
+    m_c.readButton =
+        place(new QPushButton(QStringLiteral("Read && Save file from EEProm"), surface),
+              twipsRect(120, 120, 2775, 375));
+    m_c.openButton =
         place(new QPushButton(QStringLiteral("Open"), surface), twipsRect(3000, 120, 1215, 375));
-    m_c.OWEE = place(new QPushButton(QStringLiteral("Write File to EEProm"), surface),
-                     twipsRect(120, 600, 2775, 375));
-    m_c.SVFL =
+    m_c.writeButton = place(new QPushButton(QStringLiteral("Write File to EEProm"), surface),
+                            twipsRect(120, 600, 2775, 375));
+    m_c.saveButton =
         place(new QPushButton(QStringLiteral("Save"), surface), twipsRect(3000, 600, 1215, 375));
     for (int i = 0; i < ComCount; ++i)
-        m_c.Com[i] = place(new QRadioButton(QStringLiteral("Com%1").arg(i + 1), surface),
-                           twipsRect(120 + 720 * i, 1080, 735, 255));
-    m_c.PortBox =
+        m_c.comButtons[i] = place(new QRadioButton(QStringLiteral("Com%1").arg(i + 1), surface),
+                                  twipsRect(120 + 720 * i, 1080, 735, 255));
+    m_c.portBox =
         place(new PortChooser(platform.listPorts, surface), twipsRect(3120, 1080, 2175, 315));
 }
 
 // Drawing order, bottom to top: grey mark, fill, status text, outline.
-void Form1::buildProgressAndStatus(QWidget *surface)
+void MainWindow::buildProgressAndStatus(QWidget *surface)
 {
     const QRect bar = twipsRect(120, 1440, 2775, 375);
-    m_c.Shape2 = place(new Shape(Shape::Style::Filled, ProgressGrey, surface), bar);
-    m_c.Shape3 = place(new Shape(Shape::Style::Filled, ProgressRed, surface), bar);
-    m_c.Label4 = place(new StatusLine(QStringLiteral("\u00A9 TAVLO team"), surface),
-                       twipsRect(720, 1560, 1455, 255));
-    m_c.Label4->setAlignment(Qt::AlignCenter);
-    m_c.Shape1 = place(new Shape(Shape::Style::Outline, Qt::black, surface), bar);
+    m_c.progressMark = place(new Shape(Shape::Style::Filled, ProgressGrey, surface), bar);
+    m_c.progressFill = place(new Shape(Shape::Style::Filled, ProgressRed, surface), bar);
+    m_c.statusLine = place(new StatusLine(QStringLiteral("\u00A9 TAVLO team"), surface),
+                           twipsRect(720, 1560, 1455, 255));
+    m_c.statusLine->setAlignment(Qt::AlignCenter);
+    m_c.progressOutline = place(new Shape(Shape::Style::Outline, Qt::black, surface), bar);
+}
+
+// Each control keeps the short name it has on the form as its objectName,
+// which window tests and accessibility tools find it by; arrays add their index.
+void MainWindow::giveFormNames()
+{
+    const std::pair<QObject *, const char *> names[] = {
+        {m_c.readButton, "RSEE"},     {m_c.openButton, "Command1"}, {m_c.writeButton, "OWEE"},
+        {m_c.saveButton, "SVFL"},     {m_c.portBox, "PortBox"},     {m_c.progressOutline, "Shape1"},
+        {m_c.progressMark, "Shape2"}, {m_c.progressFill, "Shape3"}, {m_c.statusLine, "Label4"},
+        {m_c.callLabel, "Label1"},    {m_c.callsign, "Calls"},
+    };
+    for (const auto &[control, name] : names)
+        control->setObjectName(QLatin1String(name));
+    for (int i = 0; i < ComCount; ++i)
+        m_c.comButtons[i]->setObjectName(QStringLiteral("Com_%1").arg(i));
+    for (int i = 0; i < SetCount; ++i)
+        m_c.setButtons[i]->setObjectName(QStringLiteral("SetBut_%1").arg(i));
 }
 
 // What a screen reader and a resting pointer say of the controls without a caption.
-void Form1::nameUncaptionedControls()
+void MainWindow::nameUncaptionedControls()
 {
-    m_c.PortBox->setAccessibleName(QStringLiteral("Serial port"));
-    m_c.PortBox->setToolTip(QStringLiteral("Serial port: choose one, or type its name and press "
+    m_c.portBox->setAccessibleName(QStringLiteral("Serial port"));
+    m_c.portBox->setToolTip(QStringLiteral("Serial port: choose one, or type its name and press "
                                            "Enter"));
-    m_c.Label4->setAccessibleName(QStringLiteral("Status"));
-    m_c.Label4->setToolTip(QStringLiteral("Status"));
-    m_c.Calls->setAccessibleName(QStringLiteral("Callsign"));
-    m_c.Calls->setToolTip(QStringLiteral("Callsign"));
+    m_c.statusLine->setAccessibleName(QStringLiteral("Status"));
+    m_c.statusLine->setToolTip(QStringLiteral("Status"));
+    m_c.callsign->setAccessibleName(QStringLiteral("Callsign"));
+    m_c.callsign->setToolTip(QStringLiteral("Callsign"));
 }
 
-Configuration Form1::configuration() const
+Configuration MainWindow::configuration() const
 {
     Configuration config;
-    config.Calls = m_c.Calls->text();
+    config.callsign = m_c.callsign->text();
     for (int i = 0; i < SetCount; ++i)
-        config.sets[i] = m_c.Frame1[i]->values();
+        config.sets[i] = m_c.setFrames[i]->values();
     return config;
 }
 
 // Top to bottom, left to right; the hidden sets' controls take no focus.
-void Form1::setKeyboardOrder()
+void MainWindow::setKeyboardOrder()
 {
-    QList<QWidget *> order{m_c.RSEE, m_c.Command1, m_c.OWEE, m_c.SVFL};
-    for (QRadioButton *com : m_c.Com)
+    QList<QWidget *> order{m_c.readButton, m_c.openButton, m_c.writeButton, m_c.saveButton};
+    for (QRadioButton *com : m_c.comButtons)
         order << com;
-    order << m_c.PortBox << m_c.Calls;
-    for (QPushButton *button : m_c.SetBut)
+    order << m_c.portBox << m_c.callsign;
+    for (QPushButton *button : m_c.setButtons)
         order << button;
-    for (SetFrame *frame : m_c.Frame1)
+    for (SetFrame *frame : m_c.setFrames)
         order << frame->tabOrder();
     for (qsizetype k = 1; k < order.size(); ++k)
         setTabOrder(order[k - 1], order[k]);
 }
 
-void Form1::selectSet(int index)
+void MainWindow::selectSet(int index)
 {
-    for (SetFrame *frame : m_c.Frame1)
+    for (SetFrame *frame : m_c.setFrames)
         frame->hide();
-    m_c.Frame1[index]->show();
-    for (QPushButton *button : m_c.SetBut) {
+    m_c.setFrames[index]->show();
+    for (QPushButton *button : m_c.setButtons) {
         QFont f = button->font();
         f.setBold(false);
         button->setFont(f);
     }
-    QFont bold = m_c.SetBut[index]->font();
+    QFont bold = m_c.setButtons[index]->font();
     bold.setBold(true);
-    m_c.SetBut[index]->setFont(bold);
+    m_c.setButtons[index]->setFont(bold);
 }
 
-void Form1::openImage()
+void MainWindow::openImage()
 {
     if (const auto path = m_dialog.ask(FileDialog::Kind::Open))
         openFile(*path);
@@ -210,7 +231,7 @@ void Form1::openImage()
         selectSet(0);
 }
 
-void Form1::openFile(const QString &path)
+void MainWindow::openFile(const QString &path)
 {
     const Result<Configuration> opened = openImageFile(path);
     if (opened)
@@ -229,13 +250,13 @@ static QString droppedFile(const QMimeData *data)
     return data->urls().first().toLocalFile();
 }
 
-void Form1::dragEnterEvent(QDragEnterEvent *event)
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
     if (!droppedFile(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
-void Form1::dropEvent(QDropEvent *event)
+void MainWindow::dropEvent(QDropEvent *event)
 {
     const QString path = droppedFile(event->mimeData());
     if (path.isEmpty())
@@ -244,20 +265,20 @@ void Form1::dropEvent(QDropEvent *event)
     openFile(path);
 }
 
-void Form1::showOpened(const Configuration &config)
+void MainWindow::showOpened(const Configuration &config)
 {
-    m_c.Calls->setText(config.Calls);
-    m_c.Calls->setFocus();
-    for (SetFrame *frame : m_c.Frame1)
+    m_c.callsign->setText(config.callsign);
+    m_c.callsign->setFocus();
+    for (SetFrame *frame : m_c.setFrames)
         frame->hideSymbolLists();
     for (int i = 0; i < SetCount; ++i) {
         repaint(); // the sets fill visibly, one after another
-        m_c.Frame1[i]->showOpened(config.sets[i]);
+        m_c.setFrames[i]->showOpened(config.sets[i]);
     }
     repaint();
 }
 
-void Form1::saveImage()
+void MainWindow::saveImage()
 {
     const Configuration config = configuration();
     if (const Status<SaveProblem> saveable = checkSaveable(config); !saveable) {
@@ -273,22 +294,22 @@ void Form1::saveImage()
             QStringLiteral("Could not save %1: %2").arg(printable(*path), saved.error()));
         return;
     }
-    m_c.Label4->setText(QStringLiteral("Save Finished"));
+    m_c.statusLine->setText(QStringLiteral("Save Finished"));
 }
 
-void Form1::showSaveProblem(const SaveProblem &problem)
+void MainWindow::showSaveProblem(const SaveProblem &problem)
 {
-    QWidget *field = m_c.Calls;
+    QWidget *field = m_c.callsign;
     if (problem.set >= 0) {
         selectSet(problem.set);
-        field = m_c.Frame1[problem.set]->fieldWidget(problem.field);
+        field = m_c.setFrames[problem.set]->fieldWidget(problem.field);
     }
     if (field)
         field->setFocus();
     m_messages.warning(QStringLiteral("Save"), problem.message);
 }
 
-void Form1::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
     // Closing is never refused; unsaved edits are dropped. A transfer ends,
     // and so does any question or dialog still waiting for an answer.

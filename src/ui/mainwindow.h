@@ -22,26 +22,26 @@ class SetFrame;
 class Shape;
 
 // The window's own controls, named after what they do.
-struct FormControls {
-    QPushButton *RSEE = nullptr;     // read the device into a file
-    QPushButton *Command1 = nullptr; // open an image
-    QPushButton *OWEE = nullptr;     // write a file into the device
-    QPushButton *SVFL = nullptr;     // save an image
-    std::array<QRadioButton *, ComCount> Com{};
-    PortChooser *PortBox = nullptr; // any other port, listed or typed
-    Shape *Shape1 = nullptr;        // progress outline
-    Shape *Shape2 = nullptr;        // grey mark of the written extent
-    Shape *Shape3 = nullptr;        // progress fill
-    QLabel *Label4 = nullptr;       // status line
-    QLabel *Label1 = nullptr;
-    QLineEdit *Calls = nullptr;
-    std::array<QPushButton *, SetCount> SetBut{};
-    std::array<SetFrame *, SetCount> Frame1{};
+struct WindowControls {
+    QPushButton *readButton = nullptr;  // read the device into a file
+    QPushButton *openButton = nullptr;  // open an image
+    QPushButton *writeButton = nullptr; // write a file into the device
+    QPushButton *saveButton = nullptr;  // save an image
+    std::array<QRadioButton *, ComCount> comButtons{};
+    PortChooser *portBox = nullptr;   // any other port, listed or typed
+    Shape *progressOutline = nullptr; // progress outline
+    Shape *progressMark = nullptr;    // grey mark of the written extent
+    Shape *progressFill = nullptr;    // progress fill
+    QLabel *statusLine = nullptr;     // status line
+    QLabel *callLabel = nullptr;
+    QLineEdit *callsign = nullptr;
+    std::array<QPushButton *, SetCount> setButtons{};
+    std::array<SetFrame *, SetCount> setFrames{};
 };
 
 // The one window: the callsign, the six sets one at a time, and the file and
 // device actions.
-class Form1 : public QWidget {
+class MainWindow : public QWidget {
     Q_OBJECT
 public:
     // The one font of the window, in pixels: every text fits its box with it.
@@ -52,10 +52,10 @@ public:
     // first text takes (loading the fonts).
     enum class Appearance { WhenShown, AtOnce };
 
-    explicit Form1(const Platform &platform, Appearance appearance = Appearance::WhenShown,
-                   QWidget *parent = nullptr);
+    explicit MainWindow(const Platform &platform, Appearance appearance = Appearance::WhenShown,
+                        QWidget *parent = nullptr);
 
-    const FormControls &controls() const { return m_c; }
+    const WindowControls &controls() const { return m_c; }
 
     // The configuration as the controls show it.
     Configuration configuration() const;
@@ -78,13 +78,14 @@ private:
     void buildButtons(QWidget *surface, const Platform &platform);
     void buildProgressAndStatus(QWidget *surface);
     void nameUncaptionedControls();
+    void giveFormNames();
     void showOpened(const Configuration &config);
     void showSaveProblem(const SaveProblem &problem);
     void setKeyboardOrder();
 
     FileDialog &m_dialog;
     Messages &m_messages;
-    FormControls m_c;
+    WindowControls m_c;
     DeviceController *m_devices = nullptr;
 };
 
