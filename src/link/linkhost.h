@@ -66,19 +66,20 @@ class LinkHost {
 public:
     virtual ~LinkHost() = default;
 
-    virtual void setStage(LinkStage stage) = 0;
+    // What a host without a display leaves out has an empty default.
+    virtual void setStage(LinkStage) {}
     // The byte just written, a hundred times a second.
-    virtual void byteWritten(unsigned char byte) = 0;
-    virtual void setStatusTone(StatusTone tone) = 0;
+    virtual void byteWritten(unsigned char) {}
+    virtual void setStatusTone(StatusTone) {}
 
     // The progress display: the fill emptied in a colour and everything shown;
     // the fill emptied in a colour; the fill for `done` of `total` bytes; the
     // grey mark taking the fill's width; everything hidden.
-    virtual void progressBegin(FillColour colour) = 0;
-    virtual void progressEmpty(FillColour colour) = 0;
-    virtual void progressFill(qint64 done, qint64 total) = 0;
-    virtual void progressMark() = 0;
-    virtual void progressHide() = 0;
+    virtual void progressBegin(FillColour) {}
+    virtual void progressEmpty(FillColour) {}
+    virtual void progressFill(qint64 /*done*/, qint64 /*total*/) {}
+    virtual void progressMark() {}
+    virtual void progressHide() {}
 
     // An image that is not 127 bytes long: write it all the same?
     virtual bool confirmLength(qint64 size) = 0;

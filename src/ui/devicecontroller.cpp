@@ -115,8 +115,8 @@ void DeviceController::writeToDevice()
         return;
     const Result<QByteArray> image = readBoundedFile(*path, LargestDeviceFile);
     if (!image) {
-        warn(QStringLiteral("Write File to EEProm"),
-             QStringLiteral("Could not read %1: %2").arg(printable(*path), image.error()));
+        warn(tr("Write File to EEProm"),
+             tr("Could not read %1: %2").arg(printable(*path), image.error()));
         return;
     }
     m_imageFile = *path;
@@ -128,10 +128,10 @@ void DeviceController::reportOutcome(DeviceLink::Outcome outcome)
     if (outcome != DeviceLink::Outcome::NotADump)
         return;
     const DumpReply &reply = m_link->lastReply();
-    warn(QStringLiteral("Not a memory dump"),
-         QStringLiteral("The device on %1 answered with %2 (count byte %3), not with the count "
-                        "127 and 127 memory bytes: it may be another device, or not a tracker "
-                        "at all. Nothing was saved or written.")
+    warn(tr("Not a memory dump"),
+         tr("The device on %1 answered with %2 (count byte %3), not with the count "
+            "127 and 127 memory bytes: it may be another device, or not a tracker "
+            "at all. Nothing was saved or written.")
              .arg(printable(m_link->portName()), countOf(reply.received(), "byte", "bytes"))
              .arg(reply.count));
 }
@@ -231,8 +231,8 @@ bool DeviceController::confirmLength(qint64 size)
 {
     repaintNow();
     return m_messages.question(
-        QStringLiteral("Write File to EEProm"),
-        QStringLiteral("%1 is %2 bytes, not a 127-byte configuration image. Write it anyway?")
+        tr("Write File to EEProm"),
+        tr("%1 is %2 bytes, not a 127-byte configuration image. Write it anyway?")
             .arg(printable(m_imageFile))
             .arg(size),
         false);
@@ -246,10 +246,10 @@ bool DeviceController::acceptReply(const DumpReply &reply, ReplyUse use)
         return false;
     repaintNow();
     return m_messages.question(
-        QStringLiteral("Read & Save file from EEProm"),
-        QStringLiteral("The device answered with %1 (count byte %2), not with the count 127 and "
-                       "127 memory bytes: it may be another device, or not a tracker at all. "
-                       "Save the %3 after the count byte anyway?")
+        tr("Read & Save file from EEProm"),
+        tr("The device answered with %1 (count byte %2), not with the count 127 and "
+           "127 memory bytes: it may be another device, or not a tracker at all. "
+           "Save the %3 after the count byte anyway?")
             .arg(countOf(reply.received(), "byte", "bytes"))
             .arg(reply.count)
             .arg(countOf(reply.received() - 1, "byte", "bytes")),
@@ -259,8 +259,7 @@ bool DeviceController::acceptReply(const DumpReply &reply, ReplyUse use)
 bool DeviceController::askRetry()
 {
     repaintNow();
-    return m_messages.question(QStringLiteral("Verify failed!"),
-                               QStringLiteral("Try to write again?"), true);
+    return m_messages.question(tr("Verify failed!"), tr("Try to write again?"), true);
 }
 
 std::optional<QString> DeviceController::askSaveFile()

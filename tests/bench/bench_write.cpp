@@ -43,14 +43,6 @@ constexpr double TickMs = PreciseTicker::IntervalMs;
 
 class QuietHost : public LinkHost {
 public:
-    void setStage(LinkStage) override {}
-    void byteWritten(unsigned char) override {}
-    void setStatusTone(StatusTone) override {}
-    void progressBegin(FillColour) override {}
-    void progressEmpty(FillColour) override {}
-    void progressFill(qint64, qint64) override {}
-    void progressMark() override {}
-    void progressHide() override {}
     bool confirmLength(qint64) override { return true; }
     bool acceptReply(const DumpReply &, ReplyUse) override { return false; }
     bool askRetry() override { return false; }

@@ -40,15 +40,11 @@ public:
     {
     }
 
-    void setStage(LinkStage) override {}
-    void byteWritten(unsigned char) override {}
-    void setStatusTone(StatusTone) override {}
     void progressBegin(FillColour colour) override
     {
         m_stage = colour == FillColour::Red ? "write " : "verify";
         progressFill(0, 1);
     }
-    void progressEmpty(FillColour) override {}
     void progressFill(qint64 done, qint64 total) override
     {
         if (!m_bar || total <= 0)
@@ -62,7 +58,6 @@ public:
                 .toUtf8());
         m_drawn = true;
     }
-    void progressMark() override {}
     void progressHide() override { endBar(); }
     // The length was checked before the port was opened.
     bool confirmLength(qint64) override { return m_anyLength; }
