@@ -104,16 +104,14 @@ private:
 
     void checkChosen(const Entry &entry, FieldId field, FieldId neededBy)
     {
-        if (!entry)
-            fail(field, QStringLiteral("%1 has no selection (needed by \"%2\")")
-                            .arg(label(field), label(neededBy)));
+        checkChosen(entry, field, label(neededBy));
     }
 
-    void checkChosen(const Entry &entry, FieldId field, const char *neededBy)
+    void checkChosen(const Entry &entry, FieldId field, const QString &neededBy)
     {
         if (!entry)
             fail(field, QStringLiteral("%1 has no selection (needed by \"%2\")")
-                            .arg(label(field), QLatin1String(neededBy)));
+                            .arg(label(field), neededBy));
     }
 
     static QString label(FieldId field) { return QString::fromLatin1(setField(field).label); }
@@ -122,8 +120,8 @@ private:
     {
         if (m_set.symbol != SymbolOthers)
             return;
-        checkChosen(m_set.symbolTable, FieldId::SymbolTable, "OTHERS");
-        checkChosen(m_set.symbolCode, FieldId::SymbolCode, "OTHERS");
+        checkChosen(m_set.symbolTable, FieldId::SymbolTable, QStringLiteral("OTHERS"));
+        checkChosen(m_set.symbolCode, FieldId::SymbolCode, QStringLiteral("OTHERS"));
         if (m_set.symbolCode && *m_set.symbolCode >= SymbolCodeUsable &&
             *m_set.symbolCode < SymbolCodeCount)
             fail(

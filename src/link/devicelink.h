@@ -155,6 +155,7 @@ private:
     DumpReply dumpExchangeOrThrow();
     bool acceptable(const DumpReply &reply, ReplyUse use);
     Outcome notADump(LinkStage stage);
+    Outcome notSaved(LinkProblem::Kind kind, const QString &path, const QString &reason);
 
     template <typename Action> Outcome withImage(const QByteArray &image, Action action);
     Outcome writeAndVerifyImage(const QByteArray &image, const QString &backup);

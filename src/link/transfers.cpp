@@ -155,6 +155,18 @@ DeviceLink::Outcome DeviceLink::writeAndVerify(const QByteArray &image, const QS
                      [&](const QByteArray &bytes) { return writeAndVerifyImage(bytes, backup); });
 }
 
+// What was read could not be saved where it was to go.
+DeviceLink::Outcome DeviceLink::notSaved(LinkProblem::Kind kind, const QString &path,
+                                         const QString &reason)
+{
+    m_host.setStage(LinkStage::ReadFailed);
+    LinkProblem unsaved = problem(kind);
+    unsaved.path = path;
+    unsaved.reason = reason;
+    m_host.report(unsaved);
+    return Outcome::SaveFailed;
+}
+
 // Reads the device into the backup; anything but Completed means nothing may be written.
 DeviceLink::Outcome DeviceLink::saveBackup(const QString &backup)
 {
@@ -163,12 +175,7 @@ DeviceLink::Outcome DeviceLink::saveBackup(const QString &backup)
         return notADump(LinkStage::ReadFailed);
     if (const Status<> saved = writeFileSafely(backup, reply.memory()); !saved) {
         resetOrThrow(); // as a read ends; nothing was written
-        m_host.setStage(LinkStage::ReadFailed);
-        LinkProblem unsaved = problem(LinkProblem::Kind::BackupNotSaved);
-        unsaved.path = backup;
-        unsaved.reason = saved.error();
-        m_host.report(unsaved);
-        return Outcome::SaveFailed;
+        return notSaved(LinkProblem::Kind::BackupNotSaved, backup, saved.error());
     }
     return Outcome::Completed;
 }
@@ -255,14 +262,8 @@ DeviceLink::Outcome DeviceLink::readToFile()
             return savedButPortLost(path);
         return interrupted(stop.reason);
     }
-    if (!saved) {
-        m_host.setStage(LinkStage::ReadFailed);
-        LinkProblem unsaved = problem(LinkProblem::Kind::SaveFailed);
-        unsaved.path = path;
-        unsaved.reason = saved.error();
-        m_host.report(unsaved);
-        return Outcome::SaveFailed;
-    }
+    if (!saved)
+        return notSaved(LinkProblem::Kind::SaveFailed, path, saved.error());
     m_host.setStage(LinkStage::ReadFinished);
     return Outcome::Completed;
 }
