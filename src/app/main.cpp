@@ -82,9 +82,11 @@ int run(int argc, char *argv[])
     tavlo::MainWindow window({dialog, messages, port, ticker, &tavlo::QtSerialPort::availablePorts},
                              tavlo::MainWindow::Appearance::AtOnce);
     // SIGINT, SIGTERM and SIGHUP close the window as its close button does:
-    // a running transfer ends and the port is closed.
+    // a running transfer ends and the port is closed. Nobody may be there to
+    // answer a question about unsaved edits, so none is asked.
     tavlo::StopSignals stopSignals;
-    QObject::connect(&stopSignals, &tavlo::StopSignals::received, &window, &QWidget::close);
+    QObject::connect(&stopSignals, &tavlo::StopSignals::received, &window,
+                     &tavlo::MainWindow::closeUnasked);
     window.show();
     // Typing goes to the new window also where no window manager hands it the
     // focus (a bare X server); a window manager is asked as usual.

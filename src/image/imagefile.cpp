@@ -5,6 +5,8 @@
 #include "files.h"
 #include "image.h"
 
+#include <QFileInfo>
+
 namespace tavlo {
 
 Result<QByteArray> readFile(const QString &path, qint64 maxBytes)
@@ -39,6 +41,18 @@ Status<> writeFileSafely(const QString &path, const QByteArray &bytes)
 bool isSameFile(const QString &a, const QString &b)
 {
     return files::isSameFile(a, b);
+}
+
+QString withImageSuffix(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    // "my-tracker" and "my-tracker." have no suffix, and neither has ".tracker".
+    // A name that exists is what the user chose to replace, as it is.
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (name.isEmpty() || (dot > 0 && dot < name.size() - 1) || info.exists() || info.isSymLink())
+        return path;
+    return path.endsWith(u'.') ? path + QStringLiteral("bin") : path + QStringLiteral(".bin");
 }
 
 Result<Configuration> openImageFile(const QString &path)

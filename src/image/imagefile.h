@@ -34,6 +34,10 @@ Status<> writeFileSafely(const QString &path, const QByteArray &bytes);
 // Whether two names lead to the same existing file.
 bool isSameFile(const QString &a, const QString &b);
 
+// The name a typed file name is saved under: with ".bin" added when it has no
+// suffix of its own, so that the dialogs' "Binary Files" filter lists it.
+QString withImageSuffix(const QString &path);
+
 // Opens an image file as "Open" does; a missing, unreadable or short file is
 // refused without creating anything, with a reason that names the file.
 Result<Configuration> openImageFile(const QString &path);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "savecheck.h"
 
+#include <QRegularExpression>
+
 #include "coordinate.h"
 #include "displaytext.h"
 #include "pathcodec.h"
@@ -168,9 +170,28 @@ private:
         const QStringView typed = trimBlanks(m_set.path);
         const EncodedPath stored = encodePath(typed);
         const QString back = decodePath(stored.relay, stored.field);
-        if (back != typed)
-            fail(FieldId::Path,
-                 QStringLiteral("path %1 would be stored as %2").arg(quoted(typed), quoted(back)));
+        if (back == typed)
+            return;
+        QString message =
+            QStringLiteral("path %1 would be stored as %2").arg(quoted(typed), quoted(back));
+        if (const QString hop = unevenHop(typed); !hop.isEmpty())
+            message += QStringLiteral("; WIDE and TRACE hops are stored as n-n: %1 cannot be stored")
+                           .arg(hop);
+        fail(FieldId::Path, message);
+    }
+
+    // The first WIDEn-N or TRACEn-N hop whose two numbers differ, which the
+    // image cannot hold; empty when there is none.
+    static QString unevenHop(QStringView path)
+    {
+        static const QRegularExpression hop(QStringLiteral("^(?:WIDE|TRACE)([1-7])-([1-7])$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+        for (const QStringView part : path.split(u',')) {
+            const QRegularExpressionMatch m = hop.match(part.trimmed().toString());
+            if (m.hasMatch() && m.capturedView(1) != m.capturedView(2))
+                return part.trimmed().toString();
+        }
+        return QString();
     }
 
     int m_index = 0;

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QEventLoop>
+#include <QPointer>
 #include <QWidget>
 
 namespace tavlo {
@@ -76,6 +77,9 @@ QWidget *dialogParent()
 
 int waitForDialog(QDialog &dialog)
 {
+    // Where no window manager hands the focus back (a kiosk, a bare X
+    // server), the control that had it gets it back when the dialog closes.
+    const QPointer<QWidget> hadFocus = QApplication::focusWidget();
     dialog.setWindowModality(Qt::NonModal);
     dialog.setResult(QDialog::Rejected);
     InputOnlyTo onlyToDialog(dialog);
@@ -86,6 +90,10 @@ int waitForDialog(QDialog &dialog)
     dialog.activateWindow();
     loop.exec(QEventLoop::DialogExec);
     dialog.hide();
+    if (hadFocus && hadFocus->isVisible()) {
+        hadFocus->window()->activateWindow();
+        hadFocus->setFocus(Qt::OtherFocusReason);
+    }
     return dialog.result();
 }
 

@@ -30,6 +30,7 @@ std::optional<QString> QtFileDialog::ask(Kind kind)
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        dialog.setDefaultSuffix(QStringLiteral("bin"));
     } else {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);

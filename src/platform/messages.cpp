@@ -22,4 +22,20 @@ bool QtMessages::question(const QString &title, const QString &text, bool defaul
     return waitForDialog(box) == QMessageBox::Yes;
 }
 
+Messages::SaveChoice QtMessages::askToSave(const QString &title, const QString &text)
+{
+    QMessageBox box(QMessageBox::Warning, title, text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, dialogParent());
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (waitForDialog(box)) {
+    case QMessageBox::Save:
+        return SaveChoice::Save;
+    case QMessageBox::Discard:
+        return SaveChoice::Discard;
+    default:
+        return SaveChoice::Cancel;
+    }
+}
+
 } // namespace tavlo

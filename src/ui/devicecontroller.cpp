@@ -6,10 +6,12 @@
 #include "linkwords.h"
 
 #include "filedialog.h"
+#include "imagediff.h"
 #include "messages.h"
 #include "platform.h"
 #include "portchooser.h"
 #include "shape.h"
+#include "statusline.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -67,7 +69,9 @@ void DeviceController::choosePort(const QString &name, int comIndex)
         m_w.portBox->clearText(true);
     else
         uncheckComButtons();
-    m_link->choosePort(name);
+    // The box shows the port that is open, also one a Com button opened.
+    if (m_link->choosePort(name))
+        m_w.portBox->showOpenPort(m_link->portName());
 }
 
 // A name typed into the box without Enter still names the port the operator
@@ -120,6 +124,7 @@ void DeviceController::writeToDevice()
         return;
     }
     m_imageFile = *path;
+    m_written = *image;
     reportOutcome(m_link->writeAndVerify(*image));
 }
 
@@ -165,7 +170,7 @@ void DeviceController::repaintNow()
 void DeviceController::setStatus(const QString &text)
 {
     repaintNow();
-    m_w.statusLine->setText(text);
+    m_w.statusLine->say(text);
 }
 
 void DeviceController::setStage(LinkStage stage)
@@ -176,7 +181,7 @@ void DeviceController::setStage(LinkStage stage)
 void DeviceController::byteWritten(unsigned char byte)
 {
     holdRepaint();
-    m_w.statusLine->setText(words::byteStatus(byte));
+    m_w.statusLine->pass(words::byteStatus(byte));
 }
 
 void DeviceController::setStatusTone(StatusTone tone)
@@ -201,15 +206,14 @@ void DeviceController::progressBegin(FillColour colour)
 void DeviceController::progressEmpty(FillColour colour)
 {
     repaintNow();
-    m_w.progressFill->resize(0, m_w.progressFill->height());
+    m_w.progressFill->setFilled(0, 1);
     m_w.progressFill->setColor(fillColour(colour));
 }
 
 void DeviceController::progressFill(qint64 done, qint64 total)
 {
     holdRepaint();
-    const int width = total > 0 ? int(m_w.progressOutline->width() * done / total) : 0;
-    m_w.progressFill->resize(width, m_w.progressFill->height());
+    m_w.progressFill->setFilled(done, total);
 }
 
 void DeviceController::progressMark()
@@ -222,7 +226,7 @@ void DeviceController::progressHide()
 {
     repaintNow();
     m_w.progressFill->hide();
-    m_w.progressFill->resize(0, m_w.progressFill->height());
+    m_w.progressFill->setFilled(0, 1);
     m_w.progressMark->hide();
     m_w.progressOutline->hide();
 }
@@ -259,13 +263,36 @@ bool DeviceController::acceptReply(const DumpReply &reply, ReplyUse use)
 bool DeviceController::askRetry()
 {
     repaintNow();
-    return m_messages.question(tr("Verify failed!"), tr("Try to write again?"), true);
+    return m_messages.question(tr("Verify failed!"),
+                               verifyDifferences() + tr("Try to write again?"), true);
+}
+
+// How the device's memory differs from what was written: the bytes, and the
+// fields as opening each would show them.
+QString DeviceController::verifyDifferences() const
+{
+    const QList<qint64> bytes = m_link->mismatches();
+    QString text = tr("%1 of the %2 bytes differ from %3.\n")
+                       .arg(bytes.size())
+                       .arg(m_written.size())
+                       .arg(printable(m_imageFile));
+    const Result<ImageDiff> diff = diffImages(m_written, m_link->lastMemory());
+    if (!diff)
+        return text + u'\n';
+    constexpr qsizetype ShownAtMost = 8;
+    const QStringList lines = diffLines(*diff);
+    for (const QString &line : lines.first(std::min(lines.size(), ShownAtMost)))
+        text += QStringLiteral("  ") + line + u'\n';
+    if (lines.size() > ShownAtMost)
+        text += tr("  and %1 more\n").arg(lines.size() - ShownAtMost);
+    return text + u'\n';
 }
 
 std::optional<QString> DeviceController::askSaveFile()
 {
     repaintNow();
-    return m_dialog.ask(FileDialog::Kind::Save);
+    const auto path = m_dialog.ask(FileDialog::Kind::Save);
+    return path ? std::optional(withImageSuffix(*path)) : std::nullopt;
 }
 
 void DeviceController::report(const LinkProblem &problem)

@@ -19,7 +19,9 @@ namespace tavlo {
 class FileDialog;
 class Messages;
 class PortChooser;
+class ProgressFill;
 class Shape;
+class StatusLine;
 struct Platform;
 
 // The widgets the device actions drive.
@@ -30,8 +32,8 @@ struct DeviceWidgets {
     PortChooser *portBox = nullptr;
     Shape *progressOutline = nullptr; // progress outline
     Shape *progressMark = nullptr;    // grey mark of the written extent
-    Shape *progressFill = nullptr;    // progress fill
-    QLabel *statusLine = nullptr;     // status line
+    ProgressFill *progressFill = nullptr; // progress fill
+    StatusLine *statusLine = nullptr;     // status line
     QList<QWidget *> idleOnly;        // other buttons that must wait for a transfer to end
 };
 
@@ -58,6 +60,7 @@ private:
     void holdRepaint();
     void repaintNow();
     void showNoPortOpen();
+    QString verifyDifferences() const;
 
     void setStatus(const QString &text);
     void setStage(LinkStage stage) override;
@@ -80,7 +83,8 @@ private:
     FileDialog &m_dialog;
     Messages &m_messages;
     DeviceLink *m_link = nullptr;
-    QString m_imageFile; // the file being written, for the questions about it
+    QString m_imageFile;  // the file being written, for the questions about it
+    QByteArray m_written; // what it holds: what a failed verify is compared with
     QTimer m_repaint;    // paints what changed byte by byte at a pace the eye can follow
 };
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow.h"
 
+#include "accessibles.h"
 #include "dialogwait.h"
 #include "displaytext.h"
 #include "filedialog.h"
@@ -19,18 +20,40 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
+#include <QStylePainter>
 
 namespace tavlo {
 
 namespace {
 
 constexpr QSize ClientSize(px(5370), px(5715));
+const char AppTitle[] = "Tavlo feeder";
+
+// A set button: checked while its set is shown, which a screen reader says;
+// drawn as any button, the bold caption being what marks the shown set.
+class SetButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.state &= ~QStyle::State_On;
+        painter.drawControl(QStyle::CE_PushButton, option);
+    }
+};
 
 // Check boxes and option buttons with less room between the mark and the
 // caption than the platform gives, so that "Prog Coord's" fits its box.
@@ -56,9 +79,14 @@ MainWindow::MainWindow(const Platform &platform, Appearance appearance, QWidget 
     , m_dialog(platform.dialog)
     , m_messages(platform.messages)
 {
-    setWindowTitle(QStringLiteral("Tavlo feeder"));
+    installAccessibles();
+    setWindowTitle(QLatin1String(AppTitle) + QStringLiteral("[*]"));
     setWindowIcon(applicationIcon());
     setFixedSize(ClientSize);
+    // A window of fixed size offers no maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
     // One small font for every control: the layout has the sizes of a small one.
     QFont small = font();
@@ -78,6 +106,12 @@ MainWindow::MainWindow(const Platform &platform, Appearance appearance, QWidget 
     buildControls(surface, platform);
     surface->show();
     m_c.callsign->setFocus(); // Enter right after start-up must not start a device action
+    m_saved = configuration();
+    connect(m_c.callsign, &QLineEdit::textChanged, this, &MainWindow::updateModified);
+    for (SetFrame *frame : m_c.setFrames) {
+        connect(frame, &SetFrame::edited, this, &MainWindow::updateModified);
+        connect(frame, &SetFrame::built, this, &MainWindow::setKeyboardOrder);
+    }
 }
 
 void MainWindow::buildControls(QWidget *surface, const Platform &platform)
@@ -87,9 +121,12 @@ void MainWindow::buildControls(QWidget *surface, const Platform &platform)
     m_c.callLabel =
         place(new QLabel(QStringLiteral("CALL"), surface), twipsRect(240, 2040, 495, 255));
     m_c.callsign = place(new QLineEdit(surface), twipsRect(840, 1920, 1695, 375));
+    m_c.callsign->setMaxLength(CallsignLength); // what the image holds, never cut silently
+    m_c.callLabel->setBuddy(m_c.callsign);
     for (int i = 0; i < SetCount; ++i) {
-        m_c.setButtons[i] = place(new QPushButton(QStringLiteral("Set%1").arg(i + 1), surface),
+        m_c.setButtons[i] = place(new SetButton(QStringLiteral("Set%1").arg(i + 1), surface),
                                   twipsRect(120 + 720 * i, 2400, 735, 375));
+        m_c.setButtons[i]->setCheckable(true);
         connect(m_c.setButtons[i], &QPushButton::clicked, this, [this, i] { selectSet(i); });
     }
 
@@ -109,6 +146,7 @@ void MainWindow::buildControls(QWidget *surface, const Platform &platform)
     setKeyboardOrder();
     nameUncaptionedControls();
     giveFormNames();
+    takeKeys();
 
     connect(m_c.openButton, &QPushButton::clicked, this, &MainWindow::openImage);
     connect(m_c.saveButton, &QPushButton::clicked, this, &MainWindow::saveImage);
@@ -140,6 +178,11 @@ void MainWindow::buildButtons(QWidget *surface, const Platform &platform)
                                   twipsRect(120 + 720 * i, 1080, 735, 255));
     m_c.portBox =
         place(new PortChooser(platform.listPorts, surface), twipsRect(3120, 1080, 2175, 315));
+    // Its purpose for a screen reader, which names a drop-down list by its value.
+    auto *purpose = new QLabel(QStringLiteral("Serial port"), surface);
+    purpose->setGeometry(m_c.portBox->geometry()); // room for its text, unseen
+    purpose->setBuddy(m_c.portBox);
+    purpose->hide();
 }
 
 // Drawing order, bottom to top: grey mark, fill, status text, outline.
@@ -147,7 +190,7 @@ void MainWindow::buildProgressAndStatus(QWidget *surface)
 {
     const QRect bar = twipsRect(120, 1440, 2775, 375);
     m_c.progressMark = place(new Shape(Shape::Style::Filled, ProgressGrey, surface), bar);
-    m_c.progressFill = place(new Shape(Shape::Style::Filled, ProgressRed, surface), bar);
+    m_c.progressFill = place(new ProgressFill(ProgressRed, surface), bar);
     m_c.statusLine = place(new StatusLine(QStringLiteral("\u00A9 TAVLO team"), surface),
                            twipsRect(720, 1560, 1455, 255));
     m_c.statusLine->setAlignment(Qt::AlignCenter);
@@ -178,7 +221,6 @@ void MainWindow::nameUncaptionedControls()
     m_c.portBox->setAccessibleName(QStringLiteral("Serial port"));
     m_c.portBox->setToolTip(QStringLiteral("Serial port: choose one, or type its name and press "
                                            "Enter"));
-    m_c.statusLine->setAccessibleName(QStringLiteral("Status"));
     m_c.statusLine->setToolTip(QStringLiteral("Status"));
     m_c.callsign->setAccessibleName(QStringLiteral("Callsign"));
     m_c.callsign->setToolTip(QStringLiteral("Callsign"));
@@ -217,26 +259,37 @@ void MainWindow::selectSet(int index)
         QFont f = button->font();
         f.setBold(false);
         button->setFont(f);
+        button->setChecked(false);
     }
     QFont bold = m_c.setButtons[index]->font();
     bold.setBold(true);
     m_c.setButtons[index]->setFont(bold);
+    m_c.setButtons[index]->setChecked(true);
 }
 
 void MainWindow::openImage()
 {
+    if (!mayReplaceEdits(Next::Opening))
+        return;
     if (const auto path = m_dialog.ask(FileDialog::Kind::Open))
-        openFile(*path);
+        openChosenFile(*path);
     else
         selectSet(0);
 }
 
 void MainWindow::openFile(const QString &path)
 {
+    if (mayReplaceEdits(Next::Opening))
+        openChosenFile(path);
+}
+
+void MainWindow::openChosenFile(const QString &path)
+{
     const Result<Configuration> opened = openImageFile(path);
-    if (opened)
+    if (opened) {
         showOpened(*opened);
-    else
+        showFile(path);
+    } else
         m_messages.warning(QStringLiteral("Open"), opened.error());
     selectSet(0);
 }
@@ -278,23 +331,101 @@ void MainWindow::showOpened(const Configuration &config)
     repaint();
 }
 
-void MainWindow::saveImage()
+bool MainWindow::saveImage()
 {
     const Configuration config = configuration();
     if (const Status<SaveProblem> saveable = checkSaveable(config); !saveable) {
         showSaveProblem(saveable.error());
-        return;
+        return false;
     }
-    const auto path = m_dialog.ask(FileDialog::Kind::Save);
-    if (!path)
-        return;
-    if (const Status<> saved = writeFileSafely(*path, encodeImage(config)); !saved) {
+    const auto typed = m_dialog.ask(FileDialog::Kind::Save);
+    if (!typed)
+        return false;
+    const QString path = withImageSuffix(*typed);
+    if (const Status<> saved = writeFileSafely(path, encodeImage(config)); !saved) {
         m_messages.warning(
             QStringLiteral("Save"),
-            QStringLiteral("Could not save %1: %2").arg(printable(*path), saved.error()));
-        return;
+            QStringLiteral("Could not save %1: %2").arg(printable(path), saved.error()));
+        return false;
     }
-    m_c.statusLine->setText(QStringLiteral("Save Finished"));
+    m_c.statusLine->say(QStringLiteral("Save Finished"));
+    m_saved = config;
+    showFile(path);
+    return true;
+}
+
+// The file the configuration was last saved to or opened from, in the title
+// with the mark of unsaved edits.
+void MainWindow::showFile(const QString &path)
+{
+    m_filePath = path;
+    m_saved = configuration();
+    setWindowTitle(QStringLiteral("%1[*] \u2014 %2")
+                       .arg(printable(QFileInfo(path).fileName()), QLatin1String(AppTitle)));
+    updateModified();
+}
+
+void MainWindow::updateModified()
+{
+    setWindowModified(configuration() != m_saved);
+}
+
+bool MainWindow::mayReplaceEdits(Next next)
+{
+    if (!isModified())
+        return true;
+    if (m_asking)
+        return false; // a second request while the first is being answered
+    m_asking = true;
+    const QString edits =
+        m_filePath.isEmpty()
+            ? tr("The configuration has changes that are not saved.")
+            : tr("The changes to %1 are not saved.").arg(printable(QFileInfo(m_filePath).fileName()));
+    const QString question = next == Next::Closing ? tr("Save them before closing?")
+                                                   : tr("Save them before opening another file?");
+    bool replace = false;
+    switch (m_messages.askToSave(QLatin1String(AppTitle), edits + QStringLiteral("\n\n") + question)) {
+    case Messages::SaveChoice::Save:
+        replace = saveImage();
+        break;
+    case Messages::SaveChoice::Discard:
+        replace = true;
+        break;
+    case Messages::SaveChoice::Cancel:
+        break;
+    }
+    m_asking = false;
+    return replace;
+}
+
+// Keys a user of a desktop editor expects: the platform's Open and Save, and
+// Enter on a focused button, which Qt leaves to Space outside dialogs.
+void MainWindow::takeKeys()
+{
+    const std::pair<QKeySequence::StandardKey, QPushButton *> keys[] = {
+        {QKeySequence::Open, m_c.openButton}, {QKeySequence::Save, m_c.saveButton}};
+    for (const auto &[key, button] : keys) {
+        QPushButton *target = button;
+        connect(new QShortcut(key, this), &QShortcut::activated, target, [target] {
+            if (target->isEnabled())
+                target->click();
+        });
+    }
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        auto *button = qobject_cast<QPushButton *>(watched);
+        if (button && button->isEnabled() && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            button->animateClick();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::showSaveProblem(const SaveProblem &problem)
@@ -309,10 +440,20 @@ void MainWindow::showSaveProblem(const SaveProblem &problem)
     m_messages.warning(QStringLiteral("Save"), problem.message);
 }
 
+void MainWindow::closeUnasked()
+{
+    m_closeUnasked = true;
+    close();
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    // Closing is never refused; unsaved edits are dropped. A transfer ends,
-    // and so does any question or dialog still waiting for an answer.
+    // Unsaved edits are asked about unless a signal ends the program. Then a
+    // transfer ends, and so does any question or dialog still waiting.
+    if (!m_closeUnasked && !mayReplaceEdits(Next::Closing)) {
+        event->ignore();
+        return;
+    }
     if (m_devices) // a close request can come while the window is still being filled
         m_devices->shutDown();
     cancelOpenDialogs();

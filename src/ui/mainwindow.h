@@ -6,6 +6,8 @@
 #include "devicelink.h"
 #include "platform.h"
 #include "savecheck.h"
+#include "shape.h"
+#include "statusline.h"
 
 #include <QWidget>
 #include <array>
@@ -19,7 +21,6 @@ namespace tavlo {
 
 class PortChooser;
 class SetFrame;
-class Shape;
 
 // The window's own controls, named after what they do.
 struct WindowControls {
@@ -31,8 +32,8 @@ struct WindowControls {
     PortChooser *portBox = nullptr;   // any other port, listed or typed
     Shape *progressOutline = nullptr; // progress outline
     Shape *progressMark = nullptr;    // grey mark of the written extent
-    Shape *progressFill = nullptr;    // progress fill
-    QLabel *statusLine = nullptr;     // status line
+    ProgressFill *progressFill = nullptr; // progress fill
+    StatusLine *statusLine = nullptr;     // status line
     QLabel *callLabel = nullptr;
     QLineEdit *callsign = nullptr;
     std::array<QPushButton *, SetCount> setButtons{};
@@ -62,13 +63,26 @@ public:
 
     void selectSet(int index);
     void openImage();
-    // Opens an image file as "Open" does once the dialog has named it.
+    // Opens an image file as "Open" does once the dialog has named it; edits
+    // not yet saved are asked about first.
     void openFile(const QString &path);
-    void saveImage();
+    // True once the configuration was saved.
+    bool saveImage();
+
+    // Whether the configuration differs from the one last saved or opened
+    // (or from start-up's).
+    bool isModified() const { return isWindowModified(); }
+    // The file last saved or opened; empty before either.
+    QString filePath() const { return m_filePath; }
+
+    // Closes the window without asking about unsaved edits: a signal asked
+    // for the program's end, and nobody may be there to answer.
+    void closeUnasked();
 
     DeviceLink &link() { return m_devices->link(); }
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -79,14 +93,25 @@ private:
     void buildProgressAndStatus(QWidget *surface);
     void nameUncaptionedControls();
     void giveFormNames();
+    void openChosenFile(const QString &path);
     void showOpened(const Configuration &config);
     void showSaveProblem(const SaveProblem &problem);
     void setKeyboardOrder();
+    void takeKeys();
+    void showFile(const QString &path);
+    void updateModified();
+    enum class Next { Closing, Opening };
+    // Edits not yet saved: true when they were saved or may be dropped.
+    bool mayReplaceEdits(Next next);
 
     FileDialog &m_dialog;
     Messages &m_messages;
     WindowControls m_c;
     DeviceController *m_devices = nullptr;
+    Configuration m_saved; // as last saved or opened; start-up's before
+    QString m_filePath;
+    bool m_asking = false; // the question about unsaved edits is open
+    bool m_closeUnasked = false;
 };
 
 } // namespace tavlo

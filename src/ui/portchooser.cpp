@@ -106,4 +106,11 @@ void PortChooser::clearText(bool portOpen)
     lineEdit()->setPlaceholderText(QString::fromLatin1(portOpen ? OtherPort : NoPortOpen));
 }
 
+void PortChooser::showOpenPort(const QString &name)
+{
+    const int entry = findData(name);
+    setCurrentIndex(entry);
+    setEditText(entry >= 0 ? itemText(entry) : name);
+}
+
 } // namespace tavlo

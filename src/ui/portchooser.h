@@ -23,6 +23,8 @@ public:
     QString chosenName() const;
     // Empties the text; its placeholder says whether a port (a Com button's) is open.
     void clearText(bool portOpen);
+    // Shows the name of the port that was opened.
+    void showOpenPort(const QString &name);
 
 signals:
     void chosen(const QString &name);

@@ -24,15 +24,45 @@ namespace {
 
 // Between the frame of the name box and its text, as a line edit has.
 constexpr int NameMargin = 2;
+// The width of the focus line around the symbol scroll bar.
+constexpr int FocusLine = 2;
+
+// The entries of a list. Typing in a closed list picks an entry by its text
+// as a reader sees it, without the blanks that align the intervals: "5"
+// finds "  5 min".
+class EntryList : public QStringListModel {
+public:
+    using QStringListModel::QStringListModel;
+
+    QModelIndexList match(const QModelIndex &start, int role, const QVariant &value, int hits,
+                          Qt::MatchFlags flags) const override
+    {
+        if (role != Qt::DisplayRole || (flags & Qt::MatchTypeMask) != Qt::MatchStartsWith ||
+            value.typeId() != QMetaType::QString)
+            return QStringListModel::match(start, role, value, hits, flags);
+        const Qt::CaseSensitivity cs =
+            flags & Qt::MatchCaseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+        const int rows = rowCount();
+        const int first = start.isValid() ? start.row() : 0;
+        const int tried = flags & Qt::MatchWrap ? rows : rows - first;
+        QModelIndexList found;
+        for (int k = 0; k < tried && (hits < 0 || found.size() < hits); ++k) {
+            const QModelIndex entry = index((first + k) % rows);
+            if (entry.data().toString().trimmed().startsWith(value.toString(), cs))
+                found << entry;
+        }
+        return found;
+    }
+};
 
 // One model per list, shared by the six sets: each box keeps its own choice,
 // and start-up makes each list once instead of six times.
 QAbstractItemModel *sharedModel(const QStringList &entries)
 {
-    static QHash<const QStringList *, QStringListModel *> models;
-    QStringListModel *&model = models[&entries];
+    static QHash<const QStringList *, EntryList *> models;
+    EntryList *&model = models[&entries];
     if (!model)
-        model = new QStringListModel(entries, qApp);
+        model = new EntryList(entries, qApp);
     return model;
 }
 
@@ -94,25 +124,97 @@ void SymbolNameBox::keyPressEvent(QKeyEvent *event)
     event->ignore(); // the box takes no keys: its name follows the scroll bar
 }
 
+void SymbolStepper::paintEvent(QPaintEvent *event)
+{
+    QScrollBar::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), FocusLine));
+    painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+}
+
 SetFrame::SetFrame(int index, QWidget *parent)
     : QGroupBox(parent)
 {
     setObjectName(QStringLiteral("Frame1_%1").arg(index));
     setGeometry(twipsRect(120, 2760, 5175, 2775));
+    setAccessibleName(QStringLiteral("Set %1").arg(index + 1));
+}
 
+const SetControls &SetFrame::controls() const
+{
+    // Logically const: the controls show the same set before and after.
+    const_cast<SetFrame *>(this)->build();
+    return m_c;
+}
+
+void SetFrame::setVisible(bool visible)
+{
+    if (visible)
+        build();
+    QGroupBox::setVisible(visible);
+}
+
+void SetFrame::build()
+{
+    if (m_built)
+        return;
+    m_built = true;
+    const ConfigSet initial;
     m_c.ssidLabel = place(new QLabel(QStringLiteral("SSID"), this), twipsRect(120, 240, 495, 255));
-    m_c.ssid = textBox(this, QString(), twipsRect(600, 240, 615, 405));
+    m_c.ssid = textBox(this, initial.ssid, twipsRect(600, 240, 615, 405));
     buildSymbolPicker();
     buildStationControls();
     buildCoordinates();
-    m_c.path = textBox(this, QStringLiteral("Text1"), twipsRect(240, 2280, 4695, 375));
+    m_c.path = textBox(this, initial.path, twipsRect(240, 2280, 4695, 375));
 
     // Keyboard order follows the layout, top to bottom and left to right.
     const QList<QWidget *> order = tabOrder();
     for (qsizetype k = 1; k < order.size(); ++k)
         setTabOrder(order[k - 1], order[k]);
     nameUncaptionedControls();
+    givePurposes();
     giveFormNames();
+    reportEdits();
+    emit built();
+}
+
+void SetFrame::reportEdits()
+{
+    for (const auto &[id, widget] : bindings()) {
+        if (auto *text = qobject_cast<QLineEdit *>(widget))
+            connect(text, &QLineEdit::textChanged, this, &SetFrame::edited);
+        else if (auto *list = qobject_cast<QComboBox *>(widget))
+            connect(list, &QComboBox::currentIndexChanged, this, &SetFrame::edited);
+        else if (auto *check = qobject_cast<QCheckBox *>(widget))
+            connect(check, &QCheckBox::toggled, this, &SetFrame::edited);
+        else if (auto *stepper = qobject_cast<QScrollBar *>(widget))
+            connect(stepper, &QScrollBar::valueChanged, this, &SetFrame::edited);
+    }
+}
+
+// A screen reader names a drop-down list by its value and takes its purpose
+// from the label that names it; the lists without a caption get one that is
+// never shown.
+void SetFrame::givePurposes()
+{
+    m_c.ssidLabel->setBuddy(m_c.ssid);
+    const std::pair<QWidget *, QString> lists[] = {
+        {m_c.comment, QString::fromLatin1(setField(FieldId::Comment).title)},
+        {m_c.interval, QString::fromLatin1(setField(FieldId::Interval).title)},
+        {m_c.latHemisphere, QString::fromLatin1(setField(FieldId::LatHemisphere).title)},
+        {m_c.lonHemisphere, QString::fromLatin1(setField(FieldId::LonHemisphere).title)},
+        {m_c.symbolTable, QString::fromLatin1(setField(FieldId::SymbolTable).title)},
+        {m_c.symbolCode, QString::fromLatin1(setField(FieldId::SymbolCode).title)},
+        {m_c.symbolName, QStringLiteral("Symbol name")},
+    };
+    for (const auto &[list, purpose] : lists) {
+        auto *label = new QLabel(purpose, this);
+        label->setGeometry(0, 0, width(), list->height()); // room for its text, unseen
+        label->setBuddy(list);
+        label->hide();
+    }
 }
 
 // Each control keeps the short name it has on the form as its objectName;
@@ -134,7 +236,7 @@ void SetFrame::giveFormNames()
 
 void SetFrame::buildSymbolPicker()
 {
-    m_c.symbol = place(new QScrollBar(Qt::Vertical, this), twipsRect(360, 720, 255, 495));
+    m_c.symbol = place(new SymbolStepper(Qt::Vertical, this), twipsRect(360, 720, 255, 495));
     m_c.symbolName = place(new SymbolNameBox(m_c.symbol, this), twipsRect(360, 1320, 1695, 315));
     m_c.symbolName->setModel(sharedModel(symbolNames()));
     m_c.symbolTable = pickList(this, symbolTables(), twipsRect(720, 840, 615, 315));
@@ -169,11 +271,12 @@ void SetFrame::buildStationControls()
 void SetFrame::buildCoordinates()
 {
     m_c.latHemisphere = pickList(this, latitudeHemispheres(), twipsRect(4440, 960, 615, 315));
-    m_c.latDegrees = textBox(this, QStringLiteral("Text2"), twipsRect(2760, 960, 495, 375));
-    m_c.latMinutes = textBox(this, QStringLiteral("Text3"), twipsRect(3360, 960, 975, 375));
+    const ConfigSet initial;
+    m_c.latDegrees = textBox(this, initial.latDegrees, twipsRect(2760, 960, 495, 375));
+    m_c.latMinutes = textBox(this, initial.latMinutes, twipsRect(3360, 960, 975, 375));
     m_c.lonHemisphere = pickList(this, longitudeHemispheres(), twipsRect(4440, 1440, 615, 315));
-    m_c.lonDegrees = textBox(this, QStringLiteral("Text2"), twipsRect(2760, 1440, 495, 375));
-    m_c.lonMinutes = textBox(this, QStringLiteral("Text3"), twipsRect(3360, 1440, 975, 375));
+    m_c.lonDegrees = textBox(this, initial.lonDegrees, twipsRect(2760, 1440, 495, 375));
+    m_c.lonMinutes = textBox(this, initial.lonMinutes, twipsRect(3360, 1440, 975, 375));
     m_c.coordinates =
         place(new QCheckBox(QStringLiteral("Prog Coord's"), this), twipsRect(3840, 600, 1215, 375));
     connect(m_c.coordinates, &QCheckBox::toggled, this, &SetFrame::coordinateSwitch);
@@ -217,6 +320,8 @@ QList<std::pair<FieldId, QWidget *>> SetFrame::bindings() const
 
 QList<QWidget *> SetFrame::tabOrder() const
 {
+    if (!m_built)
+        return {};
     return {m_c.ssid,          m_c.comment,       m_c.gps,        m_c.coordinates,
             m_c.symbol,        m_c.symbolTable,   m_c.symbolCode, m_c.latDegrees,
             m_c.latMinutes,    m_c.latHemisphere, m_c.lonDegrees, m_c.lonMinutes,
@@ -250,7 +355,9 @@ void SetFrame::coordinateSwitch()
 
 ConfigSet SetFrame::values() const
 {
-    ConfigSet s;
+    ConfigSet s; // start-up's set, which a frame not yet made shows
+    if (!m_built)
+        return s;
     for (const auto &[id, widget] : bindings()) {
         QWidget *w = widget;
         std::visit(
@@ -273,12 +380,15 @@ ConfigSet SetFrame::values() const
 
 void SetFrame::hideSymbolLists()
 {
+    if (!m_built)
+        return; // hidden from the start
     m_c.symbolTable->hide();
     m_c.symbolCode->hide();
 }
 
 void SetFrame::showOpened(const ConfigSet &s)
 {
+    build();
     for (const auto &[id, widget] : bindings()) {
         QWidget *w = widget;
         std::visit(
@@ -305,6 +415,7 @@ void SetFrame::showOpened(const ConfigSet &s)
 
 QWidget *SetFrame::fieldWidget(FieldId field) const
 {
+    controls();
     for (const auto &[id, widget] : bindings())
         if (id == field)
             return widget;

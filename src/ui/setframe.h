@@ -6,11 +6,11 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QScrollBar>
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QScrollBar;
 
 namespace tavlo {
 
@@ -33,12 +33,24 @@ private:
     QScrollBar *m_stepper = nullptr;
 };
 
+// The symbol scroll bar, which shows when it has the keyboard focus: the
+// platform's style draws no focus on a scroll bar, and typing there was lost
+// without a sign.
+class SymbolStepper : public QScrollBar {
+    Q_OBJECT
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
 // The controls of one set, named after what they show.
 struct SetControls {
     QLabel *ssidLabel = nullptr;
     QLineEdit *ssid = nullptr;
     QComboBox *comment = nullptr;
-    QScrollBar *symbol = nullptr;
+    SymbolStepper *symbol = nullptr;
     QLabel *symbolPicture = nullptr;
     QComboBox *symbolTable = nullptr;
     QComboBox *symbolCode = nullptr;
@@ -57,16 +69,21 @@ struct SetControls {
 };
 
 // One frame of the window: the controls of one configuration set, with its
-// symbol picker and its coordinate entry switch.
+// symbol picker and its coordinate entry switch. Its controls are made when
+// the frame is first shown or asked for; until then it holds the set as
+// start-up leaves it, which is what the controls would show.
 class SetFrame : public QGroupBox {
     Q_OBJECT
 public:
     SetFrame(int index, QWidget *parent);
 
-    const SetControls &controls() const { return m_c; }
+    const SetControls &controls() const;
+    bool isBuilt() const { return m_built; }
 
     // The set as its controls show it.
     ConfigSet values() const;
+
+    void setVisible(bool visible) override;
 
     // Fills the controls from an opened image, field by field in the order of
     // the image, so that the symbol picker and the coordinate switch react.
@@ -80,8 +97,17 @@ public:
     // The control that shows a field, for putting the focus there.
     QWidget *fieldWidget(FieldId field) const;
 
+signals:
+    // A field changed, by the operator or by opening an image.
+    void edited();
+    // The controls were made; they now take part in the keyboard order.
+    void built();
+
 private:
+    void build();
     QList<std::pair<FieldId, QWidget *>> bindings() const;
+    void reportEdits();
+    void givePurposes();
     void buildSymbolPicker();
     void buildStationControls();
     void buildCoordinates();
@@ -91,6 +117,7 @@ private:
     void coordinateSwitch();
 
     SetControls m_c;
+    bool m_built = false;
 };
 
 } // namespace tavlo

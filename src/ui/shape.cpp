@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shape.h"
 
+#include <QAccessible>
 #include <QPainter>
 
 namespace tavlo {
@@ -30,6 +31,25 @@ void Shape::paintEvent(QPaintEvent *)
         painter.setPen(m_color);
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
+}
+
+ProgressFill::ProgressFill(QColor color, QWidget *parent)
+    : Shape(Style::Filled, color, parent)
+{
+}
+
+void ProgressFill::setFilled(qint64 done, qint64 total)
+{
+    // The bar's width is the width the fill was placed with.
+    m_fullWidth = std::max(m_fullWidth, width());
+    const int covered = total > 0 ? int(m_fullWidth * done / total) : 0;
+    resize(covered, height());
+    const int percent = total > 0 ? int(100 * done / total) : 0;
+    if (percent == m_percent)
+        return;
+    m_percent = percent;
+    QAccessibleValueChangeEvent event(this, percent);
+    QAccessible::updateAccessibility(&event);
 }
 
 } // namespace tavlo

@@ -31,4 +31,21 @@ private:
     QColor m_color;
 };
 
+// The fill of the progress display: how much of the bar it covers is what a
+// screen reader reads as the value of a progress bar.
+class ProgressFill : public Shape {
+    Q_OBJECT
+public:
+    ProgressFill(QColor color, QWidget *parent);
+
+    // Covers done/total of the bar's width.
+    void setFilled(qint64 done, qint64 total);
+    // The share of the bar covered, 0 to 100.
+    int percent() const { return m_percent; }
+
+private:
+    int m_fullWidth = 0;
+    int m_percent = 0;
+};
+
 } // namespace tavlo

@@ -1,11 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "statusline.h"
 
+#include <QAccessible>
 #include <QEvent>
 #include <QPainter>
 #include <QStyle>
 
 namespace tavlo {
+
+StatusLine::StatusLine(const QString &text, QWidget *parent)
+    : QLabel(text, parent)
+    , m_said(text)
+{
+    // With a name of its own, the label does not report each passing text.
+    setAccessibleName(QStringLiteral("Status"));
+}
+
+void StatusLine::say(const QString &text)
+{
+    setText(text);
+    m_said = text;
+    QAccessibleEvent named(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&named);
+    QAccessibleTextUpdateEvent changed(this, 0, QString(), text);
+    QAccessible::updateAccessibility(&changed);
+}
 
 void StatusLine::paintEvent(QPaintEvent *)
 {

@@ -72,6 +72,7 @@ public:
         std::fprintf(stderr, "%s\n", qPrintable(text));
     }
     bool question(const QString &, const QString &, bool) override { return false; }
+    SaveChoice askToSave(const QString &, const QString &) override { return SaveChoice::Discard; }
 };
 
 // The serial port, noting when each write leaves the program.

@@ -33,6 +33,13 @@ public:
         shown << title + u'|' + text;
         return answerYes;
     }
+    SaveChoice askToSave(const QString &title, const QString &text) override
+    {
+        savePrompts << title + u'|' + text;
+        return saveChoices.isEmpty() ? SaveChoice::Cancel : saveChoices.takeFirst();
+    }
     QStringList shown;
     bool answerYes = false;
+    QStringList savePrompts;
+    QList<SaveChoice> saveChoices; // an empty queue is a Cancel
 };

@@ -151,7 +151,10 @@ private slots:
             return Edit([=](ConfigSet &s) { s.path = text; });
         };
         QTest::newRow("WIDE2-1") << path("WIDE2-1") << SaveField::Path
-                                 << "Set 3: path \"WIDE2-1\" would be stored as \"WIDE2-2\"";
+                                 << "Set 3: path \"WIDE2-1\" would be stored as \"WIDE2-2\"; WIDE "
+                                    "and TRACE hops are stored as n-n: WIDE2-1 cannot be stored";
+        QTest::newRow("the usual modern path")
+            << path("WIDE1-1,WIDE2-1") << SaveField::Path << "n-n: WIDE2-1 cannot be stored";
         QTest::newRow("WIDE8-8") << path("WIDE8-8") << SaveField::Path
                                  << "would be stored as \"TRACE\"";
         QTest::newRow("ssid suffix 15")

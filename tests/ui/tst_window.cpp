@@ -95,6 +95,11 @@ bool samePicture(const QLabel *label, int k)
 
 } // namespace
 
+// What ends the window, or replaces its configuration.
+enum class Request { Close, Open, Signal };
+Q_DECLARE_METATYPE(tavlo::Messages::SaveChoice)
+Q_DECLARE_METATYPE(Request)
+
 class TestWindow : public QObject {
     Q_OBJECT
 public:
@@ -133,7 +138,8 @@ private slots:
             QVERIFY(w->isVisible());
         QApplication::setActiveWindow(m_window.get());
         QCOMPARE(QApplication::focusWidget(), f.callsign);
-        QCOMPARE(m_window->windowTitle(), QStringLiteral("Tavlo feeder"));
+        QCOMPARE(m_window->windowTitle().remove(QStringLiteral("[*]")), QStringLiteral("Tavlo feeder"));
+        QVERIFY(!m_window->isModified());
         QCOMPARE(m_window->size(), QSize(358, 381));
         // The window's own icon, as the desktop gets it.
         QList<QSize> sizes = m_window->windowIcon().availableSizes();
@@ -146,7 +152,7 @@ private slots:
         for (QSize size : sizes)
             QCOMPARE(m_window->windowIcon().pixmap(size).size(), size);
         QCOMPARE(f.readButton->text(), QStringLiteral("Read && Save file from EEProm"));
-        for (Shape *shape : {f.progressOutline, f.progressMark, f.progressFill})
+        for (Shape *shape : {f.progressOutline, f.progressMark, static_cast<Shape *>(f.progressFill)})
             QVERIFY(shape->isHidden());
         QVERIFY(!f.statusLine->text().isEmpty());
         QVERIFY(f.callsign->text().isEmpty());
@@ -344,7 +350,7 @@ private slots:
 
     void workedExampleSavesAgain()
     {
-        const QString copy = m_dir->filePath("copy");
+        const QString copy = m_dir->filePath("copy.bin");
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin") << copy;
         m_window->openImage();
         m_window->saveImage();
@@ -485,6 +491,7 @@ private slots:
         f.setFrames[2]->controls().path->setText(QStringLiteral("edited"));
         m_window->selectSet(2);
         const Configuration before = m_window->configuration();
+        m_messages.saveChoices << Messages::SaveChoice::Discard;
         if (!file.isNull())
             m_dialog.answers << m_dir->filePath(file);
         QTest::mouseClick(f.openButton, Qt::LeftButton);
@@ -527,6 +534,7 @@ private slots:
         QVERIFY(writeFile(path, image));
         const SetControls &c = m_window->controls().setFrames[0]->controls();
         c.symbolCode->setCurrentIndex(10);
+        m_messages.saveChoices << Messages::SaveChoice::Discard;
         m_dialog.answers << path;
         m_window->openImage();
         QCOMPARE(c.symbolCode->currentIndex(), code < SymbolCodeFirst ? -1 : 0);
@@ -553,6 +561,7 @@ private slots:
         QVERIFY(good || writeFile(path, "x"));
         f.callsign->setText(QStringLiteral("KEEP"));
         m_window->selectSet(3);
+        m_messages.saveChoices << Messages::SaveChoice::Discard;
         if (drop) {
             QMimeData data;
             data.setUrls({QUrl::fromLocalFile(path)});
@@ -768,7 +777,7 @@ private slots:
                                                   "close open %2 dtr 1 rts 1 W 1B")
                                        .arg(comPortName(1), comPortName(3)));
         QVERIFY(f.comButtons[3]->isChecked());
-        QVERIFY(f.portBox->currentText().isEmpty());
+        QCOMPARE(f.portBox->currentText(), comPortName(3)); // the open port, named
         QVERIFY(m_messages.shown.isEmpty());
     }
 
@@ -897,7 +906,7 @@ private slots:
         QCOMPARE(f.statusLine->text(), QStringLiteral("Verify Completed"));
         QCOMPARE(f.statusLine->palette().color(QPalette::WindowText),
                  m_window->palette().color(QPalette::ButtonText));
-        for (Shape *shape : {f.progressOutline, f.progressMark, f.progressFill})
+        for (Shape *shape : {f.progressOutline, f.progressMark, static_cast<Shape *>(f.progressFill)})
             QVERIFY(shape->isHidden());
         // The grey mark kept the width the fill had reached: the whole outline.
         QCOMPARE(f.progressMark->width(), f.progressOutline->width());
@@ -912,11 +921,18 @@ private slots:
     {
         const WindowControls &f = m_window->controls();
         QTest::mouseClick(f.comButtons[0], Qt::LeftButton);
-        m_port->replies << char(127) + QByteArray(127, 'x');
+        // The device holds all but the callsign's first letter.
+        QByteArray memory = contents(QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin"));
+        memory[0] = 'M';
+        m_port->replies << char(127) + memory;
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
         QTest::mouseClick(f.writeButton, Qt::LeftButton);
-        QCOMPARE(m_messages.shown,
-                 QStringList{QStringLiteral("Verify failed!|Try to write again?")});
+        QCOMPARE(m_messages.shown.size(), 1);
+        const QString asked = m_messages.shown.first();
+        QVERIFY2(asked.startsWith(QLatin1String("Verify failed!|1 of the 127 bytes differ")) &&
+                     asked.contains(QLatin1String("Callsign: \"N0CALL\" -> \"M0CALL\"")) &&
+                     asked.endsWith(QLatin1String("Try to write again?")),
+                 qPrintable(asked));
         QCOMPARE(f.statusLine->text(), QStringLiteral("Verify Failed!!!"));
     }
 
@@ -986,7 +1002,9 @@ private slots:
         QTest::newRow("third Com button") << "Com_2"
                                           << "QRadioButton";
         QTest::newRow("a set's symbol stepper") << "Frame1_3/VSICO"
-                                                << "QScrollBar";
+                                                << "tavlo::SymbolStepper";
+        QTest::newRow("progress fill") << "Shape3"
+                                       << "tavlo::ProgressFill";
         QTest::newRow("a set's path") << "Frame1_5/PATH"
                                       << "QLineEdit";
     }
@@ -995,6 +1013,9 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, className);
         QObject *found = m_window.get();
+        // A set's controls are made when the set is first shown.
+        if (name.startsWith(QLatin1String("Frame1_")))
+            m_window->selectSet(name.mid(7, 1).toInt());
         for (const QString &part : name.split(u'/'))
             found = found ? found->findChild<QObject *>(part) : nullptr;
         QVERIFY(found);
@@ -1182,11 +1203,70 @@ private slots:
         QVERIFY(black > side && black < side * side / 2);
     }
 
-    void closingIsNeverRefused()
+    // Edits are never dropped without asking: on closing and before Open.
+    // A signal closes without a question, since nobody may be there.
+    void unsavedEditsAreAskedAbout_data()
     {
-        m_window->controls().callsign->setText(QStringLiteral("unsaved"));
-        QVERIFY(m_window->close());
-        QVERIFY(m_messages.shown.isEmpty());
+        using Choice = Messages::SaveChoice;
+        QTest::addColumn<bool>("edit");
+        QTest::addColumn<Request>("request");
+        QTest::addColumn<QList<Choice>>("answers");
+        QTest::addColumn<QString>("saveAs"); // empty: the save dialog is cancelled
+        QTest::addColumn<bool>("goesOn");    // the window closes, or the open dialog comes
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("close unedited") << false << Request::Close << QList<Choice>{} << QString()
+                                        << true << false;
+        QTest::newRow("close, cancel") << true << Request::Close << QList<Choice>{Choice::Cancel}
+                                       << QString() << false << false;
+        QTest::newRow("close, discard") << true << Request::Close
+                                        << QList<Choice>{Choice::Discard} << QString() << true
+                                        << false;
+        QTest::newRow("close, save") << true << Request::Close << QList<Choice>{Choice::Save}
+                                     << "kept" << true << true;
+        QTest::newRow("close, save cancelled") << true << Request::Close
+                                               << QList<Choice>{Choice::Save} << QString() << false
+                                               << false;
+        QTest::newRow("signal") << true << Request::Signal << QList<Choice>{} << QString() << true
+                                << false;
+        QTest::newRow("open, cancel") << true << Request::Open << QList<Choice>{Choice::Cancel}
+                                      << QString() << false << false;
+        QTest::newRow("open, save") << true << Request::Open << QList<Choice>{Choice::Save}
+                                    << "kept" << true << true;
+    }
+    void unsavedEditsAreAskedAbout()
+    {
+        QFETCH(bool, edit);
+        QFETCH(Request, request);
+        QFETCH(QList<Messages::SaveChoice>, answers);
+        QFETCH(QString, saveAs);
+        QFETCH(bool, goesOn);
+        QFETCH(bool, saved);
+        m_window->show();
+        QVERIFY(!m_window->isModified());
+        if (edit)
+            m_window->controls().callsign->setText(QStringLiteral("N0EDIT"));
+        QCOMPARE(m_window->isModified(), edit);
+        m_messages.saveChoices = answers;
+        if (!saveAs.isEmpty())
+            m_dialog.answers << m_dir->filePath(saveAs);
+        bool wentOn = false;
+        if (request == Request::Open) {
+            m_window->openImage(); // the open dialog, after a save, is cancelled
+            wentOn = m_dialog.kinds.contains(FakeDialog::Kind::Open);
+        } else if (request == Request::Close) {
+            wentOn = m_window->close();
+        } else {
+            m_window->closeUnasked();
+            wentOn = !m_window->isVisible();
+        }
+        QCOMPARE(wentOn, goesOn);
+        QCOMPARE(m_messages.savePrompts.size(), answers.size());
+        QCOMPARE(m_window->isVisible(), !goesOn || request == Request::Open);
+        // Saved under the typed name with ".bin" added, and then no longer modified.
+        QCOMPARE(QFile::exists(m_dir->filePath("kept.bin")), saved);
+        QCOMPARE(m_window->isModified(), edit && !saved);
+        if (saved)
+            QCOMPARE(m_window->windowTitle(), QStringLiteral("kept.bin[*] \u2014 Tavlo feeder"));
     }
 
 private:
