@@ -24,7 +24,9 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev qt6-q
     libxkbcommon-dev fonts-dejavu-core)
 case "$mode" in
 # libxcb1-dev and libxcb-damage0-dev: the start-up benchmark watches the display.
-test) packages+=(clang libclang-rt-14-dev clang-format clang-tidy libxcb1-dev libxcb-damage0-dev) ;;
+# The rest: the accessibility tree is read as a screen reader reads it.
+test) packages+=(clang libclang-rt-14-dev clang-format clang-tidy libxcb1-dev libxcb-damage0-dev
+    xvfb xauth dbus-daemon libglib2.0-bin at-spi2-core python3-pyatspi) ;;
 package) packages+=(dpkg-dev file lintian desktop-file-utils appstream groff-base) ;;
 esac
 

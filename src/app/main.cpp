@@ -9,6 +9,7 @@
 #include "serialport.h"
 #include "stopsignals.h"
 #include "ticker.h"
+#include "warmup.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -67,6 +68,9 @@ int run(int argc, char *argv[])
                    stderr);
         return 1;
     }
+    // The font configuration is read meanwhile; Qt's first text waits for it
+    // where it is not done yet.
+    tavlo::WarmUp fonts;
     QApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("org.tavlo.Tavlo"));
     QApplication::setWindowIcon(tavlo::applicationIcon());

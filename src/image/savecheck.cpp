@@ -175,8 +175,9 @@ private:
         QString message =
             QStringLiteral("path %1 would be stored as %2").arg(quoted(typed), quoted(back));
         if (const QString hop = unevenHop(typed); !hop.isEmpty())
-            message += QStringLiteral("; WIDE and TRACE hops are stored as n-n: %1 cannot be stored")
-                           .arg(hop);
+            message +=
+                QStringLiteral("; WIDE and TRACE hops are stored as n-n: %1 cannot be stored")
+                    .arg(hop);
         fail(FieldId::Path, message);
     }
 

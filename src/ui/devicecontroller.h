@@ -30,11 +30,11 @@ struct DeviceWidgets {
     QPushButton *writeButton = nullptr; // write a file into the device
     std::array<QRadioButton *, ComCount> comButtons{};
     PortChooser *portBox = nullptr;
-    Shape *progressOutline = nullptr; // progress outline
-    Shape *progressMark = nullptr;    // grey mark of the written extent
+    Shape *progressOutline = nullptr;     // progress outline
+    Shape *progressMark = nullptr;        // grey mark of the written extent
     ProgressFill *progressFill = nullptr; // progress fill
     StatusLine *statusLine = nullptr;     // status line
-    QList<QWidget *> idleOnly;        // other buttons that must wait for a transfer to end
+    QList<QWidget *> idleOnly;            // other buttons that must wait for a transfer to end
 };
 
 // Runs the window's device actions: the Com buttons and the port box, "Read &
@@ -85,7 +85,7 @@ private:
     DeviceLink *m_link = nullptr;
     QString m_imageFile;  // the file being written, for the questions about it
     QByteArray m_written; // what it holds: what a failed verify is compared with
-    QTimer m_repaint;    // paints what changed byte by byte at a pace the eye can follow
+    QTimer m_repaint;     // paints what changed byte by byte at a pace the eye can follow
 };
 
 } // namespace tavlo

@@ -377,14 +377,15 @@ bool MainWindow::mayReplaceEdits(Next next)
     if (m_asking)
         return false; // a second request while the first is being answered
     m_asking = true;
-    const QString edits =
-        m_filePath.isEmpty()
-            ? tr("The configuration has changes that are not saved.")
-            : tr("The changes to %1 are not saved.").arg(printable(QFileInfo(m_filePath).fileName()));
+    const QString edits = m_filePath.isEmpty()
+                              ? tr("The configuration has changes that are not saved.")
+                              : tr("The changes to %1 are not saved.")
+                                    .arg(printable(QFileInfo(m_filePath).fileName()));
     const QString question = next == Next::Closing ? tr("Save them before closing?")
                                                    : tr("Save them before opening another file?");
     bool replace = false;
-    switch (m_messages.askToSave(QLatin1String(AppTitle), edits + QStringLiteral("\n\n") + question)) {
+    switch (
+        m_messages.askToSave(QLatin1String(AppTitle), edits + QStringLiteral("\n\n") + question)) {
     case Messages::SaveChoice::Save:
         replace = saveImage();
         break;

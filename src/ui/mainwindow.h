@@ -29,9 +29,9 @@ struct WindowControls {
     QPushButton *writeButton = nullptr; // write a file into the device
     QPushButton *saveButton = nullptr;  // save an image
     std::array<QRadioButton *, ComCount> comButtons{};
-    PortChooser *portBox = nullptr;   // any other port, listed or typed
-    Shape *progressOutline = nullptr; // progress outline
-    Shape *progressMark = nullptr;    // grey mark of the written extent
+    PortChooser *portBox = nullptr;       // any other port, listed or typed
+    Shape *progressOutline = nullptr;     // progress outline
+    Shape *progressMark = nullptr;        // grey mark of the written extent
     ProgressFill *progressFill = nullptr; // progress fill
     StatusLine *statusLine = nullptr;     // status line
     QLabel *callLabel = nullptr;

@@ -14,6 +14,7 @@
 #include "testfiles.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -99,6 +100,7 @@ bool samePicture(const QLabel *label, int k)
 enum class Request { Close, Open, Signal };
 Q_DECLARE_METATYPE(tavlo::Messages::SaveChoice)
 Q_DECLARE_METATYPE(Request)
+Q_DECLARE_METATYPE(QList<tavlo::FileDialog::Kind>)
 
 class TestWindow : public QObject {
     Q_OBJECT
@@ -138,7 +140,8 @@ private slots:
             QVERIFY(w->isVisible());
         QApplication::setActiveWindow(m_window.get());
         QCOMPARE(QApplication::focusWidget(), f.callsign);
-        QCOMPARE(m_window->windowTitle().remove(QStringLiteral("[*]")), QStringLiteral("Tavlo feeder"));
+        QCOMPARE(m_window->windowTitle().remove(QStringLiteral("[*]")),
+                 QStringLiteral("Tavlo feeder"));
         QVERIFY(!m_window->isModified());
         QCOMPARE(m_window->size(), QSize(358, 381));
         // The window's own icon, as the desktop gets it.
@@ -152,7 +155,8 @@ private slots:
         for (QSize size : sizes)
             QCOMPARE(m_window->windowIcon().pixmap(size).size(), size);
         QCOMPARE(f.readButton->text(), QStringLiteral("Read && Save file from EEProm"));
-        for (Shape *shape : {f.progressOutline, f.progressMark, static_cast<Shape *>(f.progressFill)})
+        for (Shape *shape :
+             {f.progressOutline, f.progressMark, static_cast<Shape *>(f.progressFill)})
             QVERIFY(shape->isHidden());
         QVERIFY(!f.statusLine->text().isEmpty());
         QVERIFY(f.callsign->text().isEmpty());
@@ -906,7 +910,8 @@ private slots:
         QCOMPARE(f.statusLine->text(), QStringLiteral("Verify Completed"));
         QCOMPARE(f.statusLine->palette().color(QPalette::WindowText),
                  m_window->palette().color(QPalette::ButtonText));
-        for (Shape *shape : {f.progressOutline, f.progressMark, static_cast<Shape *>(f.progressFill)})
+        for (Shape *shape :
+             {f.progressOutline, f.progressMark, static_cast<Shape *>(f.progressFill)})
             QVERIFY(shape->isHidden());
         // The grey mark kept the width the fill had reached: the whole outline.
         QCOMPARE(f.progressMark->width(), f.progressOutline->width());
@@ -1203,6 +1208,116 @@ private slots:
         QVERIFY(black > side && black < side * side / 2);
     }
 
+    // The keys a desktop editor takes: Enter on a focused button, the
+    // platform's Open and Save, type-ahead in a list by its entries' text,
+    // and no more callsign than the image holds.
+    void keysAUserExpects_data()
+    {
+        QTest::addColumn<QString>("focus"); // objectName, in the window or the shown set
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shows"); // the focused control's text afterwards
+        QTest::addColumn<QList<FileDialog::Kind>>("dialogs");
+        QTest::newRow("Enter on Open") << "Command1" << QKeySequence(Qt::Key_Return) << QString()
+                                       << "Open" << QList{FileDialog::Kind::Open};
+        QTest::newRow("Enter on Save") << "SVFL" << QKeySequence(Qt::Key_Enter) << QString()
+                                       << "Save" << QList{FileDialog::Kind::Save};
+        QTest::newRow("Open key") << "Calls" << QKeySequence(QKeySequence::Open) << QString() << ""
+                                  << QList{FileDialog::Kind::Open};
+        QTest::newRow("Save key") << "PATH" << QKeySequence(QKeySequence::Save) << QString()
+                                  << "Text1" << QList{FileDialog::Kind::Save};
+        QTest::newRow("interval 5") << "TXI" << QKeySequence() << "5"
+                                    << "  5 min" << QList<FileDialog::Kind>{};
+        QTest::newRow("interval 10") << "TXI" << QKeySequence() << "10"
+                                     << " 10 min" << QList<FileDialog::Kind>{};
+        QTest::newRow("comment by letter") << "POSCA" << QKeySequence() << "e"
+                                           << "Enroute" << QList<FileDialog::Kind>{};
+        QTest::newRow("nine letters of callsign") << "Calls" << QKeySequence() << "N0CALLXYZ"
+                                                  << "N0CALL" << QList<FileDialog::Kind>{};
+    }
+    void keysAUserExpects()
+    {
+        QFETCH(QString, focus);
+        QFETCH(QKeySequence, keys);
+        QFETCH(QString, typed);
+        QFETCH(QString, shows);
+        QFETCH(QList<FileDialog::Kind>, dialogs);
+        m_window->show();
+        QApplication::setActiveWindow(m_window.get());
+        QWidget *target = m_window->findChild<QWidget *>(focus);
+        QVERIFY(target);
+        target->setFocus();
+        if (!keys.isEmpty())
+            QTest::keySequence(target, keys);
+        QTest::keyClicks(target, typed);
+        QTRY_COMPARE(m_dialog.kinds, dialogs); // Enter presses a button as a click does, shortly
+        QString text;
+        if (auto *button = qobject_cast<QPushButton *>(target))
+            text = button->text();
+        else if (auto *line = qobject_cast<QLineEdit *>(target))
+            text = line->text();
+        else if (auto *list = qobject_cast<QComboBox *>(target))
+            text = list->currentText();
+        QCOMPARE(text, shows);
+    }
+
+    // The symbol scroll bar shows when it has the focus; a fixed window offers no maximise button.
+    void focusAndFrameShowWhatTheyOffer()
+    {
+        m_window->show();
+        QApplication::setActiveWindow(m_window.get());
+        QScrollBar *stepper = m_window->controls().setFrames[0]->controls().symbol;
+        const QImage before = stepper->grab().toImage();
+        stepper->setFocus(Qt::TabFocusReason);
+        QVERIFY(stepper->hasFocus());
+        QVERIFY(stepper->grab().toImage() != before);
+        QVERIFY(!(m_window->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(m_window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    }
+
+    // What a screen reader hears: the status line's text, the progress as a
+    // value, the current set as checked, each set's panel by its number, and
+    // each drop-down list's purpose beside its value.
+    void screenReadersHearWhatMatters()
+    {
+        const WindowControls &f = m_window->controls();
+        m_dialog.answers << m_dir->filePath("heard");
+        QVERIFY(m_window->saveImage());
+        QAccessibleInterface *status = QAccessible::queryAccessibleInterface(f.statusLine);
+        QCOMPARE(status->role(), QAccessible::StatusBar);
+        QCOMPARE(status->text(QAccessible::Name), QStringLiteral("Save Finished"));
+        QCOMPARE(status->textInterface()->text(0, status->textInterface()->characterCount()),
+                 QStringLiteral("Save Finished"));
+
+        f.progressFill->setFilled(64, 128);
+        QAccessibleInterface *progress = QAccessible::queryAccessibleInterface(f.progressFill);
+        QCOMPARE(progress->role(), QAccessible::ProgressBar);
+        QCOMPARE(progress->valueInterface()->currentValue().toInt(), 50);
+
+        m_window->selectSet(1);
+        for (int i = 0; i < SetCount; ++i) {
+            QAccessibleInterface *button = QAccessible::queryAccessibleInterface(f.setButtons[i]);
+            QCOMPARE(button->state().checked, i == 1);
+            QCOMPARE(QAccessible::queryAccessibleInterface(f.setFrames[i])->text(QAccessible::Name),
+                     QStringLiteral("Set %1").arg(i + 1));
+        }
+        const SetControls &c = f.setFrames[1]->controls();
+        const std::pair<QWidget *, const char *> purposes[] = {
+            {c.comment, "Position comment"},
+            {c.interval, "Beacon interval"},
+            {c.latHemisphere, "Latitude hemisphere"},
+            {c.symbolCode, "Symbol code"},
+            {f.portBox, "Serial port"},
+            {c.ssid, "SSID"},
+        };
+        for (const auto &[list, purpose] : purposes) {
+            const auto labels =
+                QAccessible::queryAccessibleInterface(list)->relations(QAccessible::Label);
+            QVERIFY2(!labels.isEmpty(), purpose);
+            QCOMPARE(labels.first().first->text(QAccessible::Name), QString::fromLatin1(purpose));
+        }
+    }
+
     // Edits are never dropped without asking: on closing and before Open.
     // A signal closes without a question, since nobody may be there.
     void unsavedEditsAreAskedAbout_data()
@@ -1214,24 +1329,22 @@ private slots:
         QTest::addColumn<QString>("saveAs"); // empty: the save dialog is cancelled
         QTest::addColumn<bool>("goesOn");    // the window closes, or the open dialog comes
         QTest::addColumn<bool>("saved");
-        QTest::newRow("close unedited") << false << Request::Close << QList<Choice>{} << QString()
-                                        << true << false;
+        QTest::newRow("close unedited")
+            << false << Request::Close << QList<Choice>{} << QString() << true << false;
         QTest::newRow("close, cancel") << true << Request::Close << QList<Choice>{Choice::Cancel}
                                        << QString() << false << false;
-        QTest::newRow("close, discard") << true << Request::Close
-                                        << QList<Choice>{Choice::Discard} << QString() << true
-                                        << false;
-        QTest::newRow("close, save") << true << Request::Close << QList<Choice>{Choice::Save}
-                                     << "kept" << true << true;
-        QTest::newRow("close, save cancelled") << true << Request::Close
-                                               << QList<Choice>{Choice::Save} << QString() << false
-                                               << false;
+        QTest::newRow("close, discard") << true << Request::Close << QList<Choice>{Choice::Discard}
+                                        << QString() << true << false;
+        QTest::newRow("close, save")
+            << true << Request::Close << QList<Choice>{Choice::Save} << "kept" << true << true;
+        QTest::newRow("close, save cancelled")
+            << true << Request::Close << QList<Choice>{Choice::Save} << QString() << false << false;
         QTest::newRow("signal") << true << Request::Signal << QList<Choice>{} << QString() << true
                                 << false;
         QTest::newRow("open, cancel") << true << Request::Open << QList<Choice>{Choice::Cancel}
                                       << QString() << false << false;
-        QTest::newRow("open, save") << true << Request::Open << QList<Choice>{Choice::Save}
-                                    << "kept" << true << true;
+        QTest::newRow("open, save")
+            << true << Request::Open << QList<Choice>{Choice::Save} << "kept" << true << true;
     }
     void unsavedEditsAreAskedAbout()
     {
