@@ -39,6 +39,14 @@ const std::array<SetField, SetFieldCount> &setFields()
     return fields;
 }
 
+const SetField *setFieldByKey(QStringView key)
+{
+    for (const SetField &field : setFields())
+        if (key == QLatin1String(field.key))
+            return &field;
+    return nullptr;
+}
+
 const SetField &setField(FieldId id)
 {
     for (const SetField &field : setFields())

@@ -51,6 +51,8 @@ struct SetField {
 inline constexpr int SetFieldCount = 16;
 const std::array<SetField, SetFieldCount> &setFields();
 const SetField &setField(FieldId id);
+// The set field with this key of the JSON form; nullptr for none.
+const SetField *setFieldByKey(QStringView key);
 
 // A field's value as a person reads it: texts quoted, flags yes or no, list
 // entries by name, the symbol by number and name.

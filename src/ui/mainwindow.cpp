@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 
 #include "accessibles.h"
+#include "advice.h"
 #include "dialogwait.h"
 #include "displaytext.h"
 #include "filedialog.h"
@@ -107,6 +108,7 @@ MainWindow::MainWindow(const Platform &platform, Appearance appearance, QWidget 
     surface->show();
     m_c.callsign->setFocus(); // Enter right after start-up must not start a device action
     m_saved = configuration();
+    showAdvice();
     connect(m_c.callsign, &QLineEdit::textChanged, this, &MainWindow::updateModified);
     for (SetFrame *frame : m_c.setFrames) {
         connect(frame, &SetFrame::edited, this, &MainWindow::updateModified);
@@ -368,6 +370,36 @@ void MainWindow::showFile(const QString &path)
 void MainWindow::updateModified()
 {
     setWindowModified(configuration() != m_saved);
+    showAdvice();
+}
+
+// Advice follows every edit, calmly: in the tooltip and the accessible
+// description of the field it concerns, and of a set's button for a set as a
+// whole. It never stops anything.
+void MainWindow::showAdvice()
+{
+    std::array<QHash<FieldId, QStringList>, SetCount> fields;
+    std::array<QStringList, SetCount> sets;
+    QStringList callsign;
+    for (const Finding &finding : adviseOn(configuration())) {
+        if (finding.field == u"callsign") {
+            callsign << finding.message;
+            continue;
+        }
+        for (int i = 0; i < SetCount; ++i) {
+            if (finding.set >= 0 && finding.set != i)
+                continue;
+            if (finding.field.isEmpty())
+                sets[i] << finding.message;
+            else if (const SetField *field = setFieldByKey(finding.field))
+                fields[i][field->id] << finding.message;
+        }
+    }
+    showAdviceOn(m_c.callsign, QStringLiteral("Callsign"), callsign);
+    for (int i = 0; i < SetCount; ++i) {
+        m_c.setFrames[i]->showAdvice(fields[i]);
+        showAdviceOn(m_c.setButtons[i], QString(), sets[i]);
+    }
 }
 
 bool MainWindow::mayReplaceEdits(Next next)

@@ -100,6 +100,7 @@ private:
     void takeKeys();
     void showFile(const QString &path);
     void updateModified();
+    void showAdvice();
     enum class Next { Closing, Opening };
     // Edits not yet saved: true when they were saved or may be dropped.
     bool mayReplaceEdits(Next next);

@@ -91,6 +91,16 @@ void choose(QComboBox *box, const Entry &entry)
 
 } // namespace
 
+void showAdviceOn(QWidget *control, const QString &purpose, const QStringList &advice)
+{
+    QStringList tip;
+    if (!purpose.isEmpty())
+        tip << purpose;
+    tip << advice;
+    control->setToolTip(tip.join(QStringLiteral("\n")));
+    control->setAccessibleDescription(advice.join(QStringLiteral("\n")));
+}
+
 SymbolNameBox::SymbolNameBox(QScrollBar *stepper, QWidget *parent)
     : QComboBox(parent)
     , m_stepper(stepper)
@@ -177,7 +187,29 @@ void SetFrame::build()
     givePurposes();
     giveFormNames();
     reportEdits();
+    applyAdvice();
     emit built();
+}
+
+void SetFrame::showAdvice(const QHash<FieldId, QStringList> &advice)
+{
+    if (advice == m_advice)
+        return;
+    m_advice = advice;
+    if (m_built)
+        applyAdvice();
+}
+
+void SetFrame::applyAdvice()
+{
+    for (const auto &[field, widget] : bindings()) {
+        const QStringList lines = m_advice.value(field);
+        // Check boxes say their purpose in their caption; the others in their tooltip.
+        const QString purpose = qobject_cast<QCheckBox *>(widget)
+                                    ? QString()
+                                    : QString::fromLatin1(setField(field).title);
+        showAdviceOn(widget, purpose, lines);
+    }
 }
 
 void SetFrame::reportEdits()

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHash>
 #include <QScrollBar>
 
 class QCheckBox;
@@ -32,6 +33,10 @@ protected:
 private:
     QScrollBar *m_stepper = nullptr;
 };
+
+// Shows advice on a control: its purpose and the advice in its tooltip, the
+// advice alone in its accessible description.
+void showAdviceOn(QWidget *control, const QString &purpose, const QStringList &advice);
 
 // The symbol scroll bar, which shows when it has the keyboard focus: the
 // platform's style draws no focus on a scroll bar, and typing there was lost
@@ -97,6 +102,10 @@ public:
     // The control that shows a field, for putting the focus there.
     QWidget *fieldWidget(FieldId field) const;
 
+    // Advice on the set's fields: in each control's tooltip and accessible
+    // description, where the pointer and a screen reader find it.
+    void showAdvice(const QHash<FieldId, QStringList> &advice);
+
 signals:
     // A field changed, by the operator or by opening an image.
     void edited();
@@ -108,6 +117,7 @@ private:
     QList<std::pair<FieldId, QWidget *>> bindings() const;
     void reportEdits();
     void givePurposes();
+    void applyAdvice();
     void buildSymbolPicker();
     void buildStationControls();
     void buildCoordinates();
@@ -118,6 +128,7 @@ private:
 
     SetControls m_c;
     bool m_built = false;
+    QHash<FieldId, QStringList> m_advice;
 };
 
 } // namespace tavlo

@@ -36,13 +36,51 @@ private slots:
         QCOMPARE(run.out.toUtf8(), contents(dataFile("worked-example.json")));
     }
 
+    // encode stores what it is given, saying the advice on standard error
+    // unless --quiet.
     void encodeMatchesReference()
     {
         const QString out = m_dir.filePath("out.bin");
-        const Run run = runTool({"encode", dataFile("worked-example.json"), out});
-        QCOMPARE(run.err, QString());
+        Run run = runTool({"encode", dataFile("worked-example.json"), out});
+        QVERIFY2(run.err.contains(QLatin1String("tavlo-image: warning: Set 1 path: "
+                                                "\"RELAY,WIDE2-2,TRACE3-3\" uses RELAY")),
+                 qPrintable(run.err));
         QCOMPARE(run.status, 0);
         QCOMPARE(contents(out), contents(dataFile("worked-example.bin")));
+        run = runTool({"encode", "--quiet", dataFile("worked-example.json"), out});
+        QCOMPARE(run.err, QString());
+        QCOMPARE(run.status, 0);
+    }
+
+    // check: exit 1 and a line naming the set and the problem; 0 and nothing
+    // for a clean configuration; 2 for an input it cannot read.
+    void checkAdvises()
+    {
+        Run run = runTool({"check", dataFile("worked-example.bin")});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.out.contains(QLatin1String("Set 4 looks unused")), qPrintable(run.out));
+        run = runTool({"check", "--json", dataFile("worked-example.json")});
+        QCOMPARE(run.status, 1);
+        QVERIFY(QJsonDocument::fromJson(run.out.toUtf8()).isArray());
+        QJsonObject clean =
+            QJsonDocument::fromJson(contents(dataFile("worked-example.json"))).object();
+        QJsonArray sets;
+        for (int i = 0; i < 6; ++i) {
+            QJsonObject set = clean.value("sets").toArray().first().toObject();
+            for (const auto &[key, value] : {std::pair{"ssid", QJsonValue("7")},
+                                             {"gps", true},
+                                             {"coordinates", false},
+                                             {"path", "WIDE2-2"}})
+                set.insert(QLatin1String(key), value);
+            sets.append(set);
+        }
+        clean.insert("sets", sets);
+        QVERIFY(writeFile(m_dir.filePath("clean.json"), QJsonDocument(clean).toJson()));
+        run = runTool({"check", m_dir.filePath("clean.json")});
+        QCOMPARE(run.out + run.err, QString());
+        QCOMPARE(run.status, 0);
+        run = runTool({"check", m_dir.filePath("missing.bin")});
+        QCOMPARE(run.status, 2);
     }
 
     void refusedEncodeWritesNothing_data()
@@ -349,7 +387,8 @@ private slots:
         QFETCH(int, stdoutBytes);
         QVERIFY(writeFile(m_dir.filePath("log.txt"), "old\n"));
         QFile::remove(m_dir.filePath("fifo"));
-        script.replace(QStringLiteral("TOOL"), QStringLiteral(TAVLO_IMAGE_TOOL));
+        // The worked example's advice aside: standard error stays empty.
+        script.replace(QStringLiteral("TOOL"), QStringLiteral(TAVLO_IMAGE_TOOL " --quiet"));
         script.replace(QStringLiteral("IN"), dataFile("worked-example.json"));
         QProcess shell;
         shell.setWorkingDirectory(m_dir.path());

@@ -1318,6 +1318,28 @@ private slots:
         }
     }
 
+    // Advice follows the edits into the tooltip and the accessible description
+    // of the field it concerns, and of a set's button; saving is not stopped.
+    void adviceWhereTheUserLooks()
+    {
+        const WindowControls &f = m_window->controls();
+        const SetControls &c = f.setFrames[1]->controls();
+        m_window->selectSet(1);
+        c.path->setText(QStringLiteral("RELAY,WIDE2-2"));
+        QVERIFY(c.path->toolTip().startsWith(QLatin1String("Path (digipeaters)\n")));
+        QVERIFY2(c.path->accessibleDescription().contains(
+                     QLatin1String("Set 2 path: \"RELAY,WIDE2-2\" uses RELAY")),
+                 qPrintable(c.path->accessibleDescription()));
+        QVERIFY(f.setButtons[3]->toolTip().contains(QLatin1String("Set 4 looks unused")));
+        QVERIFY(f.callsign->accessibleDescription().contains(QLatin1String("Callsign: empty")));
+        c.path->setText(QStringLiteral("WIDE2-2"));
+        QVERIFY(!c.path->accessibleDescription().contains(QLatin1String("RELAY")));
+        f.callsign->setText(QStringLiteral("N0CALL"));
+        QCOMPARE(f.callsign->accessibleDescription(), QString());
+        m_dialog.answers << m_dir->filePath("advised.bin");
+        QVERIFY(m_window->saveImage());
+    }
+
     // Edits are never dropped without asking: on closing and before Open.
     // A signal closes without a question, since nobody may be there.
     void unsavedEditsAreAskedAbout_data()

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli.h"
 
+#include "advice.h"
+#include "image.h"
+
 #include "displaytext.h"
 #include "files.h"
 #include "stopsignals.h"
@@ -35,6 +38,15 @@ void say(const QString &message)
     QString line = message;
     line.replace(QStringLiteral("\n\n"), QStringLiteral(" ")).replace(u'\n', u' ');
     writeError("tavlo-image: " + printable(line, -1).toUtf8() + '\n');
+}
+
+void warnAbout(const QByteArray &image)
+{
+    const Result<Configuration> config = decodeImage(image);
+    if (!config)
+        return; // not an image: there is nothing to advise on
+    for (const Finding &finding : adviseOn(*config))
+        say(QStringLiteral("%1: %2").arg(severityName(finding.severity), finding.message));
 }
 
 int fail(int status, const QString &message)

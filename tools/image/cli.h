@@ -16,6 +16,9 @@ enum ExitStatus { Success = 0, Refused = 1, Usage = 2, DeviceFailure = 3 };
 // One line on standard error, after the program's name, fit for a terminal:
 // line breaks become blanks and control characters escapes.
 void say(const QString &message);
+// Says each piece of advice on a configuration that is about to be stored, as
+// a warning that stops nothing.
+void warnAbout(const QByteArray &image);
 int fail(int status, const QString &message);
 int usage(const QString &message);
 

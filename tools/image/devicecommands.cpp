@@ -106,6 +106,7 @@ struct DeviceArgs {
     int settleMs = DefaultSettleMs;
     bool trace = false;
     bool anyLength = false;
+    bool quiet = false;
     QString error;
 };
 
@@ -128,6 +129,7 @@ DeviceArgs parse(const cli::Arguments &arguments, const QStringList &files, Devi
     parsed.backup = arguments.values.value(QStringLiteral("--backup"));
     parsed.trace = arguments.flags.contains(QStringLiteral("--trace"));
     parsed.anyLength = arguments.flags.contains(QStringLiteral("--any-length"));
+    parsed.quiet = arguments.flags.contains(QStringLiteral("--quiet"));
     parsed.port = arguments.values.value(QStringLiteral("--port"));
     parseNumber(arguments, "--retries", 1000, parsed.retries, "a whole number from 0 to 1000",
                 parsed.error);
@@ -140,7 +142,9 @@ DeviceArgs parse(const cli::Arguments &arguments, const QStringList &files, Devi
         parsed.backup.isEmpty())
         parsed.error = QStringLiteral("--backup needs a file name");
     if (arguments.flags.contains(QStringLiteral("--json")))
-        parsed.error = QStringLiteral("--json is for diff");
+        parsed.error = QStringLiteral("--json is for diff and check");
+    if (!forWrite && parsed.quiet)
+        parsed.error = QStringLiteral("--quiet is for write and encode");
     if (!parsed.error.isEmpty())
         return parsed;
     if (files.size() > 1)
@@ -388,6 +392,8 @@ int deviceCommand(const cli::Arguments &arguments, const QStringList &files, Dev
     const Prepared prepared = prepare(a, action);
     if (prepared.status != Success)
         return prepared.status;
+    if (action == DeviceAction::Write && !a.quiet)
+        warnAbout(prepared.image);
     QtSerialPort serial;
     // Traces go with the other diagnostics: standard output carries only data.
     std::optional<TracingPort> tracing;

@@ -2,6 +2,7 @@
 // tavlo-image: the configuration image from the command line, on the same
 // code as the window.
 
+#include "advice.h"
 #include "cli.h"
 #include "configjson.h"
 #include "devicecommands.h"
@@ -32,10 +33,22 @@ Reads, writes and shows 127-byte configuration images.
 Commands:
   decode FILE          Print, as JSON, the configuration that opening FILE
                        in the window shows.
-  encode JSON OUT      Write the image that "Save" writes for the
+  encode JSON OUT [--quiet]
+                       Write the image that "Save" writes for the
                        configuration in JSON. A configuration that cannot be
                        saved is refused with one line naming the set and the
-                       field, and OUT is not written.
+                       field, and OUT is not written. The advice of check is
+                       said on standard error, and OUT is written all the
+                       same; --quiet leaves it out.
+  check FILE [--json]  Advise on the configuration as an APRS operator
+                       would: obsolete or long paths, a lower-case
+                       callsign, a beacon that floods the channel, a
+                       position never filled in, an unused set. One line a
+                       finding; --json prints a list with each finding's
+                       id, set, field, severity, message and why. Exit 0
+                       with no findings, 1 with findings, 2 for an input
+                       that cannot be read or saved. The manual page lists
+                       every check with its source.
   show FILE            Print the configuration in FILE for a person.
   diff A B [--json]    Print what differs between two configurations, set by
                        set and field by field: Set 2 path: "WIDE2-2" ->
@@ -47,7 +60,7 @@ Commands:
                        wrong usage, an unreadable input or a JSON
                        configuration that cannot be saved.
   write --port PORT FILE [--retries N] [--any-length] [--backup BACKUP]
-        [--settle MS] [--trace]
+        [--settle MS] [--trace] [--quiet]
                        Write FILE into the device and verify it, as "Write
                        File to EEProm" does. After a failed verify, write
                        again up to N times (default 0). A file that is not
@@ -55,7 +68,8 @@ Commands:
                        --backup, the device's memory is read into BACKUP
                        first; if that fails, nothing is written. FILE is
                        read once: the verify and every retry compare the
-                       bytes that were sent.
+                       bytes that were sent. The advice of check is said on
+                       standard error first; --quiet leaves it out.
   read --port PORT FILE [--any-length] [--settle MS] [--trace]
                        Read the device's memory into FILE, as "Read & Save
                        file from EEProm" does. Only a memory dump is saved:
@@ -174,7 +188,7 @@ int decode(const QString &path)
     });
 }
 
-int encode(const QString &jsonPath, const QString &outPath)
+int encode(const QString &jsonPath, const QString &outPath, bool quiet)
 {
     if (const QString problem = terminalProblem(jsonPath, outPath); !problem.isEmpty())
         return usage(problem);
@@ -194,10 +208,34 @@ int encode(const QString &jsonPath, const QString &outPath)
     if (const Status<SaveProblem> saveable = checkSaveable(*parsed); !saveable)
         return fail(Refused,
                     QStringLiteral("%1: %2").arg(printable(jsonPath), saveable.error().message));
-    if (const Status<> saved = writeFileSafely(out, encodeImage(*parsed)); !saved)
+    const QByteArray image = encodeImage(*parsed);
+    if (!quiet)
+        warnAbout(image);
+    if (const Status<> saved = writeFileSafely(out, image); !saved)
         return fail(Refused,
                     QStringLiteral("Could not save %1: %2").arg(printable(outPath), saved.error()));
     return Success;
+}
+
+// Advice on what the device would hold: exit 0 with none, 1 with some, 2 for
+// an input that cannot be read or saved.
+int check(const QString &argument, bool json)
+{
+    const Result<QByteArray, InputProblem> image = readImageInput(argument);
+    if (!image)
+        return fail(Usage, image.error().message);
+    const Result<Configuration> config = decodeImage(*image);
+    if (!config)
+        return fail(Usage,
+                    QStringLiteral("%1 is neither a JSON configuration nor an image: it is %2")
+                        .arg(printable(argument), config.error()));
+    const QList<Finding> findings = adviseOn(*config);
+    QString text;
+    for (const Finding &finding : findings)
+        text += finding.message + u'\n';
+    if (!writeOut(json ? findingsJson(findings) + '\n' : text.toUtf8()))
+        return Usage;
+    return findings.isEmpty() ? Success : Refused;
 }
 
 // An image as it is, or a JSON configuration as the image encode writes
@@ -269,9 +307,9 @@ const Command Commands[] = {
      [](const Arguments &, const QStringList &a) {
          return decode(a[0]);
      }},
-    {"encode", 2, nullptr,
-     [](const Arguments &, const QStringList &a) {
-         return encode(a[0], a[1]);
+    {"encode", 2, "--quiet",
+     [](const Arguments &o, const QStringList &a) {
+         return encode(a[0], a[1], o.has("--quiet"));
      }},
     {"show", 1, nullptr,
      [](const Arguments &, const QStringList &a) {
@@ -280,6 +318,10 @@ const Command Commands[] = {
     {"diff", 2, "--json",
      [](const Arguments &o, const QStringList &a) {
          return diff(a[0], a[1], o.has("--json"));
+     }},
+    {"check", 1, "--json",
+     [](const Arguments &o, const QStringList &a) {
+         return check(a[0], o.has("--json"));
      }},
     {"write", -1, nullptr,
      [](const Arguments &o, const QStringList &a) {
@@ -315,7 +357,7 @@ int runCommand(const Command &c, const Arguments &parsed, const QStringList &res
 
 int run(const QStringList &args)
 {
-    const Options options{{"--trace", "--any-length", "--json"},
+    const Options options{{"--trace", "--any-length", "--json", "--quiet"},
                           {"--port", "--retries", "--settle", "--backup"}};
     const Arguments parsed = commandline::parse(args, options);
     if (parsed.help)

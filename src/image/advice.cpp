@@ -1,0 +1,351 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "advice.h"
+
+#include "displaytext.h"
+#include "image.h"
+#include "lists.h"
+#include "textnumber.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+namespace tavlo {
+
+namespace {
+
+const char NewN[] = "WB4APR, \"The New-N Paradigm\" (aprs.org/fix14439.html), 2004; NWAPRS, "
+                    "\"Fill-in Digipeater Station Settings\" (nwaprs.info/fill-in.htm)";
+const char Ax25[] = "AX.25 Link Access Protocol 2.2, section 3.12 (the address field: upper-case "
+                    "letters and digits, SSID 0 to 15)";
+const char Ssids[] = "WB4APR, \"APRS SSID recommendations\" (aprs.org/aprs11/SSIDs.txt)";
+const char Window[] = "this program: the texts a new window shows";
+
+// The one table of checks: the tool, the window, the tests and the manual
+// page's CHECKS section follow it.
+const AdviceCheck Checks[] = {
+    {"callsign-empty", Severity::Warning, "callsign",
+     "every packet carries the station's callsign; the device sends none", Ax25},
+    {"callsign-lowercase", Severity::Warning, "callsign",
+     "AX.25 addresses are upper case; many digipeaters drop a packet with lower-case letters",
+     Ax25},
+    {"callsign-characters", Severity::Warning, "callsign",
+     "an AX.25 address holds only letters and digits", Ax25},
+    {"ssid-empty", Severity::Warning, "ssid",
+     "with Beacon TX on, the packets go out as the bare callsign, which is a home station's",
+     Ssids},
+    {"ssid-use", Severity::Note, "ssid",
+     "SSIDs are customary by use: none or -0 home, -7 handheld, -9 mobile, -12 one-way "
+     "tracker",
+     Ssids},
+    {"path-obsolete", Severity::Warning, "path",
+     "RELAY, a bare WIDE and TRACE were dropped by digipeaters with the New-N paradigm in "
+     "2004; their packets cause duplicates or go nowhere",
+     NewN},
+    {"path-hops", Severity::Warning, "path",
+     "most digipeaters serve two hops at most (WIDE2-2); more floods the region", NewN},
+    {"path-wide1-first", Severity::Warning, "path",
+     "WIDE1-1 asks a fill-in digipeater for the first hop, and digipeaters look only at the "
+     "first unused element",
+     NewN},
+    {"path-not-a-path", Severity::Warning, "path",
+     "each element of a path is an upper-case callsign or alias, or WIDEn-N", Ax25},
+    {"beacon-fast", Severity::Warning, "interval",
+     "a beacon more often than once a minute floods the shared channel; 1 minute is already "
+     "a heavy load",
+     "n0gud.net APRS guidelines; WB4APR, \"The New-N Paradigm\" (aprs.org/fix14439.html)"},
+    {"beacon-fixed-often", Severity::Note, "interval",
+     "a station that does not move is asked to beacon every 30 minutes or more",
+     "n0gud.net APRS guidelines"},
+    {"beacon-all-off", Severity::Note, "beacon",
+     "a set sends its position only with Beacon TX on; with it off in every set the tracker "
+     "sends nothing",
+     "this program: Beacon TX of each set"},
+    {"comment-emergency", Severity::Warning, "comment",
+     "\"Emergency!\" is the Mic-E emergency status: every station that receives it raises "
+     "an alarm",
+     "APRS Protocol Reference 1.0.1, chapter 10 (Mic-E message codes)"},
+    {"position-zero", Severity::Warning, "coordinates",
+     "0 degrees 0 minutes north and east is almost always a position that was never filled "
+     "in",
+     "APRS Protocol Reference 1.0.1, chapter 6 (positions)"},
+    {"position-gps-and-fixed", Severity::Note, "gps",
+     "GPS Used and Prog Coord's both give a position; which one the device sends is not "
+     "documented",
+     "docs/image-format.md: the two flags are stored apart"},
+    {"position-initial-text", Severity::Warning, "latMinutes",
+     "the coordinates still hold the window's initial text", Window},
+    {"set-unused", Severity::Note, "",
+     "the set holds what a new window shows: it was probably never filled in", Window},
+};
+
+} // namespace
+
+const QList<AdviceCheck> &adviceChecks()
+{
+    static const QList<AdviceCheck> checks(std::begin(Checks), std::end(Checks));
+    return checks;
+}
+
+namespace {
+
+// One element of a path, as digipeaters read it.
+struct Hop {
+    enum class Kind { Wide, Trace, BareWide, BareTrace, Relay, Numbered, Address, NotAnAddress };
+    QString text;
+    Kind kind = Kind::NotAnAddress;
+    int hops = 0; // how many digipeaters it asks for
+};
+
+Hop readHop(const QString &text)
+{
+    static const QRegularExpression numberedHop(QStringLiteral("^(WIDE|TRACE)([1-7])-([1-7])$"));
+    static const QRegularExpression numbered(QStringLiteral("^([1-9]|1[0-5])$"));
+    static const QRegularExpression address(QStringLiteral("^[A-Z0-9]{1,6}(-([0-9]|1[0-5]))?$"));
+    using Kind = Hop::Kind;
+    if (const auto m = numberedHop.match(text); m.hasMatch())
+        return {text, m.captured(1) == u"WIDE" ? Kind::Wide : Kind::Trace, m.captured(3).toInt()};
+    if (text == u"WIDE")
+        return {text, Kind::BareWide, 1};
+    if (text == u"TRACE")
+        return {text, Kind::BareTrace, 1};
+    if (text == u"RELAY")
+        return {text, Kind::Relay, 1};
+    if (numbered.match(text).hasMatch())
+        return {text, Kind::Numbered, text.toInt()};
+    if (address.match(text).hasMatch())
+        return {text, Kind::Address, 1};
+    return {text, Kind::NotAnAddress, 0};
+}
+
+QList<Hop> readPath(const QString &path)
+{
+    QList<Hop> hops;
+    const QStringView trimmed = trimBlanks(path);
+    if (trimmed.isEmpty())
+        return hops;
+    for (const QStringView part : trimmed.split(u','))
+        hops << readHop(trimBlanks(part).toString());
+    return hops;
+}
+
+bool isZero(const QString &text)
+{
+    const auto number = parsePlainDecimal(text);
+    return number && scaledRounded(*number, 2, 1000000) == 0;
+}
+
+// Whether a set saves exactly as a set that nobody touched.
+bool looksUnused(const ConfigSet &set)
+{
+    Configuration touched;
+    touched.sets[0] = set;
+    return encodeImage(touched) == encodeImage(Configuration());
+}
+
+class Adviser {
+public:
+    QList<Finding> findings;
+
+    // A finding of a check in the table, about its field or the one given.
+    void add(const char *id, int set, const QString &message, const char *field = nullptr)
+    {
+        for (const AdviceCheck &check : adviceChecks()) {
+            if (qstrcmp(check.id, id) != 0)
+                continue;
+            findings.append({QString::fromLatin1(id), set,
+                             QString::fromLatin1(field ? field : check.field), check.severity,
+                             message, QString::fromLatin1(check.reason)});
+            return;
+        }
+    }
+
+    void callsign(const QString &typed)
+    {
+        const QString name = QStringLiteral("Callsign");
+        // The image pads the callsign with blanks; they are no part of it.
+        const QString call = trimBlanks(typed).toString();
+        if (call.isEmpty()) {
+            add("callsign-empty", -1, name + QStringLiteral(": empty; every packet needs it"));
+            return;
+        }
+        if (call != call.toUpper())
+            add("callsign-lowercase", -1,
+                QStringLiteral("%1: %2 has lower-case letters, which many digipeaters drop; type "
+                               "%3")
+                    .arg(name, quoted(call), quoted(call.toUpper())));
+        QString others;
+        for (const QChar c : call)
+            if (!(c.isDigit() && c.unicode() < 128) && !(c.isLetter() && c.unicode() < 128) &&
+                !others.contains(c))
+                others += c;
+        if (!others.isEmpty())
+            add("callsign-characters", -1,
+                QStringLiteral("%1: %2 has characters other than letters and digits (%3)")
+                    .arg(name, quoted(call), quoted(others)));
+    }
+
+    void ssid(int i, const ConfigSet &s)
+    {
+        const QString where = QStringLiteral("Set %1 SSID").arg(i + 1);
+        const QStringView typed = trimBlanks(s.ssid);
+        const int number = typed.startsWith(u'-') ? typed.mid(1).toInt() : typed.toInt();
+        // The image stores -0 as no SSID at all.
+        if (number == 0) {
+            if (s.beacon)
+                add("ssid-empty", i,
+                    where + QStringLiteral(": empty (or 0) while Beacon TX is on, so the packets "
+                                           "go out as a home station's; a tracker usually uses -9 "
+                                           "(mobile), -7 (handheld) or -12 (one-way tracker)"));
+            return;
+        }
+        const bool fixed = s.coordinates && !s.gps;
+        if (fixed && (number == 7 || number == 9 || number == 12))
+            add("ssid-use", i,
+                where + QStringLiteral(": -%1 is customary for a station that moves; a fixed "
+                                       "position usually goes with none or -0")
+                            .arg(number));
+    }
+
+    void path(int i, const ConfigSet &s)
+    {
+        const QString where = QStringLiteral("Set %1 path: %2").arg(i + 1).arg(quoted(s.path));
+        const QList<Hop> hops = readPath(s.path);
+        const QString storable = QStringLiteral("use WIDE1-1 or WIDE2-2");
+        if (trimBlanks(s.path) == u"Text1") {
+            add("path-not-a-path", i,
+                where + QStringLiteral(" is the window's initial text, not a path; %1, or leave "
+                                       "it empty for no digipeaters")
+                            .arg(storable));
+            return;
+        }
+        int total = 0;
+        for (qsizetype k = 0; k < hops.size(); ++k) {
+            const Hop &hop = hops[k];
+            total += hop.hops;
+            using Kind = Hop::Kind;
+            if (hop.kind == Kind::NotAnAddress)
+                add("path-not-a-path", i,
+                    where + QStringLiteral(": %1 is not an upper-case callsign, alias or WIDEn-N")
+                                .arg(quoted(hop.text)));
+            else if (hop.kind == Kind::Relay || hop.kind == Kind::BareWide ||
+                     hop.kind == Kind::BareTrace || hop.kind == Kind::Trace)
+                add("path-obsolete", i,
+                    where + QStringLiteral(" uses %1, which digipeaters stopped serving in 2004 "
+                                           "(New-N paradigm); %2")
+                                .arg(hop.text, storable));
+            else if (hop.kind == Kind::Wide && hop.text == u"WIDE1-1" && k > 0)
+                add("path-wide1-first", i,
+                    where + QStringLiteral(" has WIDE1-1 after another element; digipeaters look "
+                                           "only at the first unused one, so put WIDE1-1 first"));
+        }
+        if (total > 2)
+            add("path-hops", i,
+                where + QStringLiteral(" asks for %1 hops; most digipeaters serve 2 at most: use "
+                                       "WIDE2-2 (2 hops) or WIDE1-1 (1 hop)")
+                            .arg(total));
+    }
+
+    void beacon(int i, const ConfigSet &s)
+    {
+        if (!s.beacon || !s.interval)
+            return;
+        const QString where = QStringLiteral("Set %1 beacon interval: %2")
+                                  .arg(i + 1)
+                                  .arg(beaconIntervals().value(*s.interval).trimmed());
+        constexpr int OneMinute = 1;
+        constexpr int TenMinutes = 5;
+        if (*s.interval < OneMinute)
+            add("beacon-fast", i,
+                where + QStringLiteral(" with Beacon TX on floods the channel; use 5 minutes or "
+                                       "more"));
+        else if (s.coordinates && !s.gps && *s.interval < TenMinutes)
+            add("beacon-fixed-often", i,
+                where + QStringLiteral(" for a fixed position; fixed stations are asked for 30 "
+                                       "minutes or more"));
+    }
+
+    void position(int i, const ConfigSet &s)
+    {
+        const QString where = QStringLiteral("Set %1").arg(i + 1);
+        if (s.comment && *s.comment == positionComments().indexOf(QStringLiteral("Emergency!")))
+            add("comment-emergency", i,
+                where + QStringLiteral(" position comment: \"Emergency!\" sets off an alarm at "
+                                       "every station that hears it; use it only in a real "
+                                       "emergency"));
+        if (!s.coordinates)
+            return;
+        if (s.gps)
+            add("position-gps-and-fixed", i,
+                where + QStringLiteral(" GPS Used: on together with Prog Coord's; which position "
+                                       "the device then sends is not documented, so turn one "
+                                       "off"));
+        const ConfigSet initial;
+        const bool latInitial = s.latMinutes == initial.latMinutes;
+        if (latInitial || s.lonMinutes == initial.lonMinutes) {
+            add("position-initial-text", i,
+                where +
+                    QStringLiteral(" %1 minutes: still the window's initial text %2")
+                        .arg(latInitial ? u"latitude" : u"longitude", quoted(initial.latMinutes)),
+                latInitial ? "latMinutes" : "lonMinutes");
+            return;
+        }
+        if (isZero(s.latDegrees) && isZero(s.latMinutes) && isZero(s.lonDegrees) &&
+            isZero(s.lonMinutes))
+            add("position-zero", i,
+                where + QStringLiteral(" coordinates: 0\u00B000.00' N 0\u00B000.00' E is almost "
+                                       "always a position never filled in; type the station's "
+                                       "position"));
+    }
+};
+
+} // namespace
+
+QList<Finding> adviseOn(const Configuration &config)
+{
+    Adviser adviser;
+    adviser.callsign(config.callsign);
+    bool anyBeacon = false;
+    for (int i = 0; i < SetCount; ++i) {
+        const ConfigSet &s = config.sets[i];
+        anyBeacon = anyBeacon || s.beacon;
+        if (looksUnused(s)) {
+            adviser.add(
+                "set-unused", i,
+                QStringLiteral("Set %1 looks unused: it holds what a new window shows").arg(i + 1));
+            continue;
+        }
+        adviser.ssid(i, s);
+        adviser.path(i, s);
+        adviser.beacon(i, s);
+        adviser.position(i, s);
+    }
+    if (!anyBeacon)
+        adviser.add("beacon-all-off", -1,
+                    QStringLiteral("Sets 1 to 6 Beacon TX: off in every set, so the tracker "
+                                   "sends nothing"));
+    return adviser.findings;
+}
+
+QString severityName(Severity severity)
+{
+    return severity == Severity::Warning ? QStringLiteral("warning") : QStringLiteral("note");
+}
+
+QByteArray findingsJson(const QList<Finding> &findings)
+{
+    QJsonArray list;
+    for (const Finding &f : findings)
+        list.append(QJsonObject{
+            {QStringLiteral("id"), f.id},
+            {QStringLiteral("set"), f.set < 0 ? QJsonValue() : QJsonValue(f.set + 1)},
+            {QStringLiteral("field"), f.field.isEmpty() ? QJsonValue() : QJsonValue(f.field)},
+            {QStringLiteral("severity"), severityName(f.severity)},
+            {QStringLiteral("message"), f.message},
+            {QStringLiteral("why"), f.why},
+        });
+    return QJsonDocument(list).toJson(QJsonDocument::Compact);
+}
+
+} // namespace tavlo

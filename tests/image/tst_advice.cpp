@@ -1,0 +1,207 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "advice.h"
+#include "image.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+#include <functional>
+
+using namespace tavlo;
+
+using Edit = std::function<void(Configuration &)>;
+Q_DECLARE_METATYPE(Edit)
+
+namespace {
+
+// A configuration an experienced operator would send on the air: six mobile
+// sets with GPS, a short path and a polite interval.
+Configuration clean()
+{
+    Configuration c;
+    c.callsign = QStringLiteral("N0CALL");
+    for (int i = 0; i < SetCount; ++i) {
+        ConfigSet &s = c.sets[i];
+        s.ssid = QStringLiteral("9");
+        s.beacon = true;
+        s.gps = true;
+        s.interval = 4; // 5 min
+        s.comment = 1;  // Enroute
+        s.path = i % 2 ? QStringLiteral("WIDE2-2") : QStringLiteral("WIDE1-1");
+    }
+    return c;
+}
+
+// Set 1 at a fixed position, without GPS.
+void fixedAt(Configuration &c, const char *latMinutes, const char *lonMinutes)
+{
+    ConfigSet &s = c.sets[0];
+    s.gps = false;
+    s.coordinates = true;
+    s.latDegrees = QStringLiteral("49");
+    s.latMinutes = QString::fromLatin1(latMinutes);
+    s.latHemisphere = 0;
+    s.lonDegrees = QStringLiteral("16");
+    s.lonMinutes = QString::fromLatin1(lonMinutes);
+    s.lonHemisphere = 0;
+    s.interval = 7; // 30 min
+}
+
+} // namespace
+
+class TestAdvice : public QObject {
+    Q_OBJECT
+private slots:
+    // One row a check that finds something, and its neighbour that must not.
+    void eachCheck_data()
+    {
+        QTest::addColumn<Edit>("edit");
+        QTest::addColumn<QString>("id");      // empty: no finding at all
+        QTest::addColumn<QString>("message"); // a part of it
+        auto set1 = [](std::function<void(ConfigSet &)> f) {
+            return Edit([f](Configuration &c) { f(c.sets[0]); });
+        };
+        auto path = [&](const char *p) {
+            return set1([p](ConfigSet &s) { s.path = QString::fromLatin1(p); });
+        };
+        QTest::newRow("clean") << Edit([](Configuration &) {}) << ""
+                               << "";
+        QTest::newRow("callsign empty")
+            << Edit([](Configuration &c) { c.callsign.clear(); }) << "callsign-empty"
+            << "Callsign: empty";
+        QTest::newRow("callsign lower case")
+            << Edit([](Configuration &c) { c.callsign = QStringLiteral("n0call"); })
+            << "callsign-lowercase"
+            << "type \"N0CALL\"";
+        QTest::newRow("callsign other characters")
+            << Edit([](Configuration &c) { c.callsign = QStringLiteral("N0-CA"); })
+            << "callsign-characters"
+            << "(\"-\")";
+        QTest::newRow("ssid empty, beacon on")
+            << set1([](ConfigSet &s) { s.ssid.clear(); }) << "ssid-empty"
+            << "Set 1 SSID: empty";
+        QTest::newRow("ssid empty, beacon off") << set1([](ConfigSet &s) {
+            s.ssid.clear();
+            s.beacon = false;
+        }) << ""
+                                                << "";
+        QTest::newRow("ssid 0, stored as none")
+            << set1([](ConfigSet &s) { s.ssid = QStringLiteral("0"); }) << "ssid-empty"
+            << "home station";
+        QTest::newRow("fixed every 30 min") << Edit([](Configuration &c) {
+            fixedAt(c, "12.34", "36.50");
+            c.sets[0].ssid = QStringLiteral("1");
+        }) << ""
+                                            << "";
+        QTest::newRow("ssid 9 at a fixed position")
+            << Edit([](Configuration &c) { fixedAt(c, "12.34", "36.50"); }) << "ssid-use"
+            << "-9 is customary for a station that moves";
+        QTest::newRow("RELAY") << path("RELAY,WIDE2-2") << "path-obsolete"
+                               << "Set 1 path: \"RELAY,WIDE2-2\" uses RELAY";
+        QTest::newRow("bare WIDE") << path("WIDE") << "path-obsolete"
+                                   << "uses WIDE,";
+        QTest::newRow("TRACE") << path("TRACE2-2") << "path-obsolete"
+                               << "uses TRACE2-2";
+        QTest::newRow("three hops") << path("WIDE3-3") << "path-hops"
+                                    << "asks for 3 hops";
+        QTest::newRow("two elements, three hops") << path("WIDE1-1,WIDE2-2") << "path-hops"
+                                                  << "asks for 3 hops";
+        QTest::newRow("numbered path 3") << path("3") << "path-hops"
+                                         << "asks for 3 hops";
+        QTest::newRow("WIDE1-1 second") << path("N0DIGI,WIDE1-1") << "path-wide1-first"
+                                        << "put WIDE1-1 first";
+        QTest::newRow("Text1") << path("Text1") << "path-not-a-path"
+                               << "Set 1 path: \"Text1\" is the window's initial text";
+        QTest::newRow("lower-case element") << path("wide2-2") << "path-not-a-path"
+                                            << "\"wide2-2\" is not an upper-case";
+        QTest::newRow("alias and digipeater") << path("ARISS") << ""
+                                              << "";
+        QTest::newRow("a digipeater's call") << path("N0DIGI-3") << ""
+                                             << "";
+        QTest::newRow("no path") << path("") << ""
+                                 << "";
+        QTest::newRow("half a minute")
+            << set1([](ConfigSet &s) { s.interval = 0; }) << "beacon-fast"
+            << "Set 1 beacon interval: 0.5 min";
+        QTest::newRow("one minute") << set1([](ConfigSet &s) { s.interval = 1; }) << ""
+                                    << "";
+        QTest::newRow("fixed every 5 min") << Edit([](Configuration &c) {
+            fixedAt(c, "12.34", "36.50");
+            c.sets[0].interval = 4;
+            c.sets[0].ssid = QStringLiteral("1"); // no SSID advice for a fixed station
+        }) << "beacon-fixed-often"
+                                           << "fixed stations are asked for 30 minutes";
+        QTest::newRow("every beacon off") << Edit([](Configuration &c) {
+            for (ConfigSet &s : c.sets)
+                s.beacon = false;
+        }) << "beacon-all-off"
+                                          << "off in every set";
+        QTest::newRow("Emergency!")
+            << set1([](ConfigSet &s) { s.comment = 7; }) << "comment-emergency"
+            << "\"Emergency!\"";
+        QTest::newRow("position 0/0") << Edit([](Configuration &c) {
+            fixedAt(c, "0.00", "00");
+            c.sets[0].latDegrees = c.sets[0].lonDegrees = QStringLiteral("0");
+            c.sets[0].ssid = QStringLiteral("1");
+        }) << "position-zero"
+                                      << "0\u00B000.00' N 0\u00B000.00' E";
+        QTest::newRow("GPS and fixed") << Edit([](Configuration &c) {
+            fixedAt(c, "12.34", "36.50");
+            c.sets[0].gps = true;
+        }) << "position-gps-and-fixed"
+                                       << "Set 1 GPS Used: on together with Prog Coord's";
+        QTest::newRow("minutes at Text3") << Edit([](Configuration &c) {
+            fixedAt(c, "Text3", "36.50");
+            c.sets[0].ssid = QStringLiteral("1");
+        }) << "position-initial-text"
+                                          << "latitude minutes: still the window's initial text";
+        QTest::newRow("a set never touched")
+            << Edit([](Configuration &c) { c.sets[3] = ConfigSet(); }) << "set-unused"
+            << "Set 4 looks unused";
+    }
+    void eachCheck()
+    {
+        QFETCH(Edit, edit);
+        QFETCH(QString, id);
+        QFETCH(QString, message);
+        Configuration config = clean();
+        edit(config);
+        const QList<Finding> found = adviseOn(config);
+        QStringList lines;
+        bool named = false;
+        for (const Finding &f : found) {
+            lines << f.id + u' ' + f.message;
+            named = named || (f.id == id && f.message.contains(message));
+        }
+        QVERIFY2(id.isEmpty() ? found.isEmpty() : named, qPrintable(lines.join(u'\n')));
+    }
+
+    // --json parses, and gives each finding's parts; the manual page lists every check.
+    void jsonAndManual()
+    {
+        Configuration config = clean();
+        config.sets[1].path = QStringLiteral("RELAY");
+        const QJsonArray list = QJsonDocument::fromJson(findingsJson(adviseOn(config))).array();
+        QCOMPARE(list.size(), 1);
+        const QJsonObject f = list.first().toObject();
+        QCOMPARE(f.value("id").toString(), QStringLiteral("path-obsolete"));
+        QCOMPARE(f.value("set").toInt(), 2);
+        QCOMPARE(f.value("field").toString(), QStringLiteral("path"));
+        QCOMPARE(f.value("severity").toString(), QStringLiteral("warning"));
+        QVERIFY(!f.value("why").toString().isEmpty());
+
+        QFile manual(QStringLiteral(TAVLO_MANUAL));
+        QVERIFY(manual.open(QIODevice::ReadOnly));
+        const QString text =
+            QString::fromUtf8(manual.readAll()).replace(QStringLiteral("\\-"), QStringLiteral("-"));
+        for (const AdviceCheck &check : adviceChecks())
+            QVERIFY2(text.contains(QLatin1String(check.id)) &&
+                         text.contains(QLatin1String(check.source).left(20)),
+                     check.id);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAdvice)
+#include "tst_advice.moc"
