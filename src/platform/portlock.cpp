@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -20,32 +21,6 @@ namespace {
 #ifdef Q_OS_UNIX
 // The folders lock files are kept in; /var/lock is often a link to /run/lock.
 const char *const LockFolders[] = {"/var/lock", "/run/lock"};
-
-// LCK..ttyUSB0 for /dev/ttyUSB0, LCK..pts_3 for /dev/pts/3: the name below
-// /dev with "/" as "_", as Qt's serial port and others lock it.
-QString lockFileName(const QString &port)
-{
-    QString name = port;
-    if (name.startsWith(QLatin1String("/dev/")))
-        name.remove(0, 5);
-    return QStringLiteral("LCK..") + name.replace(u'/', u'_');
-}
-
-// The process number in a lock file: ASCII ("%10d\n", or Qt's three lines),
-// or the 4-byte binary number of older programs. 0 when there is none.
-qint64 lockOwner(const QByteArray &content)
-{
-    bool ok = false;
-    const qint64 pid = content.split('\n').value(0).trimmed().toLongLong(&ok);
-    if (ok)
-        return pid;
-    if (content.size() == 4) {
-        qint32 binary = 0;
-        std::memcpy(&binary, content.constData(), 4);
-        return binary;
-    }
-    return 0;
-}
 
 QString programOf(qint64 pid, const QByteArray &content)
 {
@@ -67,6 +42,36 @@ bool isAlive(qint64 pid)
 
 } // namespace
 
+QString lockFileName(const QString &port)
+{
+    QString name = port;
+    if (name.startsWith(QLatin1String("/dev/")))
+        name.remove(0, 5);
+    return QStringLiteral("LCK..") + name.replace(u'/', u'_');
+}
+
+QString portOfLockFile(const QString &fileName)
+{
+    QString name = fileName.mid(5); // after "LCK.."
+    return QStringLiteral("/dev/") + name.replace(u'_', u'/');
+}
+
+// ASCII ("%10d\n", or Qt's three lines), or the 4-byte binary number of
+// older programs.
+qint64 lockFileOwner(const QByteArray &content)
+{
+    bool ok = false;
+    const qint64 pid = content.split('\n').value(0).trimmed().toLongLong(&ok);
+    if (ok)
+        return pid;
+    if (content.size() == 4) {
+        qint32 binary = 0;
+        std::memcpy(&binary, content.constData(), 4);
+        return binary;
+    }
+    return 0;
+}
+
 QString resolvedPortName(const QString &name)
 {
     const QString canonical = QFileInfo(name).canonicalFilePath();
@@ -83,7 +88,7 @@ void checkLockFile(const QString &path, PortLockCheck &check)
     if (!file.open(QIODevice::ReadOnly))
         return;
     const QByteArray content = file.read(4096);
-    const qint64 pid = lockOwner(content);
+    const qint64 pid = lockFileOwner(content);
     if (pid == qint64(::getpid()))
         return;
     if (pid <= 0 || isAlive(pid)) {

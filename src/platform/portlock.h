@@ -23,6 +23,14 @@ struct PortLockCheck {
 // lock of a process that is gone is removed, as other serial programs do.
 PortLockCheck checkPortLocks(const QString &given, const QString &resolved);
 
+// The lock file name of a port: LCK..ttyUSB0 for /dev/ttyUSB0, LCK..pts_3
+// for /dev/pts/3 (the name below /dev with "/" as "_").
+QString lockFileName(const QString &port);
+// The port a lock file name stands for: /dev/pts/3 for LCK..pts_3.
+QString portOfLockFile(const QString &fileName);
+// The process number in a lock file's content; 0 when it names none.
+qint64 lockFileOwner(const QByteArray &content);
+
 // Holds an exclusive advisory lock on an open port's descriptor, so that a
 // second opener fails even where the exclusive open does not stop it (root).
 bool lockDescriptor(qintptr handle);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serialport.h"
 
+#include "portdoctor.h"
 #include "portlock.h"
 
 #include <QFileInfo>
@@ -55,38 +56,34 @@ QString comPortName(int index)
 #endif
 }
 
+// What went wrong, and last the one-line remedy that tavlo-image doctor
+// gives for the same case.
 QString openFailureAdvice(OpenFailure failure)
 {
+    QString advice;
     switch (failure) {
     case OpenFailure::PermissionDenied:
 #ifdef Q_OS_WIN
         return QStringLiteral("You are not allowed to use this port.");
 #else
-        return QStringLiteral(
-            "Your user may not use serial ports. Add it to the dialout group with\n"
-            "    sudo usermod -aG dialout $USER\nthen log out and in again.");
+        advice = QStringLiteral("Your user may not use serial ports.");
+        break;
 #endif
     case OpenFailure::Busy:
-        return QStringLiteral(
-            "Another program holds the port: a terminal program, or a service such as "
-            "ModemManager or brltty, which can grab USB serial adapters. Close it and choose "
-            "the port again.");
-    case OpenFailure::NotFound: {
-        QString advice = QStringLiteral(
-            "There is no such port. Check that the adapter is plugged in, and the name.");
-#ifdef Q_OS_LINUX
-        advice += QStringLiteral(
-            "\nIf /dev/ttyUSB0 vanished right after the adapter was plugged in, the brltty "
-            "service took it for a braille display: remove brltty (sudo apt remove brltty) "
-            "and plug the adapter in again.");
-#endif
-        return advice;
-    }
+        advice = QStringLiteral("Another program holds the port: a terminal program, or "
+                                "ModemManager or brltty, which grab USB serial adapters.");
+        break;
+    case OpenFailure::NotFound:
+        advice = QStringLiteral("There is no such port.");
+        break;
     case OpenFailure::None:
     case OpenFailure::Other:
-        break;
+        return QString();
     }
-    return QString();
+#ifdef Q_OS_UNIX
+    advice += QStringLiteral("\nFix: ") + ports::remedyFor(failure);
+#endif
+    return advice;
 }
 
 QtSerialPort::QtSerialPort(QObject *parent)
@@ -201,6 +198,18 @@ void QtSerialPort::onError(int error)
     }
 }
 
+QString PortDescription::shown() const
+{
+    QString text = name;
+    if (!description.isEmpty())
+        text += QStringLiteral(" \u2014 ") + description;
+    if (vendorId >= 0 && productId >= 0)
+        text += QStringLiteral(" (%1:%2)")
+                    .arg(vendorId, 4, 16, QLatin1Char('0'))
+                    .arg(productId, 4, 16, QLatin1Char('0'));
+    return text;
+}
+
 QList<PortDescription> QtSerialPort::availablePorts()
 {
     QList<PortDescription> ports;
@@ -210,7 +219,9 @@ QList<PortDescription> QtSerialPort::availablePorts()
 #else
         const QString name = info.systemLocation();
 #endif
-        ports.append({name, info.description()});
+        ports.append({name, info.description(), info.manufacturer(), info.serialNumber(),
+                      info.hasVendorIdentifier() ? int(info.vendorIdentifier()) : -1,
+                      info.hasProductIdentifier() ? int(info.productIdentifier()) : -1});
     }
     return ports;
 }

@@ -57,6 +57,13 @@ QString openFailureAdvice(OpenFailure failure);
 struct PortDescription {
     QString name;        // what open() takes: /dev/ttyUSB0, COM12
     QString description; // "USB-Serial Controller", may be empty
+    QString manufacturer;
+    QString serialNumber;
+    int vendorId = -1; // USB ids, -1 where there are none
+    int productId = -1;
+
+    // "/dev/ttyUSB0 — FT232R USB UART (0403:6001)", or the name alone.
+    QString shown() const;
 };
 
 // The serial port over QSerialPort.

@@ -68,12 +68,8 @@ void PortChooser::refresh()
     const QString text = currentText();
     clear();
     if (m_listPorts) {
-        for (const PortDescription &port : m_listPorts()) {
-            const QString shown = port.description.isEmpty()
-                                      ? port.name
-                                      : QStringLiteral("%1 (%2)").arg(port.description, port.name);
-            addItem(shown, port.name);
-        }
+        for (const PortDescription &port : m_listPorts())
+            addItem(port.shown(), port.name);
     }
     // The entry that shows the same text stays current, so nothing looks changed.
     setCurrentIndex(findText(text));

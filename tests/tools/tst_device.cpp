@@ -57,6 +57,20 @@ private slots:
         }
     }
 
+    // The doctor on the simulator's terminal: the port passes, and the
+    // device receives not a byte.
+    void doctorOnTheSimulator()
+    {
+        QVERIFY(startDevice({}));
+        const Run run = tool({"doctor", "--port", m_pts});
+        QVERIFY2(
+            run.out.contains(QStringLiteral("ok: %1 opens for reading and writing").arg(m_pts)),
+            qPrintable(run.out));
+        QCOMPARE(run.status, run.out.contains(QLatin1String("problem: ")) ? 1 : 0);
+        QTest::qWait(100);
+        QVERIFY2(!deviceLog().contains(QLatin1String(" < ")), qPrintable(deviceLog()));
+    }
+
     void writeVerifyAndReadBack()
     {
         QVERIFY(startDevice({}));

@@ -765,7 +765,8 @@ private slots:
         QVERIFY(f.comButtons[1]->isChecked());
         pickFromList(0);
         QCOMPARE(f.portBox->count(), 2);
-        QCOMPARE(f.portBox->itemText(0), QStringLiteral("USB-Serial Controller (/dev/ttyUSB0)"));
+        QCOMPARE(f.portBox->itemText(0),
+                 QStringLiteral("/dev/ttyUSB0 \u2014 USB-Serial Controller (0403:6001)"));
         QCOMPARE(f.portBox->itemText(1), QStringLiteral("/dev/ttyS0"));
         for (QRadioButton *com : f.comButtons)
             QVERIFY(!com->isChecked());
@@ -1428,13 +1429,20 @@ private:
     void openWindow(MainWindow::Appearance appearance)
     {
         m_window.reset();
-        m_window = std::make_unique<MainWindow>(
-            Platform{m_dialog, m_messages, *m_port, *m_ticker,
-                     [] {
-                         return QList<PortDescription>{{"/dev/ttyUSB0", "USB-Serial Controller"},
-                                                       {"/dev/ttyS0", ""}};
-                     }},
-            appearance);
+        m_window =
+            std::make_unique<MainWindow>(Platform{m_dialog, m_messages, *m_port, *m_ticker,
+                                                  [] {
+                                                      PortDescription usb;
+                                                      usb.name = QStringLiteral("/dev/ttyUSB0");
+                                                      usb.description =
+                                                          QStringLiteral("USB-Serial Controller");
+                                                      usb.vendorId = 0x0403;
+                                                      usb.productId = 0x6001;
+                                                      PortDescription serial;
+                                                      serial.name = QStringLiteral("/dev/ttyS0");
+                                                      return QList<PortDescription>{usb, serial};
+                                                  }},
+                                         appearance);
         QCOMPARE(m_window->isVisible(), appearance == MainWindow::Appearance::AtOnce);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));

@@ -14,7 +14,9 @@
 #include "imagefile.h"
 #include "imageinput.h"
 #include "licence.h"
+#include "portdoctor.h"
 #include "savecheck.h"
+#include "systemview.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -59,6 +61,20 @@ Commands:
                        Exit 0 when they agree, 1 when they differ, 2 for
                        wrong usage, an unreadable input or a JSON
                        configuration that cannot be saved.
+  ports [--json]       List the serial ports the system knows, one a line:
+                       the name to use, description and manufacturer, USB
+                       vendor and product id and serial number, the
+                       /dev/serial/by-id link, lock files that hold it (by
+                       which process, running or stale), and whether you may
+                       open it. No port is opened and no byte is sent.
+  doctor [--port PORT] Check the usual reasons a port will not open: your
+                       group (dialout), brltty, ModemManager, lock files;
+                       with --port, whether PORT exists (else the USB serial
+                       devices present), where a link leads, and whether it
+                       opens for reading and writing, exclusively. Only
+                       PORT is opened, and nothing is sent. Every problem
+                       comes with the command that fixes it. Exit 0 when
+                       nothing was found, 1 otherwise.
   write --port PORT FILE [--retries N] [--any-length] [--backup BACKUP]
         [--settle MS] [--trace] [--quiet]
                        Write FILE into the device and verify it, as "Write
@@ -272,6 +288,34 @@ int diff(const QString &a, const QString &b, bool json)
     return found->isEmpty() ? Success : Refused;
 }
 
+// The serial ports the system knows, without opening one.
+int listPorts(bool json)
+{
+    const RealSystemView system;
+    const QList<ports::SurveyedPort> found = ports::surveyPorts(system);
+    QString text;
+    for (const ports::SurveyedPort &port : found)
+        text += ports::portLine(port) + u'\n';
+    return writeOut(json ? ports::portsJson(found) + '\n' : text.toUtf8()) ? Success : Refused;
+}
+
+// The usual reasons a port will not open, each problem with its fix; with
+// --port, that port too, which alone is opened, and nothing is sent.
+int doctor(const Arguments &o, const QStringList &rest)
+{
+    if (!rest.isEmpty() || o.values.size() > (o.given("--port") ? 1 : 0) || !o.flags.isEmpty())
+        return usage(QStringLiteral("doctor takes no arguments and only --port PORT"));
+    if (o.given("--port") && o.value("--port").isEmpty())
+        return usage(QStringLiteral("--port needs a port"));
+    const RealSystemView system;
+    const QList<ports::Finding> found = ports::examine(system, o.value("--port"));
+    if (!writeOut(ports::report(found).toUtf8()))
+        return Refused;
+    const bool problems =
+        std::any_of(found.begin(), found.end(), [](const ports::Finding &f) { return f.problem; });
+    return problems ? Refused : Success;
+}
+
 int showText(const Configuration &config)
 {
     // Texts from the image are quoted with their control characters escaped:
@@ -323,6 +367,11 @@ const Command Commands[] = {
      [](const Arguments &o, const QStringList &a) {
          return check(a[0], o.has("--json"));
      }},
+    {"ports", 0, "--json",
+     [](const Arguments &o, const QStringList &) {
+         return listPorts(o.has("--json"));
+     }},
+    {"doctor", -1, nullptr, doctor},
     {"write", -1, nullptr,
      [](const Arguments &o, const QStringList &a) {
          return deviceCommand(o, a, DeviceAction::Write);

@@ -1,0 +1,400 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "portdoctor.h"
+
+#include "portlock.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+
+namespace tavlo::ports {
+
+namespace {
+
+const char *const LockFolders[] = {"/var/lock", "/run/lock"};
+const char ByIdFolder[] = "/dev/serial/by-id";
+// The group that owns serial ports where no port says: Debian's, then others'.
+const char *const SerialGroups[] = {"dialout", "uucp"};
+
+QString groupRemedy(const QString &group)
+{
+    return QStringLiteral("sudo usermod -aG %1 $USER, then log out and in again").arg(group);
+}
+
+const char BrlttyRemedy[] = "sudo apt remove brltty, then plug the adapter in again";
+const char ModemManagerRemedy[] = "sudo systemctl disable --now ModemManager";
+const char MissingRemedy[] = "plug the adapter in and check the name; tavlo-image ports lists "
+                             "the ports there are";
+
+struct Group {
+    QString name;
+    unsigned gid = 0;
+    QStringList members;
+};
+
+QList<Group> groups(const SystemView &system)
+{
+    QList<Group> found;
+    for (const QByteArray &line : system.read(QStringLiteral("/etc/group")).split('\n')) {
+        const QList<QByteArray> parts = line.split(':');
+        if (parts.size() < 4)
+            continue;
+        QStringList members;
+        for (const QByteArray &m : parts[3].split(','))
+            if (!m.trimmed().isEmpty())
+                members << QString::fromUtf8(m.trimmed());
+        found.append({QString::fromUtf8(parts[0]), parts[2].toUInt(), members});
+    }
+    return found;
+}
+
+QString groupName(const QList<Group> &all, unsigned gid)
+{
+    for (const Group &g : all)
+        if (g.gid == gid)
+            return g.name;
+    return QString::number(gid);
+}
+
+QString modeText(const SystemView::Node &node)
+{
+    QString text = node.isCharDevice ? QStringLiteral("c") : QStringLiteral("-");
+    const char letters[] = "rwx";
+    for (int bit = 8; bit >= 0; --bit)
+        text += node.mode & (1U << bit) ? QLatin1Char(letters[(8 - bit) % 3]) : QLatin1Char('-');
+    return text;
+}
+
+bool mayOpen(const SystemView &system, const SystemView::Node &node)
+{
+    constexpr unsigned Owner = 0600;
+    constexpr unsigned Group = 0060;
+    constexpr unsigned Others = 0006;
+    if (system.userId() == 0)
+        return true;
+    if (node.uid == system.userId())
+        return (node.mode & Owner) == Owner;
+    if (system.groupIds().contains(node.gid))
+        return (node.mode & Group) == Group;
+    return (node.mode & Others) == Others;
+}
+
+LockFile readLock(const SystemView &system, const QString &path, const QString &name)
+{
+    LockFile lock;
+    lock.path = path;
+    lock.port = portOfLockFile(name);
+    lock.pid = lockFileOwner(system.read(path));
+    lock.program =
+        QString::fromUtf8(system.read(QStringLiteral("/proc/%1/comm").arg(lock.pid)).trimmed());
+    if (lock.program.isEmpty())
+        lock.program = QStringLiteral("an unknown program");
+    lock.state = lock.pid > 0 && system.processAlive(lock.pid) ? LockFile::State::Live
+                                                               : LockFile::State::Stale;
+    return lock;
+}
+
+// Every lock file in the lock folders, each once (/var/lock is often /run/lock).
+QList<LockFile> lockFiles(const SystemView &system)
+{
+    QList<LockFile> locks;
+    QSet<QString> seen;
+    for (const char *folder : LockFolders) {
+        for (const QString &name : system.list(QString::fromLatin1(folder))) {
+            const QString path = QString::fromLatin1(folder) + u'/' + name;
+            const QString real = system.resolved(path);
+            if (!name.startsWith(QLatin1String("LCK..")) ||
+                seen.contains(real.isEmpty() ? path : real))
+                continue;
+            seen.insert(real.isEmpty() ? path : real);
+            locks << readLock(system, path, name);
+        }
+    }
+    return locks;
+}
+
+QString lockText(const LockFile &lock)
+{
+    return lock.state == LockFile::State::Live
+               ? QStringLiteral("locked by process %1 (%2), running, in %3")
+                     .arg(lock.pid)
+                     .arg(lock.program, lock.path)
+               : QStringLiteral("a stale lock %1 of process %2, which has ended")
+                     .arg(lock.path)
+                     .arg(lock.pid);
+}
+
+// The stable /dev/serial/by-id name of a port, if it has one.
+QString byIdLink(const SystemView &system, const QString &real)
+{
+    for (const QString &link : system.list(QString::fromLatin1(ByIdFolder))) {
+        const QString path = QString::fromLatin1(ByIdFolder) + u'/' + link;
+        if (!real.isEmpty() && system.resolved(path) == real)
+            return path;
+    }
+    return QString();
+}
+
+} // namespace
+
+QList<SurveyedPort> surveyPorts(const SystemView &system)
+{
+    const QList<Group> all = groups(system);
+    const QList<LockFile> locks = lockFiles(system);
+    QList<SurveyedPort> surveyed;
+    for (const PortDescription &port : system.serialPorts()) {
+        SurveyedPort s;
+        s.port = port;
+        const QString real = system.resolved(port.name);
+        s.byId = byIdLink(system, real);
+        std::copy_if(locks.begin(), locks.end(), std::back_inserter(s.locks),
+                     [&](const LockFile &lock) {
+                         return lock.port == port.name || (!real.isEmpty() && lock.port == real);
+                     });
+        const SystemView::Node node = system.node(real.isEmpty() ? port.name : real);
+        if (node.exists) {
+            s.mode = modeText(node);
+            s.group = groupName(all, node.gid);
+            s.mayOpen = mayOpen(system, node);
+        }
+        surveyed << s;
+    }
+    return surveyed;
+}
+
+QString portLine(const SurveyedPort &s)
+{
+    QStringList parts{s.port.shown()};
+    if (!s.port.manufacturer.isEmpty())
+        parts << QStringLiteral("by ") + s.port.manufacturer;
+    if (!s.port.serialNumber.isEmpty())
+        parts << QStringLiteral("serial ") + s.port.serialNumber;
+    if (!s.byId.isEmpty())
+        parts << s.byId;
+    for (const LockFile &lock : s.locks)
+        parts << lockText(lock);
+    if (!s.mode.isEmpty())
+        parts << QStringLiteral("%1 group %2, %3")
+                     .arg(s.mode, s.group,
+                          s.mayOpen ? QStringLiteral("you may open it")
+                                    : QStringLiteral("you may not open it"));
+    return parts.join(QStringLiteral("; "));
+}
+
+QByteArray portsJson(const QList<SurveyedPort> &ports)
+{
+    QJsonArray list;
+    for (const SurveyedPort &s : ports) {
+        QJsonArray locks;
+        for (const LockFile &lock : s.locks)
+            locks.append(
+                QJsonObject{{QStringLiteral("file"), lock.path},
+                            {QStringLiteral("pid"), lock.pid},
+                            {QStringLiteral("program"), lock.program},
+                            {QStringLiteral("live"), lock.state == LockFile::State::Live}});
+        auto orNull = [](const QString &text) {
+            return text.isEmpty() ? QJsonValue() : text;
+        };
+        auto id = [](int value) {
+            return value < 0 ? QJsonValue() : QJsonValue(value);
+        };
+        list.append(QJsonObject{{QStringLiteral("name"), s.port.name},
+                                {QStringLiteral("description"), orNull(s.port.description)},
+                                {QStringLiteral("manufacturer"), orNull(s.port.manufacturer)},
+                                {QStringLiteral("vendorId"), id(s.port.vendorId)},
+                                {QStringLiteral("productId"), id(s.port.productId)},
+                                {QStringLiteral("serialNumber"), orNull(s.port.serialNumber)},
+                                {QStringLiteral("byId"), orNull(s.byId)},
+                                {QStringLiteral("locks"), locks},
+                                {QStringLiteral("mode"), orNull(s.mode)},
+                                {QStringLiteral("group"), orNull(s.group)},
+                                {QStringLiteral("mayOpen"), s.mayOpen}});
+    }
+    return QJsonDocument(list).toJson(QJsonDocument::Compact);
+}
+
+namespace {
+
+// The group of the ports there are, or the usual one.
+QString serialGroup(const SystemView &system, const QList<Group> &all)
+{
+    for (const PortDescription &port : system.serialPorts()) {
+        const SystemView::Node node = system.node(system.resolved(port.name));
+        if (node.exists && node.gid != 0)
+            return groupName(all, node.gid);
+    }
+    for (const char *usual : SerialGroups)
+        for (const Group &g : all)
+            if (g.name == QLatin1String(usual))
+                return g.name;
+    return QString();
+}
+
+void examineGroup(const SystemView &system, QList<Finding> &found)
+{
+    if (system.userId() == 0) {
+        found.append({false, QStringLiteral("you are root: every port opens for you"), {}});
+        return;
+    }
+    const QList<Group> all = groups(system);
+    const QString name = serialGroup(system, all);
+    const auto group =
+        std::find_if(all.begin(), all.end(), [&name](const Group &g) { return g.name == name; });
+    if (group == all.end())
+        return; // no group owns serial ports here
+    if (system.groupIds().contains(group->gid))
+        found.append(
+            {false,
+             QStringLiteral("you are in the %1 group, which owns the serial ports").arg(name),
+             {}});
+    else if (group->members.contains(system.userName()))
+        found.append(
+            {true,
+             QStringLiteral("you were added to the %1 group but have not logged in again "
+                            "since, so this session is not in it yet")
+                 .arg(name),
+             QStringLiteral("log out and in again (or, for one shell: newgrp %1)").arg(name)});
+    else
+        found.append(
+            {true,
+             QStringLiteral("you are not in the %1 group, which owns the serial ports").arg(name),
+             groupRemedy(name)});
+}
+
+void examineServices(const SystemView &system, QList<Finding> &found)
+{
+    bool brltty = false;
+    for (const char *path : {"/usr/bin/brltty", "/bin/brltty", "/usr/sbin/brltty", "/sbin/brltty"})
+        brltty = brltty || system.node(QString::fromLatin1(path)).exists;
+    if (brltty)
+        found.append({true,
+                      QStringLiteral("brltty is installed: it takes many USB serial adapters "
+                                     "(CH340, CP210x) for braille displays, and the port vanishes"),
+                      QString::fromLatin1(BrlttyRemedy)});
+    bool modemManager = false;
+    for (const QString &pid : system.list(QStringLiteral("/proc"))) {
+        if (pid.toLongLong() > 0 &&
+            system.read(QStringLiteral("/proc/%1/comm").arg(pid)).trimmed() == "ModemManager") {
+            modemManager = true;
+            break;
+        }
+    }
+    if (modemManager)
+        found.append({true,
+                      QStringLiteral("ModemManager is running: it opens new serial ports to "
+                                     "probe them for modems, and holds them meanwhile"),
+                      QString::fromLatin1(ModemManagerRemedy)});
+    if (!brltty && !modemManager)
+        found.append({false, QStringLiteral("neither brltty nor ModemManager is in the way"), {}});
+}
+
+void examineLocks(const SystemView &system, QList<Finding> &found)
+{
+    const QList<LockFile> locks = lockFiles(system);
+    for (const LockFile &lock : locks) {
+        if (lock.state == LockFile::State::Live)
+            found.append({true, QStringLiteral("%1 is %2").arg(lock.port, lockText(lock)),
+                          QStringLiteral("close %1, or end it with: kill %2")
+                              .arg(lock.program)
+                              .arg(lock.pid)});
+        else
+            found.append({true, QStringLiteral("%1 has %2").arg(lock.port, lockText(lock)),
+                          QStringLiteral("sudo rm %1").arg(lock.path)});
+    }
+    if (locks.isEmpty())
+        found.append({false, QStringLiteral("no lock files for serial ports"), {}});
+}
+
+// The USB serial devices the kernel has, for a port that is not there.
+QStringList usbSerialDevices(const SystemView &system)
+{
+    QStringList names;
+    for (const QString &name : system.list(QStringLiteral("/sys/bus/usb-serial/devices")))
+        names << QStringLiteral("/dev/") + name;
+    for (const QString &name : system.list(QStringLiteral("/sys/class/tty")))
+        if (name.startsWith(QLatin1String("ttyACM")))
+            names << QStringLiteral("/dev/") + name;
+    return names;
+}
+
+void examinePort(const SystemView &system, const QString &port, QList<Finding> &found)
+{
+    const SystemView::Node node = system.node(port);
+    if (!node.exists) {
+        const QStringList present = usbSerialDevices(system);
+        found.append({true,
+                      QStringLiteral("%1 does not exist; USB serial devices present: %2")
+                          .arg(port, present.isEmpty() ? QStringLiteral("none")
+                                                       : present.join(QStringLiteral(", "))),
+                      QString::fromLatin1(MissingRemedy)});
+        return;
+    }
+    const QString real = system.resolved(port);
+    if (node.isSymlink)
+        found.append({false, QStringLiteral("%1 is a link to %2").arg(port, real), {}});
+    const SystemView::Node device = system.node(real);
+    if (!device.isCharDevice) {
+        found.append({true,
+                      QStringLiteral("%1 is not a serial port (not a character device)").arg(real),
+                      QString::fromLatin1(MissingRemedy)});
+        return;
+    }
+    if (const QString why = system.tryOpen(real); !why.isEmpty())
+        found.append(
+            {true, QStringLiteral("%1 does not open for reading and writing: %2").arg(real, why),
+             mayOpen(system, device) ? QStringLiteral("close the program that holds it")
+                                     : groupRemedy(groupName(groups(system), device.gid))});
+    else
+        found.append({false,
+                      QStringLiteral("%1 opens for reading and writing, exclusively (nothing was "
+                                     "sent)")
+                          .arg(real),
+                      {}});
+}
+
+} // namespace
+
+QList<Finding> examine(const SystemView &system, const QString &port)
+{
+    QList<Finding> found;
+    examineGroup(system, found);
+    examineServices(system, found);
+    examineLocks(system, found);
+    if (!port.isEmpty())
+        examinePort(system, port, found);
+    return found;
+}
+
+QString report(const QList<Finding> &findings)
+{
+    QString text;
+    for (const Finding &f : findings) {
+        text += (f.problem ? QStringLiteral("problem: ") : QStringLiteral("ok: ")) + f.text + u'\n';
+        if (f.problem && !f.remedy.isEmpty())
+            text += QStringLiteral("  fix: ") + f.remedy + u'\n';
+    }
+    return text;
+}
+
+QString remedyFor(OpenFailure failure)
+{
+    switch (failure) {
+    case OpenFailure::PermissionDenied:
+        return groupRemedy(QStringLiteral("dialout"));
+    case OpenFailure::Busy:
+        return QStringLiteral("close the program that holds it; if it is ModemManager: ") +
+               QString::fromLatin1(ModemManagerRemedy);
+    case OpenFailure::NotFound:
+        return QString::fromLatin1(MissingRemedy) +
+               QStringLiteral("; if it vanished when plugged in: ") +
+               QString::fromLatin1(BrlttyRemedy);
+    case OpenFailure::None:
+    case OpenFailure::Other:
+        break;
+    }
+    return QString();
+}
+
+} // namespace tavlo::ports

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "serialport.h"
+#include "systemview.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace tavlo::ports {
+
+// A lock file in the system's lock folder and the process it names.
+struct LockFile {
+    enum class State { Live, Stale };
+    QString path;
+    QString port; // the port it stands for
+    qint64 pid = 0;
+    QString program;
+    State state = State::Live;
+};
+
+// A port as the system knows it, without opening it.
+struct SurveyedPort {
+    PortDescription port;
+    QString byId;          // a /dev/serial/by-id/... link to it, if any
+    QList<LockFile> locks; // lock files that stand for it
+    QString mode;          // "crw-rw----"
+    QString group;         // the group that owns it
+    bool mayOpen = false;  // by its mode and the user's groups
+};
+
+QList<SurveyedPort> surveyPorts(const SystemView &system);
+// One line a port.
+QString portLine(const SurveyedPort &port);
+QByteArray portsJson(const QList<SurveyedPort> &ports);
+
+// What the doctor found: a problem with the command that fixes it, or a check that passed.
+struct Finding {
+    bool problem = false;
+    QString text;
+    QString remedy; // one line, for a problem
+};
+
+// The usual reasons a port will not open: the user's group, brltty,
+// ModemManager, lock files, and with a port named, that port itself (which
+// alone it opens, sending nothing).
+QList<Finding> examine(const SystemView &system, const QString &port = QString());
+QString report(const QList<Finding> &findings);
+
+// The doctor's one-line remedy for a port that could not be opened.
+QString remedyFor(OpenFailure failure);
+
+} // namespace tavlo::ports

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "serialport.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace tavlo {
+
+// What the port list and the port doctor read of the system: files, folders,
+// processes, the user's groups and the serial ports the system knows. Reading
+// never opens a port; only tryOpen does. Tests hand in a fake.
+class SystemView {
+public:
+    virtual ~SystemView() = default;
+
+    struct Node {
+        bool exists = false;
+        bool isSymlink = false;
+        bool isCharDevice = false;
+        unsigned mode = 0; // permission bits
+        unsigned uid = 0;
+        unsigned gid = 0;
+    };
+    // The node itself, not where a link leads.
+    virtual Node node(const QString &path) const = 0;
+    // Where a path leads, every link followed; empty when nowhere.
+    virtual QString resolved(const QString &path) const = 0;
+    // The names in a folder; none when it cannot be read.
+    virtual QStringList list(const QString &folder) const = 0;
+    // A small file's text (a lock file, /proc/N/comm, /etc/group).
+    virtual QByteArray read(const QString &path) const = 0;
+    virtual bool processAlive(qint64 pid) const = 0;
+    virtual unsigned userId() const = 0;
+    virtual QString userName() const = 0;
+    // The groups this process has now: a group joined after logging in is not among them.
+    virtual QList<unsigned> groupIds() const = 0;
+    virtual QList<PortDescription> serialPorts() const = 0;
+    // Opens the port for reading and writing, exclusively, and closes it at
+    // once, sending nothing. Empty when it could, else why not.
+    virtual QString tryOpen(const QString &path) const = 0;
+};
+
+// The system this program runs on.
+class RealSystemView : public SystemView {
+public:
+    Node node(const QString &path) const override;
+    QString resolved(const QString &path) const override;
+    QStringList list(const QString &folder) const override;
+    QByteArray read(const QString &path) const override;
+    bool processAlive(qint64 pid) const override;
+    unsigned userId() const override;
+    QString userName() const override;
+    QList<unsigned> groupIds() const override;
+    QList<PortDescription> serialPorts() const override;
+    QString tryOpen(const QString &path) const override;
+};
+
+} // namespace tavlo
