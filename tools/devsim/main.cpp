@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -209,7 +210,35 @@ private:
             return;
         }
         note(QStringLiteral("> ") + QString::fromLatin1(bytes.toHex(' ').toUpper()));
-        (void)::write(m_master, bytes.constData(), bytes.size());
+        writeAll(bytes);
+    }
+
+    // Writes every byte: a full terminal buffer takes the rest a moment
+    // later; what cannot be written at all is said in the log, not lost silently.
+    void writeAll(const QByteArray &bytes)
+    {
+        constexpr int Tries = 50; // of WaitMs each: a second for the reader
+        constexpr int WaitMs = 20;
+        qsizetype done = 0;
+        for (int tries = 0; done < bytes.size() && tries < Tries;) {
+            const ssize_t n =
+                ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+            if (n > 0) {
+                done += n;
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else if (n < 0 && errno != EAGAIN) {
+                break;
+            } else {
+                pollfd writable{m_master, POLLOUT, 0};
+                ::poll(&writable, 1, WaitMs);
+                ++tries;
+            }
+        }
+        if (done < bytes.size())
+            note(QStringLiteral("lost %1 of %2 bytes: the terminal took no more")
+                     .arg(bytes.size() - done)
+                     .arg(bytes.size()));
     }
 
     // Sends what 9600 baud would have sent by now.
@@ -222,7 +251,7 @@ private:
             m_outgoing.remove(0, count);
             m_sentPaced += count;
             note(QStringLiteral("> ") + QString::fromLatin1(part.toHex(' ').toUpper()));
-            (void)::write(m_master, part.constData(), part.size());
+            writeAll(part);
         }
         if (m_outgoing.isEmpty())
             m_pacer.stop();
