@@ -139,9 +139,10 @@ bool isZero(const QString &text)
 // Whether a set saves exactly as a set that nobody touched.
 bool looksUnused(const ConfigSet &set)
 {
+    static const QByteArray untouched = encodeImage(Configuration());
     Configuration touched;
     touched.sets[0] = set;
-    return encodeImage(touched) == encodeImage(Configuration());
+    return encodeImage(touched) == untouched;
 }
 
 class Adviser {

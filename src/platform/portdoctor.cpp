@@ -86,11 +86,9 @@ LockFile readLock(const SystemView &system, const QString &path, const QString &
     LockFile lock;
     lock.path = path;
     lock.port = portOfLockFile(name);
-    lock.pid = lockFileOwner(system.read(path));
-    lock.program =
-        QString::fromUtf8(system.read(QStringLiteral("/proc/%1/comm").arg(lock.pid)).trimmed());
-    if (lock.program.isEmpty())
-        lock.program = QStringLiteral("an unknown program");
+    const QByteArray content = system.read(path);
+    lock.pid = lockFileOwner(content);
+    lock.program = lockHolder(system, lock.pid, content);
     lock.state = lock.pid > 0 && system.processAlive(lock.pid) ? LockFile::State::Live
                                                                : LockFile::State::Stale;
     return lock;

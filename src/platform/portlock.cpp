@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "portlock.h"
 
+#include "systemview.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <sys/file.h>
 #include <unistd.h>
@@ -22,22 +22,6 @@ namespace {
 // The folders lock files are kept in; /var/lock is often a link to /run/lock.
 const char *const LockFolders[] = {"/var/lock", "/run/lock"};
 
-QString programOf(qint64 pid, const QByteArray &content)
-{
-    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-    if (comm.open(QIODevice::ReadOnly)) {
-        const QByteArray name = comm.readAll().trimmed();
-        if (!name.isEmpty())
-            return QString::fromUtf8(name);
-    }
-    const QByteArray named = content.split('\n').value(1).trimmed();
-    return named.isEmpty() ? QStringLiteral("an unknown program") : QString::fromUtf8(named);
-}
-
-bool isAlive(qint64 pid)
-{
-    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
-}
 #endif
 
 } // namespace
@@ -72,6 +56,15 @@ qint64 lockFileOwner(const QByteArray &content)
     return 0;
 }
 
+QString lockHolder(const SystemView &system, qint64 pid, const QByteArray &content)
+{
+    const QByteArray running = system.read(QStringLiteral("/proc/%1/comm").arg(pid)).trimmed();
+    if (!running.isEmpty())
+        return QString::fromUtf8(running);
+    const QByteArray named = content.split('\n').value(1).trimmed();
+    return named.isEmpty() ? QStringLiteral("an unknown program") : QString::fromUtf8(named);
+}
+
 QString resolvedPortName(const QString &name)
 {
     const QString canonical = QFileInfo(name).canonicalFilePath();
@@ -84,6 +77,7 @@ namespace {
 // One lock file: busy when its process lives, removed when it has ended.
 void checkLockFile(const QString &path, PortLockCheck &check)
 {
+    const RealSystemView system;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return;
@@ -91,12 +85,12 @@ void checkLockFile(const QString &path, PortLockCheck &check)
     const qint64 pid = lockFileOwner(content);
     if (pid == qint64(::getpid()))
         return;
-    if (pid <= 0 || isAlive(pid)) {
+    if (pid <= 0 || system.processAlive(pid)) {
         check.busy = true;
         check.holder = pid <= 0 ? QStringLiteral("a lock file that names no process, %1").arg(path)
                                 : QStringLiteral("process %1 (%2) in %3")
                                       .arg(pid)
-                                      .arg(programOf(pid, content), path);
+                                      .arg(lockHolder(system, pid, content), path);
         return;
     }
     if (QFile::remove(path))

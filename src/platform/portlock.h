@@ -6,6 +6,8 @@
 
 namespace tavlo {
 
+class SystemView;
+
 // The name a port is opened and locked by: where a symbolic link (such as
 // /dev/serial/by-id/...) leads, so that two names for one port share a lock.
 QString resolvedPortName(const QString &name);
@@ -30,6 +32,10 @@ QString lockFileName(const QString &port);
 QString portOfLockFile(const QString &fileName);
 // The process number in a lock file's content; 0 when it names none.
 qint64 lockFileOwner(const QByteArray &content);
+
+// The program of the process a lock file names: as it runs, or else as the
+// lock file names it (Qt writes it on the second line).
+QString lockHolder(const SystemView &system, qint64 pid, const QByteArray &content);
 
 // Holds an exclusive advisory lock on an open port's descriptor, so that a
 // second opener fails even where the exclusive open does not stop it (root).

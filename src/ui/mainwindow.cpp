@@ -224,8 +224,7 @@ void MainWindow::nameUncaptionedControls()
     m_c.portBox->setToolTip(QStringLiteral("Serial port: choose one, or type its name and press "
                                            "Enter"));
     m_c.statusLine->setToolTip(QStringLiteral("Status"));
-    m_c.callsign->setAccessibleName(QStringLiteral("Callsign"));
-    m_c.callsign->setToolTip(QStringLiteral("Callsign"));
+    m_c.callsign->setAccessibleName(QStringLiteral("Callsign")); // its tooltip: showAdvice()
 }
 
 Configuration MainWindow::configuration() const

@@ -316,6 +316,7 @@ void SetFrame::buildCoordinates()
 }
 
 // What a screen reader and a resting pointer say of the controls without a caption.
+// The fields' tooltips are their purpose and advice (applyAdvice).
 void SetFrame::nameUncaptionedControls()
 {
     auto name = [](QWidget *widget, const char *text) {
@@ -324,7 +325,7 @@ void SetFrame::nameUncaptionedControls()
     };
     for (const auto &[field, widget] : bindings())
         if (!qobject_cast<QCheckBox *>(widget))
-            name(widget, setField(field).title);
+            widget->setAccessibleName(QString::fromLatin1(setField(field).title));
     name(m_c.symbolName, "Symbol name");
     name(m_c.symbolPicture, "Symbol picture");
 }
