@@ -108,7 +108,7 @@ MainWindow::MainWindow(const Platform &platform, Appearance appearance, QWidget 
     surface->show();
     m_c.callsign->setFocus(); // Enter right after start-up must not start a device action
     m_saved = configuration();
-    showAdvice();
+    showAdvice(m_saved);
     connect(m_c.callsign, &QLineEdit::textChanged, this, &MainWindow::updateModified);
     for (SetFrame *frame : m_c.setFrames) {
         connect(frame, &SetFrame::edited, this, &MainWindow::updateModified);
@@ -350,7 +350,6 @@ bool MainWindow::saveImage()
         return false;
     }
     m_c.statusLine->say(QStringLiteral("Save Finished"));
-    m_saved = config;
     showFile(path);
     return true;
 }
@@ -363,24 +362,26 @@ void MainWindow::showFile(const QString &path)
     m_saved = configuration();
     setWindowTitle(QStringLiteral("%1[*] \u2014 %2")
                        .arg(printable(QFileInfo(path).fileName()), QLatin1String(AppTitle)));
-    updateModified();
+    setWindowModified(false);
+    showAdvice(m_saved);
 }
 
 void MainWindow::updateModified()
 {
-    setWindowModified(configuration() != m_saved);
-    showAdvice();
+    const Configuration shown = configuration();
+    setWindowModified(shown != m_saved);
+    showAdvice(shown);
 }
 
 // Advice follows every edit, calmly: in the tooltip and the accessible
 // description of the field it concerns, and of a set's button for a set as a
 // whole. It never stops anything.
-void MainWindow::showAdvice()
+void MainWindow::showAdvice(const Configuration &shown)
 {
     std::array<QHash<FieldId, QStringList>, SetCount> fields;
     std::array<QStringList, SetCount> sets;
     QStringList callsign;
-    for (const Finding &finding : adviseOn(configuration())) {
+    for (const Finding &finding : adviseOn(shown)) {
         if (finding.field == u"callsign") {
             callsign << finding.message;
             continue;

@@ -100,7 +100,7 @@ private:
     void takeKeys();
     void showFile(const QString &path);
     void updateModified();
-    void showAdvice();
+    void showAdvice(const Configuration &shown);
     enum class Next { Closing, Opening };
     // Edits not yet saved: true when they were saved or may be dropped.
     bool mayReplaceEdits(Next next);
