@@ -207,6 +207,17 @@ Status<SaveProblem> checkSaveable(const Configuration &config)
     if (const auto c = unprintable(config.callsign))
         return Status<SaveProblem>::failure(
             {-1, FieldId::Callsign, unprintableReason(u"Callsign", config.callsign, *c)});
+    // Cut to six, it may be another amateur's call; trailing blanks are padding.
+    qsizetype typed = config.callsign.size();
+    while (typed > 0 && config.callsign.at(typed - 1) == u' ')
+        --typed;
+    if (typed > CallsignLength)
+        return Status<SaveProblem>::failure(
+            {-1, FieldId::Callsign,
+             QStringLiteral("Callsign %1 is longer than the %2 characters the image holds; an "
+                            "SSID goes in the set's SSID field")
+                 .arg(quoted(config.callsign))
+                 .arg(CallsignLength)});
     for (int i = 0; i < SetCount; ++i)
         if (auto problem = SetChecker(i, config.sets[i]).run())
             return Status<SaveProblem>::failure(*problem);

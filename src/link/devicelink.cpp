@@ -221,22 +221,49 @@ void DeviceLink::pauseOrThrow(int n)
     throwUnlessDone(pauseFor(n));
 }
 
-// The lines drop while the port is still open: closing alone lowers them only
-// where the port hangs up on close, which pseudo-terminals and some adapters do not.
+// Lowering both lines while the port stays open is the reset itself, and the
+// port stays ours throughout. A port without the lines (a pseudo-terminal,
+// some adapters) drops them only by closing; it is closed then, and kept
+// claimed until it is opened again.
 void DeviceLink::resetOrThrow()
 {
     if (!m_port.isOpen())
         return;
     const QString name = m_port.name();
-    m_port.setDataTerminalReady(false);
-    m_port.setRequestToSend(false);
-    m_port.close();
+    const bool dtr = m_port.setDataTerminalReady(false);
+    const bool rts = m_port.setRequestToSend(false);
+    const bool keptOpen = dtr && rts;
+    if (!keptOpen)
+        m_port.hangUp();
     throwUnlessDone(pauseFor(pauseUnits(ResetHold), WaitKind::ResetHold));
-    if (!m_port.open(name))
-        throw Interrupted{WaitEnd::PortLost};
+    if (!keptOpen && !m_port.open(name))
+        throw Interrupted{WaitEnd::NotReopened};
     m_port.setDataTerminalReady(true);
     m_port.setRequestToSend(true);
     send(WakeUp);
+}
+
+// The reset that ends an action whose verdict stands: a port that would not
+// open again is reported, and the verdict is kept.
+void DeviceLink::finalResetOrThrow()
+{
+    try {
+        resetOrThrow();
+    } catch (const Interrupted &stop) {
+        if (stop.reason != WaitEnd::NotReopened)
+            throw;
+        m_host.report(notReopened(problem(LinkProblem::Kind::ReopenFailed)));
+        emit portClosed();
+    }
+}
+
+// What the port said when it would not open again after a reset.
+LinkProblem DeviceLink::notReopened(LinkProblem p)
+{
+    p.openFailure = m_port.openFailure();
+    p.reason = m_port.errorString();
+    closePort();
+    return p;
 }
 
 void DeviceLink::waitForBytesOrThrow(qint64 count)
@@ -299,6 +326,13 @@ DeviceLink::Outcome DeviceLink::interrupted(WaitEnd reason)
         m_host.report(missing);
         return Outcome::NoReply;
     }
+    case WaitEnd::NotReopened: {
+        const LinkProblem failed = notReopened(problem(LinkProblem::Kind::ReopenFailed));
+        m_host.setStage(LinkStage::PortLost);
+        m_host.report(failed);
+        emit portClosed();
+        return Outcome::PortLost;
+    }
     case WaitEnd::PortLost:
     case WaitEnd::Done:
     case WaitEnd::Aborted:
@@ -320,10 +354,12 @@ void DeviceLink::reportPortLost(const QString &name)
     m_host.report(lost);
 }
 
-DeviceLink::Outcome DeviceLink::savedButPortLost(const QString &path)
+DeviceLink::Outcome DeviceLink::savedButPortLost(const QString &path, WaitEnd reason)
 {
     LinkProblem lost = problem(LinkProblem::Kind::SavedButPortLost);
     lost.path = path;
+    if (reason == WaitEnd::NotReopened)
+        lost = notReopened(lost);
     closePort();
     m_host.setStage(LinkStage::PortLost);
     m_host.report(lost);

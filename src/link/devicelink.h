@@ -107,7 +107,8 @@ public:
     bool pause(int n);
     // The same wait given as a time: whole ticks, rounded up.
     bool settle(std::chrono::milliseconds time);
-    // Lowers DTR and RTS, closes the port, holds 100 ticks, reopens the port,
+    // Lowers DTR and RTS, closes the port where that alone drops them (the
+    // port stays claimed meanwhile), holds 100 ticks, reopens a closed port,
     // raises the lines and wakes the device. Does nothing without an open port.
     void resetDevice();
 
@@ -117,7 +118,8 @@ signals:
     void portClosed();
 
 private:
-    enum class WaitEnd { Done, TimedOut, PortLost, Aborted, Stopped };
+    // NotReopened: a reset closed the port and could not open it again.
+    enum class WaitEnd { Done, TimedOut, PortLost, Aborted, Stopped, NotReopened };
     // A reset's hold ignores stop(): a stopped action still ends with a whole reset.
     enum class WaitKind { Pause, ResetHold, Reply };
     // Thrown to unwind the running action; caught where the action began.
@@ -151,6 +153,8 @@ private:
     // These end the running action by throwing Interrupted.
     void pauseOrThrow(int n);
     void resetOrThrow();
+    void finalResetOrThrow();
+    LinkProblem notReopened(LinkProblem p);
     void waitForBytesOrThrow(qint64 count);
     DumpReply dumpExchangeOrThrow();
     bool acceptable(const DumpReply &reply, ReplyUse use);
@@ -171,7 +175,7 @@ private:
     Outcome interrupted(WaitEnd reason);
     void reportPortLost(const QString &name);
     LinkProblem problem(LinkProblem::Kind kind) const;
-    Outcome savedButPortLost(const QString &path);
+    Outcome savedButPortLost(const QString &path, WaitEnd reason);
 
     SerialPort &m_port;
     Ticker &m_ticker;

@@ -38,6 +38,7 @@ struct LinkProblem {
         ReplyCutShort,    // part of a reply came
         PortLost,         // the port went away
         SavedButPortLost, // the read was saved, the reset found no port
+        ReopenFailed,     // a reset closed the port and could not open it again
         BackupNotSaved,   // nothing was written
         SaveFailed,       // what was read could not be saved
     };

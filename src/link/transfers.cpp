@@ -125,7 +125,7 @@ bool DeviceLink::verifyAgainst(const QByteArray &file, const QByteArray &reply)
 void DeviceLink::wrapUpWrite()
 {
     m_host.progressHide();
-    resetOrThrow();
+    finalResetOrThrow();
     m_host.setStatusTone(StatusTone::ButtonText);
 }
 
@@ -228,7 +228,7 @@ DeviceLink::Outcome DeviceLink::verifyOnly(const QByteArray &image)
             m_host.progressBegin(FillColour::Green);
             failed = !verifyAgainst(bytes, reply.bytes);
             m_host.progressHide();
-            resetOrThrow();
+            finalResetOrThrow();
         } catch (const Interrupted &stop) {
             return interrupted(stop.reason);
         }
@@ -258,8 +258,8 @@ DeviceLink::Outcome DeviceLink::readToFile()
         saved = writeFileSafely(path, reply.memory());
         resetOrThrow();
     } catch (const Interrupted &stop) {
-        if (saved && stop.reason == WaitEnd::PortLost)
-            return savedButPortLost(path);
+        if (saved && (stop.reason == WaitEnd::PortLost || stop.reason == WaitEnd::NotReopened))
+            return savedButPortLost(path, stop.reason);
         return interrupted(stop.reason);
     }
     if (!saved)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "displaytext.h"
 
+#include <algorithm>
+
 namespace tavlo {
 
 namespace {
@@ -79,6 +81,40 @@ QString printable(QStringView text, qsizetype keep)
 QString quoted(QStringView text, qsizetype keep)
 {
     return u'"' + render(text, keep, true) + u'"';
+}
+
+namespace {
+
+QString hexByte(unsigned byte)
+{
+    return QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
+QString shellQuoted(QStringView text)
+{
+    const bool plain = std::none_of(text.begin(), text.end(), [](QChar c) {
+        return isControl(c.unicode()) || isStrayByte(c);
+    });
+    if (plain)
+        return u'\'' + text.toString().replace(u'\'', QLatin1String("'\\''")) + u'\'';
+    // $'...' carries any byte, and shows it as an escape rather than raw.
+    QString out = QStringLiteral("$'");
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const bool stray = isStrayByte(c) && (i == 0 || !text[i - 1].isHighSurrogate());
+        if (stray)
+            out += hexByte(c.unicode() - StrayByteBase);
+        else if (isControl(c.unicode()))
+            // U+0080 to U+009F are two bytes in UTF-8, C2 and the code.
+            out += (c.unicode() >= 0x80 ? hexByte(0xC2) : QString()) + hexByte(c.unicode());
+        else if (c == u'\'' || c == u'\\')
+            out += u'\\' + QString(c);
+        else
+            out += c;
+    }
+    return out + u'\'';
 }
 
 QString entryText(const std::optional<int> &entry, const QStringList &list)

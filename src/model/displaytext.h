@@ -19,6 +19,12 @@ QString printable(QStringView text, qsizetype keep = DefaultKeep);
 // printable() in double quotes.
 QString quoted(QStringView text, qsizetype keep = DefaultKeep);
 
+// A name as a shell reads it back byte for byte: in single quotes, or as
+// $'...' with escapes where it holds control characters or bytes that are
+// not UTF-8, so that a pasted command acts on exactly that file and its
+// name cannot steer the terminal.
+QString shellQuoted(QStringView text);
+
 // A list entry as a person reads it: its text quoted, "(none)" for no
 // selection, "(entry 99)" for a number beyond the list.
 QString entryText(const std::optional<int> &entry, const QStringList &list);

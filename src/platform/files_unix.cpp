@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace tavlo::files {
@@ -51,6 +52,25 @@ int descriptorNamed(const QString &path)
     return ok && ::fcntl(fd, F_GETFD) != -1 ? fd : -1;
 }
 
+// Standard output or error, when that is where a name leads however it is
+// spelt (//dev/stdout, /dev/./stdout, a link to it, or the file the shell
+// opened for it): known by device and inode, not by the name.
+int standardStreamAt(const QString &path)
+{
+    if (const int fd = descriptorNamed(path); fd >= 0)
+        return fd;
+    struct stat named {};
+    if (::stat(bytesFromName(path).constData(), &named) != 0)
+        return -1;
+    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat stream {};
+        if (::fstat(fd, &stream) == 0 && stream.st_dev == named.st_dev &&
+            stream.st_ino == named.st_ino)
+            return fd;
+    }
+    return -1;
+}
+
 Status<> writeAll(int fd, const QByteArray &bytes)
 {
     qsizetype done = 0;
@@ -74,12 +94,18 @@ Status<> closeChecked(int fd, Status<> written)
 }
 
 // A FIFO, device or other file that is not regular: written as it is, never
-// truncated or replaced.
+// truncated or replaced. The open never waits: a FIFO nobody reads would
+// hold the program (and the device it talks to) for ever.
 Status<> writeInPlace(const QByteArray &path, const QByteArray &bytes)
 {
-    const int fd = ::open(path.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(path.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0 && errno == ENXIO)
+        return Status<>::failure(
+            QStringLiteral("it is a FIFO that no program reads from; start its reader first"));
     if (fd < 0)
         return failure(errno);
+    if (const int flags = ::fcntl(fd, F_GETFL); flags != -1)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     return closeChecked(fd, writeAll(fd, bytes));
 }
 
@@ -115,13 +141,48 @@ mode_t newFileMode()
 
 enum class Replaced { Yes, NoNewFileThere, Failed };
 
+// ".NAME.XXXXXX" beside `path`, with NAME cut so that the whole still fits
+// the longest name the system takes.
+QByteArray temporaryNameBeside(const QByteArray &path)
+{
+    constexpr qsizetype Added = 8; // the dot before, ".XXXXXX" after
+    const QByteArray base = path.mid(path.lastIndexOf('/') + 1);
+    return folderOf(path) + "/." + base.left(NAME_MAX - Added) + ".XXXXXX";
+}
+
+// Gives the new file every extended attribute of the one it replaces, the
+// access control lists among them. False when one could not be copied.
+bool copyAttributes(const QByteArray &from, int to)
+{
+    const ssize_t size = ::listxattr(from.constData(), nullptr, 0);
+    if (size <= 0)
+        return size == 0 || errno == ENOTSUP;
+    QByteArray names(size, '\0');
+    const ssize_t listed = ::listxattr(from.constData(), names.data(), size_t(names.size()));
+    if (listed < 0)
+        return false;
+    names.truncate(listed);
+    for (const QByteArray &name : names.split('\0')) {
+        if (name.isEmpty())
+            continue;
+        const ssize_t length = ::getxattr(from.constData(), name.constData(), nullptr, 0);
+        if (length < 0)
+            return false;
+        QByteArray value(length, '\0');
+        const ssize_t got =
+            ::getxattr(from.constData(), name.constData(), value.data(), size_t(value.size()));
+        if (got < 0 || ::fsetxattr(to, name.constData(), value.constData(), size_t(got), 0) != 0)
+            return false;
+    }
+    return true;
+}
+
 // A temporary file beside `path`, renamed over it once complete. `old`, when
 // given, is the file replaced: its owner, group and mode go to the new one.
 Replaced replaceAtomically(const QByteArray &path, const struct stat *old, const QByteArray &bytes,
                            Status<> &result)
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    QByteArray temp = folderOf(path) + "/." + path.mid(slash + 1) + ".XXXXXX";
+    QByteArray temp = temporaryNameBeside(path);
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return Replaced::NoNewFileThere;
@@ -143,6 +204,13 @@ Replaced replaceAtomically(const QByteArray &path, const struct stat *old, const
     }
     if (::fchmod(fd, old ? old->st_mode & 07777 : newFileMode()) != 0)
         return give(errno);
+    if (old && !copyAttributes(path, fd)) {
+        // Attributes or an access list the new file cannot take: only
+        // rewriting keeps them.
+        ::close(fd);
+        ::unlink(temp.constData());
+        return Replaced::NoNewFileThere;
+    }
     if (const Status<> written = writeAll(fd, bytes); !written) {
         ::close(fd);
         ::unlink(temp.constData());
@@ -227,7 +295,7 @@ Status<> checkWritable(const QString &path)
 {
     if (path.isEmpty())
         return Status<>::failure(QString::fromLatin1(NoFileName));
-    if (descriptorNamed(path) >= 0)
+    if (standardStreamAt(path) >= 0)
         return Done{};
     QString linkError;
     const QByteArray target = followLink(bytesFromName(path), linkError);
@@ -262,7 +330,7 @@ Status<> writeFileSafely(const QString &path, const QByteArray &bytes)
 {
     if (path.isEmpty())
         return Status<>::failure(QString::fromLatin1(NoFileName));
-    if (const int fd = descriptorNamed(path); fd >= 0)
+    if (const int fd = standardStreamAt(path); fd >= 0)
         return writeAll(fd, bytes);
     QString linkError;
     const QByteArray target = followLink(bytesFromName(path), linkError);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "portdoctor.h"
 
+#include "displaytext.h"
+#include "files.h"
 #include "portlock.h"
 
 #include <QFileInfo>
@@ -13,7 +15,6 @@ namespace tavlo::ports {
 
 namespace {
 
-const char *const LockFolders[] = {"/var/lock", "/run/lock"};
 const char ByIdFolder[] = "/dev/serial/by-id";
 // The group that owns serial ports where no port says: Debian's, then others'.
 const char *const SerialGroups[] = {"dialout", "uucp"};
@@ -37,7 +38,8 @@ struct Group {
 QList<Group> groups(const SystemView &system)
 {
     QList<Group> found;
-    for (const QByteArray &line : system.read(QStringLiteral("/etc/group")).split('\n')) {
+    const QByteArray table = system.read(QStringLiteral("/etc/group")).value_or(QByteArray());
+    for (const QByteArray &line : table.split('\n')) {
         const QList<QByteArray> parts = line.split(':');
         if (parts.size() < 4)
             continue;
@@ -83,15 +85,7 @@ bool mayOpen(const SystemView &system, const SystemView::Node &node)
 
 LockFile readLock(const SystemView &system, const QString &path, const QString &name)
 {
-    LockFile lock;
-    lock.path = path;
-    lock.port = portOfLockFile(name);
-    const QByteArray content = system.read(path);
-    lock.pid = lockFileOwner(content);
-    lock.program = lockHolder(system, lock.pid, content);
-    lock.state = lock.pid > 0 && system.processAlive(lock.pid) ? LockFile::State::Live
-                                                               : LockFile::State::Stale;
-    return lock;
+    return {inspectLockFile(system, path), portOfLockFile(name)};
 }
 
 // Every lock file in the lock folders, each once (/var/lock is often /run/lock).
@@ -111,17 +105,6 @@ QList<LockFile> lockFiles(const SystemView &system)
         }
     }
     return locks;
-}
-
-QString lockText(const LockFile &lock)
-{
-    return lock.state == LockFile::State::Live
-               ? QStringLiteral("locked by process %1 (%2), running, in %3")
-                     .arg(lock.pid)
-                     .arg(lock.program, lock.path)
-               : QStringLiteral("a stale lock %1 of process %2, which has ended")
-                     .arg(lock.path)
-                     .arg(lock.pid);
 }
 
 // The stable /dev/serial/by-id name of a port, if it has one.
@@ -164,22 +147,73 @@ QList<SurveyedPort> surveyPorts(const SystemView &system)
 
 QString portLine(const SurveyedPort &s)
 {
-    QStringList parts{s.port.shown()};
+    QStringList parts{printable(s.port.shown(), -1)};
     if (!s.port.manufacturer.isEmpty())
-        parts << QStringLiteral("by ") + s.port.manufacturer;
+        parts << QStringLiteral("by ") + printable(s.port.manufacturer);
     if (!s.port.serialNumber.isEmpty())
-        parts << QStringLiteral("serial ") + s.port.serialNumber;
+        parts << QStringLiteral("serial ") + printable(s.port.serialNumber);
     if (!s.byId.isEmpty())
-        parts << s.byId;
+        parts << printable(s.byId, -1);
     for (const LockFile &lock : s.locks)
-        parts << lockText(lock);
+        parts << lock.state.text();
     if (!s.mode.isEmpty())
         parts << QStringLiteral("%1 group %2, %3")
-                     .arg(s.mode, s.group,
+                     .arg(s.mode, printable(s.group),
                           s.mayOpen ? QStringLiteral("you may open it")
                                     : QStringLiteral("you may not open it"));
     return parts.join(QStringLiteral("; "));
 }
+
+namespace {
+
+QJsonValue orNull(const QString &text)
+{
+    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
+}
+
+// A name from the system under `key`. One that is not UTF-8 shows each
+// stray byte as \xNN there, and carries its exact bytes in hexadecimal
+// under `key` + "Hex".
+void putName(QJsonObject &object, const QString &key, const QString &name)
+{
+    const QByteArray bytes = files::bytesFromName(name);
+    if (QString::fromUtf8(bytes) == name) {
+        object.insert(key, orNull(name));
+        return;
+    }
+    object.insert(key, printable(name, -1));
+    object.insert(key + QStringLiteral("Hex"), QString::fromLatin1(bytes.toHex()));
+}
+
+QString lockKindName(LockFileState::Kind kind)
+{
+    switch (kind) {
+    case LockFileState::Kind::Live:
+        return QStringLiteral("live");
+    case LockFileState::Kind::Stale:
+        return QStringLiteral("stale");
+    case LockFileState::Kind::NoProcess:
+        return QStringLiteral("no-process");
+    case LockFileState::Kind::Unreadable:
+        return QStringLiteral("unreadable");
+    case LockFileState::Kind::DanglingLink:
+        break;
+    }
+    return QStringLiteral("dangling-link");
+}
+
+QJsonObject lockJson(const LockFile &lock)
+{
+    QJsonObject object{
+        {QStringLiteral("pid"), lock.state.pid > 0 ? QJsonValue(lock.state.pid) : QJsonValue()},
+        {QStringLiteral("live"), lock.state.kind == LockFileState::Kind::Live},
+        {QStringLiteral("state"), lockKindName(lock.state.kind)}};
+    putName(object, QStringLiteral("file"), lock.state.path);
+    putName(object, QStringLiteral("program"), lock.state.program);
+    return object;
+}
+
+} // namespace
 
 QByteArray portsJson(const QList<SurveyedPort> &ports)
 {
@@ -187,28 +221,22 @@ QByteArray portsJson(const QList<SurveyedPort> &ports)
     for (const SurveyedPort &s : ports) {
         QJsonArray locks;
         for (const LockFile &lock : s.locks)
-            locks.append(
-                QJsonObject{{QStringLiteral("file"), lock.path},
-                            {QStringLiteral("pid"), lock.pid},
-                            {QStringLiteral("program"), lock.program},
-                            {QStringLiteral("live"), lock.state == LockFile::State::Live}});
-        auto orNull = [](const QString &text) {
-            return text.isEmpty() ? QJsonValue() : text;
-        };
+            locks.append(lockJson(lock));
         auto id = [](int value) {
             return value < 0 ? QJsonValue() : QJsonValue(value);
         };
-        list.append(QJsonObject{{QStringLiteral("name"), s.port.name},
-                                {QStringLiteral("description"), orNull(s.port.description)},
-                                {QStringLiteral("manufacturer"), orNull(s.port.manufacturer)},
-                                {QStringLiteral("vendorId"), id(s.port.vendorId)},
-                                {QStringLiteral("productId"), id(s.port.productId)},
-                                {QStringLiteral("serialNumber"), orNull(s.port.serialNumber)},
-                                {QStringLiteral("byId"), orNull(s.byId)},
-                                {QStringLiteral("locks"), locks},
-                                {QStringLiteral("mode"), orNull(s.mode)},
-                                {QStringLiteral("group"), orNull(s.group)},
-                                {QStringLiteral("mayOpen"), s.mayOpen}});
+        QJsonObject port{{QStringLiteral("description"), orNull(s.port.description)},
+                         {QStringLiteral("manufacturer"), orNull(s.port.manufacturer)},
+                         {QStringLiteral("vendorId"), id(s.port.vendorId)},
+                         {QStringLiteral("productId"), id(s.port.productId)},
+                         {QStringLiteral("serialNumber"), orNull(s.port.serialNumber)},
+                         {QStringLiteral("locks"), locks},
+                         {QStringLiteral("mode"), orNull(s.mode)},
+                         {QStringLiteral("group"), orNull(s.group)},
+                         {QStringLiteral("mayOpen"), s.mayOpen}};
+        putName(port, QStringLiteral("name"), s.port.name);
+        putName(port, QStringLiteral("byId"), s.byId);
+        list.append(port);
     }
     return QJsonDocument(list).toJson(QJsonDocument::Compact);
 }
@@ -274,7 +302,8 @@ void examineServices(const SystemView &system, QList<Finding> &found)
     bool modemManager = false;
     for (const QString &pid : system.list(QStringLiteral("/proc"))) {
         if (pid.toLongLong() > 0 &&
-            system.read(QStringLiteral("/proc/%1/comm").arg(pid)).trimmed() == "ModemManager") {
+            system.read(QStringLiteral("/proc/%1/comm").arg(pid)).value_or(QByteArray()).trimmed() ==
+                "ModemManager") {
             modemManager = true;
             break;
         }
@@ -292,14 +321,20 @@ void examineLocks(const SystemView &system, QList<Finding> &found)
 {
     const QList<LockFile> locks = lockFiles(system);
     for (const LockFile &lock : locks) {
-        if (lock.state == LockFile::State::Live)
-            found.append({true, QStringLiteral("%1 is %2").arg(lock.port, lockText(lock)),
+        const QString port = printable(lock.port);
+        if (lock.state.kind == LockFileState::Kind::Live)
+            found.append({true, QStringLiteral("%1 is %2").arg(port, lock.state.text()),
                           QStringLiteral("close %1, or end it with: kill %2")
-                              .arg(lock.program)
-                              .arg(lock.pid)});
+                              .arg(printable(lock.state.program))
+                              .arg(lock.state.pid)});
+        else if (lock.state.kind == LockFileState::Kind::Stale ||
+                 lock.state.kind == LockFileState::Kind::DanglingLink)
+            found.append({true, QStringLiteral("%1 has %2").arg(port, lock.state.text()),
+                          lock.state.removeCommand()});
         else
-            found.append({true, QStringLiteral("%1 has %2").arg(lock.port, lockText(lock)),
-                          QStringLiteral("sudo rm %1").arg(lock.path)});
+            found.append({true, QStringLiteral("%1 has %2").arg(port, lock.state.text()),
+                          QStringLiteral("if no program uses %1: %2")
+                              .arg(port, lock.state.removeCommand())});
     }
     if (locks.isEmpty())
         found.append({false, QStringLiteral("no lock files for serial ports"), {}});
@@ -317,29 +352,31 @@ QStringList usbSerialDevices(const SystemView &system)
     return names;
 }
 
-void examinePort(const SystemView &system, const QString &port, QList<Finding> &found)
+void examinePort(const SystemView &system, const QString &given, QList<Finding> &found)
 {
-    const SystemView::Node node = system.node(port);
+    const QString port = printable(given, -1);
+    const SystemView::Node node = system.node(given);
     if (!node.exists) {
         const QStringList present = usbSerialDevices(system);
         found.append({true,
                       QStringLiteral("%1 does not exist; USB serial devices present: %2")
                           .arg(port, present.isEmpty() ? QStringLiteral("none")
-                                                       : present.join(QStringLiteral(", "))),
+                                                       : printable(present.join(QStringLiteral(", ")), -1)),
                       QString::fromLatin1(MissingRemedy)});
         return;
     }
-    const QString real = system.resolved(port);
+    const QString resolved = system.resolved(given);
+    const QString real = printable(resolved, -1);
     if (node.isSymlink)
         found.append({false, QStringLiteral("%1 is a link to %2").arg(port, real), {}});
-    const SystemView::Node device = system.node(real);
+    const SystemView::Node device = system.node(resolved);
     if (!device.isCharDevice) {
         found.append({true,
                       QStringLiteral("%1 is not a serial port (not a character device)").arg(real),
                       QString::fromLatin1(MissingRemedy)});
         return;
     }
-    if (const QString why = system.tryOpen(real); !why.isEmpty())
+    if (const QString why = system.tryOpen(resolved); !why.isEmpty())
         found.append(
             {true, QStringLiteral("%1 does not open for reading and writing: %2").arg(real, why),
              mayOpen(system, device) ? QStringLiteral("close the program that holds it")

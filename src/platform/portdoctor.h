@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "portlock.h"
 #include "serialport.h"
 #include "systemview.h"
 
@@ -10,14 +11,11 @@
 
 namespace tavlo::ports {
 
-// A lock file in the system's lock folder and the process it names.
+// A lock file in the system's lock folder, what it says, and the port it
+// stands for.
 struct LockFile {
-    enum class State { Live, Stale };
-    QString path;
-    QString port; // the port it stands for
-    qint64 pid = 0;
-    QString program;
-    State state = State::Live;
+    LockFileState state;
+    QString port;
 };
 
 // A port as the system knows it, without opening it.

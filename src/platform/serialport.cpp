@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serialport.h"
 
+#include "displaytext.h"
 #include "portdoctor.h"
 #include "portlock.h"
+#include "systemview.h"
 
 #include <QFileInfo>
 #include <QSerialPort>
@@ -36,6 +38,15 @@ OpenFailure classify(QSerialPort::SerialPortError error, const QString &text, co
     default:
         return OpenFailure::Other;
     }
+}
+
+// Why the lock of another program keeps the port, with what to do about a
+// lock that no running program holds.
+QString lockedBy(const LockFileState &lock)
+{
+    if (lock.kind == LockFileState::Kind::Live)
+        return QStringLiteral("it is ") + lock.text();
+    return QStringLiteral("it has %1; fix: %2").arg(lock.text(), lock.removeCommand());
 }
 
 } // namespace
@@ -105,12 +116,14 @@ bool QtSerialPort::open(const QString &name)
     // Qt removes a lock file it finds stale by its own rules, which another
     // program's lock can meet: look first, and lock the port by where it leads.
     const QString resolved = resolvedPortName(name);
-    const PortLockCheck locks = checkPortLocks(name, resolved);
+    const PortLockCheck locks = checkPortLocks(RealSystemView(), name, resolved);
     for (const QString &removed : locks.removed)
         emit notice(removed);
+    // The serial library writes its own lock file where a reset's claim is.
+    m_claim.release();
     if (locks.busy) {
         m_failure = OpenFailure::Busy;
-        m_error = QStringLiteral("it is locked by ") + locks.holder;
+        m_error = lockedBy(locks.holder);
         return false;
     }
     m_port->setPortName(resolved);
@@ -137,8 +150,20 @@ bool QtSerialPort::open(const QString &name)
 
 void QtSerialPort::close()
 {
+    m_claim.release();
     if (m_port->isOpen())
         m_port->close();
+}
+
+void QtSerialPort::hangUp()
+{
+    if (!m_port->isOpen())
+        return;
+    const QString resolved = resolvedPortName(m_name);
+    m_port->close();
+    // From the moment the serial library's lock is gone; if another program
+    // got in first, the reopen says who.
+    m_claim.take(resolved);
 }
 
 bool QtSerialPort::isOpen() const

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "portlock.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -24,6 +26,9 @@ public:
     // Opens the port and drops whatever was received before.
     virtual bool open(const QString &name) = 0;
     virtual void close() = 0;
+    // Closes the port for a device reset but keeps it claimed, so that no
+    // other program takes it before open() of the same name.
+    virtual void hangUp() { close(); }
     virtual bool isOpen() const = 0;
     virtual QString name() const = 0;
     virtual OpenFailure openFailure() const = 0;
@@ -75,6 +80,7 @@ public:
 
     bool open(const QString &name) override;
     void close() override;
+    void hangUp() override;
     bool isOpen() const override;
     QString name() const override { return m_name; }
     OpenFailure openFailure() const override { return m_failure; }
@@ -93,6 +99,7 @@ private:
 
     QSerialPort *m_port = nullptr;
     QString m_name;
+    PortClaim m_claim; // the port's lock file while a reset has it closed
     OpenFailure m_failure = OpenFailure::None;
     QString m_error;
 };

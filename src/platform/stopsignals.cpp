@@ -68,7 +68,9 @@ StopSignals::StopSignals(QObject *parent)
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    // No SA_RESTART: a call that waits (an open, a read) returns EINTR, so a
+    // stop is heard wherever the program waits.
+    action.sa_flags = 0;
     for (std::size_t i = 0; i < std::size(Handled); ++i)
         sigaction(Handled[i], &action, &previous[i]);
     struct sigaction ignore {};

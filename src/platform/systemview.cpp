@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "systemview.h"
 
+#include "files.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,7 +10,9 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -23,11 +27,12 @@ SystemView::Node RealSystemView::node(const QString &path) const
     Node n;
 #ifdef Q_OS_UNIX
     struct stat st {};
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::lstat(files::bytesFromName(path).constData(), &st) != 0)
         return n;
     n.exists = true;
     n.isSymlink = S_ISLNK(st.st_mode);
     n.isCharDevice = S_ISCHR(st.st_mode);
+    n.isRegular = S_ISREG(st.st_mode);
     n.mode = st.st_mode & 07777;
     n.uid = st.st_uid;
     n.gid = st.st_gid;
@@ -39,20 +44,105 @@ SystemView::Node RealSystemView::node(const QString &path) const
 
 QString RealSystemView::resolved(const QString &path) const
 {
+#ifdef Q_OS_UNIX
+    char *real = ::realpath(files::bytesFromName(path).constData(), nullptr);
+    if (!real)
+        return QString();
+    const QString name = files::nameFromBytes(QByteArray(real));
+    ::free(real);
+    return name;
+#else
     return QFileInfo(path).canonicalFilePath();
+#endif
 }
 
 QStringList RealSystemView::list(const QString &folder) const
 {
+#ifdef Q_OS_UNIX
+    // By the bytes of each name: QDir would turn a name that is not UTF-8
+    // into one that leads nowhere.
+    DIR *dir = ::opendir(files::bytesFromName(folder).constData());
+    if (!dir)
+        return {};
+    QStringList names;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names << files::nameFromBytes(name);
+    }
+    ::closedir(dir);
+    names.sort();
+    return names;
+#else
     return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot,
                                   QDir::Name);
+#endif
 }
 
-QByteArray RealSystemView::read(const QString &path) const
+std::optional<QByteArray> RealSystemView::read(const QString &path) const
 {
     constexpr qint64 Enough = 256 * 1024;
+#ifdef Q_OS_UNIX
+    // Opened without waiting and without following a last link, and read
+    // only when it is a regular file: a FIFO would hold the program for ever.
+    const int fd = ::open(files::bytesFromName(path).constData(),
+                          O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st {};
+    std::optional<QByteArray> content;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        QByteArray bytes(Enough, '\0');
+        qsizetype got = 0;
+        for (;;) {
+            const ssize_t n = ::read(fd, bytes.data() + got, size_t(Enough - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n > 0 && (got += n) < Enough)
+                continue;
+            if (n >= 0) {
+                bytes.truncate(got);
+                content = bytes;
+            }
+            break;
+        }
+    }
+    ::close(fd);
+    return content;
+#else
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.read(Enough) : QByteArray();
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.read(Enough);
+#endif
+}
+
+bool RealSystemView::mayRemove(const QString &path) const
+{
+#ifdef Q_OS_UNIX
+    const QByteArray name = files::bytesFromName(path);
+    const qsizetype slash = name.lastIndexOf('/');
+    const QByteArray folder = slash <= 0 ? QByteArray(slash == 0 ? "/" : ".") : name.left(slash);
+    struct stat dir {};
+    struct stat file {};
+    if (::stat(folder.constData(), &dir) != 0 || ::lstat(name.constData(), &file) != 0)
+        return false;
+    if (::access(folder.constData(), W_OK | X_OK) != 0)
+        return false;
+    const uid_t me = ::geteuid();
+    return !(dir.st_mode & S_ISVTX) || me == 0 || file.st_uid == me || dir.st_uid == me;
+#else
+    return QFileInfo(QFileInfo(path).path()).isWritable();
+#endif
+}
+
+bool RealSystemView::remove(const QString &path) const
+{
+#ifdef Q_OS_UNIX
+    return ::unlink(files::bytesFromName(path).constData()) == 0;
+#else
+    return QFile::remove(path);
+#endif
 }
 
 bool RealSystemView::processAlive(qint64 pid) const
@@ -104,7 +194,7 @@ QList<PortDescription> RealSystemView::serialPorts() const
 QString RealSystemView::tryOpen(const QString &path) const
 {
 #ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const int fd = ::open(files::bytesFromName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return QString::fromLocal8Bit(std::strerror(errno));
     QString why;

@@ -7,12 +7,15 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace tavlo {
 
 // What the port list and the port doctor read of the system: files, folders,
 // processes, the user's groups and the serial ports the system knows. Reading
-// never opens a port; only tryOpen does. Tests hand in a fake.
+// never opens a port; only tryOpen does. Names are carried as files.h
+// carries them, so a name that is not UTF-8 reaches the system again byte for
+// byte. Tests hand in a fake.
 class SystemView {
 public:
     virtual ~SystemView() = default;
@@ -24,6 +27,7 @@ public:
         unsigned mode = 0; // permission bits
         unsigned uid = 0;
         unsigned gid = 0;
+        bool isRegular = false;
     };
     // The node itself, not where a link leads.
     virtual Node node(const QString &path) const = 0;
@@ -31,8 +35,15 @@ public:
     virtual QString resolved(const QString &path) const = 0;
     // The names in a folder; none when it cannot be read.
     virtual QStringList list(const QString &folder) const = 0;
-    // A small file's text (a lock file, /proc/N/comm, /etc/group).
-    virtual QByteArray read(const QString &path) const = 0;
+    // A small regular file's text (a lock file, /proc/N/comm, /etc/group);
+    // no value for anything else or a file that cannot be read. Never waits,
+    // whatever the name leads to.
+    virtual std::optional<QByteArray> read(const QString &path) const = 0;
+    // Whether this user may delete the file: its folder takes changes, and a
+    // sticky folder (/run/lock) lets only a file's owner remove it.
+    virtual bool mayRemove(const QString &path) const = 0;
+    // Deletes a file (a stale lock); false when it could not.
+    virtual bool remove(const QString &path) const = 0;
     virtual bool processAlive(qint64 pid) const = 0;
     virtual unsigned userId() const = 0;
     virtual QString userName() const = 0;
@@ -50,7 +61,9 @@ public:
     Node node(const QString &path) const override;
     QString resolved(const QString &path) const override;
     QStringList list(const QString &folder) const override;
-    QByteArray read(const QString &path) const override;
+    std::optional<QByteArray> read(const QString &path) const override;
+    bool mayRemove(const QString &path) const override;
+    bool remove(const QString &path) const override;
     bool processAlive(qint64 pid) const override;
     unsigned userId() const override;
     QString userName() const override;

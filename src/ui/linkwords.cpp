@@ -42,6 +42,20 @@ QString wentAway()
     return tr("it was unplugged, or the device on it was switched off.");
 }
 
+// The port was closed for the device reset and would not open again: taken
+// by another program, or gone.
+QString notReopened(const LinkProblem &p)
+{
+    const QString port = printable(p.port);
+    if (p.openFailure == OpenFailure::Busy)
+        return tr("The device was reset, but another program took %1 meanwhile, so it is no "
+                  "longer open here: %2. Choose the port again once it is free.")
+            .arg(port, p.reason);
+    return tr("The device was reset, but %1 could not be opened again: %2.").arg(port, p.reason) +
+           (p.openFailure == OpenFailure::NotFound ? QLatin1Char(' ') + tr("Perhaps ") + wentAway()
+                                                   : QString());
+}
+
 } // namespace
 
 QString stageText(LinkStage stage)
@@ -107,10 +121,14 @@ Report describe(const LinkProblem &p)
         return {tr("Port lost"), tr("The port %1 went away: ").arg(port) + wentAway() +
                                      (p.duringWrite ? whatTheDeviceHolds(p) : QString())};
     case LinkProblem::Kind::SavedButPortLost:
+        if (p.openFailure != OpenFailure::None)
+            return {tr("Port lost"), tr("%1 was saved. ").arg(printable(p.path)) + notReopened(p)};
         return {tr("Port lost"),
                 tr("%1 was saved, but the port %2 went away before the device could be reset: ")
                         .arg(printable(p.path), port) +
                     wentAway()};
+    case LinkProblem::Kind::ReopenFailed:
+        return {tr("Port lost"), notReopened(p)};
     case LinkProblem::Kind::BackupNotSaved:
         return {tr("Write File to EEProm"),
                 tr("Could not save the backup %1: %2; nothing was written")

@@ -100,7 +100,9 @@ public:
     QString name() const override { return m_name; }
     tavlo::OpenFailure openFailure() const override { return openFails; }
     QString errorString() const override { return QStringLiteral("scripted failure"); }
-    // A closed port cannot change its lines: the trace says so.
+    // A closed port cannot change its lines: the trace says so. Like the
+    // simulator's pseudo-terminal, the port has no modem-control lines unless
+    // `modemLines` says so; the trace shows what was asked all the same.
     bool setDataTerminalReady(bool on) override { return line("dtr", on); }
     bool setRequestToSend(bool on) override { return line("rts", on); }
 
@@ -144,6 +146,7 @@ public:
     tavlo::OpenFailure openFails = tavlo::OpenFailure::None;
     QList<QByteArray> replies; // answers in this order; then the memory
     bool silent = false;
+    bool modemLines = false;
     int writesBeforeLoss = -1;
     QByteArray memory = QByteArray(256, '\0');
     std::function<void(const QByteArray &)> onWrite;
@@ -155,7 +158,7 @@ private:
                        .arg(QLatin1String(name))
                        .arg(on)
                        .arg(m_open ? QString() : QStringLiteral("(closed)"));
-        return m_open;
+        return m_open && modemLines;
     }
     void answerDump()
     {

@@ -193,7 +193,9 @@ private slots:
     {
         QTest::addColumn<QString>("callsign");
         QTest::addColumn<bool>("saves");
-        QTest::newRow("long, cut to six") << "N0CALL-7 and more" << true;
+        QTest::newRow("longer than six") << "OK1ABCD" << false;
+        QTest::newRow("an SSID on the call") << "N0CALL-7" << false;
+        QTest::newRow("six and blanks") << "OK1ABC  " << true;
         QTest::newRow("blanks and symbols") << " a~ !" << true;
         QTest::newRow("control character") << "N0\x01" << false;
         QTest::newRow("DEL") << "N0\x7f" << false;

@@ -114,14 +114,65 @@ private slots:
         QCOMPARE(m_trace.count(QStringLiteral("T")), ticks);
     }
 
+    // A port with modem-control lines is reset with the lines alone and stays
+    // open, so no other program can take it meanwhile; one without them is
+    // closed and opened again.
+    void resetDevice_data()
+    {
+        QTest::addColumn<bool>("modemLines");
+        QTest::addColumn<QString>("trace");
+        QTest::newRow("no modem lines (a pseudo-terminal)") << false << Reset;
+        QTest::newRow("modem lines") << true << "dtr 0 rts 0 T*100 dtr 1 rts 1 W 1B";
+    }
     void resetDevice()
     {
+        QFETCH(bool, modemLines);
+        QFETCH(QString, trace);
+        m_port->modemLines = modemLines;
         m_link->resetDevice(); // no port: nothing at all
         QVERIFY(m_trace.isEmpty());
         m_link->choosePort(QStringLiteral("P"));
         m_trace.clear();
         m_link->resetDevice();
-        QCOMPARE(compact(m_trace), Reset);
+        QCOMPARE(compact(m_trace), trace);
+    }
+
+    // Another program that takes the port while a reset has it closed is
+    // named as such, and the action keeps the verdict it reached.
+    void portTakenDuringTheReset_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("write") << "write" << Outcome::Completed << "another program took P";
+        QTest::newRow("verify") << "verify" << Outcome::Completed << "another program took P";
+        QTest::newRow("read") << "read" << Outcome::SavedResetFailed << "read.bin was saved. ";
+    }
+    void portTakenDuringTheReset()
+    {
+        QFETCH(QString, action);
+        QFETCH(Outcome, outcome);
+        QFETCH(QString, said);
+        m_port->memory.replace(0, 127, image127());
+        m_link->choosePort(QStringLiteral("P"));
+        m_port->onWrite = [this](const QByteArray &bytes) {
+            if (bytes == protocol::DumpCommand)
+                m_port->openFails = OpenFailure::Busy;
+        };
+        QSignalSpy closed(m_link.get(), &DeviceLink::portClosed);
+        m_host.saveTo = m_dir->filePath("read.bin");
+        const Outcome got = action == QLatin1String("read") ? m_link->readToFile()
+                            : action == QLatin1String("write")
+                                ? m_link->writeAndVerify(image127())
+                                : m_link->verifyOnly(image127());
+        QCOMPARE(got, outcome);
+        QCOMPARE(m_host.reports.size(), 1);
+        QVERIFY2(m_host.reports.first().contains(said), qPrintable(m_host.reports.first()));
+        QVERIFY(!m_host.reports.first().contains(QStringLiteral("unplugged")));
+        if (action != QLatin1String("read"))
+            QCOMPARE(m_host.statuses.last(), QStringLiteral("Verify Completed"));
+        QVERIFY(!m_link->isPortOpen());
+        QCOMPARE(closed.count(), 1);
     }
 
     void writeAndVerifyImage()

@@ -26,7 +26,9 @@ public:
     QList<unsigned> groupList{1000};
     QList<PortDescription> ports;
     QHash<QString, QString> openFails;
+    QSet<QString> unremovable; // files in a folder this user may not change
     mutable QStringList opened;
+    mutable QStringList removed;
 
     void device(const QString &path, unsigned mode = 0660, unsigned gid = 20)
     {
@@ -43,10 +45,11 @@ public:
         folders[QStringLiteral("/proc")] << QString::number(pid);
         files[QStringLiteral("/proc/%1/comm").arg(pid)] = QByteArray(program) + '\n';
     }
-    void lock(const char *name, const QByteArray &content)
+    void lock(const QString &name, const QByteArray &content)
     {
-        folders[QStringLiteral("/var/lock")] << QString::fromLatin1(name);
-        files[QStringLiteral("/var/lock/") + QString::fromLatin1(name)] = content;
+        folders[QStringLiteral("/var/lock")] << name;
+        files[QStringLiteral("/var/lock/") + name] = content;
+        nodes[QStringLiteral("/var/lock/") + name] = Node{true, false, false, 0644, 0, 0, true};
     }
 
     Node node(const QString &path) const override { return nodes.value(path); }
@@ -57,7 +60,19 @@ public:
         return nodes.value(path).exists || files.contains(path) ? path : QString();
     }
     QStringList list(const QString &folder) const override { return folders.value(folder); }
-    QByteArray read(const QString &path) const override { return files.value(path); }
+    std::optional<QByteArray> read(const QString &path) const override
+    {
+        const Node n = nodes.value(path);
+        if (!files.contains(path) || (n.exists && !n.isRegular))
+            return std::nullopt;
+        return files.value(path);
+    }
+    bool mayRemove(const QString &path) const override { return !unremovable.contains(path); }
+    bool remove(const QString &path) const override
+    {
+        removed << path;
+        return true;
+    }
     bool processAlive(qint64 pid) const override { return alive.contains(pid); }
     unsigned userId() const override { return uid; }
     QString userName() const override { return name; }
@@ -140,7 +155,7 @@ private slots:
         QTest::newRow("stale lock")
             << Setup([](FakeSystem &s) { s.lock("LCK..pts_3", "      4242\n"); }) << ""
             << "/dev/pts/3 has a stale lock /var/lock/LCK..pts_3 of process 4242"
-            << "sudo rm /var/lock/LCK..pts_3";
+            << "rm -- '/var/lock/LCK..pts_3'";
         QTest::newRow("live lock") << Setup([](FakeSystem &s) {
             s.process(77, "minicom");
             s.lock("LCK..ttyUSB0", "77\n");
@@ -223,6 +238,126 @@ private slots:
         QCOMPARE(json.value("locks").toArray().first().toObject().value("live").toBool(), false);
         QCOMPARE(json.value("mayOpen").toBool(), false);
         QVERIFY(system.opened.isEmpty());
+    }
+
+    // A lock file is read as its writer wrote it, and the opener and the
+    // doctor reach one verdict: only the lock of an ended process, in a
+    // folder this user may change, is removed; every other keeps the port.
+    void locksReadAsTheirWritersWroteThem_data()
+    {
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<QString>("verdict");
+        QTest::addColumn<QString>("fix");
+        QTest::addColumn<bool>("removed");
+        const auto lockWith = [](const QByteArray &content) {
+            return Setup([content](FakeSystem &s) { s.lock(QStringLiteral("LCK..ttyS3"), content); });
+        };
+        const QString file = QStringLiteral("/var/lock/LCK..ttyS3");
+        QTest::newRow("ten digits, ended") << lockWith("      4242\n")
+                                           << "a stale lock " + file + " of process 4242"
+                                           << "rm -- '" + file + "'" << true;
+        QTest::newRow("Qt's three lines, running")
+            << Setup([](FakeSystem &s) {
+                   s.process(77, "minicom");
+                   s.lock(QStringLiteral("LCK..ttyS3"), "77\nminicom\nhost\n");
+               })
+            << "locked by process 77 (minicom), running"
+            << "kill 77" << false;
+        QTest::newRow("four bytes of text") << lockWith("abc\n") << "names no process"
+                                            << "if no program uses /dev/ttyS3: rm -- " << false;
+        QTest::newRow("a number past any process") << Setup([](FakeSystem &s) {
+            s.lock(QStringLiteral("LCK..ttyS3"), "4294967297\n");
+            s.process(1, "init");
+        }) << "names no process"
+                                                   << "rm -- " << false;
+        QTest::newRow("empty") << lockWith("") << "names no process"
+                               << "rm -- " << false;
+        QTest::newRow("old binary form") << Setup([](FakeSystem &s) {
+            s.process(77, "cu");
+            s.lock(QStringLiteral("LCK..ttyS3"), QByteArray("\x4d\0\0\0", 4));
+        }) << "locked by process 77 (cu)"
+                                         << "kill 77" << false;
+        QTest::newRow("a FIFO") << Setup([](FakeSystem &s) {
+            s.lock(QStringLiteral("LCK..ttyS3"), "");
+            s.nodes[QStringLiteral("/var/lock/LCK..ttyS3")].isRegular = false;
+        }) << "cannot be read (not a regular file); it may be stale"
+                                << "rm -- " << false;
+        QTest::newRow("a dangling link") << Setup([](FakeSystem &s) {
+            s.folders[QStringLiteral("/var/lock")] << QStringLiteral("LCK..ttyS3");
+            s.link(QStringLiteral("/var/lock/LCK..ttyS3"), QStringLiteral("/nowhere"));
+        }) << "a symbolic link " + file + " that leads nowhere"
+                                         << "rm -- '" + file + "'" << false;
+        QTest::newRow("stale, in a folder you may not change")
+            << Setup([](FakeSystem &s) {
+                   s.lock(QStringLiteral("LCK..ttyS3"), "4242\n");
+                   s.unremovable << QStringLiteral("/var/lock/LCK..ttyS3");
+               })
+            << "of process 4242, which has ended, in a folder you may not change"
+            << "sudo rm -- '" + file + "'" << false;
+    }
+    void locksReadAsTheirWritersWroteThem()
+    {
+        QFETCH(Setup, setup);
+        QFETCH(QString, verdict);
+        QFETCH(QString, fix);
+        QFETCH(bool, removed);
+        FakeSystem system = wellSetUp();
+        setup(system);
+        const QList<ports::Finding> found = ports::examine(system);
+        const auto lock = std::find_if(found.begin(), found.end(), [](const ports::Finding &f) {
+            return f.text.startsWith(QLatin1String("/dev/ttyS3"));
+        });
+        QVERIFY2(lock != found.end(), qPrintable(ports::report(found)));
+        QVERIFY2(lock->problem && lock->text.contains(verdict) && lock->remedy.contains(fix),
+                 qPrintable(ports::report(found)));
+        QVERIFY(system.removed.isEmpty()); // the doctor removes nothing
+
+        const PortLockCheck opener =
+            checkPortLocks(system, QStringLiteral("/dev/ttyS3"), QStringLiteral("/dev/ttyS3"));
+        QCOMPARE(opener.busy, !removed);
+        QCOMPARE(system.removed.size(), removed ? 1 : 0);
+        if (!removed)
+            QVERIFY(lock->text.endsWith(opener.holder.text()));
+    }
+
+    // Names that a local user chose reach the terminal escaped, and every fix
+    // pasted into a shell acts on exactly that file.
+    void hostileLockNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("fix");
+        QTest::newRow("a command in the name")
+            << QStringLiteral("LCK..ttyS3$(rm -f /etc/passwd)")
+            << QStringLiteral("rm -- '/var/lock/LCK..ttyS3$(rm -f /etc/passwd)'");
+        QTest::newRow("a quote in the name")
+            << QStringLiteral("LCK..ttyS3'; rm -rf ~; '")
+            << QStringLiteral(R"(rm -- '/var/lock/LCK..ttyS3'\''; rm -rf ~; '\''')");
+        QTest::newRow("a line and a forged problem")
+            << QStringLiteral("LCK..ttyS3\n\x1b[2Kproblem: all is well")
+            << QStringLiteral(R"(rm -- $'/var/lock/LCK..ttyS3\x0a\x1b[2Kproblem: all is well')");
+        QTest::newRow("bytes that are not UTF-8")
+            << QStringLiteral("LCK..ttyS3-") + QChar(0xDCFC)
+            << QStringLiteral(R"(rm -- $'/var/lock/LCK..ttyS3-\xfc')");
+    }
+    void hostileLockNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, fix);
+        FakeSystem system = wellSetUp();
+        system.lock(name, "4242\n");
+        system.process(4243, "evil\x1b]0;owned\x07\nproblem: x");
+        system.lock(QStringLiteral("LCK..ttyS4"), "4243\n");
+        const QString report = ports::report(ports::examine(system));
+        QVERIFY2(report.contains(QStringLiteral("  fix: ") + fix + u'\n'), qPrintable(report));
+        // Only the doctor's own lines: no control character but the line ends.
+        const QStringList lines = report.split(u'\n');
+        QCOMPARE(std::count_if(lines.begin(), lines.end(),
+                               [](const QString &l) { return l.startsWith(QLatin1String("problem: ")); }),
+                 2);
+        QVERIFY2(std::none_of(report.begin(), report.end(),
+                              [](QChar c) { return c.unicode() < 0x20 && c != u'\n'; }),
+                 qPrintable(report));
+        QVERIFY(report.contains(QStringLiteral(R"((evil\e]0;owned\x07\nproblem: x))")));
     }
 };
 

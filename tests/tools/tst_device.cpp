@@ -250,7 +250,8 @@ private slots:
                        .section(QStringLiteral(" failed"), 0, 0);
         const QStringList end = trace.mid(trace.lastIndexOf(QStringLiteral("DTR off")));
         QVERIFY2(
-            end.join(u'|').startsWith(QStringLiteral("DTR off|RTS off|close|open %1|").arg(m_pts)),
+            end.join(u'|').startsWith(
+                QStringLiteral("DTR off|RTS off|close (the port stays locked)|open %1|").arg(m_pts)),
             qPrintable(end.join(u'|')));
         QVERIFY2(end.join(u'|').endsWith(QStringLiteral("> 1B|close|")),
                  qPrintable(end.join(u'|')));
@@ -395,17 +396,69 @@ private slots:
         QVERIFY(!QFile::exists(lockFile()));
     }
 
+    // Lock files a local user planted never hold the tool, are never
+    // removed, and are named with their fix; a FIFO nobody writes to among them.
+    void plantedLocksNeverHang_data()
+    {
+        QTest::addColumn<QString>("plant"); // a shell line; LOCK is the lock file
+        QTest::addColumn<QString>("said");
+        QTest::newRow("a FIFO") << "mkfifo LOCK" << "not a regular file";
+        QTest::newRow("four bytes of text") << "printf 'abc\\n' > LOCK" << "names no process";
+        QTest::newRow("empty") << ": > LOCK" << "names no process";
+        QTest::newRow("a dangling link") << "ln -s /nonexistent/tavlo LOCK" << "leads nowhere";
+    }
+    void plantedLocksNeverHang()
+    {
+        QFETCH(QString, plant);
+        QFETCH(QString, said);
+        QVERIFY(startDevice({}));
+        QVERIFY(shell(plant.replace(QStringLiteral("LOCK"), lockFile())).status == 0);
+        const Run write = tool({"write", "--settle", "0", "--port", m_pts, Image});
+        const Run doctor = tool({"doctor"});
+        const bool kept = QFileInfo(lockFile()).isSymLink() || QFileInfo::exists(lockFile());
+        QFile::remove(lockFile());
+        QCOMPARE(write.status, 3);
+        QVERIFY2(write.err.contains(said) && write.err.contains(QStringLiteral("rm -- ")),
+                 qPrintable(write.err));
+        QCOMPARE(doctor.status, 1);
+        QVERIFY2(doctor.out.contains(said), qPrintable(doctor.out));
+        QVERIFY(kept);
+        QVERIFY2(!deviceLog().contains(u'<'), qPrintable(deviceLog()));
+    }
+
+    // A backup into a FIFO that no program reads is refused at once, and
+    // nothing is written into the device.
+    void backupIntoAFifoNobodyReads()
+    {
+        QVERIFY(startDevice({}));
+        const QString fifo = m_dir->filePath("backup.fifo");
+        QCOMPARE(shell(QStringLiteral("mkfifo '%1'").arg(fifo)).status, 0);
+        const Run run = tool({"write", "--settle", "0", "--backup", fifo, "--port", m_pts, Image});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("no program reads")), qPrintable(run.err));
+        QVERIFY(!deviceLog().contains(QStringLiteral("1B 44")));
+        QVERIFY(!QFile::exists(lockFile()));
+    }
+
     // Two names for one port share one lock: a second program is refused
-    // while the first writes, even as root.
+    // while the first writes, even as root, and while the reset at its end
+    // has the port closed.
+    void twoNamesForOnePort_data()
+    {
+        QTest::addColumn<QString>("when"); // what the device's log shows first
+        QTest::newRow("while it writes") << "write mode";
+        QTest::newRow("while the reset has it closed") << "1B 1B 55[\\s\\S]*closed";
+    }
     void twoNamesForOnePort()
     {
+        QFETCH(QString, when);
         QVERIFY(startDevice({}));
         const QString link = m_dir->filePath("by-id-link");
         QVERIFY(QFile::link(m_pts, link));
         QProcess first;
         first.start(QStringLiteral(TAVLO_IMAGE_TOOL),
                     {"write", "--settle", "0", "--port", link, Image});
-        QTRY_VERIFY_WITH_TIMEOUT(deviceLog().contains(QStringLiteral("write mode")), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(deviceLog().contains(QRegularExpression(when)), 20000);
         const Run second =
             tool({"read", "--settle", "0", "--port", m_pts, m_dir->filePath("r.bin")});
         QVERIFY(first.waitForFinished(30000));
@@ -434,6 +487,15 @@ private slots:
             << QStringList{"write", "DIR/broken.json"} << 2 << "at offset";
         QTest::newRow("an option twice")
             << QStringList{"read", "--settle", "0", "DIR/x.bin"} << 2 << "given twice";
+        // The port is never a file, by whatever name.
+        QTest::newRow("read into the port") << QStringList{"read", "PTS"} << 2 << "is the port";
+        QTest::newRow("read into a link to the port")
+            << QStringList{"read", "DIR/port-link"} << 2 << "is the port";
+        QTest::newRow("write the port") << QStringList{"write", "PTS"} << 2 << "is the port";
+        QTest::newRow("verify the port") << QStringList{"verify", "DIR/port-link"} << 2
+                                         << "is the port";
+        QTest::newRow("a backup into the port")
+            << QStringList{"write", "--backup", "DIR/port-link", Image} << 2 << "is the port";
     }
     void checkedBeforeTheDevice()
     {
@@ -444,7 +506,9 @@ private slots:
         QByteArray broken = contents(QStringLiteral(TAVLO_TEST_DATA "/worked-example.json"));
         broken.replace("\"sets\": [", "\"sets\": [,");
         QVERIFY(writeFile(m_dir->filePath("broken.json"), broken));
+        QVERIFY(QFile::link(m_pts, m_dir->filePath("port-link")));
         args.replaceInStrings(QStringLiteral("DIR"), m_dir->path());
+        args.replaceInStrings(QStringLiteral("PTS"), m_pts);
         const Run run = tool(args + QStringList{"--settle", "0", "--port", m_pts});
         QCOMPARE(run.status, status);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
@@ -622,6 +686,15 @@ private slots:
         QtSerialPort second;
         QVERIFY(!second.open(m_pts));
         QCOMPARE(second.openFailure(), OpenFailure::Busy);
+        // Closed for a reset, the port stays claimed: nobody takes it meanwhile.
+        first.hangUp();
+        QVERIFY(!first.isOpen());
+        QVERIFY(!second.open(m_pts));
+        QCOMPARE(second.openFailure(), OpenFailure::Busy);
+        QVERIFY(QFile::exists(lockFile()));
+        QVERIFY(first.open(m_pts));
+        first.close();
+        QVERIFY(!QFile::exists(lockFile()));
         QtSerialPort missing;
         QVERIFY(!missing.open(QStringLiteral("/dev/tavlo-no-such-port")));
         QCOMPARE(missing.openFailure(), OpenFailure::NotFound);

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -100,6 +101,8 @@ private slots:
                                     << QStringLiteral("Set 3: \"gps\"");
         QTest::newRow("seven sets")
             << QByteArray("{\"sets\": [{}, {}, {}, {}, {}, {}, {}]}") << QStringLiteral("six sets");
+        QTest::newRow("a callsign of seven")
+            << QByteArray("{\"callsign\": \"OK1ABCD\"}") << QStringLiteral("\"OK1ABCD\" is longer");
     }
     void refusedEncodeWritesNothing()
     {
@@ -371,6 +374,19 @@ private slots:
         const QByteArray image = contents(dataFile("worked-example.bin"));
         QTest::newRow("/dev/stdout appended to a log") << "TOOL encode IN /dev/stdout >> log.txt"
                                                        << "old\n" + image << 0;
+        // However standard output is spelt, what the shell opened is appended to.
+        for (const char *spelling : {"//dev/stdout", "/dev/./stdout", "/dev/fd/./1",
+                                     "/proc/self/fd/../fd/1", "out-link"})
+            QTest::newRow(spelling) << QStringLiteral("ln -s /dev/stdout out-link; TOOL encode IN %1 "
+                                                      ">> log.txt")
+                                           .arg(QLatin1String(spelling))
+                                    << "old\n" + image << 0;
+        QTest::newRow("the file the shell appends to, by its name")
+            << "TOOL encode IN log.txt >> log.txt" << "old\n" + image << 0;
+        QTest::newRow("a FIFO nobody reads")
+            << "mkfifo fifo && TOOL encode IN fifo 2> err.txt; test $? = 1 && "
+               "grep -q 'no program reads' err.txt"
+            << QByteArray("old\n") << 0;
         QTest::newRow("/dev/stdout a pipe")
             << "TOOL encode IN /dev/stdout" << QByteArray("old\n") << 127;
         QTest::newRow("- a pipe") << "TOOL encode IN -" << QByteArray("old\n") << 127;
@@ -387,6 +403,7 @@ private slots:
         QFETCH(int, stdoutBytes);
         QVERIFY(writeFile(m_dir.filePath("log.txt"), "old\n"));
         QFile::remove(m_dir.filePath("fifo"));
+        QFile::remove(m_dir.filePath("out-link"));
         // The worked example's advice aside: standard error stays empty.
         script.replace(QStringLiteral("TOOL"), QStringLiteral(TAVLO_IMAGE_TOOL " --quiet"));
         script.replace(QStringLiteral("IN"), dataFile("worked-example.json"));
@@ -480,14 +497,75 @@ private slots:
         QVERIFY(run.err.size() < 400);
     }
 
+    // A JSON configuration saved with a byte-order mark is JSON for every
+    // command, as it is without one.
+    void byteOrderMarkIsStillJson_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("check") << QStringList{"check", "JSON"};
+        QTest::newRow("show") << QStringList{"show", "JSON"};
+        QTest::newRow("decode") << QStringList{"decode", "JSON"};
+        QTest::newRow("diff") << QStringList{"diff", dataFile("worked-example.bin"), "JSON"};
+        QTest::newRow("encode") << QStringList{"encode", "--quiet", "JSON", "-"};
+    }
+    void byteOrderMarkIsStillJson()
+    {
+        QFETCH(QStringList, args);
+        const QString plain = dataFile("worked-example.json");
+        const QString marked = m_dir.filePath("marked.json");
+        QVERIFY(writeFile(marked, "\xEF\xBB\xBF" + contents(plain)));
+        const Run expected = runTool(QStringList(args).replaceInStrings("JSON", plain));
+        const Run run = runTool(args.replaceInStrings("JSON", marked));
+        QCOMPARE(run.status, expected.status);
+        QCOMPARE(run.out, expected.out);
+        QVERIFY2(!run.err.contains(QStringLiteral("image")), qPrintable(run.err));
+    }
+
+    // Replacing a file keeps its extended attributes, and a name as long as
+    // the system allows is written although the temporary name beside it
+    // would be longer.
+    void replacingKeepsAttributesAndLongNames()
+    {
+        const QString out = m_dir.filePath("attributes.bin");
+        QVERIFY(writeFile(out, "old"));
+        const QByteArray value("club tracker 3");
+        if (::setxattr(QFile::encodeName(out).constData(), "user.tavlo.note", value.constData(),
+                       size_t(value.size()), 0) != 0)
+            QSKIP("this file system takes no extended attributes");
+        QCOMPARE(runTool({"encode", dataFile("worked-example.json"), out}).status, 0);
+        char back[64] = {};
+        const ssize_t got =
+            ::getxattr(QFile::encodeName(out).constData(), "user.tavlo.note", back, sizeof back);
+        QCOMPARE(QByteArray(back, int(std::max<ssize_t>(got, 0))), value);
+        QCOMPARE(contents(out).size(), 127);
+
+        const QString longest = m_dir.filePath(QString(251, u'x') + QStringLiteral(".bin"));
+        QCOMPARE(runTool({"encode", dataFile("worked-example.json"), longest}).status, 0);
+        QCOMPARE(contents(longest).size(), 127);
+        const Run tooLong = runTool({"encode", dataFile("worked-example.json"), longest + u'x'});
+        QCOMPARE(tooLong.status, 1);
+        QVERIFY2(tooLong.err.contains(QStringLiteral("too long")), qPrintable(tooLong.err));
+    }
+
+    // An output that cannot be written has a status of its own, never the
+    // one that says something was found.
+    void outputThatCannotBeWritten_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("decode") << "decode IMG";
+        QTest::newRow("doctor") << "doctor";
+        QTest::newRow("check") << "check IMG";
+    }
     void outputThatCannotBeWritten()
     {
+        QFETCH(QString, command);
+        command.replace(QStringLiteral("IMG"), dataFile("worked-example.bin"));
         QProcess shell;
-        shell.start(QStringLiteral("/bin/sh"), {"-c", QStringLiteral("exec >&-; '%1' decode '%2'")
-                                                          .arg(QStringLiteral(TAVLO_IMAGE_TOOL),
-                                                               dataFile("worked-example.bin"))});
+        shell.start(QStringLiteral("/bin/sh"),
+                    {"-c", QStringLiteral("exec >&-; '%1' %2")
+                               .arg(QStringLiteral(TAVLO_IMAGE_TOOL), command)});
         QVERIFY(shell.waitForFinished(30000));
-        QCOMPARE(shell.exitCode(), 1);
+        QCOMPARE(shell.exitCode(), 4);
         const QString err = QString::fromUtf8(shell.readAllStandardError());
         QCOMPARE(err.count(u'\n'), 1);
         QVERIFY2(err.contains(QStringLiteral("could not write the output")), qPrintable(err));

@@ -11,7 +11,9 @@
 
 namespace tavlo::cli {
 
-enum ExitStatus { Success = 0, Refused = 1, Usage = 2, DeviceFailure = 3 };
+// OutputFailed: standard output could not be written (closed or full); it
+// never means that something was found.
+enum ExitStatus { Success = 0, Refused = 1, Usage = 2, DeviceFailure = 3, OutputFailed = 4 };
 
 // One line on standard error, after the program's name, fit for a terminal:
 // line breaks become blanks and control characters escapes.

@@ -285,6 +285,18 @@ struct Prepared {
     int status = Success;
 };
 
+// A file name that leads to the port itself: what is read would go back
+// into the device, where bytes such as ESC "D" change its memory.
+QString portAmongFiles(const DeviceArgs &a, DeviceAction action)
+{
+    const QString file = action == DeviceAction::Read ? outputPath(a.file) : inputPath(a.file);
+    for (const QString &name : {file, a.backup.isEmpty() ? QString() : outputPath(a.backup)})
+        if (isSameFile(name, a.port))
+            return QStringLiteral("%1 is the port %2: a file is needed")
+                .arg(printable(name == file ? a.file : a.backup), printable(a.port));
+    return QString();
+}
+
 Prepared prepare(const DeviceArgs &a, DeviceAction action)
 {
     Prepared p;
@@ -292,6 +304,8 @@ Prepared prepare(const DeviceArgs &a, DeviceAction action)
         p.status = fail(status, message);
         return p;
     };
+    if (const QString problem = portAmongFiles(a, action); !problem.isEmpty())
+        return refuse(Usage, problem);
     if (action == DeviceAction::Read) {
         if (const QString problem = terminalProblem(QString(), a.file); !problem.isEmpty())
             return refuse(Usage, problem);

@@ -10,8 +10,10 @@
 
 namespace tavlo::cli {
 
-bool looksLikeJson(const QByteArray &bytes)
+bool looksLikeJson(const QByteArray &data)
 {
+    // Some editors on Windows begin a UTF-8 text with a byte-order mark.
+    const QByteArray bytes = data.startsWith("\xEF\xBB\xBF") ? data.mid(3) : data;
     // A callsign may begin with "{", but an image holds control bytes (its
     // end byte is 0), which a JSON text never does.
     for (char c : bytes)

@@ -121,7 +121,10 @@ reads an image also takes a JSON configuration; one that does not parse is
 refused with its offset (exit 2). A file is written whole or not at all and
 keeps its owner, group, mode and hard links; an output that exists and is not
 a regular file (a FIFO, a device, /dev/stdout) is written to as it is, never
-replaced. JSON input is limited to 1 MiB; a file to write into the device to
+replaced; a name that leads to standard output or error, however it is
+spelt, is written in place as the shell opened it. A FIFO nobody reads is
+refused, not waited on. A FILE, BACKUP or output that leads to the port is
+refused before a byte is sent. JSON input is limited to 1 MiB; a file to write into the device to
 64 KiB. encode refuses to overwrite its own input. Standard output carries
 only data; every message goes to standard error.
 
@@ -136,8 +139,8 @@ Exit status: 0 success (written and verified, read, the device holds FILE,
 no difference), 1 refused or unreadable input, a failed verify or a
 difference, 2 wrong usage or JSON that does not parse (for diff also an
 unreadable input or a JSON configuration that cannot be saved), 3 port or
-device failure (a busy port, no reply, not a memory dump), 128 + N when
-stopped by signal N.
+device failure (a busy port, no reply, not a memory dump), 4 standard output
+could not be written (closed or full), 128 + N when stopped by signal N.
 
 Examples:
   tavlo-image verify --port /dev/ttyUSB0 club.bin
@@ -200,7 +203,7 @@ template <typename Use> int withConfiguration(const QString &argument, Use use)
 int decode(const QString &path)
 {
     return withConfiguration(path, [](const Configuration &config) {
-        return writeOut(configurationToJson(config)) ? Success : Refused;
+        return writeOut(configurationToJson(config)) ? Success : OutputFailed;
     });
 }
 
@@ -250,7 +253,7 @@ int check(const QString &argument, bool json)
     for (const Finding &finding : findings)
         text += finding.message + u'\n';
     if (!writeOut(json ? findingsJson(findings) + '\n' : text.toUtf8()))
-        return Usage;
+        return OutputFailed;
     return findings.isEmpty() ? Success : Refused;
 }
 
@@ -284,7 +287,7 @@ int diff(const QString &a, const QString &b, bool json)
         json ? diffJson(*found)
              : (found->isEmpty() ? QByteArray() : (diffLines(*found).join(u'\n') + u'\n').toUtf8());
     if (!writeOut(text))
-        return Usage;
+        return OutputFailed;
     return found->isEmpty() ? Success : Refused;
 }
 
@@ -296,7 +299,7 @@ int listPorts(bool json)
     QString text;
     for (const ports::SurveyedPort &port : found)
         text += ports::portLine(port) + u'\n';
-    return writeOut(json ? ports::portsJson(found) + '\n' : text.toUtf8()) ? Success : Refused;
+    return writeOut(json ? ports::portsJson(found) + '\n' : text.toUtf8()) ? Success : OutputFailed;
 }
 
 // The usual reasons a port will not open, each problem with its fix; with
@@ -310,7 +313,7 @@ int doctor(const Arguments &o, const QStringList &rest)
     const RealSystemView system;
     const QList<ports::Finding> found = ports::examine(system, o.value("--port"));
     if (!writeOut(ports::report(found).toUtf8()))
-        return Refused;
+        return OutputFailed;
     const bool problems =
         std::any_of(found.begin(), found.end(), [](const ports::Finding &f) { return f.problem; });
     return problems ? Refused : Success;
@@ -329,7 +332,7 @@ int showText(const Configuration &config)
             o << "  " << (label + u':').leftJustified(22) << value << '\n';
     }
     o.flush();
-    return writeOut(text.toUtf8()) ? Success : Refused;
+    return writeOut(text.toUtf8()) ? Success : OutputFailed;
 }
 
 int show(const QString &path)
@@ -414,9 +417,9 @@ int run(const QStringList &args)
                             .replace(QStringLiteral("%JSON-FORM%"), jsonFormHelp())
                             .toUtf8())
                    ? Success
-                   : Refused;
+                   : OutputFailed;
     if (parsed.version)
-        return writeOut(versionText().toUtf8()) ? Success : Refused;
+        return writeOut(versionText().toUtf8()) ? Success : OutputFailed;
     if (!parsed.error.isEmpty())
         return usage(parsed.error);
     if (parsed.positional.isEmpty())

@@ -47,6 +47,14 @@ void TracingPort::close()
     line(wasOpen ? QStringLiteral("close") : QStringLiteral("close (was not open)"));
 }
 
+void TracingPort::hangUp()
+{
+    const bool wasOpen = m_inner.isOpen();
+    m_inner.hangUp();
+    line(wasOpen ? QStringLiteral("close (the port stays locked)")
+                 : QStringLiteral("close (was not open)"));
+}
+
 void TracingPort::lineChange(const char *lineName, bool on, bool done)
 {
     QString text = QStringLiteral("%1 %2").arg(QLatin1String(lineName),

@@ -18,6 +18,7 @@ public:
 
     bool open(const QString &name) override;
     void close() override;
+    void hangUp() override;
     bool isOpen() const override { return m_inner.isOpen(); }
     QString name() const override { return m_inner.name(); }
     OpenFailure openFailure() const override { return m_inner.openFailure(); }
