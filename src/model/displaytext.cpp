@@ -94,9 +94,8 @@ QString hexByte(unsigned byte)
 
 QString shellQuoted(QStringView text)
 {
-    const bool plain = std::none_of(text.begin(), text.end(), [](QChar c) {
-        return isControl(c.unicode()) || isStrayByte(c);
-    });
+    const bool plain = std::none_of(
+        text.begin(), text.end(), [](QChar c) { return isControl(c.unicode()) || isStrayByte(c); });
     if (plain)
         return u'\'' + text.toString().replace(u'\'', QLatin1String("'\\''")) + u'\'';
     // $'...' carries any byte, and shows it as an escape rather than raw.

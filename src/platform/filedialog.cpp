@@ -29,6 +29,7 @@ std::optional<QString> QtFileDialog::ask(Kind kind)
     if (kind == Kind::Save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
+        // The window asks itself, once the .bin it adds is on the name.
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
         dialog.setDefaultSuffix(QStringLiteral("bin"));
     } else {

@@ -177,6 +177,26 @@ bool copyAttributes(const QByteArray &from, int to)
     return true;
 }
 
+enum class Kept { Yes, NotAllowed, Failed };
+
+// Gives the new file `fd` what the one it replaces had: owner, group, mode and
+// extended attributes. NotAllowed where this user may not give one of them
+// (only rewriting keeps them then); Failed with errno set.
+Kept keepWhatItWas(int fd, const QByteArray &path, const struct stat *old)
+{
+    struct stat made {};
+    if (::fstat(fd, &made) != 0)
+        return Kept::Failed;
+    if (old && (made.st_uid != old->st_uid || made.st_gid != old->st_gid) &&
+        ::fchown(fd, old->st_uid, old->st_gid) != 0)
+        return Kept::NotAllowed;
+    if (::fchmod(fd, old ? old->st_mode & 07777 : newFileMode()) != 0)
+        return Kept::Failed;
+    if (old && !copyAttributes(path, fd))
+        return Kept::NotAllowed;
+    return Kept::Yes;
+}
+
 // A temporary file beside `path`, renamed over it once complete. `old`, when
 // given, is the file replaced: its owner, group and mode go to the new one.
 Replaced replaceAtomically(const QByteArray &path, const struct stat *old, const QByteArray &bytes,
@@ -192,24 +212,15 @@ Replaced replaceAtomically(const QByteArray &path, const struct stat *old, const
         result = failure(error);
         return Replaced::Failed;
     };
-    struct stat made {};
-    if (::fstat(fd, &made) != 0)
-        return give(errno);
-    if (old && (made.st_uid != old->st_uid || made.st_gid != old->st_gid) &&
-        ::fchown(fd, old->st_uid, old->st_gid) != 0) {
-        // Not allowed to give it the old owner: only rewriting keeps it.
+    switch (keepWhatItWas(fd, path, old)) {
+    case Kept::Yes:
+        break;
+    case Kept::NotAllowed:
         ::close(fd);
         ::unlink(temp.constData());
         return Replaced::NoNewFileThere;
-    }
-    if (::fchmod(fd, old ? old->st_mode & 07777 : newFileMode()) != 0)
+    case Kept::Failed:
         return give(errno);
-    if (old && !copyAttributes(path, fd)) {
-        // Attributes or an access list the new file cannot take: only
-        // rewriting keeps them.
-        ::close(fd);
-        ::unlink(temp.constData());
-        return Replaced::NoNewFileThere;
     }
     if (const Status<> written = writeAll(fd, bytes); !written) {
         ::close(fd);

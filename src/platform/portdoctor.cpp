@@ -301,9 +301,9 @@ void examineServices(const SystemView &system, QList<Finding> &found)
                       QString::fromLatin1(BrlttyRemedy)});
     bool modemManager = false;
     for (const QString &pid : system.list(QStringLiteral("/proc"))) {
-        if (pid.toLongLong() > 0 &&
-            system.read(QStringLiteral("/proc/%1/comm").arg(pid)).value_or(QByteArray()).trimmed() ==
-                "ModemManager") {
+        if (pid.toLongLong() > 0 && system.read(QStringLiteral("/proc/%1/comm").arg(pid))
+                                            .value_or(QByteArray())
+                                            .trimmed() == "ModemManager") {
             modemManager = true;
             break;
         }
@@ -358,11 +358,12 @@ void examinePort(const SystemView &system, const QString &given, QList<Finding> 
     const SystemView::Node node = system.node(given);
     if (!node.exists) {
         const QStringList present = usbSerialDevices(system);
-        found.append({true,
-                      QStringLiteral("%1 does not exist; USB serial devices present: %2")
-                          .arg(port, present.isEmpty() ? QStringLiteral("none")
-                                                       : printable(present.join(QStringLiteral(", ")), -1)),
-                      QString::fromLatin1(MissingRemedy)});
+        found.append(
+            {true,
+             QStringLiteral("%1 does not exist; USB serial devices present: %2")
+                 .arg(port, present.isEmpty() ? QStringLiteral("none")
+                                              : printable(present.join(QStringLiteral(", ")), -1)),
+             QString::fromLatin1(MissingRemedy)});
         return;
     }
     const QString resolved = system.resolved(given);
@@ -425,6 +426,7 @@ QString remedyFor(OpenFailure failure)
         return QString::fromLatin1(MissingRemedy) +
                QStringLiteral("; if it vanished when plugged in: ") +
                QString::fromLatin1(BrlttyRemedy);
+    case OpenFailure::LockInDoubt:
     case OpenFailure::None:
     case OpenFailure::Other:
         break;

@@ -91,7 +91,7 @@ LockFileState inspectLockFile(const SystemView &system, const QString &path)
     const std::optional<QByteArray> content = system.read(path);
     if (!content || node.isSymlink || !node.isRegular) {
         state.kind = Kind::Unreadable;
-        state.why = node.isSymlink    ? QStringLiteral("a symbolic link")
+        state.why = node.isSymlink   ? QStringLiteral("a symbolic link")
                     : node.isRegular ? QStringLiteral("not readable for you")
                                      : QStringLiteral("not a regular file");
         return state;
@@ -220,10 +220,11 @@ bool PortClaim::take([[maybe_unused]] const QString &resolved)
     // In the folder and under the name the serial library locks the port by,
     // so that every program that looks for its lock finds this one.
     for (const char *folder : LockFolders) {
-        const QByteArray path = QByteArray(folder) + '/' +
-                                files::bytesFromName(lockFileName(resolved));
-        const int fd = ::open(path.constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0644);
+        const QByteArray path =
+            QByteArray(folder) + '/' + files::bytesFromName(lockFileName(resolved));
+        const int fd =
+            ::open(path.constData(),
+                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0644);
         if (fd < 0) {
             if (errno == EEXIST)
                 return false;
@@ -234,9 +235,9 @@ bool PortClaim::take([[maybe_unused]] const QString &resolved)
         const QByteArray content =
             QByteArray::number(qint64(::getpid())).rightJustified(10, ' ') + '\n' + program + '\n';
         struct stat st {};
-        const bool written = ::write(fd, content.constData(), size_t(content.size())) ==
-                                 ssize_t(content.size()) &&
-                             ::fstat(fd, &st) == 0;
+        const bool written =
+            ::write(fd, content.constData(), size_t(content.size())) == ssize_t(content.size()) &&
+            ::fstat(fd, &st) == 0;
         ::close(fd);
         if (!written) {
             ::unlink(path.constData());

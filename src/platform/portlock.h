@@ -28,8 +28,8 @@ struct LockFileState {
     Kind kind = Kind::NoProcess;
     QString path;
     qint64 pid = 0;
-    QString program;      // of a live or stale lock
-    QString why;          // for Unreadable: the system's words
+    QString program;        // of a live or stale lock
+    QString why;            // for Unreadable: the system's words
     bool mayRemove = false; // whether this user may delete the file
 
     // Whether the opener leaves the port alone: everything but a stale lock

@@ -87,6 +87,10 @@ QString openFailureAdvice(OpenFailure failure)
     case OpenFailure::NotFound:
         advice = QStringLiteral("There is no such port.");
         break;
+    case OpenFailure::LockInDoubt:
+        // The reason names the file and the command that removes it.
+        return QStringLiteral("No running program is known to hold the port, but a lock file "
+                              "keeps it: remove the file if no program uses the port.");
     case OpenFailure::None:
     case OpenFailure::Other:
         return QString();
@@ -122,7 +126,8 @@ bool QtSerialPort::open(const QString &name)
     // The serial library writes its own lock file where a reset's claim is.
     m_claim.release();
     if (locks.busy) {
-        m_failure = OpenFailure::Busy;
+        m_failure = locks.holder.kind == LockFileState::Kind::Live ? OpenFailure::Busy
+                                                                   : OpenFailure::LockInDoubt;
         m_error = lockedBy(locks.holder);
         return false;
     }

@@ -13,7 +13,9 @@ class QSerialPort;
 namespace tavlo {
 
 // Why a port could not be opened, so the operator can be told what to do.
-enum class OpenFailure { None, NotFound, PermissionDenied, Busy, Other };
+// LockInDoubt: a lock file that no running program is known to hold (empty,
+// unreadable, a link to nothing, or stale where it may not be removed).
+enum class OpenFailure { None, NotFound, PermissionDenied, Busy, LockInDoubt, Other };
 
 // The serial port the device hangs on: 9600 baud, 8 data bits, no parity, one
 // stop bit, no flow control. Received data is polled; readyRead only wakes the

@@ -79,6 +79,31 @@ QStringList RealSystemView::list(const QString &folder) const
 #endif
 }
 
+#ifdef Q_OS_UNIX
+namespace {
+
+// Everything up to `limit` bytes from a descriptor; no value on a failure.
+std::optional<QByteArray> readUpTo(int fd, qint64 limit)
+{
+    QByteArray bytes(limit, '\0');
+    qsizetype got = 0;
+    while (got < limit) {
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(limit - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            break;
+        got += n;
+    }
+    bytes.truncate(got);
+    return bytes;
+}
+
+} // namespace
+#endif
+
 std::optional<QByteArray> RealSystemView::read(const QString &path) const
 {
     constexpr qint64 Enough = 256 * 1024;
@@ -91,22 +116,8 @@ std::optional<QByteArray> RealSystemView::read(const QString &path) const
         return std::nullopt;
     struct stat st {};
     std::optional<QByteArray> content;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        QByteArray bytes(Enough, '\0');
-        qsizetype got = 0;
-        for (;;) {
-            const ssize_t n = ::read(fd, bytes.data() + got, size_t(Enough - got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n > 0 && (got += n) < Enough)
-                continue;
-            if (n >= 0) {
-                bytes.truncate(got);
-                content = bytes;
-            }
-            break;
-        }
-    }
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        content = readUpTo(fd, Enough);
     ::close(fd);
     return content;
 #else

@@ -10,6 +10,7 @@
 #include "messages.h"
 #include "platform.h"
 #include "portchooser.h"
+#include "savechoice.h"
 #include "shape.h"
 #include "statusline.h"
 
@@ -291,8 +292,7 @@ QString DeviceController::verifyDifferences() const
 std::optional<QString> DeviceController::askSaveFile()
 {
     repaintNow();
-    const auto path = m_dialog.ask(FileDialog::Kind::Save);
-    return path ? std::optional(withImageSuffix(*path)) : std::nullopt;
+    return askFileToSave(m_dialog, m_messages, m_link->portName());
 }
 
 void DeviceController::report(const LinkProblem &problem)

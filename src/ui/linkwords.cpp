@@ -47,7 +47,7 @@ QString wentAway()
 QString notReopened(const LinkProblem &p)
 {
     const QString port = printable(p.port);
-    if (p.openFailure == OpenFailure::Busy)
+    if (p.openFailure == OpenFailure::Busy || p.openFailure == OpenFailure::LockInDoubt)
         return tr("The device was reset, but another program took %1 meanwhile, so it is no "
                   "longer open here: %2. Choose the port again once it is free.")
             .arg(port, p.reason);

@@ -11,6 +11,7 @@
 #include "messages.h"
 #include "pictures.h"
 #include "portchooser.h"
+#include "savechoice.h"
 #include "setframe.h"
 #include "shape.h"
 #include "statusline.h"
@@ -304,19 +305,31 @@ static QString droppedFile(const QMimeData *data)
     return data->urls().first().toLocalFile();
 }
 
+// A drop is taken as a copy, whatever the source proposes: a file manager
+// that was told "moved" would remove the file.
+static bool takeAsCopy(QDropEvent *event)
+{
+    if (droppedFile(event->mimeData()).isEmpty() || !(event->possibleActions() & Qt::CopyAction))
+        return false;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!droppedFile(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    takeAsCopy(event);
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent *event)
+{
+    takeAsCopy(event);
 }
 
 void MainWindow::dropEvent(QDropEvent *event)
 {
-    const QString path = droppedFile(event->mimeData());
-    if (path.isEmpty())
-        return;
-    event->acceptProposedAction();
-    openFile(path);
+    if (takeAsCopy(event))
+        openFile(droppedFile(event->mimeData()));
 }
 
 void MainWindow::showOpened(const Configuration &config)
@@ -339,10 +352,10 @@ bool MainWindow::saveImage()
         showSaveProblem(saveable.error());
         return false;
     }
-    const auto typed = m_dialog.ask(FileDialog::Kind::Save);
-    if (!typed)
+    const auto chosen = askFileToSave(m_dialog, m_messages);
+    if (!chosen)
         return false;
-    const QString path = withImageSuffix(*typed);
+    const QString path = *chosen;
     if (const Status<> saved = writeFileSafely(path, encodeImage(config)); !saved) {
         m_messages.warning(
             QStringLiteral("Save"),

@@ -340,7 +340,7 @@ private slots:
         };
         for (int round = 0; round < 1000; ++round) {
             Configuration c;
-            for (int k = rng.bounded(9); k > 0; --k)
+            for (int k = rng.bounded(CallsignLength + 1); k > 0; --k)
                 c.callsign += QChar(32 + rng.bounded(95));
             for (ConfigSet &s : c.sets)
                 s = savableSet();

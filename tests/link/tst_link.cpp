@@ -161,10 +161,9 @@ private slots:
         };
         QSignalSpy closed(m_link.get(), &DeviceLink::portClosed);
         m_host.saveTo = m_dir->filePath("read.bin");
-        const Outcome got = action == QLatin1String("read") ? m_link->readToFile()
-                            : action == QLatin1String("write")
-                                ? m_link->writeAndVerify(image127())
-                                : m_link->verifyOnly(image127());
+        const Outcome got = action == QLatin1String("read")    ? m_link->readToFile()
+                            : action == QLatin1String("write") ? m_link->writeAndVerify(image127())
+                                                               : m_link->verifyOnly(image127());
         QCOMPARE(got, outcome);
         QCOMPARE(m_host.reports.size(), 1);
         QVERIFY2(m_host.reports.first().contains(said), qPrintable(m_host.reports.first()));

@@ -250,19 +250,18 @@ private slots:
         QTest::addColumn<QString>("fix");
         QTest::addColumn<bool>("removed");
         const auto lockWith = [](const QByteArray &content) {
-            return Setup([content](FakeSystem &s) { s.lock(QStringLiteral("LCK..ttyS3"), content); });
+            return Setup(
+                [content](FakeSystem &s) { s.lock(QStringLiteral("LCK..ttyS3"), content); });
         };
         const QString file = QStringLiteral("/var/lock/LCK..ttyS3");
-        QTest::newRow("ten digits, ended") << lockWith("      4242\n")
-                                           << "a stale lock " + file + " of process 4242"
-                                           << "rm -- '" + file + "'" << true;
-        QTest::newRow("Qt's three lines, running")
-            << Setup([](FakeSystem &s) {
-                   s.process(77, "minicom");
-                   s.lock(QStringLiteral("LCK..ttyS3"), "77\nminicom\nhost\n");
-               })
-            << "locked by process 77 (minicom), running"
-            << "kill 77" << false;
+        QTest::newRow("ten digits, ended")
+            << lockWith("      4242\n") << "a stale lock " + file + " of process 4242"
+            << "rm -- '" + file + "'" << true;
+        QTest::newRow("Qt's three lines, running") << Setup([](FakeSystem &s) {
+            s.process(77, "minicom");
+            s.lock(QStringLiteral("LCK..ttyS3"), "77\nminicom\nhost\n");
+        }) << "locked by process 77 (minicom), running"
+                                                   << "kill 77" << false;
         QTest::newRow("four bytes of text") << lockWith("abc\n") << "names no process"
                                             << "if no program uses /dev/ttyS3: rm -- " << false;
         QTest::newRow("a number past any process") << Setup([](FakeSystem &s) {
@@ -287,13 +286,12 @@ private slots:
             s.link(QStringLiteral("/var/lock/LCK..ttyS3"), QStringLiteral("/nowhere"));
         }) << "a symbolic link " + file + " that leads nowhere"
                                          << "rm -- '" + file + "'" << false;
-        QTest::newRow("stale, in a folder you may not change")
-            << Setup([](FakeSystem &s) {
-                   s.lock(QStringLiteral("LCK..ttyS3"), "4242\n");
-                   s.unremovable << QStringLiteral("/var/lock/LCK..ttyS3");
-               })
-            << "of process 4242, which has ended, in a folder you may not change"
-            << "sudo rm -- '" + file + "'" << false;
+        QTest::newRow("stale, in a folder you may not change") << Setup([](FakeSystem &s) {
+            s.lock(QStringLiteral("LCK..ttyS3"), "4242\n");
+            s.unremovable << QStringLiteral("/var/lock/LCK..ttyS3");
+        }) << "of process 4242, which has ended, in a folder you may not change"
+                                                               << "sudo rm -- '" + file + "'"
+                                                               << false;
     }
     void locksReadAsTheirWritersWroteThem()
     {
@@ -351,8 +349,9 @@ private slots:
         QVERIFY2(report.contains(QStringLiteral("  fix: ") + fix + u'\n'), qPrintable(report));
         // Only the doctor's own lines: no control character but the line ends.
         const QStringList lines = report.split(u'\n');
-        QCOMPARE(std::count_if(lines.begin(), lines.end(),
-                               [](const QString &l) { return l.startsWith(QLatin1String("problem: ")); }),
+        QCOMPARE(std::count_if(
+                     lines.begin(), lines.end(),
+                     [](const QString &l) { return l.startsWith(QLatin1String("problem: ")); }),
                  2);
         QVERIFY2(std::none_of(report.begin(), report.end(),
                               [](QChar c) { return c.unicode() < 0x20 && c != u'\n'; }),

@@ -249,10 +249,10 @@ private slots:
             line = line.section(u' ', 1, -1, QString::SectionSkipEmpty)
                        .section(QStringLiteral(" failed"), 0, 0);
         const QStringList end = trace.mid(trace.lastIndexOf(QStringLiteral("DTR off")));
-        QVERIFY2(
-            end.join(u'|').startsWith(
-                QStringLiteral("DTR off|RTS off|close (the port stays locked)|open %1|").arg(m_pts)),
-            qPrintable(end.join(u'|')));
+        QVERIFY2(end.join(u'|').startsWith(
+                     QStringLiteral("DTR off|RTS off|close (the port stays locked)|open %1|")
+                         .arg(m_pts)),
+                 qPrintable(end.join(u'|')));
         QVERIFY2(end.join(u'|').endsWith(QStringLiteral("> 1B|close|")),
                  qPrintable(end.join(u'|')));
         const QString log = deviceLog();
@@ -402,10 +402,14 @@ private slots:
     {
         QTest::addColumn<QString>("plant"); // a shell line; LOCK is the lock file
         QTest::addColumn<QString>("said");
-        QTest::newRow("a FIFO") << "mkfifo LOCK" << "not a regular file";
-        QTest::newRow("four bytes of text") << "printf 'abc\\n' > LOCK" << "names no process";
-        QTest::newRow("empty") << ": > LOCK" << "names no process";
-        QTest::newRow("a dangling link") << "ln -s /nonexistent/tavlo LOCK" << "leads nowhere";
+        QTest::newRow("a FIFO") << "mkfifo LOCK"
+                                << "not a regular file";
+        QTest::newRow("four bytes of text") << "printf 'abc\\n' > LOCK"
+                                            << "names no process";
+        QTest::newRow("empty") << ": > LOCK"
+                               << "names no process";
+        QTest::newRow("a dangling link") << "ln -s /nonexistent/tavlo LOCK"
+                                         << "leads nowhere";
     }
     void plantedLocksNeverHang()
     {
@@ -488,14 +492,15 @@ private slots:
         QTest::newRow("an option twice")
             << QStringList{"read", "--settle", "0", "DIR/x.bin"} << 2 << "given twice";
         // The port is never a file, by whatever name.
-        QTest::newRow("read into the port") << QStringList{"read", "PTS"} << 2 << "is the port";
+        QTest::newRow("read into the port")
+            << QStringList{"read", "PTS"} << 2 << "leads to the port";
         QTest::newRow("read into a link to the port")
-            << QStringList{"read", "DIR/port-link"} << 2 << "is the port";
-        QTest::newRow("write the port") << QStringList{"write", "PTS"} << 2 << "is the port";
-        QTest::newRow("verify the port") << QStringList{"verify", "DIR/port-link"} << 2
-                                         << "is the port";
+            << QStringList{"read", "DIR/port-link"} << 2 << "leads to the port";
+        QTest::newRow("write the port") << QStringList{"write", "PTS"} << 2 << "leads to the port";
+        QTest::newRow("verify the port")
+            << QStringList{"verify", "DIR/port-link"} << 2 << "leads to the port";
         QTest::newRow("a backup into the port")
-            << QStringList{"write", "--backup", "DIR/port-link", Image} << 2 << "is the port";
+            << QStringList{"write", "--backup", "DIR/port-link", Image} << 2 << "leads to the port";
     }
     void checkedBeforeTheDevice()
     {

@@ -375,14 +375,16 @@ private slots:
         QTest::newRow("/dev/stdout appended to a log") << "TOOL encode IN /dev/stdout >> log.txt"
                                                        << "old\n" + image << 0;
         // However standard output is spelt, what the shell opened is appended to.
-        for (const char *spelling : {"//dev/stdout", "/dev/./stdout", "/dev/fd/./1",
-                                     "/proc/self/fd/../fd/1", "out-link"})
-            QTest::newRow(spelling) << QStringLiteral("ln -s /dev/stdout out-link; TOOL encode IN %1 "
-                                                      ">> log.txt")
-                                           .arg(QLatin1String(spelling))
-                                    << "old\n" + image << 0;
+        for (const char *spelling :
+             {"//dev/stdout", "/dev/./stdout", "/dev/fd/./1", "/proc/self/fd/../fd/1", "out-link"})
+            QTest::newRow(spelling)
+                << QStringLiteral("ln -s /dev/stdout out-link; TOOL encode IN %1 "
+                                  ">> log.txt")
+                       .arg(QLatin1String(spelling))
+                << "old\n" + image << 0;
         QTest::newRow("the file the shell appends to, by its name")
-            << "TOOL encode IN log.txt >> log.txt" << "old\n" + image << 0;
+            << "TOOL encode IN log.txt >> log.txt"
+            << "old\n" + image << 0;
         QTest::newRow("a FIFO nobody reads")
             << "mkfifo fifo && TOOL encode IN fifo 2> err.txt; test $? = 1 && "
                "grep -q 'no program reads' err.txt"
@@ -561,9 +563,10 @@ private slots:
         QFETCH(QString, command);
         command.replace(QStringLiteral("IMG"), dataFile("worked-example.bin"));
         QProcess shell;
-        shell.start(QStringLiteral("/bin/sh"),
-                    {"-c", QStringLiteral("exec >&-; '%1' %2")
-                               .arg(QStringLiteral(TAVLO_IMAGE_TOOL), command)});
+        shell.start(
+            QStringLiteral("/bin/sh"),
+            {"-c",
+             QStringLiteral("exec >&-; '%1' %2").arg(QStringLiteral(TAVLO_IMAGE_TOOL), command)});
         QVERIFY(shell.waitForFinished(30000));
         QCOMPARE(shell.exitCode(), 4);
         const QString err = QString::fromUtf8(shell.readAllStandardError());

@@ -453,6 +453,7 @@ private slots:
         QVERIFY(writeFile(target, "old configuration"));
         const QString status = f.statusLine->text();
         m_dialog.answers << target << m_dir->path();
+        m_messages.answerYes = true; // replace old.bin
         {
             // A disk that fills up: writes beyond a few bytes fail.
             const FileSizeLimit full(10);
@@ -460,9 +461,9 @@ private slots:
         }
         m_window->saveImage(); // a folder cannot be written as a file
 #ifdef Q_OS_UNIX
-        QCOMPARE(m_messages.shown.size(), 2);
-        QVERIFY2(m_messages.shown[0].contains("Could not save " + target + ": "),
-                 qPrintable(m_messages.shown[0]));
+        QCOMPARE(m_messages.shown.size(), 3);
+        QVERIFY2(m_messages.shown[1].contains("Could not save " + target + ": "),
+                 qPrintable(m_messages.shown[1]));
 #endif
         QVERIFY(m_messages.shown.last().contains("Could not save " + m_dir->path()));
         QCOMPARE(contents(target), QByteArray("old configuration"));
@@ -1056,6 +1057,63 @@ private slots:
         QCOMPARE(contents(target), m_port->memory.left(127));
         QCOMPARE(f.statusLine->text(), QStringLiteral("Read Finished"));
         QCOMPARE(m_dialog.kinds, QList<FileDialog::Kind>{FileDialog::Kind::Save});
+    }
+
+    // Save and "Read & Save" replace a file that exists only when the
+    // operator says so; "No" goes back to the dialog.
+    void replacingAFileIsAsked_data()
+    {
+        QTest::addColumn<bool>("read");
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("save, a new file") << false << false << false;
+        QTest::newRow("save over a file, no") << false << true << false;
+        QTest::newRow("save over a file, yes") << false << true << true;
+        QTest::newRow("read over a file, no") << true << true << false;
+        QTest::newRow("read over a file, yes") << true << true << true;
+    }
+    void replacingAFileIsAsked()
+    {
+        QFETCH(bool, read);
+        QFETCH(bool, exists);
+        QFETCH(bool, yes);
+        const WindowControls &f = m_window->controls();
+        const QString target = m_dir->filePath("club.bin");
+        QVERIFY(!exists || writeFile(target, "the saved configuration"));
+        m_messages.answerYes = yes;
+        m_dialog.answers << m_dir->filePath("club"); // .bin is added, then asked about
+        if (read) {
+            QTest::mouseClick(f.comButtons[2], Qt::LeftButton);
+            QTest::mouseClick(f.readButton, Qt::LeftButton);
+        } else {
+            m_window->saveImage();
+        }
+        const bool written = !exists || yes;
+        QCOMPARE(m_messages.shown.size(), exists ? 1 : 0);
+        if (exists)
+            QCOMPARE(
+                m_messages.shown.first(),
+                QStringLiteral("Save As|club.bin already exists.\nDo you want to replace it?"));
+        QCOMPARE(m_dialog.kinds.size(), written ? 1 : 2); // "No" asks again; then cancelled
+        QCOMPARE(contents(target).size(), written ? 127 : 23);
+    }
+
+    // A dropped file is taken as a copy whatever the source proposes, so a
+    // file manager never removes it.
+    void droppedFileIsACopy()
+    {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin"))});
+        const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(QPoint(5, 5), offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+        if (enter.proposedAction() != Qt::MoveAction)
+            QSKIP("this platform proposes no move");
+        QApplication::sendEvent(m_window.get(), &enter);
+        QCOMPARE(enter.dropAction(), Qt::CopyAction);
+        QDropEvent dropped(QPointF(5, 5), offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(m_window.get(), &dropped);
+        QCOMPARE(dropped.dropAction(), Qt::CopyAction);
+        QCOMPARE(m_window->controls().callsign->text(), QStringLiteral("N0CALL"));
     }
 
     void silentDeviceEndsCleanly()

@@ -292,7 +292,7 @@ QString portAmongFiles(const DeviceArgs &a, DeviceAction action)
     const QString file = action == DeviceAction::Read ? outputPath(a.file) : inputPath(a.file);
     for (const QString &name : {file, a.backup.isEmpty() ? QString() : outputPath(a.backup)})
         if (isSameFile(name, a.port))
-            return QStringLiteral("%1 is the port %2: a file is needed")
+            return QStringLiteral("%1 leads to the port %2, not to a file")
                 .arg(printable(name == file ? a.file : a.backup), printable(a.port));
     return QString();
 }
@@ -304,8 +304,6 @@ Prepared prepare(const DeviceArgs &a, DeviceAction action)
         p.status = fail(status, message);
         return p;
     };
-    if (const QString problem = portAmongFiles(a, action); !problem.isEmpty())
-        return refuse(Usage, problem);
     if (action == DeviceAction::Read) {
         if (const QString problem = terminalProblem(QString(), a.file); !problem.isEmpty())
             return refuse(Usage, problem);
@@ -403,6 +401,8 @@ int deviceCommand(const cli::Arguments &arguments, const QStringList &files, Dev
     const DeviceArgs a = parse(arguments, files, action);
     if (!a.error.isEmpty())
         return usage(a.error);
+    if (const QString problem = portAmongFiles(a, action); !problem.isEmpty())
+        return fail(Usage, problem);
     const Prepared prepared = prepare(a, action);
     if (prepared.status != Success)
         return prepared.status;
