@@ -238,6 +238,20 @@ private slots:
         QCOMPARE(json.value("locks").toArray().first().toObject().value("live").toBool(), false);
         QCOMPARE(json.value("mayOpen").toBool(), false);
         QVERIFY(system.opened.isEmpty());
+
+        // A name that is not UTF-8 keeps its exact bytes, in hexadecimal.
+        const QString odd = QStringLiteral("/dev/serial/by-id/usb-") + QChar(0xDCFC);
+        system.link(odd, QStringLiteral("/dev/ttyUSB0"));
+        system.folders[QStringLiteral("/dev/serial/by-id")] = {odd.mid(18)};
+        const QJsonObject named =
+            QJsonDocument::fromJson(ports::portsJson(ports::surveyPorts(system)))
+                .array()
+                .first()
+                .toObject();
+        QCOMPARE(named.value("byId").toString(), QStringLiteral("/dev/serial/by-id/usb-\\xfc"));
+        QCOMPARE(named.value("byIdHex").toString(),
+                 QString::fromLatin1(QByteArray("/dev/serial/by-id/usb-\xfc").toHex()));
+        QVERIFY(!named.contains(QStringLiteral("nameHex")));
     }
 
     // A lock file is read as its writer wrote it, and the opener and the

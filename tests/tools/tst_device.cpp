@@ -721,11 +721,15 @@ private slots:
         QTRY_VERIFY(window.link().isPortOpen());
 
         const QString back = m_dir->filePath("from-device.bin");
-        dialog.answers << Image << back << back;
+        // The port offered as the file to read into is refused, and asked again.
+        dialog.answers << Image << m_pts << back << back;
         QTest::mouseClick(f.writeButton, Qt::LeftButton);
         QCOMPARE(f.statusLine->text(), QStringLiteral("Verify Completed"));
         QTest::mouseClick(f.readButton, Qt::LeftButton);
         QCOMPARE(f.statusLine->text(), QStringLiteral("Read Finished"));
+        QCOMPARE(messages.shown.size(), 1);
+        QVERIFY2(messages.shown.takeFirst().contains(QStringLiteral("is the serial port")),
+                 "the port was taken for a file");
         QCOMPARE(contents(back), contents(Image));
         QTest::mouseClick(f.openButton, Qt::LeftButton);
         QCOMPARE(f.callsign->text(), QStringLiteral("N0CALL"));
