@@ -75,7 +75,9 @@ const AdviceCheck Checks[] = {
      "documented",
      "docs/image-format.md: the two flags are stored apart"},
     {"position-initial-text", Severity::Warning, "latMinutes",
-     "the coordinates still hold the window's initial text", Window},
+     "Prog Coord's is on but the coordinates were never typed in: still empty, as a new window "
+     "leaves them, or the initial text of an earlier version",
+     Window},
     {"set-unused", Severity::Note, "",
      "the set holds what a new window shows: it was probably never filled in", Window},
 };
@@ -137,12 +139,29 @@ bool isZero(const QString &text)
 }
 
 // Whether a set saves exactly as a set that nobody touched.
+// The set a new window of earlier versions left: files saved then hold it.
+ConfigSet formerStart()
+{
+    ConfigSet s;
+    s.latDegrees = s.lonDegrees = QStringLiteral("Text2");
+    s.latMinutes = s.lonMinutes = QStringLiteral("Text3");
+    s.path = QStringLiteral("Text1");
+    return s;
+}
+
+// What a new window shows, now or in an earlier version, as the image holds it.
 bool looksUnused(const ConfigSet &set)
 {
     static const QByteArray untouched = encodeImage(Configuration());
+    static const QByteArray formerly = [] {
+        Configuration c;
+        c.sets[0] = formerStart();
+        return encodeImage(c);
+    }();
     Configuration touched;
     touched.sets[0] = set;
-    return encodeImage(touched) == untouched;
+    const QByteArray image = encodeImage(touched);
+    return image == untouched || image == formerly;
 }
 
 class Adviser {
@@ -214,10 +233,10 @@ public:
         const QString where = QStringLiteral("Set %1 path: %2").arg(i + 1).arg(quoted(s.path));
         const QList<Hop> hops = readPath(s.path);
         const QString storable = QStringLiteral("use WIDE1-1 or WIDE2-2");
-        if (trimBlanks(s.path) == u"Text1") {
+        if (trimBlanks(s.path) == formerStart().path) {
             add("path-not-a-path", i,
-                where + QStringLiteral(" is the window's initial text, not a path; %1, or leave "
-                                       "it empty for no digipeaters")
+                where + QStringLiteral(" is the initial text of an earlier version, not a path; "
+                                       "%1, or leave it empty for no digipeaters")
                             .arg(storable));
             return;
         }
@@ -282,14 +301,21 @@ public:
                 where + QStringLiteral(" GPS Used: on together with Prog Coord's; which position "
                                        "the device then sends is not documented, so turn one "
                                        "off"));
-        const ConfigSet initial;
-        const bool latInitial = s.latMinutes == initial.latMinutes;
-        if (latInitial || s.lonMinutes == initial.lonMinutes) {
+        // Empty as a new window leaves them, or the text earlier versions left.
+        const auto untouched = [](const QString &minutes) {
+            return trimBlanks(minutes).isEmpty() || minutes == formerStart().latMinutes;
+        };
+        if (const bool lat = untouched(s.latMinutes); lat || untouched(s.lonMinutes)) {
+            const QString &minutes = lat ? s.latMinutes : s.lonMinutes;
             add("position-initial-text", i,
-                where +
-                    QStringLiteral(" %1 minutes: still the window's initial text %2")
-                        .arg(latInitial ? u"latitude" : u"longitude", quoted(initial.latMinutes)),
-                latInitial ? "latMinutes" : "lonMinutes");
+                where + QStringLiteral(" %1 minutes: %2; type the station's position")
+                            .arg(lat ? u"latitude" : u"longitude",
+                                 minutes.isEmpty()
+                                     ? QStringLiteral("still empty")
+                                     : QStringLiteral("still the initial text %1 of an earlier "
+                                                      "version")
+                                           .arg(quoted(minutes))),
+                lat ? "latMinutes" : "lonMinutes");
             return;
         }
         if (isZero(s.latDegrees) && isZero(s.latMinutes) && isZero(s.lonDegrees) &&

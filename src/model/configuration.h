@@ -25,13 +25,13 @@ struct ConfigSet {
     Entry comment;
     Entry interval;
     bool coordinates = false;
-    QString latDegrees = QStringLiteral("Text2");
-    QString latMinutes = QStringLiteral("Text3");
+    QString latDegrees;
+    QString latMinutes;
     Entry latHemisphere;
-    QString lonDegrees = QStringLiteral("Text2");
-    QString lonMinutes = QStringLiteral("Text3");
+    QString lonDegrees;
+    QString lonMinutes;
     Entry lonHemisphere;
-    QString path = QStringLiteral("Text1");
+    QString path;
 
     bool operator==(const ConfigSet &) const = default;
 };

@@ -27,9 +27,10 @@ constexpr int NameMargin = 2;
 // The width of the focus line around the symbol scroll bar.
 constexpr int FocusLine = 2;
 
-// The entries of a list. Typing in a closed list picks an entry by its text
-// as a reader sees it, without the blanks that align the intervals: "5"
-// finds "  5 min".
+// The entries of a list. Typing in a closed list picks the first entry, from
+// the top, whose text as a reader sees it (without the blanks that align the
+// intervals) starts with what was typed: "1" finds "  1 min" wherever the
+// list stood, "10" finds " 10 min".
 class EntryList : public QStringListModel {
 public:
     using QStringListModel::QStringListModel;
@@ -42,12 +43,9 @@ public:
             return QStringListModel::match(start, role, value, hits, flags);
         const Qt::CaseSensitivity cs =
             flags & Qt::MatchCaseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
-        const int rows = rowCount();
-        const int first = start.isValid() ? start.row() : 0;
-        const int tried = flags & Qt::MatchWrap ? rows : rows - first;
         QModelIndexList found;
-        for (int k = 0; k < tried && (hits < 0 || found.size() < hits); ++k) {
-            const QModelIndex entry = index((first + k) % rows);
+        for (int row = 0; row < rowCount() && (hits < 0 || found.size() < hits); ++row) {
+            const QModelIndex entry = index(row);
             if (entry.data().toString().trimmed().startsWith(value.toString(), cs))
                 found << entry;
         }
@@ -355,10 +353,12 @@ QList<QWidget *> SetFrame::tabOrder() const
 {
     if (!m_built)
         return {};
-    return {m_c.ssid,          m_c.comment,       m_c.gps,        m_c.coordinates,
-            m_c.symbol,        m_c.symbolTable,   m_c.symbolCode, m_c.latDegrees,
-            m_c.latMinutes,    m_c.latHemisphere, m_c.lonDegrees, m_c.lonMinutes,
-            m_c.lonHemisphere, m_c.beacon,        m_c.interval,   m_c.path};
+    // The symbol picker is the left column of the row that GPS Used and the
+    // coordinates fill on the right: the eye reads it first.
+    return {m_c.ssid,          m_c.comment,       m_c.symbol,      m_c.symbolTable,
+            m_c.symbolCode,    m_c.gps,           m_c.coordinates, m_c.latDegrees,
+            m_c.latMinutes,    m_c.latHemisphere, m_c.lonDegrees,  m_c.lonMinutes,
+            m_c.lonHemisphere, m_c.beacon,        m_c.interval,    m_c.path};
 }
 
 void SetFrame::symbolChanged()

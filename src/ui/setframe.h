@@ -96,7 +96,8 @@ public:
 
     void hideSymbolLists();
 
-    // The controls that take the focus, in keyboard order: top to bottom, left to right.
+    // The controls that take the focus, in keyboard order: row by row as the
+    // eye reads them, left to right.
     QList<QWidget *> tabOrder() const;
 
     // The control that shows a field, for putting the focus there.

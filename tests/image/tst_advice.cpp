@@ -113,7 +113,9 @@ private slots:
         QTest::newRow("WIDE1-1 second") << path("N0DIGI,WIDE1-1") << "path-wide1-first"
                                         << "put WIDE1-1 first";
         QTest::newRow("Text1") << path("Text1") << "path-not-a-path"
-                               << "Set 1 path: \"Text1\" is the window's initial text";
+                               << "Set 1 path: \"Text1\" is the initial text of an earlier";
+        QTest::newRow("no path at all") << path("") << ""
+                                        << "";
         QTest::newRow("lower-case element") << path("wide2-2") << "path-not-a-path"
                                             << "\"wide2-2\" is not an upper-case";
         QTest::newRow("alias and digipeater") << path("ARISS") << ""
@@ -156,10 +158,21 @@ private slots:
             fixedAt(c, "Text3", "36.50");
             c.sets[0].ssid = QStringLiteral("1");
         }) << "position-initial-text"
-                                          << "latitude minutes: still the window's initial text";
+                                          << "latitude minutes: still the initial text \"Text3\"";
+        QTest::newRow("minutes left empty") << Edit([](Configuration &c) {
+            fixedAt(c, "12.34", "");
+            c.sets[0].ssid = QStringLiteral("1");
+        }) << "position-initial-text"
+                                            << "longitude minutes: still empty";
         QTest::newRow("a set never touched")
             << Edit([](Configuration &c) { c.sets[3] = ConfigSet(); }) << "set-unused"
             << "Set 4 looks unused";
+        QTest::newRow("a set an earlier version left") << Edit([](Configuration &c) {
+            c.sets[3] = ConfigSet();
+            c.sets[3].path = QStringLiteral("Text1");
+            c.sets[3].latDegrees = c.sets[3].lonDegrees = QStringLiteral("Text2");
+        }) << "set-unused"
+                                                       << "Set 4 looks unused";
     }
     void eachCheck()
     {

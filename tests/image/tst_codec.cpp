@@ -34,8 +34,8 @@ private slots:
         QCOMPARE(image.left(6), QByteArray("N0CALL"));
         QCOMPARE(setBlock(image, 0), hex("C9413887 7EE2027F42828B") + blanks(9));
         QCOMPARE(setBlock(image, 1), hex("008FBE60202060202093") + blanks(10));
-        // A set as a new window leaves it: symbol "0", coordinates off, path "Text1".
-        QCOMPARE(setBlock(image, 5), hex("000030202020202020") + pathField("Text1"));
+        // A set as a new window leaves it: symbol "0", coordinates off, no path.
+        QCOMPARE(setBlock(image, 5), hex("000030202020202020") + pathField(""));
         QCOMPARE(image.at(ImageSize - 1), '\0');
     }
 
