@@ -34,6 +34,8 @@ struct DumpReply {
     bool isExact() const { return count >= 0 && bytes.size() == count + 1; }
     // What this device's 127-byte memory answers.
     bool isStandard() const { return isExact() && count == ImageSize; }
+    // NMEA text ("$GPRMC,..."), as a GPS receiver on the wrong port sends it.
+    bool isNmea() const;
 };
 
 // The device protocol: choosing the port, the timed waits, the device reset,

@@ -66,6 +66,7 @@ void DeviceController::shutDown()
 
 void DeviceController::choosePort(const QString &name, int comIndex)
 {
+    m_failedInARow = 0;
     if (comIndex >= 0)
         m_w.portBox->clearText(true);
     else
@@ -136,10 +137,10 @@ void DeviceController::reportOutcome(DeviceLink::Outcome outcome)
     const DumpReply &reply = m_link->lastReply();
     warn(tr("Not a memory dump"),
          tr("The device on %1 answered with %2 (count byte %3), not with the count "
-            "127 and 127 memory bytes: it may be another device, or not a tracker "
-            "at all. Nothing was saved or written.")
+            "127 and 127 memory bytes: %4. Nothing was saved or written.")
              .arg(printable(m_link->portName()), countOf(reply.received(), "byte", "bytes"))
-             .arg(reply.count));
+             .arg(reply.count)
+             .arg(words::whatAnswered(reply)));
 }
 
 void DeviceController::setBusy(bool busy)
@@ -176,6 +177,8 @@ void DeviceController::setStatus(const QString &text)
 
 void DeviceController::setStage(LinkStage stage)
 {
+    if (stage == LinkStage::VerifyCompleted)
+        m_failedInARow = 0;
     setStatus(words::stageText(stage));
 }
 
@@ -253,19 +256,23 @@ bool DeviceController::acceptReply(const DumpReply &reply, ReplyUse use)
     return m_messages.question(
         tr("Read & Save file from EEProm"),
         tr("The device answered with %1 (count byte %2), not with the count 127 and "
-           "127 memory bytes: it may be another device, or not a tracker at all. "
-           "Save the %3 after the count byte anyway?")
+           "127 memory bytes: %3. Save the %4 after the count byte anyway?")
             .arg(countOf(reply.received(), "byte", "bytes"))
             .arg(reply.count)
-            .arg(countOf(reply.received() - 1, "byte", "bytes")),
+            .arg(words::whatAnswered(reply), countOf(reply.received() - 1, "byte", "bytes")),
         false);
 }
 
 bool DeviceController::askRetry()
 {
     repaintNow();
+    // Twice in a row is no passing disturbance: say what to check.
+    const QString again = ++m_failedInARow < 2
+                              ? QString()
+                              : tr("The verify failed again.") +
+                                    words::checkTheCable(m_link->portName()).mid(1) + u'\n';
     return m_messages.question(tr("Verify failed!"),
-                               verifyDifferences() + tr("Try to write again?"), true);
+                               verifyDifferences() + again + tr("Try to write again?"), true);
 }
 
 // How the device's memory differs from what was written: the bytes, and the

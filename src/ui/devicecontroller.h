@@ -83,9 +83,10 @@ private:
     FileDialog &m_dialog;
     Messages &m_messages;
     DeviceLink *m_link = nullptr;
-    QString m_imageFile;  // the file being written, for the questions about it
-    QByteArray m_written; // what it holds: what a failed verify is compared with
-    QTimer m_repaint;     // paints what changed byte by byte at a pace the eye can follow
+    QString m_imageFile;    // the file being written, for the questions about it
+    QByteArray m_written;   // what it holds: what a failed verify is compared with
+    int m_failedInARow = 0; // verifies failed on this port since one passed
+    QTimer m_repaint;       // paints what changed byte by byte at a pace the eye can follow
 };
 
 } // namespace tavlo

@@ -14,13 +14,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("LinkWords", text);
 }
 
-QString checkTheCable(const QString &port)
-{
-    return tr("\n\nCheck the cable, that the device has power, and that %1 is the port it is "
-              "connected to.")
-        .arg(port);
-}
-
 QString whatTheDeviceHolds(const LinkProblem &p)
 {
     switch (p.written) {
@@ -95,6 +88,22 @@ QString byteStatus(unsigned char byte)
     return shown + QStringLiteral(" (") + QString::number(byte, 16).toUpper() + u')';
 }
 
+QString checkTheCable(const QString &port)
+{
+    return tr("\n\nCheck the cable, that the device has power, and that %1 is the port it is "
+              "connected to.")
+        .arg(printable(port));
+}
+
+QString whatAnswered(const DumpReply &reply)
+{
+    if (reply.isNmea())
+        return tr("this port leads to a GPS receiver, not to the tracker");
+    if (!reply.isExact())
+        return tr("stray bytes, another device, or not a tracker at all");
+    return tr("another device, or a tracker with another memory size");
+}
+
 Report describe(const LinkProblem &p)
 {
     const QString port = printable(p.port);
@@ -109,14 +118,14 @@ Report describe(const LinkProblem &p)
     }
     case LinkProblem::Kind::NoReply:
         return {tr("No reply"),
-                tr("No reply from the device on %1.").arg(port) + checkTheCable(port)};
+                tr("No reply from the device on %1.").arg(port) + checkTheCable(p.port)};
     case LinkProblem::Kind::ReplyCutShort:
         return {tr("No reply"),
                 tr("The device on %1 stopped answering: %2 of the %3 bytes of its reply arrived.")
                         .arg(port)
                         .arg(p.received)
                         .arg(p.expected) +
-                    checkTheCable(port)};
+                    checkTheCable(p.port)};
     case LinkProblem::Kind::PortLost:
         return {tr("Port lost"), tr("The port %1 went away: ").arg(port) + wentAway() +
                                      (p.duringWrite ? whatTheDeviceHolds(p) : QString())};

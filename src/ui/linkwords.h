@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "devicelink.h"
 #include "linkhost.h"
 
 #include <QString>
@@ -15,6 +16,14 @@ QString stageText(LinkStage stage);
 // The status-line text for a byte being written: the character, or "." for
 // one that does not print, and its code in hexadecimal.
 QString byteStatus(unsigned char byte);
+
+// What a reply that is no memory dump most likely came from: a GPS receiver
+// (its NMEA text), stray bytes, or another device.
+QString whatAnswered(const DumpReply &reply);
+
+// Two paragraphs on what to check when the device does not answer as it
+// should: the cable, its power, the port.
+QString checkTheCable(const QString &port);
 
 struct Report {
     QString title;

@@ -126,8 +126,11 @@ private slots:
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         if (status != 1) // standard output is for data, and a failed verify's differences
             QVERIFY2(run.out.isEmpty(), qPrintable(run.out));
-        if (options.contains("--retries"))
+        if (options.contains("--retries")) {
             QCOMPARE(run.err.count(message), 2);
+            QVERIFY2(run.err.contains(QStringLiteral("failed 3 times in a row. Check the cable")),
+                     qPrintable(run.err));
+        }
         if (device.contains("--stall"))
             QVERIFY2(deviceLog().contains(QStringLiteral("< FF FF FF FF FF 1B 1B 55")),
                      qPrintable(deviceLog()));
@@ -337,6 +340,10 @@ private slots:
         if (status != 0)
             QVERIFY2(run.err.contains(QStringLiteral("is not a memory dump (count byte ")),
                      qPrintable(run.err));
+        // NMEA text is named for what it is, as the window names it.
+        QCOMPARE(run.err.contains(
+                     QStringLiteral(": this port leads to a GPS receiver, not to the tracker")),
+                 device.contains(QStringLiteral("--talker")));
     }
 
     // A closed output is a stop like Ctrl-C: the device is reset, the port

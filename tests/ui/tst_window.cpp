@@ -939,6 +939,20 @@ private slots:
                      asked.endsWith(QLatin1String("Try to write again?")),
                  qPrintable(asked));
         QCOMPARE(f.statusLine->text(), QStringLiteral("Verify Failed!!!"));
+
+        // Failed twice in a row, the question says what to check.
+        m_messages.shown.clear();
+        m_messages.answerYes = true;
+        m_port->replies << char(127) + memory << char(127) + memory;
+        m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
+        QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        QCOMPARE(m_messages.shown.size(), 2);
+        for (const QString &question : m_messages.shown)
+            QVERIFY(question.endsWith(QLatin1String("Try to write again?")));
+        QVERIFY2(m_messages.shown[1].contains(QStringLiteral("failed again")) &&
+                     m_messages.shown[1].contains(QStringLiteral("Check the cable")),
+                 qPrintable(m_messages.shown[1]));
+        QCOMPARE(f.statusLine->text(), QStringLiteral("Verify Completed"));
     }
 
     // The file is read once: changed on disk during the write, the device is
@@ -993,6 +1007,16 @@ private slots:
         QCOMPARE(m_messages.shown.size(), 1);
         QVERIFY2(m_messages.shown.first().contains(QStringLiteral("6 bytes (count byte 5)")),
                  qPrintable(m_messages.shown.first()));
+
+        // A GPS receiver's NMEA text is named for what it is.
+        m_messages.shown.clear();
+        m_port->replies << QByteArray("$GPRMC,123519,A,4807.038,N,01131.000,E,,,230394,,*6A\r\n");
+        m_dialog.answers << (write ? QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin")
+                                   : m_dir->filePath("nmea.bin"));
+        QTest::mouseClick(write ? f.writeButton : f.readButton, Qt::LeftButton);
+        QVERIFY2(m_messages.shown.value(0).contains(
+                     QStringLiteral(": this port leads to a GPS receiver, not to the tracker")),
+                 qPrintable(m_messages.shown.value(0)));
     }
 
     // Window tests and accessibility tools find the controls by their names on the form.

@@ -69,6 +69,7 @@ public:
     bool askRetry() override
     {
         endBar();
+        ++m_failures;
         if (m_retries <= 0)
             return false;
         --m_retries;
@@ -82,6 +83,9 @@ public:
         say(words::describe(problem).message);
     }
 
+    // How many verifies of this run failed.
+    int failures() const { return m_failures; }
+
     void endBar()
     {
         if (m_drawn)
@@ -91,6 +95,7 @@ public:
 
 private:
     int m_retries = 0;
+    int m_failures = 0;
     bool m_anyLength = false;
     QString m_saveTo;
     bool m_bar = false;
@@ -264,10 +269,9 @@ QString notADumpMessage(const DeviceLink &link, DeviceAction action)
                           .arg(printable(link.portName()))
                           .arg(reply.count)
                           .arg(countOf(reply.received(), "byte", "bytes"));
-    if (!reply.isExact())
-        message += QStringLiteral(": stray bytes, another device, or not a tracker at all");
-    else
-        message += QStringLiteral(": --any-length takes another memory size");
+    message += QStringLiteral(": ") + words::whatAnswered(reply);
+    if (reply.isExact())
+        message += QStringLiteral("; --any-length takes another memory size");
     switch (action) {
     case DeviceAction::Read:
         return message + QStringLiteral("; nothing was saved");
@@ -391,6 +395,9 @@ int talkToDevice(SerialPort &port, DeviceAction action, const DeviceArgs &a,
         say(notADumpMessage(link, action));
     if (outcome == DeviceLink::Outcome::VerifyFailed)
         sayWhatDiffers(a.file, prepared.image, link.lastMemory(), link.mismatches());
+    if (outcome == DeviceLink::Outcome::VerifyFailed && host.failures() > 1)
+        say(QStringLiteral("the verify failed %1 times in a row.").arg(host.failures()) +
+            words::checkTheCable(a.port));
     return exitStatus(outcome);
 }
 
