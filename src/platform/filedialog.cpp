@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace tavlo {
 
@@ -21,9 +22,15 @@ const char BinaryFiles[] = "Binary Files(*.bin)";
 
 } // namespace
 
-std::optional<QString> QtFileDialog::ask(Kind kind)
+std::optional<QString> QtFileDialog::ask(Kind kind, const QString &start)
 {
     QFileDialog dialog(dialogParent());
+    if (!start.isEmpty()) {
+        const QFileInfo current(start);
+        dialog.setDirectory(current.absolutePath());
+        if (kind == Kind::Save)
+            dialog.selectFile(current.fileName());
+    }
     dialog.setNameFilters({QString::fromLatin1(AllFiles), QString::fromLatin1(BinaryFiles)});
     dialog.selectNameFilter(QString::fromLatin1(BinaryFiles));
     if (kind == Kind::Save) {

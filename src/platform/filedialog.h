@@ -12,14 +12,16 @@ public:
     enum class Kind { Open, Save };
 
     virtual ~FileDialog() = default;
-    virtual std::optional<QString> ask(Kind kind) = 0;
+    // `start`, when given, is the current file: the dialog opens in its
+    // folder, and a save dialog proposes its name.
+    virtual std::optional<QString> ask(Kind kind, const QString &start = QString()) = 0;
 };
 
 // The platform's file dialog, with "All Files" and "Binary Files" and the
 // latter preselected.
 class QtFileDialog : public FileDialog {
 public:
-    std::optional<QString> ask(Kind kind) override;
+    std::optional<QString> ask(Kind kind, const QString &start = QString()) override;
 };
 
 } // namespace tavlo

@@ -273,7 +273,7 @@ void MainWindow::openImage()
 {
     if (!mayReplaceEdits(Next::Opening))
         return;
-    if (const auto path = m_dialog.ask(FileDialog::Kind::Open))
+    if (const auto path = m_dialog.ask(FileDialog::Kind::Open, m_filePath))
         openChosenFile(*path);
     else
         selectSet(0);
@@ -347,12 +347,23 @@ void MainWindow::showOpened(const Configuration &config)
 
 bool MainWindow::saveImage()
 {
+    return saveConfiguration(std::nullopt);
+}
+
+bool MainWindow::saveToCurrentFile()
+{
+    return saveConfiguration(m_filePath.isEmpty() ? std::nullopt : std::optional(m_filePath));
+}
+
+// Saves into `file`, or into one the operator chooses, after the save checks.
+bool MainWindow::saveConfiguration(const std::optional<QString> &file)
+{
     const Configuration config = configuration();
     if (const Status<SaveProblem> saveable = checkSaveable(config); !saveable) {
         showSaveProblem(saveable.error());
         return false;
     }
-    const auto chosen = askFileToSave(m_dialog, m_messages);
+    const auto chosen = file ? file : askFileToSave(m_dialog, m_messages, QString(), m_filePath);
     if (!chosen)
         return false;
     const QString path = *chosen;
@@ -432,7 +443,7 @@ bool MainWindow::mayReplaceEdits(Next next)
     switch (
         m_messages.askToSave(QLatin1String(AppTitle), edits + QStringLiteral("\n\n") + question)) {
     case Messages::SaveChoice::Save:
-        replace = saveImage();
+        replace = saveToCurrentFile();
         break;
     case Messages::SaveChoice::Discard:
         replace = true;
@@ -448,15 +459,16 @@ bool MainWindow::mayReplaceEdits(Next next)
 // Enter on a focused button, which Qt leaves to Space outside dialogs.
 void MainWindow::takeKeys()
 {
-    const std::pair<QKeySequence::StandardKey, QPushButton *> keys[] = {
-        {QKeySequence::Open, m_c.openButton}, {QKeySequence::Save, m_c.saveButton}};
-    for (const auto &[key, button] : keys) {
-        QPushButton *target = button;
-        connect(new QShortcut(key, this), &QShortcut::activated, target, [target] {
-            if (target->isEnabled())
-                target->click();
-        });
-    }
+    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, m_c.openButton,
+            [this] {
+                if (m_c.openButton->isEnabled())
+                    m_c.openButton->click();
+            });
+    // The platform's Save saves a configuration that has a file into that file.
+    connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this, [this] {
+        if (m_c.saveButton->isEnabled())
+            saveToCurrentFile();
+    });
     for (QPushButton *button : findChildren<QPushButton *>())
         button->installEventFilter(this);
 }

@@ -66,8 +66,11 @@ public:
     // Opens an image file as "Open" does once the dialog has named it; edits
     // not yet saved are asked about first.
     void openFile(const QString &path);
-    // True once the configuration was saved.
+    // True once the configuration was saved: saveImage() into a file the
+    // operator chooses, saveToCurrentFile() into the file last saved or
+    // opened, if there is one.
     bool saveImage();
+    bool saveToCurrentFile();
 
     // Whether the configuration differs from the one last saved or opened
     // (or from start-up's).
@@ -89,6 +92,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    bool saveConfiguration(const std::optional<QString> &file);
     void buildControls(QWidget *surface, const Platform &platform);
     void buildButtons(QWidget *surface, const Platform &platform);
     void buildProgressAndStatus(QWidget *surface);

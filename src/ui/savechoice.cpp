@@ -20,10 +20,11 @@ QString tr(const char *text)
 
 } // namespace
 
-std::optional<QString> askFileToSave(FileDialog &dialog, Messages &messages, const QString &port)
+std::optional<QString> askFileToSave(FileDialog &dialog, Messages &messages, const QString &port,
+                                     const QString &current)
 {
     for (;;) {
-        const auto typed = dialog.ask(FileDialog::Kind::Save);
+        const auto typed = dialog.ask(FileDialog::Kind::Save, current);
         if (!typed)
             return std::nullopt;
         const QString path = withImageSuffix(*typed);

@@ -59,7 +59,7 @@ public:
         : m_path(std::move(path))
     {
     }
-    std::optional<QString> ask(Kind) override { return m_path; }
+    std::optional<QString> ask(Kind, const QString &) override { return m_path; }
 
 private:
     QString m_path;

@@ -10,15 +10,17 @@
 // A file dialog that answers from a queue; an empty queue is a cancel.
 class FakeDialog : public tavlo::FileDialog {
 public:
-    std::optional<QString> ask(Kind kind) override
+    std::optional<QString> ask(Kind kind, const QString &start = QString()) override
     {
         kinds << kind;
+        starts << start;
         if (answers.isEmpty())
             return std::nullopt;
         return answers.takeFirst();
     }
     QStringList answers;
     QList<Kind> kinds;
+    QStringList starts; // the current file each dialog was opened at
 };
 
 // Message boxes that only record what they would show.

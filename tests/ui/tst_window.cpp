@@ -1120,6 +1120,40 @@ private slots:
         QCOMPARE(contents(target).size(), written ? 127 : 23);
     }
 
+    // Ctrl+S saves a configuration that has a file into that file, with the
+    // save checks and no dialog; the Save button and Open still ask, starting
+    // at the current file.
+    void saveKeyKeepsTheFile()
+    {
+        const WindowControls &f = m_window->controls();
+        m_window->show();
+        QApplication::setActiveWindow(m_window.get());
+        f.callsign->setFocus();
+        QTest::keySequence(f.callsign, QKeySequence::Save); // no file yet: the dialog asks
+        QCOMPARE(m_dialog.kinds, QList{FileDialog::Kind::Save});
+
+        const QString file = m_dir->filePath("club.bin");
+        QVERIFY(QFile::copy(QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin"), file));
+        m_window->openFile(file);
+        f.callsign->setText(QStringLiteral("OK1ABC"));
+        QTest::keySequence(f.callsign, QKeySequence::Save);
+        QCOMPARE(m_dialog.kinds.size(), 1);
+        QVERIFY(contents(file).startsWith("OK1ABC"));
+        QCOMPARE(f.statusLine->text(), QStringLiteral("Save Finished"));
+        QVERIFY(!m_window->isWindowModified());
+
+        f.setFrames[0]->controls().path->setText(QStringLiteral("WIDE2-1")); // cannot be stored
+        QTest::keySequence(f.callsign, QKeySequence::Save);
+        QCOMPARE(m_messages.shown.size(), 1);
+        QVERIFY(contents(file).startsWith("OK1ABC"));
+
+        f.setFrames[0]->controls().path->setText(QStringLiteral("WIDE2-2"));
+        m_window->saveImage();
+        m_messages.saveChoices << Messages::SaveChoice::Discard;
+        QTest::mouseClick(f.openButton, Qt::LeftButton);
+        QCOMPARE(m_dialog.starts, (QStringList{QString(), file, file}));
+    }
+
     // A dropped file is taken as a copy whatever the source proposes, so a
     // file manager never removes it.
     void droppedFileIsACopy()
