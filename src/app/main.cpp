@@ -9,9 +9,11 @@
 #include "serialport.h"
 #include "stopsignals.h"
 #include "ticker.h"
+#include "twips.h"
 #include "warmup.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <exception>
@@ -79,6 +81,9 @@ int run(int argc, char *argv[])
     if (const std::optional<int> status = answerWithoutWindow(parsed))
         return *status;
 
+    // Fonts are sized at the screen's logical resolution, and so is the layout.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        tavlo::setLayoutDotsPerInch(qRound(screen->logicalDotsPerInchY()));
     tavlo::QtFileDialog dialog;
     tavlo::QtMessages messages;
     tavlo::QtSerialPort port;

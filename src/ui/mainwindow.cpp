@@ -3,6 +3,7 @@
 
 #include "accessibles.h"
 #include "advice.h"
+#include "captionfit.h"
 #include "dialogwait.h"
 #include "displaytext.h"
 #include "filedialog.h"
@@ -37,7 +38,10 @@ namespace tavlo {
 
 namespace {
 
-constexpr QSize ClientSize(px(5370), px(5715));
+QSize clientSize()
+{
+    return {px(5370), px(5715)};
+}
 const char AppTitle[] = "Tavlo feeder";
 
 // A set button: checked while its set is shown, which a screen reader says;
@@ -84,15 +88,16 @@ MainWindow::MainWindow(const Platform &platform, Appearance appearance, QWidget 
     installAccessibles();
     setWindowTitle(QLatin1String(AppTitle) + QStringLiteral("[*]"));
     setWindowIcon(applicationIcon());
-    setFixedSize(ClientSize);
+    setFixedSize(clientSize());
     // A window of fixed size offers no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
-    // One small font for every control: the layout has the sizes of a small one.
+    // One small font for every control: the layout has the sizes of a small
+    // one. It grows with the layout's resolution, as a font in points would.
     QFont small = font();
-    small.setPixelSize(FontPixels);
+    small.setPixelSize(FontPixels * layoutDotsPerInch() / DesignDotsPerInch);
     setFont(small);
     if (appearance == Appearance::AtOnce) {
         // The first text costs more than mapping the whole window (fonts are
@@ -113,7 +118,10 @@ MainWindow::MainWindow(const Platform &platform, Appearance appearance, QWidget 
     connect(m_c.callsign, &QLineEdit::textChanged, this, &MainWindow::updateModified);
     for (SetFrame *frame : m_c.setFrames) {
         connect(frame, &SetFrame::edited, this, &MainWindow::updateModified);
-        connect(frame, &SetFrame::built, this, &MainWindow::setKeyboardOrder);
+        connect(frame, &SetFrame::built, this, [this, frame] {
+            compactCaptions(frame);
+            setKeyboardOrder();
+        });
     }
 }
 
@@ -140,12 +148,9 @@ void MainWindow::buildControls(QWidget *surface, const Platform &platform)
     for (int i = 0; i < SetCount; ++i)
         m_c.setFrames[i] = new SetFrame(i, surface);
     selectSet(0);
-    auto *compact = new CompactCaptions;
-    compact->setParent(this);
-    for (QAbstractButton *button : findChildren<QCheckBox *>())
-        button->setStyle(compact);
-    for (QAbstractButton *button : findChildren<QRadioButton *>())
-        button->setStyle(compact);
+    m_compactCaptions = new CompactCaptions;
+    m_compactCaptions->setParent(this);
+    compactCaptions(this);
     setKeyboardOrder();
     nameUncaptionedControls();
     giveFormNames();
@@ -238,6 +243,18 @@ Configuration MainWindow::configuration() const
 }
 
 // Top to bottom, left to right; the hidden sets' controls take no focus.
+// Check boxes and option buttons with their caption close to the box, and
+// every caption in a size that fits, also in a set made later: the layout
+// leaves no room for a wider gap or a larger font.
+void MainWindow::compactCaptions(QWidget *within)
+{
+    for (QAbstractButton *button : within->findChildren<QCheckBox *>())
+        button->setStyle(m_compactCaptions);
+    for (QAbstractButton *button : within->findChildren<QRadioButton *>())
+        button->setStyle(m_compactCaptions);
+    fitCaptions(within);
+}
+
 void MainWindow::setKeyboardOrder()
 {
     QList<QWidget *> order{m_c.readButton, m_c.openButton, m_c.writeButton, m_c.saveButton};
@@ -459,11 +476,10 @@ bool MainWindow::mayReplaceEdits(Next next)
 // Enter on a focused button, which Qt leaves to Space outside dialogs.
 void MainWindow::takeKeys()
 {
-    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, m_c.openButton,
-            [this] {
-                if (m_c.openButton->isEnabled())
-                    m_c.openButton->click();
-            });
+    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, m_c.openButton, [this] {
+        if (m_c.openButton->isEnabled())
+            m_c.openButton->click();
+    });
     // The platform's Save saves a configuration that has a file into that file.
     connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this, [this] {
         if (m_c.saveButton->isEnabled())

@@ -92,6 +92,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    void compactCaptions(QWidget *within);
     bool saveConfiguration(const std::optional<QString> &file);
     void buildControls(QWidget *surface, const Platform &platform);
     void buildButtons(QWidget *surface, const Platform &platform);
@@ -114,7 +115,8 @@ private:
     Messages &m_messages;
     WindowControls m_c;
     DeviceController *m_devices = nullptr;
-    Configuration m_saved; // as last saved or opened; start-up's before
+    QStyle *m_compactCaptions = nullptr; // check boxes and option buttons, caption close
+    Configuration m_saved;               // as last saved or opened; start-up's before
     QString m_filePath;
     bool m_asking = false; // the question about unsaved edits is open
     bool m_closeUnasked = false;

@@ -117,9 +117,26 @@ void SymbolNameBox::paintEvent(QPaintEvent *)
     frame.midLineWidth = 0;
     frame.state |= QStyle::State_Sunken | QStyle::State_ReadOnly;
     style()->drawPrimitive(QStyle::PE_PanelLineEdit, &frame, &painter, this);
-    const QRect text = contentsRect().adjusted(NameMargin, 0, -NameMargin, 0);
+    painter.setFont(shownFont());
     painter.setPen(palette().color(QPalette::Text));
-    painter.drawText(text, Qt::AlignVCenter | Qt::AlignLeft, currentText());
+    painter.drawText(textRect(), Qt::AlignVCenter | Qt::AlignLeft, currentText());
+}
+
+QRect SymbolNameBox::textRect() const
+{
+    return contentsRect().adjusted(NameMargin, 0, -NameMargin, 0);
+}
+
+// The longest names fit a larger font only in a smaller size of it.
+QFont SymbolNameBox::shownFont() const
+{
+    constexpr qreal Smallest = 6;
+    constexpr qreal Step = 0.5;
+    QFont shown = font();
+    while (QFontMetrics(shown).horizontalAdvance(currentText()) > textRect().width() &&
+           shown.pointSizeF() > Smallest)
+        shown.setPointSizeF(shown.pointSizeF() - Step);
+    return shown;
 }
 
 void SymbolNameBox::wheelEvent(QWheelEvent *event)

@@ -24,6 +24,10 @@ class SymbolNameBox : public QComboBox {
 public:
     SymbolNameBox(QScrollBar *stepper, QWidget *parent);
     void showPopup() override {}
+    // Where the name is drawn, and in which font: the box's own, or a
+    // smaller size of it where the name would not fit.
+    QRect textRect() const;
+    QFont shownFont() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -6,16 +6,24 @@
 namespace tavlo {
 
 // The layout is kept in twips, 1/1440 inch, the unit the window was designed
-// in; 15 twips are one pixel at 96 dots per inch, and Qt scales pixels for
-// high-DPI screens.
-inline constexpr int TwipsPerPixel = 15;
+// in. A twip is an inch's share at the screen's logical resolution, as fonts
+// are: 15 twips are one pixel at 96 dots per inch, 12 at 120, so that a
+// larger font setting enlarges the layout with its texts. Qt scales pixels
+// further for high-DPI screens.
+inline constexpr int TwipsPerInch = 1440;
+inline constexpr int DesignDotsPerInch = 96;
 
-constexpr int px(int twips)
+// The logical resolution the layout is made for; set once, before the
+// window is made.
+void setLayoutDotsPerInch(int dotsPerInch);
+int layoutDotsPerInch();
+
+inline int px(int twips)
 {
-    return twips / TwipsPerPixel;
+    return twips * layoutDotsPerInch() / TwipsPerInch;
 }
 
-constexpr QRect twipsRect(int left, int top, int width, int height)
+inline QRect twipsRect(int left, int top, int width, int height)
 {
     return QRect(px(left), px(top), px(width), px(height));
 }

@@ -3,6 +3,7 @@
 #include "fakedialogs.h"
 #include "filedialog.h"
 #include "image.h"
+#include "linkwords.h"
 #include "lists.h"
 #include "mainwindow.h"
 #include "messages.h"
@@ -12,6 +13,7 @@
 #include "shape.h"
 #include "testenvironment.h"
 #include "testfiles.h"
+#include "twips.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -28,6 +30,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
@@ -1118,6 +1121,73 @@ private slots:
                 QStringLiteral("Save As|club.bin already exists.\nDo you want to replace it?"));
         QCOMPARE(m_dialog.kinds.size(), written ? 1 : 2); // "No" asks again; then cancelled
         QCOMPARE(contents(target).size(), written ? 127 : 23);
+    }
+
+    // Every caption and every list entry fits its control, measured with the
+    // control's own font, in all six sets, at 96 and at 120 DPI.
+    void textsFitTheirControls_data()
+    {
+        QTest::addColumn<int>("dotsPerInch");
+        QTest::newRow("96 DPI") << 96;
+        QTest::newRow("120 DPI") << 120;
+    }
+    void textsFitTheirControls()
+    {
+        QFETCH(int, dotsPerInch);
+        setLayoutDotsPerInch(dotsPerInch);
+        const auto restore = qScopeGuard([] { setLayoutDotsPerInch(DesignDotsPerInch); });
+        openWindow(MainWindow::Appearance::WhenShown);
+        const WindowControls &f = m_window->controls();
+        for (int i = 0; i < SetCount; ++i)
+            m_window->selectSet(i); // each set as it is first shown
+        QStringList cut;
+        auto check = [&cut](QWidget *w, const QString &text, int left, int room) {
+            const int needed = w->fontMetrics().horizontalAdvance(QString(text).remove(u'&'));
+            if (left + needed > room)
+                cut << QStringLiteral("%1/%2 \"%3\": %4 + %5 > %6")
+                           .arg(w->parentWidget()->objectName(), w->objectName(), text)
+                           .arg(left)
+                           .arg(needed)
+                           .arg(room);
+        };
+        for (QWidget *w : m_window->findChildren<QWidget *>()) {
+            if (w->isHidden() && !qobject_cast<SetFrame *>(w->parentWidget()))
+                continue; // the hidden labels that name lists for screen readers
+            if (auto *box = qobject_cast<QCheckBox *>(w); box || qobject_cast<QRadioButton *>(w)) {
+                auto *button = static_cast<QAbstractButton *>(w);
+                QStyleOptionButton option;
+                option.initFrom(button);
+                option.text = button->text();
+                const auto element =
+                    box ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents;
+                check(w, button->text(), w->style()->subElementRect(element, &option, w).left(),
+                      w->width());
+            } else if (auto *button = qobject_cast<QPushButton *>(w)) {
+                const int margin = w->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, w);
+                check(w, button->text(), margin, w->width() - margin);
+            } else if (auto *label = qobject_cast<QLabel *>(w); label && !label->isHidden()) {
+                check(w, label->text(), 0, label->contentsRect().width());
+            } else if (auto *name = qobject_cast<SymbolNameBox *>(w)) {
+                for (int k = 0; k < name->count(); ++k) {
+                    name->setCurrentIndex(k);
+                    const int needed =
+                        QFontMetrics(name->shownFont()).horizontalAdvance(name->currentText());
+                    if (needed > name->textRect().width())
+                        cut << name->currentText();
+                }
+            } else if (auto *list = qobject_cast<QComboBox *>(w); list && w->isEnabled()) {
+                QStyleOptionComboBox option;
+                option.initFrom(list);
+                const QRect field = w->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                               QStyle::SC_ComboBoxEditField, w);
+                for (int k = 0; k < list->count(); ++k)
+                    check(w, list->itemText(k), field.left(), field.right());
+            }
+        }
+        for (const LinkStage stage : {LinkStage::ReadFinished, LinkStage::VerifyCompleted,
+                                      LinkStage::VerifyFailed, LinkStage::Stopped})
+            check(f.statusLine, words::stageText(stage), 0, f.statusLine->width());
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
     }
 
     // Ctrl+S saves a configuration that has a file into that file, with the
