@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "accessibles.h"
 
+#include "setframe.h"
 #include "shape.h"
 #include "statusline.h"
 
@@ -73,6 +74,8 @@ public:
             return QStringLiteral("Transfer progress");
         if (kind == QAccessible::Value)
             return QStringLiteral("%1%").arg(fill()->percent());
+        if (kind == QAccessible::Description)
+            return QStringLiteral("How much of a write or a verify is done");
         return QAccessibleWidget::text(kind);
     }
 
@@ -93,10 +96,47 @@ private:
     const ProgressFill *fill() const { return static_cast<const ProgressFill *>(object()); }
 };
 
+// The symbol scroll bar: its value is the symbol's name, not its number.
+class SymbolStepperAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit SymbolStepperAccessible(SymbolStepper *stepper)
+        : QAccessibleWidget(stepper, QAccessible::ScrollBar)
+    {
+    }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Value)
+            return stepper()->symbolName();
+        return QAccessibleWidget::text(kind);
+    }
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QVariant currentValue() const override { return stepper()->value(); }
+    void setCurrentValue(const QVariant &value) override
+    {
+        const_cast<SymbolStepper *>(stepper())->setValue(value.toInt());
+    }
+    QVariant maximumValue() const override { return stepper()->maximum(); }
+    QVariant minimumValue() const override { return stepper()->minimum(); }
+    QVariant minimumStepSize() const override { return stepper()->singleStep(); }
+
+private:
+    const SymbolStepper *stepper() const { return static_cast<const SymbolStepper *>(object()); }
+};
+
 QAccessibleInterface *windowAccessible(const QString &, QObject *object)
 {
     if (auto *line = qobject_cast<StatusLine *>(object))
         return new StatusLineAccessible(line);
+    if (auto *stepper = qobject_cast<SymbolStepper *>(object))
+        return new SymbolStepperAccessible(stepper);
     if (auto *fill = qobject_cast<ProgressFill *>(object))
         return new ProgressAccessible(fill);
     return nullptr;

@@ -229,8 +229,22 @@ void MainWindow::nameUncaptionedControls()
     m_c.portBox->setAccessibleName(QStringLiteral("Serial port"));
     m_c.portBox->setToolTip(QStringLiteral("Serial port: choose one, or type its name and press "
                                            "Enter"));
+    m_c.portBox->lineEdit()->setAccessibleName(QStringLiteral("Serial port name"));
     m_c.statusLine->setToolTip(QStringLiteral("Status"));
     m_c.callsign->setAccessibleName(QStringLiteral("Callsign")); // its tooltip: showAdvice()
+    // What each button does, for a screen reader; a set button's purpose
+    // goes with its advice (showAdvice()).
+    const std::pair<QWidget *, QString> purposes[] = {
+        {m_c.readButton, tr("Reads the device's memory and saves it in a file")},
+        {m_c.openButton, tr("Opens a configuration image file")},
+        {m_c.writeButton, tr("Writes a configuration image file into the device and verifies it")},
+        {m_c.saveButton, tr("Saves the configuration as an image file")},
+    };
+    for (const auto &[control, purpose] : purposes)
+        control->setAccessibleDescription(purpose);
+    for (int i = 0; i < ComCount; ++i)
+        m_c.comButtons[i]->setAccessibleDescription(
+            tr("Opens the serial port %1 and wakes the device").arg(comPortName(i)));
 }
 
 Configuration MainWindow::configuration() const
@@ -439,7 +453,9 @@ void MainWindow::showAdvice(const Configuration &shown)
     showAdviceOn(m_c.callsign, QStringLiteral("Callsign"), callsign);
     for (int i = 0; i < SetCount; ++i) {
         m_c.setFrames[i]->showAdvice(fields[i]);
-        showAdviceOn(m_c.setButtons[i], QString(), sets[i]);
+        showAdviceOn(m_c.setButtons[i],
+                     tr("Shows set %1 of the six the device can switch between").arg(i + 1),
+                     sets[i], AdviceShown::WithPurpose);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "pictures.h"
 #include "twips.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -87,16 +88,35 @@ void choose(QComboBox *box, const Entry &entry)
     box->setCurrentIndex(entry.value_or(-1));
 }
 
+// What a check box of a set is for, beyond its caption.
+QString checkBoxPurpose(FieldId field)
+{
+    switch (field) {
+    case FieldId::Gps:
+        return QCoreApplication::translate("SetFrame", "The tracker takes its position from the "
+                                                       "GPS receiver");
+    case FieldId::Coordinates:
+        return QCoreApplication::translate("SetFrame", "The set carries the fixed position "
+                                                       "typed beside it");
+    case FieldId::Beacon:
+        return QCoreApplication::translate("SetFrame", "The tracker sends its position");
+    default:
+        return QString();
+    }
+}
+
 } // namespace
 
-void showAdviceOn(QWidget *control, const QString &purpose, const QStringList &advice)
+void showAdviceOn(QWidget *control, const QString &purpose, const QStringList &advice,
+                  AdviceShown described)
 {
     QStringList tip;
     if (!purpose.isEmpty())
         tip << purpose;
     tip << advice;
     control->setToolTip(tip.join(QStringLiteral("\n")));
-    control->setAccessibleDescription(advice.join(QStringLiteral("\n")));
+    control->setAccessibleDescription(
+        (described == AdviceShown::WithPurpose ? tip : advice).join(QStringLiteral("\n")));
 }
 
 SymbolNameBox::SymbolNameBox(QScrollBar *stepper, QWidget *parent)
@@ -147,6 +167,11 @@ void SymbolNameBox::wheelEvent(QWheelEvent *event)
 void SymbolNameBox::keyPressEvent(QKeyEvent *event)
 {
     event->ignore(); // the box takes no keys: its name follows the scroll bar
+}
+
+QString SymbolStepper::symbolName() const
+{
+    return symbolNames().value(value());
 }
 
 void SymbolStepper::paintEvent(QPaintEvent *event)
@@ -218,13 +243,25 @@ void SetFrame::showAdvice(const QHash<FieldId, QStringList> &advice)
 void SetFrame::applyAdvice()
 {
     for (const auto &[field, widget] : bindings()) {
+        if (field == FieldId::Symbol) {
+            describeSymbol();
+            continue;
+        }
         const QStringList lines = m_advice.value(field);
-        // Check boxes say their purpose in their caption; the others in their tooltip.
-        const QString purpose = qobject_cast<QCheckBox *>(widget)
-                                    ? QString()
-                                    : QString::fromLatin1(setField(field).title);
-        showAdviceOn(widget, purpose, lines);
+        // Check boxes say their name in their caption and their purpose in
+        // the description; the others their name in their tooltip.
+        if (const QString purpose = checkBoxPurpose(field); !purpose.isEmpty())
+            showAdviceOn(widget, purpose, lines, AdviceShown::WithPurpose);
+        else
+            showAdviceOn(widget, QString::fromLatin1(setField(field).title), lines);
     }
+}
+
+// The symbol scroll bar's description says the symbol's name, then its advice.
+void SetFrame::describeSymbol()
+{
+    showAdviceOn(m_c.symbol, QString::fromLatin1(setField(FieldId::Symbol).title),
+                 QStringList{m_c.symbol->symbolName()} + m_advice.value(FieldId::Symbol));
 }
 
 void SetFrame::reportEdits()
@@ -342,7 +379,6 @@ void SetFrame::nameUncaptionedControls()
         if (!qobject_cast<QCheckBox *>(widget))
             widget->setAccessibleName(QString::fromLatin1(setField(field).title));
     name(m_c.symbolName, "Symbol name");
-    name(m_c.symbolPicture, "Symbol picture");
 }
 
 // Every field's control, in the order opening an image fills them.
@@ -382,6 +418,12 @@ void SetFrame::symbolChanged()
 {
     const int v = m_c.symbol->value();
     m_c.symbolName->setCurrentIndex(v);
+    // A screen reader hears the symbol's name, not its number.
+    m_c.symbolPicture->setAccessibleName(m_c.symbol->symbolName());
+    m_c.symbolPicture->setToolTip(m_c.symbol->symbolName());
+    describeSymbol();
+    QAccessibleValueChangeEvent changed(m_c.symbol, v);
+    QAccessible::updateAccessibility(&changed);
     if (v < SymbolOthers) {
         m_c.symbolPicture->show();
         m_c.symbolCode->hide();

@@ -38,9 +38,12 @@ private:
     QScrollBar *m_stepper = nullptr;
 };
 
-// Shows advice on a control: its purpose and the advice in its tooltip, the
-// advice alone in its accessible description.
-void showAdviceOn(QWidget *control, const QString &purpose, const QStringList &advice);
+// Shows advice on a control: its purpose and the advice in its tooltip; in its
+// accessible description the advice, after the purpose WithPurpose (for a
+// control whose name does not already say it).
+enum class AdviceShown { Alone, WithPurpose };
+void showAdviceOn(QWidget *control, const QString &purpose, const QStringList &advice,
+                  AdviceShown described = AdviceShown::Alone);
 
 // The symbol scroll bar, which shows when it has the keyboard focus: the
 // platform's style draws no focus on a scroll bar, and typing there was lost
@@ -49,6 +52,9 @@ class SymbolStepper : public QScrollBar {
     Q_OBJECT
 public:
     using QScrollBar::QScrollBar;
+
+    // The name of the symbol chosen: what a screen reader says as its value.
+    QString symbolName() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -123,6 +129,7 @@ private:
     void reportEdits();
     void givePurposes();
     void applyAdvice();
+    void describeSymbol();
     void buildSymbolPicker();
     void buildStationControls();
     void buildCoordinates();

@@ -89,6 +89,23 @@ try:
         for name, button in buttons.items():
             check(button.getState().contains(pyatspi.STATE_CHECKED) == (name == "Set1"),
                   "%s %s checked" % (name, "not" if name == "Set1" else "is"))
+        for button in (n for n in visible if n.getRole() in (pyatspi.ROLE_PUSH_BUTTON,
+                                                            pyatspi.ROLE_CHECK_BOX,
+                                                            pyatspi.ROLE_RADIO_BUTTON)):
+            check(button.description != "", "%r says no purpose" % button.name)
+        # The symbol scroll bar: moved over the bus, it says the symbol's name.
+        steppers = [n for n in visible if n.getRole() == pyatspi.ROLE_SCROLL_BAR]
+        check(len(steppers) == 1, "one symbol scroll bar in the shown set")
+        if steppers:
+            steppers[0].queryValue().currentValue = 2
+            time.sleep(0.5)
+            picture = [n for n in walk(app) if n.getRole() in (pyatspi.ROLE_IMAGE,
+                                                                pyatspi.ROLE_LABEL)
+                       and n.getState().contains(pyatspi.STATE_SHOWING)
+                       and n.name == steppers[0].description.split("\n")[0]]
+            check(steppers[0].description.split("\n")[0] not in ("", "0", "2")
+                  and len(picture) == 1,
+                  "the scroll bar and the picture say the symbol: %r" % steppers[0].description)
     bus.terminate()
 finally:
     window.terminate()

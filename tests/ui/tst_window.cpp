@@ -1123,6 +1123,37 @@ private slots:
         QCOMPARE(contents(target).size(), written ? 127 : 23);
     }
 
+    // A screen reader hears the symbol's name as the scroll bar's value and
+    // description (the bus test hears it change), and the picture is named by it; every
+    // button and check box says its purpose; the port box's text line has a name.
+    void screenReadersHearPurposesAndSymbols()
+    {
+        const WindowControls &f = m_window->controls();
+        const SetControls &c = f.setFrames[0]->controls();
+        QTest::keyClick(c.symbol, Qt::Key_Down);
+        QTest::keyClick(c.symbol, Qt::Key_Down);
+        const QString name = symbolNames().at(2);
+        QAccessibleInterface *stepper = QAccessible::queryAccessibleInterface(c.symbol);
+        QCOMPARE(stepper->text(QAccessible::Value), name);
+        QVERIFY(stepper->text(QAccessible::Description).startsWith(name));
+        QCOMPARE(QAccessible::queryAccessibleInterface(c.symbolPicture)->text(QAccessible::Name),
+                 name);
+
+        QList<QWidget *> described{f.readButton,   f.openButton, f.writeButton, f.saveButton,
+                                   f.progressFill, c.gps,        c.coordinates, c.beacon};
+        for (QWidget *w : f.comButtons)
+            described << w;
+        for (QWidget *w : f.setButtons)
+            described << w;
+        for (QWidget *w : described)
+            QVERIFY2(
+                !QAccessible::queryAccessibleInterface(w)->text(QAccessible::Description).isEmpty(),
+                qPrintable(w->objectName()));
+        QVERIFY(!QAccessible::queryAccessibleInterface(f.portBox->lineEdit())
+                     ->text(QAccessible::Name)
+                     .isEmpty());
+    }
+
     // Every caption and every list entry fits its control, measured with the
     // control's own font, in all six sets, at 96 and at 120 DPI.
     void textsFitTheirControls_data()
