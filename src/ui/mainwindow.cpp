@@ -3,6 +3,7 @@
 
 #include "accessibles.h"
 #include "advice.h"
+#include "advicemarks.h"
 #include "captionfit.h"
 #include "dialogwait.h"
 #include "displaytext.h"
@@ -111,6 +112,7 @@ MainWindow::MainWindow(const Platform &platform, Appearance appearance, QWidget 
     auto *surface = new QWidget(this);
     surface->setGeometry(rect());
     buildControls(surface, platform);
+    m_marks = new AdviceMarks(surface);
     surface->show();
     m_c.callsign->setFocus(); // Enter right after start-up must not start a device action
     m_saved = configuration();
@@ -434,25 +436,41 @@ void MainWindow::updateModified()
 void MainWindow::showAdvice(const Configuration &shown)
 {
     std::array<QHash<FieldId, QStringList>, SetCount> fields;
+    std::array<QSet<FieldId>, SetCount> warned;
     std::array<QStringList, SetCount> sets;
+    std::array<bool, SetCount> setWarned{};
     QStringList callsign;
+    bool callsignWarned = false;
     for (const Finding &finding : adviseOn(shown)) {
+        const bool warning = finding.severity == Severity::Warning;
         if (finding.field == u"callsign") {
             callsign << finding.message;
+            callsignWarned = callsignWarned || warning;
             continue;
         }
         for (int i = 0; i < SetCount; ++i) {
             if (finding.set >= 0 && finding.set != i)
                 continue;
-            if (finding.field.isEmpty())
+            if (finding.field.isEmpty()) {
                 sets[i] << finding.message;
-            else if (const SetField *field = setFieldByKey(finding.field))
+                setWarned[i] = setWarned[i] || warning;
+            } else if (const SetField *field = setFieldByKey(finding.field)) {
                 fields[i][field->id] << finding.message;
+                if (warning)
+                    warned[i].insert(field->id);
+            }
         }
     }
+    const auto level = [](const QStringList &advice, bool warning) {
+        return warning            ? AdviceMarks::Level::Warning
+               : advice.isEmpty() ? AdviceMarks::Level::None
+                                  : AdviceMarks::Level::Note;
+    };
     showAdviceOn(m_c.callsign, QStringLiteral("Callsign"), callsign);
+    m_marks->mark(m_c.callsign, level(callsign, callsignWarned));
     for (int i = 0; i < SetCount; ++i) {
-        m_c.setFrames[i]->showAdvice(fields[i]);
+        m_c.setFrames[i]->showAdvice(fields[i], warned[i]);
+        m_marks->mark(m_c.setButtons[i], level(sets[i], setWarned[i]));
         showAdviceOn(m_c.setButtons[i],
                      tr("Shows set %1 of the six the device can switch between").arg(i + 1),
                      sets[i], AdviceShown::WithPurpose);

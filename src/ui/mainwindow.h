@@ -13,6 +13,10 @@
 #include <array>
 
 class QLabel;
+
+namespace tavlo {
+class AdviceMarks;
+}
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -115,6 +119,7 @@ private:
     Messages &m_messages;
     WindowControls m_c;
     DeviceController *m_devices = nullptr;
+    AdviceMarks *m_marks = nullptr;      // on the callsign and the set buttons
     QStyle *m_compactCaptions = nullptr; // check boxes and option buttons, caption close
     Configuration m_saved;               // as last saved or opened; start-up's before
     QString m_filePath;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "setframe.h"
 
+#include "advicemarks.h"
+
 #include "lists.h"
 #include "pictures.h"
 #include "twips.h"
@@ -227,15 +229,17 @@ void SetFrame::build()
     givePurposes();
     giveFormNames();
     reportEdits();
+    m_marks = new AdviceMarks(this);
     applyAdvice();
     emit built();
 }
 
-void SetFrame::showAdvice(const QHash<FieldId, QStringList> &advice)
+void SetFrame::showAdvice(const QHash<FieldId, QStringList> &advice, const QSet<FieldId> &warned)
 {
-    if (advice == m_advice)
+    if (advice == m_advice && warned == m_warned)
         return;
     m_advice = advice;
+    m_warned = warned;
     if (m_built)
         applyAdvice();
 }
@@ -243,6 +247,9 @@ void SetFrame::showAdvice(const QHash<FieldId, QStringList> &advice)
 void SetFrame::applyAdvice()
 {
     for (const auto &[field, widget] : bindings()) {
+        m_marks->mark(widget, m_warned.contains(field)   ? AdviceMarks::Level::Warning
+                              : m_advice.contains(field) ? AdviceMarks::Level::Note
+                                                         : AdviceMarks::Level::None);
         if (field == FieldId::Symbol) {
             describeSymbol();
             continue;

@@ -8,12 +8,15 @@
 #include <QGroupBox>
 #include <QHash>
 #include <QScrollBar>
+#include <QSet>
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 
 namespace tavlo {
+
+class AdviceMarks;
 
 // The symbol name box: a text line only, showing the name of the symbol the
 // scroll bar has chosen. It is never dropped down, edited or focused; the
@@ -114,8 +117,9 @@ public:
     QWidget *fieldWidget(FieldId field) const;
 
     // Advice on the set's fields: in each control's tooltip and accessible
-    // description, where the pointer and a screen reader find it.
-    void showAdvice(const QHash<FieldId, QStringList> &advice);
+    // description, where the pointer and a screen reader find it, shown when
+    // it takes the focus, and with a visible mark on a field `warned` holds.
+    void showAdvice(const QHash<FieldId, QStringList> &advice, const QSet<FieldId> &warned);
 
 signals:
     // A field changed, by the operator or by opening an image.
@@ -141,6 +145,8 @@ private:
     SetControls m_c;
     bool m_built = false;
     QHash<FieldId, QStringList> m_advice;
+    QSet<FieldId> m_warned;
+    AdviceMarks *m_marks = nullptr;
 };
 
 } // namespace tavlo

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "advicemarks.h"
 #include "fakedevice.h"
 #include "fakedialogs.h"
 #include "filedialog.h"
@@ -36,6 +37,7 @@
 #include <QStyleOptionComboBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 #include <QUrl>
 
 #ifdef Q_OS_UNIX
@@ -1121,6 +1123,63 @@ private slots:
                 QStringLiteral("Save As|club.bin already exists.\nDo you want to replace it?"));
         QCOMPARE(m_dialog.kinds.size(), written ? 1 : 2); // "No" asks again; then cancelled
         QCOMPARE(contents(target).size(), written ? 127 : 23);
+    }
+
+    // A field with a warning is marked where the eye sees it, in the warning
+    // colour around it, with nothing in the layout moved; its advice shows
+    // when it takes the keyboard focus.
+    void warningsAreSeenWithoutAMouse_data()
+    {
+        QTest::addColumn<QString>("field"); // objectName in the window or set 1
+        QTest::addColumn<QString>("good");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("advice");
+        QTest::newRow("lower-case callsign") << "Calls"
+                                             << "N0CALL"
+                                             << "n0call"
+                                             << "lower-case";
+        QTest::newRow("an obsolete path") << "PATH"
+                                          << "WIDE2-2"
+                                          << "RELAY"
+                                          << "RELAY";
+    }
+    void warningsAreSeenWithoutAMouse()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, good);
+        QFETCH(QString, typed);
+        QFETCH(QString, advice);
+        m_window->show();
+        QApplication::setActiveWindow(m_window.get());
+        auto *line = m_window->findChild<QLineEdit *>(field);
+        QVERIFY(line);
+        line->setText(good);
+        QHash<QWidget *, QRect> layout; // every control of the form, by its name there
+        for (QWidget *w : m_window->findChildren<QWidget *>())
+            if (!w->objectName().isEmpty() && !w->objectName().startsWith(QLatin1String("qt_")))
+                layout.insert(w, w->geometry());
+        const auto ringPixels = [&] {
+            QWidget *surface = line->parentWidget();
+            const QRect around = QRect(line->pos(), line->size()).adjusted(-2, -2, 2, 2);
+            const QImage image = surface->grab(around).toImage();
+            int amber = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    amber += QColor(image.pixel(x, y)) == WarningColour ? 1 : 0;
+            return amber;
+        };
+        QCOMPARE(ringPixels(), 0);
+        line->setText(typed);
+        QVERIFY2(ringPixels() > 2 * (line->width() + line->height()), "no mark around the field");
+        for (auto k = layout.cbegin(); k != layout.cend(); ++k)
+            QCOMPARE(k.key()->geometry(), k.value());
+
+        m_window->controls().readButton->setFocus();
+        line->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QVERIFY2(QToolTip::text().contains(advice), qPrintable(QToolTip::text()));
+        m_window->controls().readButton->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(!QToolTip::isVisible());
     }
 
     // A screen reader hears the symbol's name as the scroll bar's value and
