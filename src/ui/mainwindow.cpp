@@ -204,6 +204,7 @@ void MainWindow::buildProgressAndStatus(QWidget *surface)
     m_c.statusLine = place(new StatusLine(QStringLiteral("\u00A9 TAVLO team"), surface),
                            twipsRect(720, 1560, 1455, 255));
     m_c.statusLine->setAlignment(Qt::AlignCenter);
+    m_c.statusLine->setBackdrop({m_c.progressMark, m_c.progressFill});
     m_c.progressOutline = place(new Shape(Shape::Style::Outline, Qt::black, surface), bar);
 }
 

@@ -22,6 +22,7 @@ public:
 
     QColor color() const { return m_color; }
     void setColor(QColor color);
+    bool isFilled() const { return m_style == Style::Filled; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -12,6 +12,7 @@
 #include "portchooser.h"
 #include "setframe.h"
 #include "shape.h"
+#include "statusline.h"
 #include "testenvironment.h"
 #include "testfiles.h"
 #include "twips.h"
@@ -41,6 +42,7 @@
 #include <QUrl>
 
 #ifdef Q_OS_UNIX
+#include <cmath>
 #include <csignal>
 #include <sys/resource.h>
 #else
@@ -56,6 +58,21 @@ using Edit = std::function<void(const SetControls &)>;
 Q_DECLARE_METATYPE(Edit)
 
 namespace {
+
+// WCAG's contrast ratio of two colours, from their relative luminance.
+double contrastOf(QRgb a, QRgb b)
+{
+    const auto luminance = [](QRgb c) {
+        const auto channel = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
 
 QList<QWidget *> coordinateControls(const SetControls &c)
 {
@@ -1123,6 +1140,78 @@ private slots:
                 QStringLiteral("Save As|club.bin already exists.\nDo you want to replace it?"));
         QCOMPARE(m_dialog.kinds.size(), written ? 1 : 2); // "No" asks again; then cancelled
         QCOMPARE(contents(target).size(), written ? 127 : 23);
+    }
+
+    // The status text can be read at every moment of a write and its verify:
+    // measured in the pixels drawn, every part of it keeps a contrast of
+    // 4.5:1 or more against what lies behind that part, in light and dark.
+    void statusLineAlwaysReadable_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+    void statusLineAlwaysReadable()
+    {
+        QFETCH(bool, dark);
+        const QPalette usual = QApplication::palette();
+        if (dark) {
+            QPalette night(QColor(0x35, 0x35, 0x35), QColor(0x2B, 0x2B, 0x2B));
+            night.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+            night.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
+            night.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
+            night.setColor(QPalette::HighlightedText, QColor(0xFF, 0xFF, 0xFF));
+            QApplication::setPalette(night);
+        }
+        const auto restore = qScopeGuard([usual] { QApplication::setPalette(usual); });
+        openWindow(MainWindow::Appearance::WhenShown);
+        const WindowControls &f = m_window->controls();
+        QStringList unreadable;
+        int moments = 0;
+        const auto measure = [&] {
+            StatusLine *line = f.statusLine;
+            QWidget *surface = line->parentWidget();
+            const QString text = line->text();
+            // As the held repaint will show it shortly.
+            const bool held = !line->updatesEnabled();
+            line->setUpdatesEnabled(true);
+            f.progressFill->setUpdatesEnabled(true);
+            const auto hold = qScopeGuard([&] {
+                line->setUpdatesEnabled(!held);
+                f.progressFill->setUpdatesEnabled(!held);
+            });
+            const QImage with = surface->grab(line->geometry()).toImage();
+            line->pass(QString());
+            const QImage without = surface->grab(line->geometry()).toImage();
+            line->pass(text);
+            QHash<QRgb, double> best; // per colour behind the text: its most contrasting ink
+            for (int y = 0; y < with.height(); ++y)
+                for (int x = 0; x < with.width(); ++x)
+                    if (with.pixel(x, y) != without.pixel(x, y))
+                        best[without.pixel(x, y)] =
+                            std::max(best.value(without.pixel(x, y)),
+                                     contrastOf(with.pixel(x, y), without.pixel(x, y)));
+            ++moments;
+            if (best.isEmpty())
+                unreadable << QStringLiteral("\"%1\": no text drawn").arg(text);
+            for (auto k = best.cbegin(); k != best.cend(); ++k)
+                if (k.value() < 4.5) // WCAG AA
+                    unreadable << QStringLiteral("\"%1\" on %2: %3:1")
+                                      .arg(text, QColor(k.key()).name())
+                                      .arg(k.value(), 0, 'f', 2);
+        };
+        QTest::mouseClick(f.comButtons[0], Qt::LeftButton);
+        int written = 0;
+        m_port->onWrite = [&](const QByteArray &bytes) {
+            ++written;
+            if (written % 20 == 0 || bytes == protocol::DumpCommand)
+                QTimer::singleShot(0, m_window.get(), measure); // once the status shows it
+        };
+        m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
+        QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        measure(); // "Verify Completed"
+        QVERIFY(moments > 10);
+        QVERIFY2(unreadable.isEmpty(), qPrintable(unreadable.join(u'\n')));
     }
 
     // A field with a warning is marked where the eye sees it, in the warning
