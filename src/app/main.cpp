@@ -51,7 +51,9 @@ std::optional<int> answerWithoutWindow(const tavlo::commandline::Arguments &pars
     return 2;
 }
 
-int run(int argc, char *argv[])
+// What the program answers before it needs a display: --help, --version,
+// wrong usage, and no display at all.
+std::optional<int> answerBeforeTheDisplay(int argc, char *argv[])
 {
     // Qt's own options (-platform, -style ...) are QApplication's, which takes
     // them out of what it hands on; ours are read once before it, for the
@@ -61,7 +63,7 @@ int run(int argc, char *argv[])
         if (argument.startsWith(QLatin1String("--")) || argument == QLatin1String("-h"))
             ours << argument;
     if (const std::optional<int> status = answerWithoutWindow(tavlo::commandline::parse(ours, {})))
-        return *status;
+        return status;
     // Qt aborts without a display, with advice about reinstalling; say what is wrong instead.
     if (tavlo::files::noDisplay()) {
         std::fputs("tavlo: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY "
@@ -70,6 +72,13 @@ int run(int argc, char *argv[])
                    stderr);
         return 1;
     }
+    return std::nullopt;
+}
+
+int run(int argc, char *argv[])
+{
+    if (const std::optional<int> status = answerBeforeTheDisplay(argc, argv))
+        return *status;
     // The font configuration is read meanwhile; Qt's first text waits for it
     // where it is not done yet.
     tavlo::WarmUp fonts;

@@ -58,4 +58,40 @@ bool AdviceMarks::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
+AdvicePlaces::AdvicePlaces(const QList<Finding> &findings)
+{
+    for (const Finding &finding : findings)
+        add(finding);
+}
+
+void AdvicePlaces::add(const Finding &finding)
+{
+    const bool warning = finding.severity == Severity::Warning;
+    if (finding.field == u"callsign") {
+        callsign << finding.message;
+        callsignWarned = callsignWarned || warning;
+        return;
+    }
+    const SetField *field = setFieldByKey(finding.field);
+    for (int i = 0; i < SetCount; ++i) {
+        if (finding.set >= 0 && finding.set != i)
+            continue;
+        if (!field) {
+            sets[i] << finding.message;
+            setWarned[i] = setWarned[i] || warning;
+            continue;
+        }
+        fields[i][field->id] << finding.message;
+        if (warning)
+            warned[i].insert(field->id);
+    }
+}
+
+AdviceMarks::Level AdviceMarks::levelOf(const QStringList &advice, bool warning)
+{
+    if (warning)
+        return AdviceMarks::Level::Warning;
+    return advice.isEmpty() ? AdviceMarks::Level::None : AdviceMarks::Level::Note;
+}
+
 } // namespace tavlo

@@ -1,9 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "advice.h"
+#include "fields.h"
+
 #include <QColor>
 #include <QHash>
+#include <QSet>
+#include <QStringList>
 #include <QWidget>
+#include <array>
 
 namespace tavlo {
 
@@ -24,6 +30,7 @@ public:
     explicit AdviceMarks(QWidget *parent);
 
     void mark(QWidget *control, Level level);
+    static Level levelOf(const QStringList &advice, bool warning);
     Level level(QWidget *control) const { return m_levels.value(control, Level::None); }
 
     // The width of the frame around a control with a warning.
@@ -35,6 +42,22 @@ protected:
 
 private:
     QHash<QWidget *, Level> m_levels;
+};
+
+// The advice on one configuration, sorted by where the window shows it: on a
+// field of a set, on a set as a whole, or on the callsign.
+struct AdvicePlaces {
+    explicit AdvicePlaces(const QList<Finding> &findings);
+
+    std::array<QHash<FieldId, QStringList>, SetCount> fields;
+    std::array<QSet<FieldId>, SetCount> warned;
+    std::array<QStringList, SetCount> sets;
+    std::array<bool, SetCount> setWarned{};
+    QStringList callsign;
+    bool callsignWarned = false;
+
+private:
+    void add(const Finding &finding);
 };
 
 } // namespace tavlo

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyleOptionButton>
@@ -10,6 +11,23 @@
 namespace tavlo {
 
 namespace {
+
+// Check boxes and option buttons with less room between the mark and the
+// caption than the platform gives, so that "Prog Coord's" fits its box.
+class CompactCaptions : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int pixelMetric(PixelMetric metric, const QStyleOption *option,
+                    const QWidget *widget) const override
+    {
+        if (metric == PM_CheckBoxLabelSpacing || metric == PM_RadioButtonLabelSpacing)
+            return CaptionSpacing;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+
+private:
+    static constexpr int CaptionSpacing = 2;
+};
 
 constexpr qreal SmallestPoints = 6;
 constexpr qreal Step = 0.5;
@@ -45,8 +63,19 @@ QString captionOf(QWidget *w)
 
 } // namespace
 
-void fitCaptions(QWidget *within)
+CaptionFitter::CaptionFitter(QObject *parent)
+    : QObject(parent)
+    , m_compact(new CompactCaptions)
 {
+    m_compact->setParent(this);
+}
+
+void CaptionFitter::fit(QWidget *within)
+{
+    for (QAbstractButton *button : within->findChildren<QCheckBox *>())
+        button->setStyle(m_compact);
+    for (QAbstractButton *button : within->findChildren<QRadioButton *>())
+        button->setStyle(m_compact);
     for (QWidget *w : within->findChildren<QWidget *>()) {
         const QString caption = captionOf(w);
         if (caption.isEmpty())

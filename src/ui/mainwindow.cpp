@@ -29,7 +29,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
@@ -60,23 +59,6 @@ protected:
         option.state &= ~QStyle::State_On;
         painter.drawControl(QStyle::CE_PushButton, option);
     }
-};
-
-// Check boxes and option buttons with less room between the mark and the
-// caption than the platform gives, so that "Prog Coord's" fits its box.
-class CompactCaptions : public QProxyStyle {
-public:
-    using QProxyStyle::QProxyStyle;
-    int pixelMetric(PixelMetric metric, const QStyleOption *option,
-                    const QWidget *widget) const override
-    {
-        if (metric == PM_CheckBoxLabelSpacing || metric == PM_RadioButtonLabelSpacing)
-            return CaptionSpacing;
-        return QProxyStyle::pixelMetric(metric, option, widget);
-    }
-
-private:
-    static constexpr int CaptionSpacing = 2;
 };
 
 } // namespace
@@ -121,7 +103,7 @@ MainWindow::MainWindow(const Platform &platform, Appearance appearance, QWidget 
     for (SetFrame *frame : m_c.setFrames) {
         connect(frame, &SetFrame::edited, this, &MainWindow::updateModified);
         connect(frame, &SetFrame::built, this, [this, frame] {
-            compactCaptions(frame);
+            m_captions->fit(frame);
             setKeyboardOrder();
         });
     }
@@ -150,9 +132,8 @@ void MainWindow::buildControls(QWidget *surface, const Platform &platform)
     for (int i = 0; i < SetCount; ++i)
         m_c.setFrames[i] = new SetFrame(i, surface);
     selectSet(0);
-    m_compactCaptions = new CompactCaptions;
-    m_compactCaptions->setParent(this);
-    compactCaptions(this);
+    m_captions = new CaptionFitter(this);
+    m_captions->fit(this);
     setKeyboardOrder();
     nameUncaptionedControls();
     giveFormNames();
@@ -260,17 +241,6 @@ Configuration MainWindow::configuration() const
 }
 
 // Top to bottom, left to right; the hidden sets' controls take no focus.
-// Check boxes and option buttons with their caption close to the box, and
-// every caption in a size that fits, also in a set made later: the layout
-// leaves no room for a wider gap or a larger font.
-void MainWindow::compactCaptions(QWidget *within)
-{
-    for (QAbstractButton *button : within->findChildren<QCheckBox *>())
-        button->setStyle(m_compactCaptions);
-    for (QAbstractButton *button : within->findChildren<QRadioButton *>())
-        button->setStyle(m_compactCaptions);
-    fitCaptions(within);
-}
 
 void MainWindow::setKeyboardOrder()
 {
@@ -434,47 +404,18 @@ void MainWindow::updateModified()
 // Advice follows every edit, calmly: in the tooltip and the accessible
 // description of the field it concerns, and of a set's button for a set as a
 // whole. It never stops anything.
+
 void MainWindow::showAdvice(const Configuration &shown)
 {
-    std::array<QHash<FieldId, QStringList>, SetCount> fields;
-    std::array<QSet<FieldId>, SetCount> warned;
-    std::array<QStringList, SetCount> sets;
-    std::array<bool, SetCount> setWarned{};
-    QStringList callsign;
-    bool callsignWarned = false;
-    for (const Finding &finding : adviseOn(shown)) {
-        const bool warning = finding.severity == Severity::Warning;
-        if (finding.field == u"callsign") {
-            callsign << finding.message;
-            callsignWarned = callsignWarned || warning;
-            continue;
-        }
-        for (int i = 0; i < SetCount; ++i) {
-            if (finding.set >= 0 && finding.set != i)
-                continue;
-            if (finding.field.isEmpty()) {
-                sets[i] << finding.message;
-                setWarned[i] = setWarned[i] || warning;
-            } else if (const SetField *field = setFieldByKey(finding.field)) {
-                fields[i][field->id] << finding.message;
-                if (warning)
-                    warned[i].insert(field->id);
-            }
-        }
-    }
-    const auto level = [](const QStringList &advice, bool warning) {
-        return warning            ? AdviceMarks::Level::Warning
-               : advice.isEmpty() ? AdviceMarks::Level::None
-                                  : AdviceMarks::Level::Note;
-    };
-    showAdviceOn(m_c.callsign, QStringLiteral("Callsign"), callsign);
-    m_marks->mark(m_c.callsign, level(callsign, callsignWarned));
+    const AdvicePlaces places(adviseOn(shown));
+    showAdviceOn(m_c.callsign, QStringLiteral("Callsign"), places.callsign);
+    m_marks->mark(m_c.callsign, AdviceMarks::levelOf(places.callsign, places.callsignWarned));
     for (int i = 0; i < SetCount; ++i) {
-        m_c.setFrames[i]->showAdvice(fields[i], warned[i]);
-        m_marks->mark(m_c.setButtons[i], level(sets[i], setWarned[i]));
+        m_c.setFrames[i]->showAdvice(places.fields[i], places.warned[i]);
+        m_marks->mark(m_c.setButtons[i], AdviceMarks::levelOf(places.sets[i], places.setWarned[i]));
         showAdviceOn(m_c.setButtons[i],
                      tr("Shows set %1 of the six the device can switch between").arg(i + 1),
-                     sets[i], AdviceShown::WithPurpose);
+                     places.sets[i], AdviceShown::WithPurpose);
     }
 }
 

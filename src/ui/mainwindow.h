@@ -16,7 +16,8 @@ class QLabel;
 
 namespace tavlo {
 class AdviceMarks;
-}
+class CaptionFitter;
+} // namespace tavlo
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -96,7 +97,6 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    void compactCaptions(QWidget *within);
     bool saveConfiguration(const std::optional<QString> &file);
     void buildControls(QWidget *surface, const Platform &platform);
     void buildButtons(QWidget *surface, const Platform &platform);
@@ -119,9 +119,9 @@ private:
     Messages &m_messages;
     WindowControls m_c;
     DeviceController *m_devices = nullptr;
-    AdviceMarks *m_marks = nullptr;      // on the callsign and the set buttons
-    QStyle *m_compactCaptions = nullptr; // check boxes and option buttons, caption close
-    Configuration m_saved;               // as last saved or opened; start-up's before
+    AdviceMarks *m_marks = nullptr; // on the callsign and the set buttons
+    CaptionFitter *m_captions = nullptr;
+    Configuration m_saved; // as last saved or opened; start-up's before
     QString m_filePath;
     bool m_asking = false; // the question about unsaved edits is open
     bool m_closeUnasked = false;

@@ -3,6 +3,7 @@
 
 #include "configuration.h"
 #include "fields.h"
+#include "symbolwidgets.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -18,50 +19,12 @@ namespace tavlo {
 
 class AdviceMarks;
 
-// The symbol name box: a text line only, showing the name of the symbol the
-// scroll bar has chosen. It is never dropped down, edited or focused; the
-// mouse wheel over it turns the scroll bar, so the name and the symbol never
-// disagree.
-class SymbolNameBox : public QComboBox {
-    Q_OBJECT
-public:
-    SymbolNameBox(QScrollBar *stepper, QWidget *parent);
-    void showPopup() override {}
-    // Where the name is drawn, and in which font: the box's own, or a
-    // smaller size of it where the name would not fit.
-    QRect textRect() const;
-    QFont shownFont() const;
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-    void wheelEvent(QWheelEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-
-private:
-    QScrollBar *m_stepper = nullptr;
-};
-
 // Shows advice on a control: its purpose and the advice in its tooltip; in its
 // accessible description the advice, after the purpose WithPurpose (for a
 // control whose name does not already say it).
 enum class AdviceShown { Alone, WithPurpose };
 void showAdviceOn(QWidget *control, const QString &purpose, const QStringList &advice,
                   AdviceShown described = AdviceShown::Alone);
-
-// The symbol scroll bar, which shows when it has the keyboard focus: the
-// platform's style draws no focus on a scroll bar, and typing there was lost
-// without a sign.
-class SymbolStepper : public QScrollBar {
-    Q_OBJECT
-public:
-    using QScrollBar::QScrollBar;
-
-    // The name of the symbol chosen: what a screen reader says as its value.
-    QString symbolName() const;
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-};
 
 // The controls of one set, named after what they show.
 struct SetControls {
