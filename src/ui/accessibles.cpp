@@ -6,6 +6,7 @@
 #include "statusline.h"
 
 #include <QAccessibleWidget>
+#include <functional>
 
 namespace tavlo {
 
@@ -60,22 +61,37 @@ private:
     QString said() const { return static_cast<const StatusLine *>(object())->saidText(); }
 };
 
-// The progress fill: a progress bar from 0 to 100 percent.
-class ProgressAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+// A control with a value in a range, as a screen reader reads it: the value
+// as its own text (a percentage, a symbol's name) and as a number.
+class RangeAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
 public:
-    explicit ProgressAccessible(ProgressFill *fill)
-        : QAccessibleWidget(fill, QAccessible::ProgressBar)
+    struct Range {
+        int value = 0;
+        int minimum = 0;
+        int maximum = 0;
+        QString text;
+    };
+    struct Parts {
+        std::function<Range()> read;
+        std::function<void(int)> write; // none: the program alone sets it
+        QString name;                   // empty: the widget's own
+        QString description;            // empty: the widget's own
+    };
+
+    RangeAccessible(QWidget *widget, QAccessible::Role role, Parts parts)
+        : QAccessibleWidget(widget, role)
+        , m_parts(std::move(parts))
     {
     }
 
     QString text(QAccessible::Text kind) const override
     {
-        if (kind == QAccessible::Name)
-            return QStringLiteral("Transfer progress");
         if (kind == QAccessible::Value)
-            return QStringLiteral("%1%").arg(fill()->percent());
-        if (kind == QAccessible::Description)
-            return QStringLiteral("How much of a write or a verify is done");
+            return m_parts.read().text;
+        if (kind == QAccessible::Name && !m_parts.name.isEmpty())
+            return m_parts.name;
+        if (kind == QAccessible::Description && !m_parts.description.isEmpty())
+            return m_parts.description;
         return QAccessibleWidget::text(kind);
     }
 
@@ -86,59 +102,55 @@ public:
         return QAccessibleWidget::interface_cast(type);
     }
 
-    QVariant currentValue() const override { return fill()->percent(); }
-    void setCurrentValue(const QVariant &) override {} // the transfer sets it
-    QVariant maximumValue() const override { return 100; }
-    QVariant minimumValue() const override { return 0; }
+    QVariant currentValue() const override { return m_parts.read().value; }
+    void setCurrentValue(const QVariant &value) override
+    {
+        if (m_parts.write)
+            m_parts.write(value.toInt());
+    }
+    QVariant maximumValue() const override { return m_parts.read().maximum; }
+    QVariant minimumValue() const override { return m_parts.read().minimum; }
     QVariant minimumStepSize() const override { return 1; }
 
 private:
-    const ProgressFill *fill() const { return static_cast<const ProgressFill *>(object()); }
+    Parts m_parts;
 };
+
+// The progress fill: a progress bar from 0 to 100 percent.
+QAccessibleInterface *progressAccessible(ProgressFill *fill)
+{
+    constexpr int Full = 100;
+    return new RangeAccessible(fill, QAccessible::ProgressBar,
+                               {[fill] {
+                                    return RangeAccessible::Range{
+                                        fill->percent(), 0, Full,
+                                        QStringLiteral("%1%").arg(fill->percent())};
+                                },
+                                {},
+                                QStringLiteral("Transfer progress"),
+                                QStringLiteral("How much of a write or a verify is done")});
+}
 
 // The symbol scroll bar: its value is the symbol's name, not its number.
-class SymbolStepperAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
-public:
-    explicit SymbolStepperAccessible(SymbolStepper *stepper)
-        : QAccessibleWidget(stepper, QAccessible::ScrollBar)
-    {
-    }
-
-    QString text(QAccessible::Text kind) const override
-    {
-        if (kind == QAccessible::Value)
-            return stepper()->symbolName();
-        return QAccessibleWidget::text(kind);
-    }
-
-    void *interface_cast(QAccessible::InterfaceType type) override
-    {
-        if (type == QAccessible::ValueInterface)
-            return static_cast<QAccessibleValueInterface *>(this);
-        return QAccessibleWidget::interface_cast(type);
-    }
-
-    QVariant currentValue() const override { return stepper()->value(); }
-    void setCurrentValue(const QVariant &value) override
-    {
-        const_cast<SymbolStepper *>(stepper())->setValue(value.toInt());
-    }
-    QVariant maximumValue() const override { return stepper()->maximum(); }
-    QVariant minimumValue() const override { return stepper()->minimum(); }
-    QVariant minimumStepSize() const override { return stepper()->singleStep(); }
-
-private:
-    const SymbolStepper *stepper() const { return static_cast<const SymbolStepper *>(object()); }
-};
+QAccessibleInterface *symbolAccessible(SymbolStepper *stepper)
+{
+    return new RangeAccessible(
+        stepper, QAccessible::ScrollBar,
+        {[stepper] {
+             return RangeAccessible::Range{stepper->value(), stepper->minimum(), stepper->maximum(),
+                                           stepper->symbolName()};
+         },
+         [stepper](int value) { stepper->setValue(value); }, QString(), QString()});
+}
 
 QAccessibleInterface *windowAccessible(const QString &, QObject *object)
 {
     if (auto *line = qobject_cast<StatusLine *>(object))
         return new StatusLineAccessible(line);
     if (auto *stepper = qobject_cast<SymbolStepper *>(object))
-        return new SymbolStepperAccessible(stepper);
+        return symbolAccessible(stepper);
     if (auto *fill = qobject_cast<ProgressFill *>(object))
-        return new ProgressAccessible(fill);
+        return progressAccessible(fill);
     return nullptr;
 }
 
