@@ -43,9 +43,14 @@ void AdviceMarks::paintEvent(QPaintEvent *)
 bool AdviceMarks::eventFilter(QObject *watched, QEvent *event)
 {
     auto *control = static_cast<QWidget *>(watched);
-    // Once the focus has moved: a tooltip hides on every focus event.
-    if (event->type() == QEvent::FocusIn && level(control) != Level::None &&
-        static_cast<QFocusEvent *>(event)->reason() != Qt::MouseFocusReason)
+    // When the keyboard brought the focus (not the program, not the mouse),
+    // once it has moved: a tooltip hides on every focus event.
+    const auto byKeyboard = [event] {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+               reason == Qt::ShortcutFocusReason;
+    };
+    if (event->type() == QEvent::FocusIn && level(control) != Level::None && byKeyboard())
         QTimer::singleShot(0, control, [control] {
             if (control->hasFocus())
                 QToolTip::showText(control->mapToGlobal(QPoint(0, control->height())),
