@@ -21,6 +21,8 @@ const char Ax25[] = "AX.25 Link Access Protocol 2.2, section 3.12 (the address f
                     "letters and digits, SSID 0 to 15)";
 const char Ssids[] = "WB4APR, \"APRS SSID recommendations\" (aprs.org/aprs11/SSIDs.txt)";
 const char Window[] = "this program: the texts a new window shows";
+const char Proportional[] =
+    "WB4APR, \"Proportional Pathing\" (aprs.org/newN/ProportionalPathing.txt)";
 
 // The one table of checks: the tool, the window, the tests and the manual
 // page's CHECKS section follow it.
@@ -32,8 +34,9 @@ const AdviceCheck Checks[] = {
      Ax25},
     {"callsign-characters", Severity::Warning, "callsign",
      "an AX.25 address holds only letters and digits", Ax25},
-    {"ssid-empty", Severity::Warning, "ssid",
-     "with Beacon TX on, the packets go out as the bare callsign, which is a home station's",
+    {"ssid-empty", Severity::Note, "ssid",
+     "none or -0 is a primary station, usually fixed; a set that takes its position from GPS "
+     "moves, and a moving station customarily shows it in its SSID",
      Ssids},
     {"ssid-use", Severity::Note, "ssid",
      "SSIDs are customary by use: none or -0 home, -7 handheld, -9 mobile, -12 one-way "
@@ -44,16 +47,21 @@ const AdviceCheck Checks[] = {
      "2004; their packets cause duplicates or go nowhere",
      NewN},
     {"path-hops", Severity::Warning, "path",
-     "most digipeaters serve two hops at most (WIDE2-2); more floods the region", NewN},
+     "a WIDEn-N with N of 3 or more, or more than 3 hops in all, floods the region; most "
+     "digipeaters serve two hops of an element at most",
+     NewN},
+    {"path-three-hops", Severity::Note, "path",
+     "3 hops (WIDE1-1,WIDE2-2) suit a mobile where digipeaters are sparse, and only where 3 "
+     "hops are acceptable; where they are close, 1 or 2 hops reach as far",
+     Proportional},
     {"path-wide1-first", Severity::Warning, "path",
-     "WIDE1-1 asks a fill-in digipeater for the first hop, and digipeaters look only at the "
-     "first unused element",
+     "WIDE1-1 asks a fill-in digipeater for the first hop; after a WIDE2-N or higher it is "
+     "never the first unused element a fill-in digipeater sees",
      NewN},
     {"path-not-a-path", Severity::Warning, "path",
      "each element of a path is an upper-case callsign or alias, or WIDEn-N", Ax25},
     {"beacon-fast", Severity::Warning, "interval",
-     "a beacon more often than once a minute floods the shared channel; 1 minute is already "
-     "a heavy load",
+     "a beacon more often than once a minute floods the shared channel; use 1 minute or more",
      "n0gud.net APRS guidelines; WB4APR, \"The New-N Paradigm\" (aprs.org/fix14439.html)"},
     {"beacon-fixed-often", Severity::Note, "interval",
      "a station that does not move is asked to beacon every 30 minutes or more",
@@ -94,7 +102,17 @@ namespace {
 
 // One element of a path, as digipeaters read it.
 struct Hop {
-    enum class Kind { Wide, Trace, BareWide, BareTrace, Relay, Numbered, Address, NotAnAddress };
+    enum class Kind {
+        Wide,
+        Trace,
+        BareWide,
+        BareTrace,
+        Relay,
+        Numbered,
+        Flag,
+        Address,
+        NotAnAddress
+    };
     QString text;
     Kind kind = Kind::NotAnAddress;
     int hops = 0; // how many digipeaters it asks for
@@ -114,6 +132,9 @@ Hop readHop(const QString &text)
         return {text, Kind::BareTrace, 1};
     if (text == u"RELAY")
         return {text, Kind::Relay, 1};
+    // Flags for the gates between radio and internet: no digipeater serves them.
+    if (text == u"NOGATE" || text == u"RFONLY")
+        return {text, Kind::Flag, 0};
     if (numbered.match(text).hasMatch())
         return {text, Kind::Numbered, text.toInt()};
     if (address.match(text).hasMatch())
@@ -130,6 +151,12 @@ QList<Hop> readPath(const QString &path)
     for (const QStringView part : trimmed.split(u','))
         hops << readHop(trimBlanks(part).toString());
     return hops;
+}
+
+// The minutes an entry of the interval list stands for, from its text.
+double intervalMinutes(int entry)
+{
+    return beaconIntervals().value(entry).trimmed().section(u' ', 0, 0).toDouble();
 }
 
 bool isZero(const QString &text)
@@ -164,6 +191,20 @@ bool looksUnused(const ConfigSet &set)
     return image == untouched || image == formerly;
 }
 
+// "Set 3", "Sets 3 and 5", "Sets 3 to 6", "Sets 2, 4 and 6".
+QString setsNamed(const QList<int> &sets)
+{
+    if (sets.size() == 1)
+        return QStringLiteral("Set %1").arg(sets.first() + 1);
+    if (sets.last() - sets.first() + 1 == sets.size() && sets.size() > 2)
+        return QStringLiteral("Sets %1 to %2").arg(sets.first() + 1).arg(sets.last() + 1);
+    QStringList numbers;
+    for (int i : sets)
+        numbers << QString::number(i + 1);
+    const QString last = numbers.takeLast();
+    return QStringLiteral("Sets %1 and %2").arg(numbers.join(QStringLiteral(", ")), last);
+}
+
 class Adviser {
 public:
     QList<Finding> findings;
@@ -174,9 +215,14 @@ public:
         for (const AdviceCheck &check : adviceChecks()) {
             if (qstrcmp(check.id, id) != 0)
                 continue;
-            findings.append({QString::fromLatin1(id), set,
-                             QString::fromLatin1(field ? field : check.field), check.severity,
-                             message, QString::fromLatin1(check.reason)});
+            Finding finding;
+            finding.id = QString::fromLatin1(id);
+            finding.set = set;
+            finding.field = QString::fromLatin1(field ? field : check.field);
+            finding.severity = check.severity;
+            finding.message = message;
+            finding.why = QString::fromLatin1(check.reason);
+            findings.append(finding);
             return;
         }
     }
@@ -211,13 +257,15 @@ public:
         const QString where = QStringLiteral("Set %1 SSID").arg(i + 1);
         const QStringView typed = trimBlanks(s.ssid);
         const int number = typed.startsWith(u'-') ? typed.mid(1).toInt() : typed.toInt();
-        // The image stores -0 as no SSID at all.
+        // The image stores -0 as no SSID at all: a primary station's, usually
+        // fixed, and right for one; only a set that clearly moves gets a note.
         if (number == 0) {
-            if (s.beacon)
+            if (s.beacon && s.gps)
                 add("ssid-empty", i,
-                    where + QStringLiteral(": empty (or 0) while Beacon TX is on, so the packets "
-                                           "go out as a home station's; a tracker usually uses -9 "
-                                           "(mobile), -7 (handheld) or -12 (one-way tracker)"));
+                    where + QStringLiteral(": empty (or 0), a primary station's, on a set that "
+                                           "takes its position from GPS; a station that moves "
+                                           "customarily uses -9 (mobile), -7 (handheld) or -12 "
+                                           "(one-way tracker)"));
             return;
         }
         const bool fixed = s.coordinates && !s.gps;
@@ -241,9 +289,13 @@ public:
             return;
         }
         int total = 0;
+        int widest = 0; // the most hops one element asks for
+        QString before; // a WIDE2-N or higher met so far
         for (qsizetype k = 0; k < hops.size(); ++k) {
             const Hop &hop = hops[k];
             total += hop.hops;
+            if (hop.kind == Hop::Kind::Wide || hop.kind == Hop::Kind::Numbered)
+                widest = std::max(widest, hop.hops);
             using Kind = Hop::Kind;
             if (hop.kind == Kind::NotAnAddress)
                 add("path-not-a-path", i,
@@ -255,16 +307,33 @@ public:
                     where + QStringLiteral(" uses %1, which digipeaters stopped serving in 2004 "
                                            "(New-N paradigm); %2")
                                 .arg(hop.text, storable));
-            else if (hop.kind == Kind::Wide && hop.text == u"WIDE1-1" && k > 0)
+            else if (hop.kind == Kind::Wide && hop.text == u"WIDE1-1" && !before.isEmpty())
                 add("path-wide1-first", i,
-                    where + QStringLiteral(" has WIDE1-1 after another element; digipeaters look "
-                                           "only at the first unused one, so put WIDE1-1 first"));
+                    where + QStringLiteral(" has WIDE1-1 after %1; a fill-in digipeater only "
+                                           "serves WIDE1-1 as the first unused element, so put "
+                                           "it before %1")
+                                .arg(before));
+            if (hop.kind == Kind::Wide && hop.hops >= 2 && before.isEmpty())
+                before = hop.text;
         }
-        if (total > 2)
+        hopAdvice(i, where, total, widest);
+    }
+
+    // Too many hops in one element or in all is a warning; three in all, as
+    // the usual sparse-area mobile path has them, a note on where it fits.
+    void hopAdvice(int i, const QString &where, int total, int widest)
+    {
+        constexpr int Wide = 3;
+        if (widest >= Wide || total > Wide)
             add("path-hops", i,
-                where + QStringLiteral(" asks for %1 hops; most digipeaters serve 2 at most: use "
-                                       "WIDE2-2 (2 hops) or WIDE1-1 (1 hop)")
+                where + QStringLiteral(" asks for %1 hops; most digipeaters serve 2 of an "
+                                       "element at most: use WIDE2-2 (2 hops) or WIDE1-1 (1 hop)")
                             .arg(total));
+        else if (total == Wide)
+            add("path-three-hops", i,
+                where + QStringLiteral(" asks for 3 hops: it suits a mobile where digipeaters "
+                                       "are sparse; where they are close, WIDE1-1 or WIDE2-2 "
+                                       "reaches as far"));
     }
 
     void beacon(int i, const ConfigSet &s)
@@ -274,13 +343,15 @@ public:
         const QString where = QStringLiteral("Set %1 beacon interval: %2")
                                   .arg(i + 1)
                                   .arg(beaconIntervals().value(*s.interval).trimmed());
-        constexpr int OneMinute = 1;
-        constexpr int TenMinutes = 5;
-        if (*s.interval < OneMinute)
+        // The thresholds are the numbers the advice says.
+        constexpr double Fastest = 1;
+        constexpr double FixedEvery = 30;
+        const double minutes = intervalMinutes(*s.interval);
+        if (minutes < Fastest)
             add("beacon-fast", i,
-                where + QStringLiteral(" with Beacon TX on floods the channel; use 5 minutes or "
+                where + QStringLiteral(" with Beacon TX on floods the channel; use 1 minute or "
                                        "more"));
-        else if (s.coordinates && !s.gps && *s.interval < TenMinutes)
+        else if (s.coordinates && !s.gps && minutes < FixedEvery)
             add("beacon-fixed-often", i,
                 where + QStringLiteral(" for a fixed position; fixed stations are asked for 30 "
                                        "minutes or more"));
@@ -334,19 +405,27 @@ QList<Finding> adviseOn(const Configuration &config)
     Adviser adviser;
     adviser.callsign(config.callsign);
     bool anyBeacon = false;
+    QList<int> unused;
     for (int i = 0; i < SetCount; ++i) {
         const ConfigSet &s = config.sets[i];
         anyBeacon = anyBeacon || s.beacon;
         if (looksUnused(s)) {
-            adviser.add(
-                "set-unused", i,
-                QStringLiteral("Set %1 looks unused: it holds what a new window shows").arg(i + 1));
+            unused << i;
             continue;
         }
         adviser.ssid(i, s);
         adviser.path(i, s);
         adviser.beacon(i, s);
         adviser.position(i, s);
+    }
+    if (!unused.isEmpty()) {
+        adviser.add("set-unused", unused.size() == 1 ? unused.first() : -1,
+                    QStringLiteral("%1 %2 unused: %3 what a new window shows")
+                        .arg(setsNamed(unused),
+                             unused.size() == 1 ? QStringLiteral("looks") : QStringLiteral("look"),
+                             unused.size() == 1 ? QStringLiteral("it holds")
+                                                : QStringLiteral("each holds")));
+        adviser.findings.last().sets = unused;
     }
     if (!anyBeacon)
         adviser.add("beacon-all-off", -1,
@@ -360,6 +439,26 @@ QString severityName(Severity severity)
     return severity == Severity::Warning ? QStringLiteral("warning") : QStringLiteral("note");
 }
 
+namespace {
+
+// The sets a finding concerns, counted from 1.
+QJsonArray setList(const Finding &f)
+{
+    QJsonArray sets;
+    for (int i : f.sets)
+        sets.append(i + 1);
+    if (sets.isEmpty() && f.set >= 0)
+        sets.append(f.set + 1);
+    return sets;
+}
+
+} // namespace
+
+bool isWarning(const Finding &finding)
+{
+    return finding.severity == Severity::Warning;
+}
+
 QByteArray findingsJson(const QList<Finding> &findings)
 {
     QJsonArray list;
@@ -367,6 +466,7 @@ QByteArray findingsJson(const QList<Finding> &findings)
         list.append(QJsonObject{
             {QStringLiteral("id"), f.id},
             {QStringLiteral("set"), f.set < 0 ? QJsonValue() : QJsonValue(f.set + 1)},
+            {QStringLiteral("sets"), setList(f)},
             {QStringLiteral("field"), f.field.isEmpty() ? QJsonValue() : QJsonValue(f.field)},
             {QStringLiteral("severity"), severityName(f.severity)},
             {QStringLiteral("message"), f.message},

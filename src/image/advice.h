@@ -27,8 +27,9 @@ const QList<AdviceCheck> &adviceChecks();
 
 struct Finding {
     QString id;
-    int set = -1;  // 0..5, or -1 when it concerns no one set
-    QString field; // the JSON key, or empty
+    int set = -1;    // 0..5, or -1 when it concerns no one set
+    QList<int> sets; // the sets it concerns, when more than one
+    QString field;   // the JSON key, or empty
     Severity severity = Severity::Warning;
     QString message; // one line: `Set 2 path: "RELAY" uses RELAY, ...`
     QString why;     // one line of why
@@ -37,10 +38,13 @@ struct Finding {
 // The advice on a configuration that saving accepts.
 QList<Finding> adviseOn(const Configuration &config);
 
-// [{"id": ..., "set": 2 or null, "field": ... or null, "severity": "warning" or
-// "note", "message": ..., "why": ...}], one line.
+// [{"id": ..., "set": 2 or null, "sets": [the sets it concerns], "field": ... or
+// null, "severity": "warning" or "note", "message": ..., "why": ...}], one line.
 QByteArray findingsJson(const QList<Finding> &findings);
 
 QString severityName(Severity severity);
+
+// Warnings are what a check's exit status counts; notes only with --strict.
+bool isWarning(const Finding &finding);
 
 } // namespace tavlo

@@ -79,7 +79,8 @@ void AdvicePlaces::add(const Finding &finding)
     }
     const SetField *field = setFieldByKey(finding.field);
     for (int i = 0; i < SetCount; ++i) {
-        if (finding.set >= 0 && finding.set != i)
+        if ((finding.set >= 0 && finding.set != i) ||
+            (!finding.sets.isEmpty() && !finding.sets.contains(i)))
             continue;
         if (!field) {
             sets[i] << finding.message;

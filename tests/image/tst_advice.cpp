@@ -89,7 +89,13 @@ private slots:
                                                 << "";
         QTest::newRow("ssid 0, stored as none")
             << set1([](ConfigSet &s) { s.ssid = QStringLiteral("0"); }) << "ssid-empty"
-            << "home station";
+            << "a primary station's";
+        QTest::newRow("a fixed home station without an SSID") << Edit([](Configuration &c) {
+            fixedAt(c, "12.34", "36.50");
+            c.sets[0].ssid.clear();
+            c.sets[0].interval = 7; // 30 min
+        }) << ""
+                                                              << "";
         QTest::newRow("fixed every 30 min") << Edit([](Configuration &c) {
             fixedAt(c, "12.34", "36.50");
             c.sets[0].ssid = QStringLiteral("1");
@@ -106,12 +112,27 @@ private slots:
                                << "uses TRACE2-2";
         QTest::newRow("three hops") << path("WIDE3-3") << "path-hops"
                                     << "asks for 3 hops";
-        QTest::newRow("two elements, three hops") << path("WIDE1-1,WIDE2-2") << "path-hops"
-                                                  << "asks for 3 hops";
+        QTest::newRow("a mobile on WIDE1-1,WIDE2-2 at 10 min")
+            << set1([](ConfigSet &s) {
+                   s.path = QStringLiteral("WIDE1-1,WIDE2-2");
+                   s.interval = 5;
+               })
+            << "path-three-hops"
+            << "suits a mobile where digipeaters are sparse";
+        QTest::newRow("four hops in all") << path("WIDE2-2,WIDE2-2") << "path-hops"
+                                          << "asks for 4 hops";
+        QTest::newRow("WIDE2-2,NOGATE at 5 min") << path("WIDE2-2,NOGATE") << ""
+                                                 << "";
+        QTest::newRow("RFONLY counts no hop") << path("WIDE1-1,WIDE2-2,RFONLY") << "path-three-hops"
+                                              << "asks for 3 hops";
         QTest::newRow("numbered path 3") << path("3") << "path-hops"
                                          << "asks for 3 hops";
-        QTest::newRow("WIDE1-1 second") << path("N0DIGI,WIDE1-1") << "path-wide1-first"
-                                        << "put WIDE1-1 first";
+        QTest::newRow("WIDE1-1 after WIDE2-2") << path("WIDE2-2,WIDE1-1") << "path-wide1-first"
+                                               << "has WIDE1-1 after WIDE2-2";
+        QTest::newRow("a digipeater's call then WIDE1-1") << path("N0DIGI,WIDE1-1") << ""
+                                                          << "";
+        QTest::newRow("WIDE1-1 twice") << path("WIDE1-1,WIDE1-1") << ""
+                                       << "";
         QTest::newRow("Text1") << path("Text1") << "path-not-a-path"
                                << "Set 1 path: \"Text1\" is the initial text of an earlier";
         QTest::newRow("no path at all") << path("") << ""
@@ -129,6 +150,12 @@ private slots:
             << "Set 1 beacon interval: 0.5 min";
         QTest::newRow("one minute") << set1([](ConfigSet &s) { s.interval = 1; }) << ""
                                     << "";
+        QTest::newRow("fixed every 20 min") << Edit([](Configuration &c) {
+            fixedAt(c, "12.34", "36.50");
+            c.sets[0].interval = 6;
+            c.sets[0].ssid = QStringLiteral("1");
+        }) << "beacon-fixed-often"
+                                            << "20 min for a fixed position";
         QTest::newRow("fixed every 5 min") << Edit([](Configuration &c) {
             fixedAt(c, "12.34", "36.50");
             c.sets[0].interval = 4;

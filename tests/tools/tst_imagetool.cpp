@@ -59,7 +59,7 @@ private slots:
     {
         Run run = runTool({"check", dataFile("worked-example.bin")});
         QCOMPARE(run.status, 1);
-        QVERIFY2(run.out.contains(QLatin1String("Set 4 looks unused")), qPrintable(run.out));
+        QVERIFY2(run.out.contains(QLatin1String("Sets 3 to 6 look unused")), qPrintable(run.out));
         run = runTool({"check", "--json", dataFile("worked-example.json")});
         QCOMPARE(run.status, 1);
         QVERIFY(QJsonDocument::fromJson(run.out.toUtf8()).isArray());
@@ -80,6 +80,14 @@ private slots:
         run = runTool({"check", m_dir.filePath("clean.json")});
         QCOMPARE(run.out + run.err, QString());
         QCOMPARE(run.status, 0);
+        // Notes alone are no finding for the exit status, unless --strict.
+        sets.replace(5, QJsonObject());
+        clean.insert("sets", sets);
+        QVERIFY(writeFile(m_dir.filePath("notes.json"), QJsonDocument(clean).toJson()));
+        run = runTool({"check", m_dir.filePath("notes.json")});
+        QCOMPARE(run.out, QStringLiteral("Set 6 looks unused: it holds what a new window shows\n"));
+        QCOMPARE(run.status, 0);
+        QCOMPARE(runTool({"check", "--strict", m_dir.filePath("notes.json")}).status, 1);
         run = runTool({"check", m_dir.filePath("missing.bin")});
         QCOMPARE(run.status, 2);
     }

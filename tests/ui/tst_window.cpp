@@ -1704,7 +1704,11 @@ private slots:
         QVERIFY2(c.path->accessibleDescription().contains(
                      QLatin1String("Set 2 path: \"RELAY,WIDE2-2\" uses RELAY")),
                  qPrintable(c.path->accessibleDescription()));
-        QVERIFY(f.setButtons[3]->toolTip().contains(QLatin1String("Set 4 looks unused")));
+        // One finding for the unused sets, on each of their buttons only.
+        QVERIFY2(
+            f.setButtons[3]->toolTip().contains(QLatin1String("Sets 1, 3, 4, 5 and 6 look unused")),
+            qPrintable(f.setButtons[3]->toolTip()));
+        QVERIFY(!f.setButtons[1]->toolTip().contains(QLatin1String("unused")));
         QVERIFY(f.callsign->accessibleDescription().contains(QLatin1String("Callsign: empty")));
         c.path->setText(QStringLiteral("WIDE2-2"));
         QVERIFY(!c.path->accessibleDescription().contains(QLatin1String("RELAY")));

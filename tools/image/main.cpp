@@ -42,15 +42,18 @@ Commands:
                        field, and OUT is not written. The advice of check is
                        said on standard error, and OUT is written all the
                        same; --quiet leaves it out.
-  check FILE [--json]  Advise on the configuration as an APRS operator
+  check FILE [--json] [--strict]
+                       Advise on the configuration as an APRS operator
                        would: obsolete or long paths, a lower-case
                        callsign, a beacon that floods the channel, a
-                       position never filled in, an unused set. One line a
-                       finding; --json prints a list with each finding's
-                       id, set, field, severity, message and why. Exit 0
-                       with no findings, 1 with findings, 2 for an input
-                       that cannot be read or saved. The manual page lists
-                       every check with its source.
+                       position never filled in, unused sets. One line a
+                       finding, a warning or a note; --json prints a list
+                       with each finding's id, set, sets, field, severity,
+                       message and why. Exit 0 with no warnings (notes
+                       alone included), 1 with at least one warning (with
+                       --strict, one finding of either kind), 2 for an
+                       input that cannot be read or saved. The manual page
+                       lists every check with its source.
   show FILE            Print the configuration in FILE for a person.
   diff A B [--json]    Print what differs between two configurations, set by
                        set and field by field: Set 2 path: "WIDE2-2" ->
@@ -238,7 +241,7 @@ int encode(const QString &jsonPath, const QString &outPath, bool quiet)
 
 // Advice on what the device would hold: exit 0 with none, 1 with some, 2 for
 // an input that cannot be read or saved.
-int check(const QString &argument, bool json)
+int check(const QString &argument, bool json, bool strict)
 {
     const Result<QByteArray, InputProblem> image = readImageInput(argument);
     if (!image)
@@ -254,7 +257,9 @@ int check(const QString &argument, bool json)
         text += finding.message + u'\n';
     if (!writeOut(json ? findingsJson(findings) + '\n' : text.toUtf8()))
         return OutputFailed;
-    return findings.isEmpty() ? Success : Refused;
+    const bool found =
+        strict ? !findings.isEmpty() : std::any_of(findings.begin(), findings.end(), isWarning);
+    return found ? Refused : Success;
 }
 
 // An image as it is, or a JSON configuration as the image encode writes
@@ -345,7 +350,7 @@ int show(const QString &path)
 struct Command {
     const char *name;
     int arguments;
-    const char *onlyOption; // the one option it takes, or nullptr for none
+    const char *onlyOption; // the options it takes, blank between, or nullptr for none
     int (*action)(const Arguments &, const QStringList &);
 };
 
@@ -366,9 +371,9 @@ const Command Commands[] = {
      [](const Arguments &o, const QStringList &a) {
          return diff(a[0], a[1], o.has("--json"));
      }},
-    {"check", 1, "--json",
+    {"check", 1, "--json --strict",
      [](const Arguments &o, const QStringList &a) {
-         return check(a[0], o.has("--json"));
+         return check(a[0], o.has("--json"), o.has("--strict"));
      }},
     {"ports", 0, "--json",
      [](const Arguments &o, const QStringList &) {
@@ -396,10 +401,13 @@ int runCommand(const Command &c, const Arguments &parsed, const QStringList &res
     const QString name = QString::fromLatin1(c.name);
     if (c.arguments < 0)
         return c.action(parsed, rest);
-    const qsizetype allowed = c.onlyOption && parsed.has(c.onlyOption) ? 1 : 0;
-    if (!parsed.values.isEmpty() || parsed.flags.size() > allowed)
+    const QStringList options =
+        QString::fromLatin1(c.onlyOption ? c.onlyOption : "").split(u' ', Qt::SkipEmptyParts);
+    const bool others = std::any_of(parsed.flags.begin(), parsed.flags.end(),
+                                    [&options](const QString &f) { return !options.contains(f); });
+    if (!parsed.values.isEmpty() || others)
         return usage(c.onlyOption ? QStringLiteral("%1 takes no options but %2")
-                                        .arg(name, QLatin1String(c.onlyOption))
+                                        .arg(name, options.join(QStringLiteral(" and ")))
                                   : QStringLiteral("%1 takes no options").arg(name));
     if (rest.size() != c.arguments)
         return usage(
@@ -409,7 +417,7 @@ int runCommand(const Command &c, const Arguments &parsed, const QStringList &res
 
 int run(const QStringList &args)
 {
-    const Options options{{"--trace", "--any-length", "--json", "--quiet"},
+    const Options options{{"--trace", "--any-length", "--json", "--quiet", "--strict"},
                           {"--port", "--retries", "--settle", "--backup"}};
     const Arguments parsed = commandline::parse(args, options);
     if (parsed.help)
