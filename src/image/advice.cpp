@@ -75,9 +75,14 @@ const AdviceCheck Checks[] = {
      "an alarm",
      "APRS Protocol Reference 1.0.1, chapter 10 (Mic-E message codes)"},
     {"position-zero", Severity::Warning, "coordinates",
-     "0 degrees 0 minutes north and east is almost always a position that was never filled "
-     "in",
+     "0 degrees 0 minutes is almost always a position that was never filled in",
      "APRS Protocol Reference 1.0.1, chapter 6 (positions)"},
+    {"position-out-of-range", Severity::Warning, "coordinates",
+     "an APRS position has minutes under 60, latitude up to 90 degrees and longitude up to 180",
+     "APRS Protocol Reference 1.0.1, chapter 6 (positions)"},
+    {"position-none", Severity::Warning, "beacon",
+     "with Beacon TX on and neither GPS Used nor Prog Coord's, the set has no position to send",
+     "this program: GPS Used and Prog Coord's are a set's two sources of a position"},
     {"position-gps-and-fixed", Severity::Note, "gps",
      "GPS Used and Prog Coord's both give a position; which one the device sends is not "
      "documented",
@@ -157,6 +162,35 @@ QList<Hop> readPath(const QString &path)
 double intervalMinutes(int entry)
 {
     return beaconIntervals().value(entry).trimmed().section(u' ', 0, 0).toDouble();
+}
+
+// A hemisphere's letter as the set holds it, or "?" for none.
+QString hemisphere(const QStringList &letters, const Entry &entry)
+{
+    return entry ? letters.value(*entry, QStringLiteral("?")) : QStringLiteral("?");
+}
+
+// What of a fixed position lies outside what APRS can say, or empty.
+QString outOfRange(const ConfigSet &s)
+{
+    constexpr double Minutes = 60;
+    constexpr double Latitude = 90;
+    constexpr double Longitude = 180;
+    const auto number = [](const QString &text) {
+        const auto n = parsePlainDecimal(text);
+        const auto hundredths = n ? scaledRounded(*n, 2, 100000000) : std::nullopt;
+        return hundredths ? double(*hundredths) / 100 : 0.0;
+    };
+    QStringList wrong;
+    if (number(s.latMinutes) >= Minutes)
+        wrong << QStringLiteral("latitude minutes %1").arg(quoted(s.latMinutes));
+    if (number(s.lonMinutes) >= Minutes)
+        wrong << QStringLiteral("longitude minutes %1").arg(quoted(s.lonMinutes));
+    if (number(s.latDegrees) + number(s.latMinutes) / Minutes > Latitude)
+        wrong << QStringLiteral("latitude %1\u00B0").arg(s.latDegrees.trimmed());
+    if (number(s.lonDegrees) + number(s.lonMinutes) / Minutes > Longitude)
+        wrong << QStringLiteral("longitude %1\u00B0").arg(s.lonDegrees.trimmed());
+    return wrong.join(QStringLiteral(", "));
 }
 
 bool isZero(const QString &text)
@@ -365,6 +399,11 @@ public:
                 where + QStringLiteral(" position comment: \"Emergency!\" sets off an alarm at "
                                        "every station that hears it; use it only in a real "
                                        "emergency"));
+        if (s.beacon && !s.gps && !s.coordinates)
+            add("position-none", i,
+                where + QStringLiteral(" Beacon TX: on with neither GPS Used nor Prog Coord's, "
+                                       "so there is no position to send; turn one of them on"),
+                "beacon");
         if (!s.coordinates)
             return;
         if (s.gps)
@@ -389,12 +428,26 @@ public:
                 lat ? "latMinutes" : "lonMinutes");
             return;
         }
-        if (isZero(s.latDegrees) && isZero(s.latMinutes) && isZero(s.lonDegrees) &&
-            isZero(s.lonMinutes))
+        fixedPosition(i, s, where);
+    }
+
+    // Where a fixed position lies: beyond what APRS can say, or nowhere yet.
+    void fixedPosition(int i, const ConfigSet &s, const QString &where)
+    {
+        const QString lat = hemisphere(latitudeHemispheres(), s.latHemisphere);
+        const QString lon = hemisphere(longitudeHemispheres(), s.lonHemisphere);
+        if (const QString wrong = outOfRange(s); !wrong.isEmpty())
+            add("position-out-of-range", i,
+                where + QStringLiteral(" coordinates: %1; an APRS position has minutes under 60, "
+                                       "latitude up to 90\u00B0 and longitude up to 180\u00B0")
+                            .arg(wrong));
+        else if (isZero(s.latDegrees) && isZero(s.latMinutes) && isZero(s.lonDegrees) &&
+                 isZero(s.lonMinutes))
             add("position-zero", i,
-                where + QStringLiteral(" coordinates: 0\u00B000.00' N 0\u00B000.00' E is almost "
-                                       "always a position never filled in; type the station's "
-                                       "position"));
+                where + QStringLiteral(" coordinates: 0\u00B000.00' %1 0\u00B000.00' %2 is "
+                                       "almost always a position never filled in; type the "
+                                       "station's position")
+                            .arg(lat, lon));
     }
 };
 

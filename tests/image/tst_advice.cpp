@@ -176,6 +176,34 @@ private slots:
             c.sets[0].ssid = QStringLiteral("1");
         }) << "position-zero"
                                       << "0\u00B000.00' N 0\u00B000.00' E";
+        QTest::newRow("position 0/0, south and west") << Edit([](Configuration &c) {
+            fixedAt(c, "0.00", "00");
+            c.sets[0].latDegrees = c.sets[0].lonDegrees = QStringLiteral("0");
+            c.sets[0].latHemisphere = c.sets[0].lonHemisphere = 1;
+            c.sets[0].ssid = QStringLiteral("1");
+        }) << "position-zero"
+                                                      << "0\u00B000.00' S 0\u00B000.00' W";
+        QTest::newRow("minutes of 60 or more") << Edit([](Configuration &c) {
+            fixedAt(c, "97.151", "36.50");
+            c.sets[0].ssid = QStringLiteral("1");
+        }) << "position-out-of-range"
+                                               << "latitude minutes \"97.151\"";
+        QTest::newRow("longitude past 180") << Edit([](Configuration &c) {
+            fixedAt(c, "12.34", "36.50");
+            c.sets[0].lonDegrees = QStringLiteral("181");
+            c.sets[0].ssid = QStringLiteral("1");
+        }) << "position-out-of-range"
+                                            << "longitude 181\u00B0";
+        QTest::newRow("beacon without a position") << set1([](ConfigSet &s) {
+            s.gps = false;
+            s.ssid.clear();
+        }) << "position-none"
+                                                   << "neither GPS Used nor Prog Coord's";
+        QTest::newRow("no position, no beacon") << set1([](ConfigSet &s) {
+            s.gps = false;
+            s.beacon = false;
+        }) << ""
+                                                << "";
         QTest::newRow("GPS and fixed") << Edit([](Configuration &c) {
             fixedAt(c, "12.34", "36.50");
             c.sets[0].gps = true;
