@@ -12,14 +12,10 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QHash>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QScrollBar>
 #include <QStringListModel>
-#include <QStyleOptionFrame>
-#include <QWheelEvent>
 
 namespace tavlo {
 
