@@ -175,10 +175,19 @@ private:
         QString message =
             QStringLiteral("path %1 would be stored as %2").arg(quoted(typed), quoted(back));
         if (const QString hop = unevenHop(typed); !hop.isEmpty())
-            message +=
-                QStringLiteral("; WIDE and TRACE hops are stored as n-n: %1 cannot be stored")
-                    .arg(hop);
+            message += QStringLiteral("; WIDE and TRACE hops are stored as n-n: %1 cannot be "
+                                      "stored; %2")
+                           .arg(hop, storablePath());
         fail(FieldId::Path, message);
+    }
+
+    // A path the image holds that does the usual job of a set like this one.
+    [[nodiscard]] QString storablePath() const
+    {
+        return m_set.gps ? QStringLiteral("a set that moves (GPS Used) can use WIDE1-1, or "
+                                          "WIDE1-1,WIDE2-2 where digipeaters are sparse")
+                         : QStringLiteral("a fixed set can use WIDE2-2, or the call of a "
+                                          "digipeater it reaches");
     }
 
     // The first WIDEn-N or TRACEn-N hop whose two numbers differ, which the
@@ -214,10 +223,14 @@ Status<SaveProblem> checkSaveable(const Configuration &config)
     if (typed > CallsignLength)
         return Status<SaveProblem>::failure(
             {-1, FieldId::Callsign,
-             QStringLiteral("Callsign %1 is longer than the %2 characters the image holds; an "
-                            "SSID goes in the set's SSID field")
+             QStringLiteral("Callsign %1 is longer than the %2 characters the image holds; %3")
                  .arg(quoted(config.callsign))
-                 .arg(CallsignLength)});
+                 .arg(CallsignLength)
+                 .arg(config.callsign.contains(u'/')
+                          ? QStringLiteral("a suffix such as /P or /M is no part of an AX.25 "
+                                           "address: give the set an SSID instead, -7 for a "
+                                           "handheld, -9 for a mobile")
+                          : QStringLiteral("an SSID goes in the set's SSID field"))});
     for (int i = 0; i < SetCount; ++i)
         if (auto problem = SetChecker(i, config.sets[i]).run())
             return Status<SaveProblem>::failure(*problem);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "advice.h"
 #include "image.h"
+#include "lists.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -21,7 +22,7 @@ namespace {
 Configuration clean()
 {
     Configuration c;
-    c.callsign = QStringLiteral("N0CALL");
+    c.callsign = QStringLiteral("OK1ABC");
     for (int i = 0; i < SetCount; ++i) {
         ConfigSet &s = c.sets[i];
         s.ssid = QStringLiteral("9");
@@ -49,32 +50,97 @@ void fixedAt(Configuration &c, const char *latMinutes, const char *lonMinutes)
     s.interval = 7; // 30 min
 }
 
+// Edits of a clean configuration, for the rows below.
+Edit set1(const std::function<void(ConfigSet &)> &f)
+{
+    return Edit([f](Configuration &c) { f(c.sets[0]); });
+}
+
+Edit path(const char *p)
+{
+    return set1([p](ConfigSet &s) { s.path = QString::fromLatin1(p); });
+}
+
+Edit call(const char *text)
+{
+    return Edit([text](Configuration &c) { c.callsign = QString::fromLatin1(text); });
+}
+
+Edit symbol(int ssid, const char *name, int table = -1, char code = 0)
+{
+    return set1([=](ConfigSet &s) {
+        s.ssid = QString::number(ssid);
+        s.symbol = int(symbolNames().indexOf(QString::fromLatin1(name)));
+        if (table >= 0) {
+            s.symbolTable = table;
+            s.symbolCode = code - SymbolCodeFirst;
+        }
+    });
+}
+
+Edit every(const char *p, int interval)
+{
+    return set1([=](ConfigSet &s) {
+        s.path = QString::fromLatin1(p);
+        s.interval = interval;
+    });
+}
+
+void findingColumns()
+{
+    QTest::addColumn<Edit>("edit");
+    QTest::addColumn<QString>("id");      // empty: no finding at all
+    QTest::addColumn<QString>("message"); // a part of it
+}
+
+// The row's edit of a clean configuration gives a finding of its id whose
+// message has its text; with no id, no finding at all.
+void checkRow()
+{
+    QFETCH(Edit, edit);
+    QFETCH(QString, id);
+    QFETCH(QString, message);
+    Configuration config = clean();
+    edit(config);
+    const QList<Finding> found = adviseOn(config);
+    QStringList lines;
+    bool named = false;
+    for (const Finding &f : found) {
+        lines << f.id + u' ' + f.message;
+        named = named || (f.id == id && f.message.contains(message));
+    }
+    QVERIFY2(id.isEmpty() ? found.isEmpty() : named, qPrintable(lines.join(u'\n')));
+}
+
 } // namespace
 
 class TestAdvice : public QObject {
     Q_OBJECT
 private slots:
     // One row a check that finds something, and its neighbour that must not.
-    void eachCheck_data()
+    void callsignsAndSsids_data()
     {
-        QTest::addColumn<Edit>("edit");
-        QTest::addColumn<QString>("id");      // empty: no finding at all
-        QTest::addColumn<QString>("message"); // a part of it
-        auto set1 = [](std::function<void(ConfigSet &)> f) {
-            return Edit([f](Configuration &c) { f(c.sets[0]); });
-        };
-        auto path = [&](const char *p) {
-            return set1([p](ConfigSet &s) { s.path = QString::fromLatin1(p); });
-        };
+        findingColumns();
         QTest::newRow("clean") << Edit([](Configuration &) {}) << ""
                                << "";
         QTest::newRow("callsign empty")
             << Edit([](Configuration &c) { c.callsign.clear(); }) << "callsign-empty"
             << "Callsign: empty";
         QTest::newRow("callsign lower case")
-            << Edit([](Configuration &c) { c.callsign = QStringLiteral("n0call"); })
+            << Edit([](Configuration &c) { c.callsign = QStringLiteral("ok1abc"); })
             << "callsign-lowercase"
-            << "type \"N0CALL\"";
+            << "type \"OK1ABC\"";
+        QTest::newRow("N0CALL") << call("N0CALL") << "callsign-placeholder"
+                                << "the example call of manuals";
+        QTest::newRow("NOCALL") << call("NOCALL") << "callsign-placeholder"
+                                << "\"NOCALL\"";
+        QTest::newRow("no digit") << call("TEST") << "callsign-no-digit"
+                                  << "\"TEST\" has no digit";
+        QTest::newRow("portable suffix") << call("G4A/P") << "callsign-suffix"
+                                         << "has \"/P\", which an AX.25 address cannot hold; "
+                                            "type \"G4A\"";
+        QTest::newRow("a call with two digits") << call("2E0ABC") << ""
+                                                << "";
         QTest::newRow("callsign other characters")
             << Edit([](Configuration &c) { c.callsign = QStringLiteral("N0-CA"); })
             << "callsign-characters"
@@ -104,12 +170,52 @@ private slots:
         QTest::newRow("ssid 9 at a fixed position")
             << Edit([](Configuration &c) { fixedAt(c, "12.34", "36.50"); }) << "ssid-use"
             << "-9 is customary for a station that moves";
+        QTest::newRow("-9 with a house") << symbol(9, "Home") << "ssid-symbol"
+                                         << "-9 is a mobile's, but the symbol is a house";
+        QTest::newRow("-13 with a car") << symbol(13, "Car") << "ssid-symbol"
+                                        << "-13 is a weather station's";
+        QTest::newRow("-13 with the free symbol /> (a car)")
+            << symbol(13, "OTHERS", 0, '>') << "ssid-symbol"
+            << "the symbol is a vehicle";
+        QTest::newRow("-9 with a car") << symbol(9, "Car") << ""
+                                       << "";
+        QTest::newRow("-13 with the free symbol /_ (weather)") << symbol(13, "OTHERS", 0, '_') << ""
+                                                               << "";
+    }
+    void callsignsAndSsids() { checkRow(); }
+
+    void paths_data()
+    {
+        findingColumns();
         QTest::newRow("RELAY") << path("RELAY,WIDE2-2") << "path-obsolete"
                                << "Set 1 path: \"RELAY,WIDE2-2\" uses RELAY";
         QTest::newRow("bare WIDE") << path("WIDE") << "path-obsolete"
                                    << "uses WIDE,";
         QTest::newRow("TRACE") << path("TRACE2-2") << "path-obsolete"
                                << "uses TRACE2-2";
+        QTest::newRow("ECHO") << path("ECHO") << "path-obsolete"
+                              << "uses ECHO,";
+        QTest::newRow("GATE") << path("WIDE2-2,GATE") << "path-obsolete"
+                              << "uses GATE,";
+        QTest::newRow("directional path 12") << path("12") << "path-directional"
+                                             << "is a directional path";
+        QTest::newRow("numbered path 2") << path("2") << ""
+                                         << "";
+        QTest::newRow("ARISS with ground hops") << path("ARISS,WIDE2-2") << "path-space-ground"
+                                                << "use ARISS alone";
+        QTest::newRow("1 hop every minute") << every("WIDE1-1", 1) << "beacon-rate-hops"
+                                            << "1 hop every 2 minutes at most: use 2 min";
+        QTest::newRow("2 hops every 3 minutes") << every("WIDE2-2", 3) << "beacon-rate-hops"
+                                                << "2 hops every 4 minutes at most: use 5 min";
+        QTest::newRow("3 hops every 5 minutes") << every("WIDE1-1,WIDE2-2", 4) << "beacon-rate-hops"
+                                                << "3 hops every 8 minutes at most: use 10 min";
+        QTest::newRow("a digipeater's call every minute")
+            << every("N0DIGI", 1) << "beacon-rate-hops"
+            << "a path of 1 hop";
+        QTest::newRow("1 hop every 2 minutes") << every("WIDE1-1", 2) << ""
+                                               << "";
+        QTest::newRow("direct every minute") << every("", 1) << ""
+                                             << "";
         QTest::newRow("three hops") << path("WIDE3-3") << "path-hops"
                                     << "asks for 3 hops";
         QTest::newRow("a mobile on WIDE1-1,WIDE2-2 at 10 min")
@@ -145,11 +251,20 @@ private slots:
                                              << "";
         QTest::newRow("no path") << path("") << ""
                                  << "";
+    }
+    void paths() { checkRow(); }
+
+    void beaconsAndPositions_data()
+    {
+        findingColumns();
         QTest::newRow("half a minute")
             << set1([](ConfigSet &s) { s.interval = 0; }) << "beacon-fast"
             << "Set 1 beacon interval: 0.5 min";
-        QTest::newRow("one minute") << set1([](ConfigSet &s) { s.interval = 1; }) << ""
-                                    << "";
+        QTest::newRow("one minute, direct") << set1([](ConfigSet &s) {
+            s.interval = 1;
+            s.path.clear();
+        }) << ""
+                                            << "";
         QTest::newRow("fixed every 20 min") << Edit([](Configuration &c) {
             fixedAt(c, "12.34", "36.50");
             c.sets[0].interval = 6;
@@ -162,6 +277,13 @@ private slots:
             c.sets[0].ssid = QStringLiteral("1"); // no SSID advice for a fixed station
         }) << "beacon-fixed-often"
                                            << "fixed stations are asked for 30 minutes";
+        QTest::newRow("a fixed station on an ISS pass every 2 min") << Edit([](Configuration &c) {
+            fixedAt(c, "12.34", "36.50");
+            c.sets[0].ssid = QStringLiteral("1");
+            c.sets[0].path = QStringLiteral("ARISS");
+            c.sets[0].interval = 2;
+        }) << ""
+                                                                    << "";
         QTest::newRow("every beacon off") << Edit([](Configuration &c) {
             for (ConfigSet &s : c.sets)
                 s.beacon = false;
@@ -229,21 +351,53 @@ private slots:
         }) << "set-unused"
                                                        << "Set 4 looks unused";
     }
-    void eachCheck()
+    void beaconsAndPositions() { checkRow(); }
+
+    // Neighbours where one check keeps quiet, whatever others say.
+    void staysQuiet_data()
+    {
+        QTest::addColumn<Edit>("edit");
+        QTest::addColumn<QString>("id");
+        QTest::newRow("a mobile on WIDE1-1,WIDE2-2 at 10 min") << Edit([](Configuration &c) {
+            c.sets[0].path = QStringLiteral("WIDE1-1,WIDE2-2");
+            c.sets[0].interval = 5;
+        }) << "beacon-rate-hops";
+        QTest::newRow("a suffix is not told twice")
+            << Edit([](Configuration &c) { c.callsign = QStringLiteral("G4A/P"); })
+            << "callsign-characters";
+        QTest::newRow("a placeholder is not told it lacks a digit")
+            << Edit([](Configuration &c) { c.callsign = QStringLiteral("NOCALL"); })
+            << "callsign-no-digit";
+        QTest::newRow("a directional path counts no hops")
+            << Edit([](Configuration &c) { c.sets[0].path = QStringLiteral("15"); }) << "path-hops";
+        QTest::newRow("one SSID finding for a fixed -9 with a house") << Edit([](Configuration &c) {
+            fixedAt(c, "12.34", "36.50");
+            c.sets[0].symbol = int(symbolNames().indexOf(QStringLiteral("Home")));
+        }) << "ssid-symbol";
+    }
+    void staysQuiet()
     {
         QFETCH(Edit, edit);
         QFETCH(QString, id);
-        QFETCH(QString, message);
         Configuration config = clean();
         edit(config);
-        const QList<Finding> found = adviseOn(config);
-        QStringList lines;
-        bool named = false;
-        for (const Finding &f : found) {
-            lines << f.id + u' ' + f.message;
-            named = named || (f.id == id && f.message.contains(message));
-        }
-        QVERIFY2(id.isEmpty() ? found.isEmpty() : named, qPrintable(lines.join(u'\n')));
+        for (const Finding &f : adviseOn(config))
+            QVERIFY2(f.id != id, qPrintable(f.message));
+    }
+
+    // An erased memory is said once, and nothing of what its bytes seem to hold.
+    void erasedMemory()
+    {
+        QByteArray image(ImageSize, char(0xFF));
+        const QList<Finding> erased = adviseOn(*decodeImage(image));
+        QCOMPARE(erased.size(), 1);
+        QCOMPARE(erased.first().id, QStringLiteral("memory-erased"));
+        QCOMPARE(erased.first().sets, (QList<int>{0, 1, 2, 3, 4, 5}));
+        QVERIFY(isWarning(erased.first()));
+        image[0] = 'K';
+        const QList<Finding> written = adviseOn(*decodeImage(image));
+        QVERIFY(std::none_of(written.begin(), written.end(),
+                             [](const Finding &f) { return f.id == u"memory-erased"; }));
     }
 
     // --json parses, and gives each finding's parts; the manual page lists every check.

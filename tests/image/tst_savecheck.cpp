@@ -155,6 +155,15 @@ private slots:
                                     "and TRACE hops are stored as n-n: WIDE2-1 cannot be stored";
         QTest::newRow("the usual modern path")
             << path("WIDE1-1,WIDE2-1") << SaveField::Path << "n-n: WIDE2-1 cannot be stored";
+        // The refusal names a path the image holds, for what the set does.
+        QTest::newRow("a set that moves is offered a mobile's path") << Edit([](ConfigSet &s) {
+            s.gps = true;
+            s.path = QStringLiteral("WIDE1-1,WIDE2-1");
+        }) << SaveField::Path << "can use WIDE1-1, or WIDE1-1,WIDE2-2 where";
+        QTest::newRow("a fixed set is offered a fixed station's path") << Edit([](ConfigSet &s) {
+            s.gps = false;
+            s.path = QStringLiteral("WIDE2-1");
+        }) << SaveField::Path << "a fixed set can use WIDE2-2, or the call of a digipeater";
         QTest::newRow("WIDE8-8") << path("WIDE8-8") << SaveField::Path
                                  << "would be stored as \"TRACE\"";
         QTest::newRow("ssid suffix 15")
@@ -195,6 +204,7 @@ private slots:
         QTest::addColumn<bool>("saves");
         QTest::newRow("longer than six") << "OK1ABCD" << false;
         QTest::newRow("an SSID on the call") << "N0CALL-7" << false;
+        QTest::newRow("a portable suffix") << "G4ABC/P" << false;
         QTest::newRow("six and blanks") << "OK1ABC  " << true;
         QTest::newRow("blanks and symbols") << " a~ !" << true;
         QTest::newRow("control character") << "N0\x01" << false;
@@ -212,6 +222,9 @@ private slots:
         QVERIFY(problem);
         QCOMPARE(problem->set, saves ? 5 : -1);
         QCOMPARE(problem->field, saves ? SaveField::Ssid : SaveField::Callsign);
+        if (callsign.contains(u'/'))
+            QVERIFY2(problem->message.contains(QStringLiteral("give the set an SSID instead")),
+                     qPrintable(problem->message));
     }
 };
 

@@ -76,6 +76,7 @@ private slots:
             sets.append(set);
         }
         clean.insert("sets", sets);
+        clean.insert("callsign", "OK1ABC"); // N0CALL is the manuals' example
         QVERIFY(writeFile(m_dir.filePath("clean.json"), QJsonDocument(clean).toJson()));
         run = runTool({"check", m_dir.filePath("clean.json")});
         QCOMPARE(run.out + run.err, QString());

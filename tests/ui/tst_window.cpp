@@ -1224,8 +1224,8 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("advice");
         QTest::newRow("lower-case callsign") << "Calls"
-                                             << "N0CALL"
-                                             << "n0call"
+                                             << "OK1ABC"
+                                             << "ok1abc"
                                              << "lower-case";
         QTest::newRow("an obsolete path") << "PATH"
                                           << "WIDE2-2"
@@ -1712,10 +1712,20 @@ private slots:
         QVERIFY(f.callsign->accessibleDescription().contains(QLatin1String("Callsign: empty")));
         c.path->setText(QStringLiteral("WIDE2-2"));
         QVERIFY(!c.path->accessibleDescription().contains(QLatin1String("RELAY")));
-        f.callsign->setText(QStringLiteral("N0CALL"));
+        f.callsign->setText(QStringLiteral("OK1ABC"));
         QCOMPARE(f.callsign->accessibleDescription(), QString());
         m_dialog.answers << m_dir->filePath("advised.bin");
         QVERIFY(m_window->saveImage());
+        // An erased memory, opened, is said once on every set's button and
+        // nowhere else.
+        const QString erased = m_dir->filePath("erased.bin");
+        QVERIFY(writeFile(erased, QByteArray(ImageSize, char(0xFF))));
+        m_window->openFile(erased);
+        for (QPushButton *button : f.setButtons)
+            QVERIFY2(button->toolTip().contains(QLatin1String("The memory looks erased")),
+                     qPrintable(button->toolTip()));
+        QCOMPARE(f.callsign->accessibleDescription(), QString());
+        QCOMPARE(c.path->accessibleDescription(), QString());
     }
 
     // Edits are never dropped without asking: on closing and before Open.
