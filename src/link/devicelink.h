@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "dumpreply.h"
 #include "image.h"
 #include "linkhost.h"
 #include "protocol.h"
@@ -22,21 +23,6 @@ class Ticker;
 inline constexpr int ComCount = 4;
 // Far more than any device holds: a larger file is refused before it is read.
 inline constexpr qint64 LargestDeviceFile = 64 * 1024;
-
-// A reply to the dump command as it arrived: the count byte, then what came
-// after it until the device fell quiet.
-struct DumpReply {
-    int count = -1;   // the count byte; -1 when nothing came
-    QByteArray bytes; // everything that arrived, the count byte first
-    qint64 received() const { return bytes.size(); }
-    QByteArray memory() const { return bytes.mid(1); }
-    // Exactly the count byte and as many bytes as it announced.
-    bool isExact() const { return count >= 0 && bytes.size() == count + 1; }
-    // What this device's 127-byte memory answers.
-    bool isStandard() const { return isExact() && count == ImageSize; }
-    // NMEA text ("$GPRMC,..."), as a GPS receiver on the wrong port sends it.
-    bool isNmea() const;
-};
 
 // The device protocol: choosing the port, the timed waits, the device reset,
 // writing and verifying a file, and reading the memory into a file. One action

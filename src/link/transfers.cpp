@@ -7,8 +7,6 @@
 #include "protocol.h"
 #include "serialport.h"
 
-#include <QRegularExpression>
-
 namespace tavlo {
 
 using namespace protocol;
@@ -46,13 +44,6 @@ DumpReply DeviceLink::dumpExchangeOrThrow()
     }
     m_lastReply = reply;
     return reply;
-}
-
-bool DumpReply::isNmea() const
-{
-    // "$", a talker of two letters and a sentence of three, then a comma.
-    static const QRegularExpression sentence(QStringLiteral("\\$[A-Z]{5},"));
-    return sentence.match(QString::fromLatin1(bytes)).hasMatch();
 }
 
 bool DeviceLink::acceptable(const DumpReply &reply, ReplyUse use)

@@ -10,6 +10,7 @@
 #include <QSet>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace tavlo {
 
@@ -81,11 +82,29 @@ public:
         field = value.toBool();
     }
 
-    void number(const char *key, int &field)
+    // A list's entry may also be given as its text, as the window shows it.
+    static std::optional<int> entryNamed(const QJsonValue &value, const QStringList *list)
+    {
+        if (!list || !value.isString())
+            return std::nullopt;
+        const QString wanted = value.toString().trimmed();
+        for (qsizetype i = 0; i < list->size(); ++i)
+            if (list->at(i).trimmed() == wanted)
+                return int(i);
+        return std::nullopt;
+    }
+
+    void number(const char *key, int &field, const QStringList *list = nullptr)
     {
         const QJsonValue value = take(key);
         if (value.isUndefined())
             return;
+        if (const auto named = entryNamed(value, list)) {
+            field = *named;
+            return;
+        }
+        if (list && value.isString())
+            return fail(key, QStringLiteral("is not an entry of its list"));
         if (!isWholeNumber(value))
             return fail(key, QStringLiteral("must be a whole number"));
         if (!fitsInt(value))
@@ -93,7 +112,7 @@ public:
         field = value.toInt();
     }
 
-    void entry(const char *key, Entry &field)
+    void entry(const char *key, Entry &field, const QStringList *list = nullptr)
     {
         const QJsonValue value = take(key);
         if (value.isUndefined())
@@ -102,6 +121,12 @@ public:
             field.reset();
             return;
         }
+        if (const auto named = entryNamed(value, list)) {
+            field = *named;
+            return;
+        }
+        if (list && value.isString())
+            return fail(key, QStringLiteral("is not an entry of its list"));
         if (!isWholeNumber(value))
             return fail(key, QStringLiteral("must be a whole number or null"));
         if (!fitsInt(value))
@@ -111,6 +136,7 @@ public:
 
     void field(const SetField &field, ConfigSet &set)
     {
+        const QStringList *list = field.list ? &field.list() : nullptr;
         std::visit(
             [&](auto member) {
                 auto &value = set.*member;
@@ -120,9 +146,9 @@ public:
                 else if constexpr (std::is_same_v<Value, bool>)
                     flag(field.key, value);
                 else if constexpr (std::is_same_v<Value, int>)
-                    number(field.key, value);
+                    number(field.key, value, list);
                 else
-                    entry(field.key, value);
+                    entry(field.key, value, list);
             },
             field.member);
     }

@@ -131,6 +131,23 @@ private slots:
         QCOMPARE(*configurationFromJson("{}"), Configuration());
     }
 
+    // A list's entry may be given as the text the window shows.
+    void jsonEntriesByText()
+    {
+        const Result<Configuration> parsed = configurationFromJson(
+            R"({"sets": [{"interval": "5 min", "symbol": "Car", "comment": "Emergency!",
+                          "symbolTable": "\\", "symbolCode": ">", "lonHemisphere": "W"},
+                         {}, {}, {}, {}, {}]})");
+        QVERIFY2(parsed, qPrintable(parsed ? QString() : parsed.error()));
+        const ConfigSet &s = parsed->sets[0];
+        QCOMPARE(s.interval, Entry(int(beaconIntervals().indexOf(QStringLiteral("  5 min")))));
+        QCOMPARE(s.symbol, int(symbolNames().indexOf(QStringLiteral("Car"))));
+        QCOMPARE(s.comment, Entry(int(positionComments().indexOf(QStringLiteral("Emergency!")))));
+        QCOMPARE(s.symbolTable, Entry(1));
+        QCOMPARE(s.symbolCode, Entry('>' - SymbolCodeFirst));
+        QCOMPARE(s.lonHemisphere, Entry(1));
+    }
+
     void jsonRefused_data()
     {
         QTest::addColumn<QByteArray>("json");
@@ -154,6 +171,10 @@ private slots:
         QTest::newRow("entry fraction")
             << inSet3(R"("interval": 1.5)") << "Set 3: \"interval\" must be a whole number or null";
         QTest::newRow("entry text") << inSet3(R"("comment": "1")") << "Set 3: \"comment\"";
+        QTest::newRow("no such entry")
+            << inSet3(R"("interval": "7 min")") << "\"interval\" is not an entry of its list";
+        QTest::newRow("no such symbol")
+            << inSet3(R"("symbol": "Bicycle")") << "\"symbol\" is not an entry of its list";
         QTest::newRow("path number") << inSet3(R"("path": 3)") << "Set 3: \"path\" must be a text";
         QTest::newRow("unknown set key")
             << inSet3(R"("lat": "49")") << "Set 3: \"lat\" is not a known key";
