@@ -41,8 +41,11 @@ private:
             m_parsed.help = true;
         else if (name == QLatin1String("--version"))
             m_parsed.version = true;
-        else if (m_parsed.flags.contains(name) || m_parsed.values.contains(name))
+        else if (givenTwice(name))
             wrong(QStringLiteral("%1 is given twice").arg(name));
+        else if (m_options.optionalValue.contains(name))
+            optionalValue(name,
+                          equals > 0 ? std::optional<QString>(a.mid(equals + 1)) : std::nullopt);
         else if (m_options.flags.contains(name) && equals < 0)
             m_parsed.flags.insert(name);
         else if (m_options.valued.contains(name))
@@ -53,14 +56,27 @@ private:
             wrong(QStringLiteral("unknown option %1").arg(quoted(name)));
     }
 
-    void value(const QString &name, const std::optional<QString> &joined)
+    bool givenTwice(const QString &name) const
     {
+        return (m_parsed.flags.contains(name) || m_parsed.values.contains(name)) &&
+               !m_options.repeatable.contains(name);
+    }
+
+    void optionalValue(const QString &name, const std::optional<QString> &joined)
+    {
+        m_parsed.flags.insert(name);
         if (joined)
             m_parsed.values.insert(name, *joined);
-        else if (m_i + 1 < m_args.size())
-            m_parsed.values.insert(name, m_args[++m_i]);
-        else
-            wrong(QStringLiteral("%1 needs a value").arg(name));
+    }
+
+    void value(const QString &name, const std::optional<QString> &joined)
+    {
+        if (!joined && m_i + 1 >= m_args.size())
+            return wrong(QStringLiteral("%1 needs a value").arg(name));
+        const QString given = joined ? *joined : m_args[++m_i];
+        m_parsed.values.insert(name, given);
+        if (m_options.repeatable.contains(name))
+            m_parsed.lists[name] << given;
     }
 
     void wrong(const QString &error)

@@ -15,12 +15,17 @@ namespace tavlo::commandline {
 struct Options {
     QSet<QString> flags;  // options without a value: "--trace"
     QSet<QString> valued; // options with a value: "--port"
+    // Valued options that may be given more than once: every value is kept.
+    QSet<QString> repeatable;
+    // Flags that may join a value with "=": "--watch" or "--watch=DIR".
+    QSet<QString> optionalValue;
 };
 
 struct Arguments {
     QStringList positional;
     QSet<QString> flags;
-    QHash<QString, QString> values;
+    QHash<QString, QString> values;    // the last value of a repeatable option
+    QHash<QString, QStringList> lists; // every value of a repeatable option
     bool help = false;
     bool version = false;
     QString error; // wrong usage
@@ -28,6 +33,7 @@ struct Arguments {
     bool has(const char *flag) const { return flags.contains(QLatin1String(flag)); }
     bool given(const char *option) const { return values.contains(QLatin1String(option)); }
     QString value(const char *option) const { return values.value(QLatin1String(option)); }
+    QStringList all(const char *option) const { return lists.value(QLatin1String(option)); }
 };
 
 Arguments parse(const QStringList &args, const Options &options);

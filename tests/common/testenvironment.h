@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QtGlobal>
 
 // Called by QTEST_MAIN before the application object exists (initMain), so a

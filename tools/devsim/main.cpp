@@ -415,7 +415,9 @@ int main(int argc, char *argv[])
     const commandline::Arguments parsed = commandline::parse(
         app.arguments().mid(1),
         {{"--silent", "--stray", "--pace", "--talker"},
-         {"--memory", "--log", "--short", "--corrupt", "--hangup-after", "--stall", "--count"}});
+         {"--memory", "--log", "--short", "--corrupt", "--hangup-after", "--stall", "--count"},
+         {},
+         {}});
     if (parsed.help || parsed.version) {
         std::fputs(parsed.help ? HelpText : "tavlo-devsim " TAVLO_VERSION "\n" TAVLO_LICENCE "\n",
                    stdout);

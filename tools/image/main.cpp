@@ -9,6 +9,7 @@
 #include "displaytext.h"
 #include "fields.h"
 #include "files.h"
+#include "fleet.h"
 #include "image.h"
 #include "imagediff.h"
 #include "imagefile.h"
@@ -392,6 +393,7 @@ const Command Commands[] = {
      [](const Arguments &o, const QStringList &a) {
          return deviceCommand(o, a, DeviceAction::Verify);
      }},
+    {"fleet", -1, nullptr, fleetCommand},
 };
 
 // The device commands check their own options and arguments; the others take
@@ -417,8 +419,11 @@ int runCommand(const Command &c, const Arguments &parsed, const QStringList &res
 
 int run(const QStringList &args)
 {
-    const Options options{{"--trace", "--any-length", "--json", "--quiet", "--strict"},
-                          {"--port", "--retries", "--settle", "--backup"}};
+    const Options options{
+        {"--trace", "--any-length", "--json", "--quiet", "--strict"},
+        {"--port", "--retries", "--settle", "--backup", "--backup-dir", "--report"},
+        {"--port"},
+        {"--watch"}};
     const Arguments parsed = commandline::parse(args, options);
     if (parsed.help)
         return writeOut(QString::fromUtf8(HelpText)

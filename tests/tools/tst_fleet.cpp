@@ -1,0 +1,264 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// tavlo-image fleet against simulated devices on pseudo-terminals, several
+// at once, over real serial ports and the real timer.
+
+#include "testenvironment.h"
+#include "testfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+const QString Image = QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
+
+// Four rows that differ in callsign and SSID, as a club's would.
+const QByteArray Roster = "callsign,set1.ssid,set1.interval\n"
+                          "OK1AAA,9,5 min\n"
+                          "OK1AAB,7,10 min\n"
+                          "OK1AAC,9,6\n"
+                          "\"OK1AAD\",8,30 min\n";
+
+Run tool(const QStringList &args)
+{
+    return runProgram(QStringLiteral(TAVLO_IMAGE_TOOL), args);
+}
+
+} // namespace
+
+class TestFleet : public QObject {
+    Q_OBJECT
+public:
+    static void initMain() { useTestEnvironment(); }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        QVERIFY(writeFile(path("roster.csv"), Roster));
+    }
+    void cleanup()
+    {
+        for (auto &sim : m_sims) {
+            sim->kill();
+            sim->waitForFinished();
+        }
+        m_sims.clear();
+        m_ptys.clear();
+    }
+
+    // Each device gets its own row, verified, after its memory was saved;
+    // one that fails is said and stops no other.
+    void devicesAtOnce_data()
+    {
+        QTest::addColumn<QList<QStringList>>("devices"); // the simulator's options, one a device
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("results"); // a part of each device's report line
+        QTest::newRow("four good devices")
+            << QList<QStringList>{{}, {}, {}, {}} << 0
+            << QStringList{"verified", "verified", "verified", "verified"};
+        QTest::newRow("one corrupting device among three")
+            << QList<QStringList>{{}, {"--corrupt", "40"}, {}} << 3
+            << QStringList{"verified", "verify failed", "verified"};
+        QTest::newRow("a device that hangs up while written")
+            << QList<QStringList>{{"--hangup-after", "60"}, {}} << 3
+            << QStringList{"port lost: only ", "verified"};
+        QTest::newRow("a device that never answers")
+            << QList<QStringList>{{}, {"--silent"}} << 3
+            << QStringList{"verified", "not written: no reply"};
+    }
+    void devicesAtOnce()
+    {
+        QFETCH(QList<QStringList>, devices);
+        QFETCH(int, status);
+        QFETCH(QStringList, results);
+        QStringList args{"fleet",
+                         "--settle",
+                         "0",
+                         "--retries",
+                         "1",
+                         Image,
+                         path("roster.csv"),
+                         "--backup-dir",
+                         path("backups"),
+                         "--report",
+                         path("report.csv")};
+        for (const QStringList &options : devices) {
+            QVERIFY(startDevice(options + QStringList{"--memory", Image}));
+            args << "--port" << m_ptys.last();
+        }
+        const Run run = tool(args);
+        QCOMPARE(run.status, status);
+        const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4); // every row, done or not
+        const QStringList csv =
+            QString::fromUtf8(contents(path("report.csv"))).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(csv.first(), QStringLiteral("row,callsign,port,serial,done,result,backup"));
+        for (int k = 0; k < devices.size(); ++k) {
+            const QString line = lines.filter(QStringLiteral("row %1 ").arg(k + 1)).value(0);
+            QVERIFY2(line.contains(m_ptys[k]) && line.contains(results[k]),
+                     qPrintable(run.out + run.err));
+            QVERIFY(csv.filter(QStringLiteral("%1,").arg(k + 1))
+                        .value(0)
+                        .contains(results[k] == u"verified" ? QStringLiteral(",verified,")
+                                                            : QStringLiteral(",not done,")));
+            if (results[k] != u"verified")
+                continue;
+            // The device holds its row, and its backup what it held before.
+            const QString callsign = QStringLiteral("OK1AA%1").arg(QChar(u'A' + k));
+            QVERIFY(line.contains(callsign));
+            const Run back = tool({"read", "--settle", "0", "--port", m_ptys[k], path("back.bin")});
+            QCOMPARE(back.status, 0);
+            QVERIFY(tool({"show", path("back.bin")}).out.contains(callsign));
+            const QString backup = line.section(QStringLiteral("backup "), 1);
+            QCOMPARE(contents(backup), contents(Image).left(127));
+        }
+        // Rows without a device are not done, and say so.
+        for (int k = int(devices.size()); k < 4; ++k)
+            QVERIFY(lines.filter(QStringLiteral("row %1 ").arg(k + 1))
+                        .value(0)
+                        .contains(QStringLiteral("not done")));
+    }
+
+    // Every row is checked before a port is opened: a bad one refuses the run.
+    void badRowOpensNoPort_data()
+    {
+        QTest::addColumn<QByteArray>("roster");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a path the image cannot hold")
+            << QByteArray("callsign,set1.path\nOK1AAA,WIDE1-1\nOK1AAB,\"WIDE1-1,WIDE2-1\"\n")
+            << "row 2, set1.path: Set 1: path \"WIDE1-1,WIDE2-1\" would be stored as";
+        QTest::newRow("an entry outside its list")
+            << QByteArray("callsign,set2.interval\nOK1AAA,12\n") << "row 1, set2.interval";
+        QTest::newRow("a list text that is no entry")
+            << QByteArray("callsign,set1.symbol\nOK1AAA,Bicycle\n")
+            << "row 1: Set 1: \"symbol\" is not an entry of its list";
+        QTest::newRow("a flag that is none")
+            << QByteArray("callsign,set1.beacon\nOK1AAA,maybe\n")
+            << "row 1, set1.beacon: \"maybe\" is none of true, false";
+        QTest::newRow("a callsign too long") << QByteArray("callsign\nOK1AAA/P\n")
+                                             << "row 1, callsign: Callsign \"OK1AAA/P\" is longer";
+        QTest::newRow("an unknown column") << QByteArray("callsign,set7.ssid\nOK1AAA,9\n")
+                                           << "the column \"set7.ssid\" is neither";
+        QTest::newRow("a column twice")
+            << QByteArray("callsign,callsign\nA,B\n") << "the column \"callsign\" is there twice";
+        QTest::newRow("a quote never closed")
+            << QByteArray("callsign\n\"OK1AAA\n") << "never closed";
+        QTest::newRow("more cells than columns")
+            << QByteArray("callsign\nOK1AAA,9\n") << "row 1 has 2 cells, the header 1 columns";
+        QTest::newRow("no rows") << QByteArray("callsign\n") << "a header and a row for each";
+    }
+    void badRowOpensNoPort()
+    {
+        QFETCH(QByteArray, roster);
+        QFETCH(QString, message);
+        QVERIFY(startDevice({}));
+        QVERIFY(writeFile(path("bad.csv"), roster));
+        const Run run = tool({"fleet", "--settle", "0", Image, path("bad.csv"), "--port",
+                              m_ptys.first(), "--backup-dir", path("backups")});
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+        QTest::qWait(200);
+        QVERIFY2(!contents(path("sim0.log")).contains("opened"),
+                 contents(path("sim0.log")).constData());
+        QVERIFY(!QDir(path("backups")).exists());
+    }
+
+    // --watch programs each tracker that appears, the next row each, and
+    // leaves alone what was there before.
+    void watchProgramsWhatAppears()
+    {
+        for (int k = 0; k < 3; ++k)
+            QVERIFY(startDevice({}));
+        const QString watched = path("by-id");
+        QVERIFY(QDir().mkpath(watched));
+        QVERIFY(QFile::link(m_ptys[2], watched + "/usb-there-before"));
+        QVERIFY(writeFile(path("two.csv"), "callsign\nOK1AAA\nOK1AAB\n"));
+        QProcess fleet;
+        fleet.start(QStringLiteral(TAVLO_IMAGE_TOOL),
+                    {"fleet", "--settle", "0", "--watch=" + watched, Image, path("two.csv"),
+                     "--backup-dir", path("backups"), "--json"});
+        QVERIFY(fleet.waitForStarted());
+        QString out;
+        for (int k = 0; k < 2; ++k) {
+            QTest::qWait(300);
+            QVERIFY(QFile::link(m_ptys[k], watched + QStringLiteral("/usb-tracker-%1").arg(k)));
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    out += QString::fromUtf8(fleet.readAllStandardOutput());
+                    return out.count(u'\n') > k;
+                },
+                30000));
+        }
+        // It may have ended while its output was read.
+        const bool ended = fleet.state() == QProcess::NotRunning || fleet.waitForFinished(30000);
+        const QString err = QString::fromUtf8(fleet.readAllStandardError());
+        QVERIFY2(ended, qPrintable(out + err));
+        QCOMPARE(fleet.exitCode(), 0);
+        const QStringList lines = out.split(u'\n', Qt::SkipEmptyParts);
+        for (int k = 0; k < 2; ++k) {
+            const QJsonObject line = QJsonDocument::fromJson(lines[k].toUtf8()).object();
+            QCOMPARE(line.value("row").toInt(), k + 1);
+            QCOMPARE(line.value("verified").toBool(), true);
+            QCOMPARE(line.value("port").toString(),
+                     watched + QStringLiteral("/usb-tracker-%1").arg(k));
+        }
+        QVERIFY2(err.contains(QStringLiteral("unplug it")), qPrintable(err));
+        QVERIFY(!contents(path("sim2.log")).contains("opened"));
+    }
+
+    // Ctrl-C stops every device in order: each is reset, and its line says
+    // what it holds.
+    void interruptStopsInOrder()
+    {
+        QVERIFY(startDevice({}));
+        QVERIFY(startDevice({}));
+        QProcess fleet;
+        fleet.start(QStringLiteral(TAVLO_IMAGE_TOOL),
+                    {"fleet", "--settle", "0", Image, path("roster.csv"), "--port", m_ptys[0],
+                     "--port", m_ptys[1], "--backup-dir", path("backups")});
+        QVERIFY(fleet.waitForStarted());
+        QVERIFY(
+            QTest::qWaitFor([&] { return contents(path("sim1.log")).count(" < ") > 40; }, 20000));
+        ::kill(pid_t(fleet.processId()), SIGINT);
+        QVERIFY(fleet.state() == QProcess::NotRunning || fleet.waitForFinished(20000));
+        QCOMPARE(fleet.exitCode(), 128 + SIGINT);
+        const QString out = QString::fromUtf8(fleet.readAllStandardOutput());
+        QVERIFY2(out.count(QStringLiteral("stopped: only ")) == 2, qPrintable(out));
+        QTest::qWait(300);
+        for (int k = 0; k < 2; ++k)
+            QVERIFY(contents(path(QStringLiteral("sim%1.log").arg(k))).contains("closed"));
+    }
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+
+    bool startDevice(const QStringList &options)
+    {
+        auto sim = std::make_unique<QProcess>();
+        const QString log = path(QStringLiteral("sim%1.log").arg(m_sims.size()));
+        sim->start(QStringLiteral(TAVLO_DEVSIM), QStringList{"--log", log} + options);
+        if (!sim->waitForReadyRead(10000))
+            return false;
+        m_ptys << QString::fromLocal8Bit(sim->readLine()).trimmed();
+        m_sims.push_back(std::move(sim));
+        return m_ptys.last().startsWith(QStringLiteral("/dev/"));
+    }
+
+    std::vector<std::unique_ptr<QProcess>> m_sims;
+    QStringList m_ptys;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QTEST_GUILESS_MAIN(TestFleet)
+#include "tst_fleet.moc"

@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "cli.h"
+
+#include <QStringList>
+
+namespace tavlo::cli {
+
+// tavlo-image fleet TEMPLATE ROSTER (--port PORT ... | --watch[=DIR]) ...:
+// one configuration for each row of the roster, each on its own tracker,
+// several at once.
+int fleetCommand(const Arguments &arguments, const QStringList &files);
+
+} // namespace tavlo::cli

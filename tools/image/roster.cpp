@@ -1,0 +1,254 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "roster.h"
+
+#include "configjson.h"
+#include "displaytext.h"
+#include "fields.h"
+#include "image.h"
+#include "savecheck.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+namespace tavlo::cli {
+
+namespace {
+
+// Reads one CSV record from `pos`; false at the end of the text.
+class CsvReader {
+public:
+    explicit CsvReader(QString text)
+        : m_text(std::move(text))
+    {
+    }
+
+    Result<QList<QStringList>> records()
+    {
+        using Records = Result<QList<QStringList>>;
+        QList<QStringList> out;
+        while (m_pos < m_text.size()) {
+            QStringList record;
+            if (!readRecord(record))
+                return Records::failure(m_error);
+            // A blank line between records is no device.
+            if (!(record.size() == 1 && record.first().isEmpty()))
+                out << record;
+        }
+        return out;
+    }
+
+private:
+    bool readRecord(QStringList &record)
+    {
+        for (;;) {
+            QString field;
+            if (!readField(field))
+                return false;
+            record << field;
+            if (m_pos >= m_text.size())
+                return true;
+            const QChar end = m_text.at(m_pos++);
+            if (end == u'\n')
+                return true;
+            if (end == u'\r' && m_pos < m_text.size() && m_text.at(m_pos) == u'\n') {
+                ++m_pos;
+                return true;
+            }
+        }
+    }
+
+    bool atFieldEnd() const
+    {
+        return m_pos >= m_text.size() || m_text.at(m_pos) == u',' || m_text.at(m_pos) == u'\n' ||
+               m_text.at(m_pos) == u'\r';
+    }
+
+    bool readField(QString &field)
+    {
+        if (m_pos < m_text.size() && m_text.at(m_pos) == u'"')
+            return readQuoted(field);
+        while (!atFieldEnd())
+            field += m_text.at(m_pos++);
+        return true;
+    }
+
+    bool readQuoted(QString &field)
+    {
+        const qsizetype opened = m_pos++;
+        while (m_pos < m_text.size()) {
+            const QChar c = m_text.at(m_pos++);
+            if (c != u'"') {
+                field += c;
+            } else if (m_pos < m_text.size() && m_text.at(m_pos) == u'"') {
+                field += u'"';
+                ++m_pos;
+            } else if (!atFieldEnd()) {
+                m_error =
+                    QStringLiteral("text after a closing quote at character %1").arg(m_pos + 1);
+                return false;
+            } else {
+                return true;
+            }
+        }
+        m_error = QStringLiteral("a quote opened at character %1 is never closed").arg(opened + 1);
+        return false;
+    }
+
+    QString m_text;
+    qsizetype m_pos = 0;
+    QString m_error;
+};
+
+// A column of the header: the callsign, or a key of one set.
+struct Column {
+    QString name;
+    int set = -1; // 0..5, or -1 for the callsign
+    const SetField *field = nullptr;
+};
+
+Result<QList<Column>> readHeader(const QStringList &header)
+{
+    using Columns = Result<QList<Column>>;
+    static const QRegularExpression setKey(QStringLiteral("^set([1-6])\\.(\\w+)$"));
+    QList<Column> columns;
+    QStringList seen;
+    for (const QString &cell : header) {
+        const QString name = cell.trimmed();
+        if (seen.contains(name))
+            return Columns::failure(
+                QStringLiteral("the column %1 is there twice").arg(quoted(name)));
+        seen << name;
+        if (name == u"callsign") {
+            columns << Column{name, -1, nullptr};
+            continue;
+        }
+        const auto m = setKey.match(name);
+        const SetField *field = m.hasMatch() ? setFieldByKey(m.captured(2)) : nullptr;
+        if (!field)
+            return Columns::failure(
+                QStringLiteral("the column %1 is neither callsign nor setN.KEY with N from 1 to 6 "
+                               "and KEY one of %2")
+                    .arg(quoted(name), setJsonKeys().join(QStringLiteral(", "))));
+        columns << Column{name, m.captured(1).toInt() - 1, field};
+    }
+    return columns;
+}
+
+Result<QJsonValue> flagValue(const QString &cell)
+{
+    const QString word = cell.trimmed().toLower();
+    if (word == u"true" || word == u"yes" || word == u"on" || word == u"1")
+        return QJsonValue(true);
+    if (word == u"false" || word == u"no" || word == u"off" || word == u"0")
+        return QJsonValue(false);
+    return Result<QJsonValue>::failure(
+        QStringLiteral("%1 is none of true, false, yes, no, on, off, 1 and 0").arg(quoted(cell)));
+}
+
+// A cell as the JSON form takes it, by the kind of its field.
+Result<QJsonValue> cellValue(const Column &column, const QString &cell)
+{
+    using Value = Result<QJsonValue>;
+    if (!column.field)
+        return QJsonValue(cell);
+    return std::visit(
+        [&](auto member) -> Value {
+            using Field = std::decay_t<decltype(ConfigSet().*member)>;
+            if constexpr (std::is_same_v<Field, QString>) {
+                return QJsonValue(cell);
+            } else if constexpr (std::is_same_v<Field, bool>) {
+                return flagValue(cell);
+            } else {
+                bool number = false;
+                const int index = cell.trimmed().toInt(&number);
+                return number ? QJsonValue(index) : QJsonValue(cell);
+            }
+        },
+        column.field->member);
+}
+
+// "row 3, set1.path" for a save problem, naming the column the field has.
+QString whereInRow(int row, const SaveProblem &problem)
+{
+    const QString column = problem.set < 0 ? QStringLiteral("callsign")
+                                           : QStringLiteral("set%1.%2")
+                                                 .arg(problem.set + 1)
+                                                 .arg(QLatin1String(setField(problem.field).key));
+    return QStringLiteral("row %1, %2").arg(row).arg(column);
+}
+
+Result<RosterRow> applyRow(const QJsonObject &templ, const QList<Column> &columns,
+                           const QStringList &cells, int row)
+{
+    using Row = Result<RosterRow>;
+    QJsonObject object = templ;
+    QJsonArray sets = object.value(QStringLiteral("sets")).toArray();
+    for (qsizetype c = 0; c < columns.size(); ++c) {
+        const QString cell = cells.value(c);
+        if (cell.isEmpty())
+            continue; // the template's value stays
+        const Column &column = columns.at(c);
+        const Result<QJsonValue> value = cellValue(column, cell);
+        if (!value)
+            return Row::failure(
+                QStringLiteral("row %1, %2: %3").arg(row).arg(column.name, value.error()));
+        if (column.set < 0) {
+            object.insert(QStringLiteral("callsign"), *value);
+            continue;
+        }
+        QJsonObject set = sets.at(column.set).toObject();
+        set.insert(QLatin1String(column.field->key), *value);
+        sets.replace(column.set, set);
+    }
+    object.insert(QStringLiteral("sets"), sets);
+    const Result<Configuration> config =
+        configurationFromJson(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    if (!config)
+        return Row::failure(QStringLiteral("row %1: %2").arg(row).arg(config.error()));
+    if (const Status<SaveProblem> saveable = checkSaveable(*config); !saveable)
+        return Row::failure(QStringLiteral("%1: %2").arg(whereInRow(row, saveable.error()),
+                                                         saveable.error().message));
+    return RosterRow{row, config->callsign.trimmed(), *config, encodeImage(*config)};
+}
+
+} // namespace
+
+Result<QList<QStringList>> parseCsv(const QByteArray &text)
+{
+    QByteArray bytes = text;
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    return CsvReader(QString::fromUtf8(bytes)).records();
+}
+
+Result<QList<RosterRow>> readRoster(const Configuration &templ, const QByteArray &csv)
+{
+    using Rows = Result<QList<RosterRow>>;
+    const Result<QList<QStringList>> records = parseCsv(csv);
+    if (!records)
+        return Rows::failure(records.error());
+    if (records->size() < 2)
+        return Rows::failure(QStringLiteral("it needs a header and a row for each device"));
+    const Result<QList<Column>> columns = readHeader(records->first());
+    if (!columns)
+        return Rows::failure(columns.error());
+    const QJsonObject object = QJsonDocument::fromJson(configurationToJson(templ)).object();
+    QList<RosterRow> rows;
+    for (int r = 1; r < records->size(); ++r) {
+        const QStringList &cells = records->at(r);
+        if (cells.size() > columns->size())
+            return Rows::failure(QStringLiteral("row %1 has %2 cells, the header %3 columns")
+                                     .arg(r)
+                                     .arg(cells.size())
+                                     .arg(columns->size()));
+        const Result<RosterRow> row = applyRow(object, *columns, cells, r);
+        if (!row)
+            return Rows::failure(row.error());
+        rows << *row;
+    }
+    return rows;
+}
+
+} // namespace tavlo::cli
