@@ -103,6 +103,24 @@ Commands:
                        bytes long is refused without --any-length. Exit 0
                        when the device holds FILE, 1 when it differs, 3 for
                        a port or device failure.
+  fleet TEMPLATE ROSTER (--port PORT ... | --watch[=DIR]) [--backup-dir DIR]
+        [--report FILE] [--retries N] [--settle MS] [--json] [--quiet]
+                       Program a club's trackers, each with its row of
+                       ROSTER, several at once. TEMPLATE is an image or a
+                       JSON configuration; ROSTER a CSV file whose header
+                       names the columns that differ: callsign and setN.KEY
+                       (set1.ssid, set2.path), a list entry by its index or
+                       its text ("5 min", "Car"). Every row passes the save
+                       checks before a port is opened (exit 2, naming the
+                       row and the column). Row k goes to the k-th --port,
+                       all at once; --watch waits for ports to appear in DIR
+                       (default /dev/serial/by-id) and programs each new one
+                       with the next row. Each device: its memory saved in
+                       --backup-dir (default fleet-backups) or nothing
+                       written, then written, verified and reset. One line a
+                       device on standard output (--json: JSON), and with
+                       --report the same as CSV. Exit 0 only when every row
+                       was verified.
 
 PORT is a serial port such as /dev/ttyUSB0, /dev/ttyS0 or COM3. It is opened
 as choosing it in the window opens it: DTR and RTS raised, one ESC sent. The
@@ -150,6 +168,7 @@ Examples:
   tavlo-image verify --port /dev/ttyUSB0 club.bin
   tavlo-image write --port /dev/ttyUSB0 --backup before.bin club.bin
   tavlo-image diff before.bin club.bin
+  tavlo-image fleet club.json roster.csv --watch --report club-report.csv
 )";
 
 // The paragraph on the JSON form, with its keys from the field table,
