@@ -5,6 +5,7 @@
 #include "image.h"
 #include "linkhost.h"
 #include "protocol.h"
+#include "session.h"
 
 #include <QByteArray>
 #include <QList>
@@ -21,8 +22,6 @@ class SerialPort;
 class Ticker;
 
 inline constexpr int ComCount = 4;
-// Far more than any device holds: a larger file is refused before it is read.
-inline constexpr qint64 LargestDeviceFile = 64 * 1024;
 
 // The device protocol: choosing the port, the timed waits, the device reset,
 // writing and verifying a file, and reading the memory into a file. One action

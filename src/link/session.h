@@ -16,6 +16,9 @@ class SerialPort;
 class Ticker;
 class Transfer;
 
+// Far more than any device holds: a larger file is refused before it is read.
+inline constexpr qint64 LargestDeviceFile = 64 * 1024;
+
 // What a running transfer is doing, for whoever shows it.
 enum class LinkPhase {
     Writing,   // ESC "D" and the image, one byte a tick

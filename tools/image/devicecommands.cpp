@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "devicecommands.h"
 
-#include "devicelink.h"
+#include "devicerun.h"
 #include "displaytext.h"
 #include "files.h"
 #include "imagediff.h"
 #include "imagefile.h"
 #include "imageinput.h"
-#include "linkhost.h"
 #include "linkwords.h"
 #include "protocol.h"
 #include "serialport.h"
+#include "session.h"
 #include "stopsignals.h"
 #include "ticker.h"
 #include "tracingport.h"
@@ -28,65 +28,29 @@ using namespace cli;
 constexpr int DefaultSettleMs =
     std::chrono::duration_cast<std::chrono::milliseconds>(protocol::ResetHold).count();
 
-// Answers the device link from the command line: a progress bar when standard
-// error is a terminal, the retry question from --retries.
-class TerminalHost : public LinkHost {
+// The progress bar on standard error when it is a terminal.
+class TerminalBar {
 public:
-    TerminalHost(int retries, bool anyLength, QString saveTo)
-        : m_retries(retries)
-        , m_anyLength(anyLength)
-        , m_saveTo(std::move(saveTo))
-        , m_bar(files::isTerminal(files::StandardError))
+    TerminalBar()
+        : m_bar(files::isTerminal(files::StandardError))
     {
     }
 
-    void progressBegin(FillColour colour) override
-    {
-        m_stage = colour == FillColour::Red ? "write " : "verify";
-        progressFill(0, 1);
-    }
-    void progressFill(qint64 done, qint64 total) override
+    void show(const char *stage, qint64 done, qint64 total)
     {
         if (!m_bar || total <= 0)
-            return;
+            return end();
         constexpr int Width = 40;
         const int filled = int(Width * done / total);
         writeError(
             QStringLiteral("\r%1 [%2%3] %4%")
-                .arg(QLatin1String(m_stage), QString(filled, u'#'), QString(Width - filled, u'.'))
+                .arg(QLatin1String(stage), QString(filled, u'#'), QString(Width - filled, u'.'))
                 .arg(int(100 * done / total), 3)
                 .toUtf8());
         m_drawn = true;
     }
-    void progressHide() override { endBar(); }
-    // The length was checked before the port was opened.
-    bool confirmLength(qint64) override { return m_anyLength; }
-    // Another memory size with --any-length; stray or extra bytes never.
-    bool acceptReply(const DumpReply &reply, ReplyUse) override
-    {
-        return m_anyLength && reply.isExact();
-    }
-    bool askRetry() override
-    {
-        endBar();
-        ++m_failures;
-        if (m_retries <= 0)
-            return false;
-        --m_retries;
-        say(QStringLiteral("verify failed, writing again"));
-        return true;
-    }
-    std::optional<QString> askSaveFile() override { return m_saveTo; }
-    void report(const LinkProblem &problem) override
-    {
-        endBar();
-        say(words::describe(problem).message);
-    }
 
-    // How many verifies of this run failed.
-    int failures() const { return m_failures; }
-
-    void endBar()
+    void end()
     {
         if (m_drawn)
             writeError("\n");
@@ -94,13 +58,8 @@ public:
     }
 
 private:
-    int m_retries = 0;
-    int m_failures = 0;
-    bool m_anyLength = false;
-    QString m_saveTo;
     bool m_bar = false;
     bool m_drawn = false;
-    const char *m_stage = "write ";
 };
 
 struct DeviceArgs {
@@ -163,24 +122,21 @@ DeviceArgs parse(const cli::Arguments &arguments, const QStringList &files, Devi
     return parsed;
 }
 
-int exitStatus(DeviceLink::Outcome outcome)
+int exitStatus(Outcome outcome)
 {
-    using Outcome = DeviceLink::Outcome;
     switch (outcome) {
     case Outcome::Completed:
         return Success;
     case Outcome::VerifyFailed:
-    case Outcome::Cancelled:
     case Outcome::SaveFailed:
         return Refused;
     case Outcome::NoPort:
-    case Outcome::Busy:
     case Outcome::NoReply:
     case Outcome::NotADump:
     case Outcome::PortLost:
     case Outcome::SavedResetFailed:
-    case Outcome::Aborted:
     case Outcome::Stopped:
+    case Outcome::StoppedSettling:
         break;
     }
     return DeviceFailure;
@@ -207,21 +163,21 @@ void sayWhatDiffers(const QString &shownFile, const QByteArray &file, const QByt
 // The wake-up ESC after a reset is on its way when the port is closed for
 // good; a device (or a pseudo-terminal) that sees the port close at once
 // may never receive it, and so never see the reset end.
-void closeForGood(DeviceLink &link)
+void closeForGood(LinkSession &session)
 {
     constexpr int LingerMs = 100;
-    if (link.isPortOpen())
+    if (session.isOpen())
         QThread::msleep(LingerMs);
-    link.closePort();
+    session.close();
 }
 
 // What the device holds after a write that did not end in order.
-QString whatTheDeviceHolds(const DeviceLink &link, const QString &backup)
+QString whatTheDeviceHolds(const DeviceRun &link, const QString &backup)
 {
     switch (link.written()) {
-    case DeviceLink::Written::Nothing:
+    case Written::Nothing:
         return QStringLiteral("nothing was written");
-    case DeviceLink::Written::Part: {
+    case Written::Part: {
         QString text = QStringLiteral("only %1 of the %2 bytes were written, so the device now "
                                       "holds part old, part new: write again")
                            .arg(link.bytesWritten())
@@ -230,17 +186,16 @@ QString whatTheDeviceHolds(const DeviceLink &link, const QString &backup)
             text += QStringLiteral("; what it held before is in %1").arg(printable(backup));
         return text;
     }
-    case DeviceLink::Written::All:
+    case Written::All:
         break;
     }
     return QStringLiteral("everything was written but not verified");
 }
 
 // The words after "stopped by SIGTERM: ".
-QString stoppedWhat(const DeviceLink &link, DeviceLink::Outcome outcome, DeviceAction action,
+QString stoppedWhat(const DeviceRun &link, Outcome outcome, DeviceAction action,
                     const QString &shownFile, const QString &backup)
 {
-    using Outcome = DeviceLink::Outcome;
     const bool resetDone = outcome == Outcome::Stopped;
     switch (action) {
     case DeviceAction::Write:
@@ -262,11 +217,11 @@ QString stoppedWhat(const DeviceLink &link, DeviceLink::Outcome outcome, DeviceA
                      : QStringLiteral("nothing was written");
 }
 
-QString notADumpMessage(const DeviceLink &link, DeviceAction action)
+QString notADumpMessage(const DeviceRun &link, const QString &port, DeviceAction action)
 {
-    const DumpReply &reply = link.lastReply();
+    const DumpReply &reply = link.reply();
     QString message = QStringLiteral("the reply on %1 is not a memory dump (count byte %2, %3)")
-                          .arg(printable(link.portName()))
+                          .arg(printable(port))
                           .arg(reply.count)
                           .arg(countOf(reply.received(), "byte", "bytes"));
     message += QStringLiteral(": ") + words::whatAnswered(reply);
@@ -342,26 +297,12 @@ Prepared prepare(const DeviceArgs &a, DeviceAction action)
 
 namespace {
 
-DeviceLink::Outcome runAction(DeviceLink &link, DeviceAction action, const DeviceArgs &a,
-                              const Prepared &prepared)
-{
-    switch (action) {
-    case DeviceAction::Write:
-        return link.writeAndVerify(prepared.image, outputPath(a.backup));
-    case DeviceAction::Read:
-        return link.readToFile();
-    case DeviceAction::Verify:
-        break;
-    }
-    return link.verifyOnly(prepared.image);
-}
-
 // Ends a run that a signal or a closed output stopped: one line, 128 + N.
-int stopped(TerminalHost &host, DeviceLink &link, const QString &what)
+int stopped(TerminalBar &bar, LinkSession &session, const QString &what)
 {
     const int signal = StopSignals::caught();
-    host.endBar();
-    closeForGood(link);
+    bar.end();
+    closeForGood(session);
     say(QStringLiteral("stopped by %1: %2").arg(StopSignals::name(signal), what));
     return 128 + signal;
 }
@@ -372,31 +313,49 @@ int talkToDevice(SerialPort &port, DeviceAction action, const DeviceArgs &a,
                  const Prepared &prepared)
 {
     PreciseTicker ticker;
-    TerminalHost host(a.retries, a.anyLength, outputPath(a.file));
-    DeviceLink link(port, ticker, host);
+    LinkSession session(port, ticker);
+    RunPlan plan;
+    plan.action = action;
+    plan.port = a.port;
+    plan.image = prepared.image;
+    plan.backup = outputPath(a.backup);
+    plan.saveTo = outputPath(a.file);
+    plan.retries = a.retries;
+    plan.anyLength = a.anyLength;
+    plan.settleMs = a.settleMs;
+    DeviceRun run(session, plan);
+    TerminalBar bar;
+    QObject::connect(
+        &run, &DeviceRun::progress, &run,
+        [&bar](const char *stage, qint64 done, qint64 total) { bar.show(stage, done, total); });
+    QObject::connect(&run, &DeviceRun::report, &run, [&bar](const LinkProblem &problem) {
+        bar.end();
+        say(words::describe(problem).message);
+    });
+    QObject::connect(&run, &DeviceRun::retrying, &run, [&bar] {
+        bar.end();
+        say(QStringLiteral("verify failed, writing again"));
+    });
     // A signal, or an output closed under us, ends the action in order: the
     // device is reset, the port closed (its lock goes with it), and no
     // partial file is left.
     StopSignals stopSignals;
-    QObject::connect(&stopSignals, &StopSignals::received, &link, &DeviceLink::stop);
-    // The port is opened as choosing it in the window opens it: DTR, RTS, one ESC.
-    if (!link.choosePort(a.port))
+    QObject::connect(&stopSignals, &StopSignals::received, &run, &DeviceRun::stop);
+    const Outcome outcome = run.run();
+    bar.end();
+    if (outcome == Outcome::NoPort)
         return DeviceFailure;
-    if (a.settleMs > 0 && !link.settle(std::chrono::milliseconds(a.settleMs)))
-        return StopSignals::caught()
-                   ? stopped(host, link, QStringLiteral("nothing was sent to the device"))
-                   : DeviceFailure;
-    const DeviceLink::Outcome outcome = runAction(link, action, a, prepared);
-    host.endBar();
+    if (outcome == Outcome::StoppedSettling)
+        return stopped(bar, session, QStringLiteral("nothing was sent to the device"));
     if (StopSignals::caught())
-        return stopped(host, link, stoppedWhat(link, outcome, action, a.file, a.backup));
-    closeForGood(link);
-    if (outcome == DeviceLink::Outcome::NotADump)
-        say(notADumpMessage(link, action));
-    if (outcome == DeviceLink::Outcome::VerifyFailed)
-        sayWhatDiffers(a.file, prepared.image, link.lastMemory(), link.mismatches());
-    if (outcome == DeviceLink::Outcome::VerifyFailed && host.failures() > 1)
-        say(QStringLiteral("the verify failed %1 times in a row.").arg(host.failures()) +
+        return stopped(bar, session, stoppedWhat(run, outcome, action, a.file, a.backup));
+    closeForGood(session);
+    if (outcome == Outcome::NotADump)
+        say(notADumpMessage(run, a.port, action));
+    if (outcome == Outcome::VerifyFailed)
+        sayWhatDiffers(a.file, prepared.image, run.reply().memory(), run.mismatches());
+    if (outcome == Outcome::VerifyFailed && run.failures() > 1)
+        say(QStringLiteral("the verify failed %1 times in a row.").arg(run.failures()) +
             words::checkTheCable(a.port));
     return exitStatus(outcome);
 }
