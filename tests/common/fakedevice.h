@@ -7,6 +7,7 @@
 #include "protocol.h"
 #include "serialport.h"
 #include "ticker.h"
+#include "trackercore.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -71,8 +72,9 @@ private:
     bool m_pending = false;
 };
 
-// A port with a scripted device behind it: ESC "D" and the bytes after it go
-// into memory, ESC ESC "U" is answered with the count 127 and the memory.
+// A port with the simulated tracker behind it (the simulator's own core):
+// ESC "D" and the bytes after it go into memory, ESC ESC "U" is answered with
+// the count 127 and the memory; its faults are the simulator's.
 class FakePort : public tavlo::SerialPort {
 public:
     explicit FakePort(Trace &trace)
@@ -88,13 +90,14 @@ public:
         m_trace << QStringLiteral("open ") + name;
         m_open = true;
         m_input.clear();
+        m_core.reopened();
         return true;
     }
     void close() override
     {
         m_trace << QStringLiteral("close");
         m_open = false;
-        m_writing = false;
+        m_core.reopened();
     }
     bool isOpen() const override { return m_open; }
     QString name() const override { return m_name; }
@@ -123,15 +126,15 @@ public:
                 Qt::QueuedConnection);
             return;
         }
-        if (bytes == tavlo::protocol::DumpCommand) {
-            m_writing = false;
-            answerDump();
-        } else if (bytes == tavlo::protocol::WriteCommand) {
-            m_writing = true;
-            m_offset = 0;
-        } else if (m_writing && m_offset < memory.size()) {
-            memory[m_offset++] = bytes.at(0);
-        }
+        const tavlo::TrackerCore::Reaction reaction = m_core.receive(bytes);
+        if (!reaction.answer.isEmpty())
+            QMetaObject::invokeMethod(
+                this,
+                [this, answer = reaction.answer] {
+                    m_input += answer;
+                    emit readyRead();
+                },
+                Qt::QueuedConnection);
     }
     // The device goes away now, as an unplugged adapter does.
     void vanish()
@@ -142,13 +145,17 @@ public:
     qint64 bytesAvailable() const override { return m_input.size(); }
     QByteArray readAll() override { return std::exchange(m_input, QByteArray()); }
 
-    // Faults and answers for the next dumps.
+private:
+    tavlo::TrackerCore m_core;
+
+public:
+    // Faults and answers for the next dumps: the tracker's own switches.
     tavlo::OpenFailure openFails = tavlo::OpenFailure::None;
-    QList<QByteArray> replies; // answers in this order; then the memory
-    bool silent = false;
+    QList<QByteArray> &replies = m_core.faults.replies; // answers in this order; then the memory
+    bool &silent = m_core.faults.silent;
     bool modemLines = false;
     int writesBeforeLoss = -1;
-    QByteArray memory = QByteArray(256, '\0');
+    QByteArray &memory = m_core.memory;
     std::function<void(const QByteArray &)> onWrite;
 
 private:
@@ -160,27 +167,10 @@ private:
                        .arg(m_open ? QString() : QStringLiteral("(closed)"));
         return m_open && modemLines;
     }
-    void answerDump()
-    {
-        if (silent)
-            return;
-        const QByteArray reply = replies.isEmpty() ? char(tavlo::protocol::MemorySize) +
-                                                         memory.left(tavlo::protocol::MemorySize)
-                                                   : replies.takeFirst();
-        QMetaObject::invokeMethod(
-            this,
-            [this, reply] {
-                m_input += reply;
-                emit readyRead();
-            },
-            Qt::QueuedConnection);
-    }
 
     Trace &m_trace;
     QString m_name;
     bool m_open = false;
-    bool m_writing = false;
-    qsizetype m_offset = 0;
     QByteArray m_input;
 };
 

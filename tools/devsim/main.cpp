@@ -5,6 +5,7 @@
 #include "commandline.h"
 #include "licence.h"
 #include "protocol.h"
+#include "trackercore.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -26,21 +27,16 @@ namespace {
 using namespace tavlo;
 using namespace tavlo::protocol;
 
-constexpr int EepromSize = 256; // more than the image: filler bytes land behind it
+constexpr int EepromSize = TrackerCore::EepromSize;
 // One byte at the link's speed: a start bit, 8 data bits and a stop bit.
 constexpr int ByteTimeUs = (10 * 1000000 + BaudRate - 1) / BaudRate;
 
+// The switches of the simulator: the tracker's own, and those of the line.
 struct Faults {
-    bool silent = false;
-    int shortReply = -1;  // send only this many bytes of a reply
-    int corrupt = -1;     // memory offset whose byte is flipped in a reply
-    bool stray = false;   // stray bytes at every wake-up
-    bool pace = false;    // reply at 9600 baud instead of at once
-    int hangupAfter = -1; // received bytes before the device goes away
-    int stallAfter = -1;  // received bytes before the device stops reading for a while
+    TrackerFaults tracker;
+    bool pace = false;   // reply at 9600 baud instead of at once
+    int stallAfter = -1; // received bytes before the device stops reading for a while
     int stallMs = 0;
-    int count = -1;      // answer with this count byte and as many memory bytes
-    bool talker = false; // no tracker: a GPS receiver that talks NMEA and ignores commands
 };
 
 // What a GPS receiver on the wrong port sends, twice a second.
@@ -51,9 +47,10 @@ public:
     Device(int master, const Faults &faults, QByteArray memory, QTextStream &log)
         : m_master(master)
         , m_faults(faults)
-        , m_memory(std::move(memory))
         , m_log(log)
     {
+        m_core.faults = faults.tracker;
+        m_core.memory = std::move(memory);
         m_clock.start();
         m_notifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
         connect(m_notifier, &QSocketNotifier::activated, this, &Device::readable);
@@ -62,7 +59,7 @@ public:
         m_pacer.setTimerType(Qt::PreciseTimer);
         m_pacer.setInterval(1);
         connect(&m_pacer, &QTimer::timeout, this, &Device::sendPaced);
-        if (m_faults.talker) {
+        if (m_faults.tracker.talker) {
             m_talk.setInterval(500);
             connect(&m_talk, &QTimer::timeout, this, [this] {
                 if (!m_closed)
@@ -108,7 +105,7 @@ private:
         note(QStringLiteral("< ") + QString::fromLatin1(chunk.toHex(' ').toUpper()));
         if (!take(chunk))
             return;
-        if (m_faults.stallAfter >= 0 && m_received >= m_faults.stallAfter && !m_stalled)
+        if (m_faults.stallAfter >= 0 && m_core.received() >= m_faults.stallAfter && !m_stalled)
             stall();
     }
 
@@ -118,36 +115,24 @@ private:
         m_closed = false;
         m_hangupPoll.stop();
         m_notifier->setEnabled(true);
-        m_writing = false;
-        m_woken = false;
-        m_recent.clear();
+        m_core.reopened();
         note(QStringLiteral("opened (reset)"));
     }
 
-    // The bytes of one read: into memory while writing, else commands. False
+    // The bytes of one read, to the tracker; what it answers goes back. False
     // when the device went away.
     bool take(const QByteArray &chunk)
     {
-        // The dump command is sent in one piece, so it ends whatever one read
-        // returns, also behind the last bytes of a write when reading fell
-        // behind. Image bytes come a tick apart, one a read: an image may hold
-        // ESC ESC "U" without ending the write.
-        const qsizetype dataEnd = m_writing && chunk.endsWith(DumpCommand)
-                                      ? chunk.size() - DumpCommand.size()
-                                      : chunk.size();
-        for (qsizetype i = 0; i < chunk.size(); ++i) {
-            ++m_received;
-            if (m_faults.hangupAfter >= 0 && m_received >= m_faults.hangupAfter) {
-                note(QStringLiteral("hanging up"));
-                ::close(m_master);
-                QCoreApplication::exit(0);
-                return false;
-            }
-            if (!m_writing || i >= dataEnd)
-                command(chunk.at(i));
-            else if (m_offset < EepromSize)
-                m_memory[m_offset++] = chunk.at(i);
+        const TrackerCore::Reaction reaction = m_core.receive(chunk);
+        for (const QString &n : reaction.notes)
+            note(n);
+        if (reaction.hungUp) {
+            ::close(m_master);
+            QCoreApplication::exit(0);
+            return false;
         }
+        if (!reaction.answer.isEmpty())
+            send(reaction.answer);
         return true;
     }
 
@@ -162,42 +147,6 @@ private:
             m_notifier->setEnabled(!m_closed);
             readable();
         });
-    }
-
-    void command(char byte)
-    {
-        if (m_faults.talker)
-            return;
-        if (!m_woken && byte == Esc) {
-            m_woken = true;
-            if (m_faults.stray)
-                send(QByteArray("\r\n?stray\r\n"));
-        }
-        m_recent = (m_recent + byte).right(3);
-        if (m_recent.endsWith(WriteCommand)) {
-            m_writing = true;
-            m_offset = 0;
-            note(QStringLiteral("write mode"));
-        } else if (m_recent == DumpCommand) {
-            m_writing = false;
-            m_recent.clear();
-            dump();
-        }
-    }
-
-    void dump()
-    {
-        if (m_faults.silent) {
-            note(QStringLiteral("dump asked, not answering"));
-            return;
-        }
-        const int length = m_faults.count >= 0 ? m_faults.count : MemorySize;
-        QByteArray reply = char(length) + m_memory.left(length);
-        if (m_faults.corrupt >= 0 && m_faults.corrupt < length)
-            reply[m_faults.corrupt + 1] = char(reply[m_faults.corrupt + 1] ^ 0x5A);
-        if (m_faults.shortReply >= 0)
-            reply.truncate(m_faults.shortReply);
-        send(reply);
     }
 
     void send(const QByteArray &bytes)
@@ -259,7 +208,7 @@ private:
 
     int m_master;
     Faults m_faults;
-    QByteArray m_memory;
+    TrackerCore m_core;
     QTextStream &m_log;
     QElapsedTimer m_clock;
     QSocketNotifier *m_notifier = nullptr;
@@ -269,13 +218,8 @@ private:
     QElapsedTimer m_paceClock;
     QByteArray m_outgoing;
     qint64 m_sentPaced = 0;
-    QByteArray m_recent;
     bool m_closed = true;
     bool m_stalled = false;
-    bool m_writing = false;
-    bool m_woken = false;
-    int m_offset = 0;
-    qint64 m_received = 0;
 };
 
 int openTerminal(QString &slaveName)
@@ -358,15 +302,16 @@ bool stallOption(const commandline::Arguments &parsed, Faults &faults)
 QString readFaults(const commandline::Arguments &parsed, Faults &faults)
 {
     constexpr int Most = 1 << 30;
-    faults.silent = parsed.has("--silent");
-    faults.stray = parsed.has("--stray");
+    TrackerFaults &tracker = faults.tracker;
+    tracker.silent = parsed.has("--silent");
+    tracker.stray = parsed.has("--stray");
     faults.pace = parsed.has("--pace");
-    faults.talker = parsed.has("--talker");
-    if (!numberOption(parsed, "--short", 0, Most, faults.shortReply) ||
-        !numberOption(parsed, "--corrupt", 0, Most, faults.corrupt) ||
-        !numberOption(parsed, "--hangup-after", 0, Most, faults.hangupAfter))
+    tracker.talker = parsed.has("--talker");
+    if (!numberOption(parsed, "--short", 0, Most, tracker.shortReply) ||
+        !numberOption(parsed, "--corrupt", 0, Most, tracker.corrupt) ||
+        !numberOption(parsed, "--hangup-after", 0, Most, tracker.hangupAfter))
         return QStringLiteral("--short, --corrupt and --hangup-after take a whole number");
-    if (!numberOption(parsed, "--count", 0, 255, faults.count))
+    if (!numberOption(parsed, "--count", 0, 255, tracker.count))
         return QStringLiteral("--count takes 0 to 255");
     if (!stallOption(parsed, faults))
         return QStringLiteral("--stall takes n:ms, e.g. 188:300");
