@@ -10,11 +10,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -107,10 +109,11 @@ private slots:
             const QString line = lines.filter(QStringLiteral("row %1 ").arg(k + 1)).value(0);
             QVERIFY2(line.contains(m_ptys[k]) && line.contains(results[k]),
                      qPrintable(run.out + run.err));
-            QVERIFY(csv.filter(QStringLiteral("%1,").arg(k + 1))
-                        .value(0)
-                        .contains(results[k] == u"verified" ? QStringLiteral(",verified,")
-                                                            : QStringLiteral(",not done,")));
+            const QString record =
+                csv.filter(QRegularExpression(QStringLiteral("^%1,").arg(k + 1))).value(0);
+            QVERIFY2(record.contains(results[k] == u"verified" ? QStringLiteral(",verified,")
+                                                               : QStringLiteral(",not done,")),
+                     qPrintable(record));
             if (results[k] != u"verified")
                 continue;
             // The device holds its row, and its backup what it held before.
@@ -189,6 +192,11 @@ private slots:
                     {"fleet", "--settle", "0", "--watch=" + watched, Image, path("two.csv"),
                      "--backup-dir", path("backups"), "--json"});
         QVERIFY(fleet.waitForStarted());
+        // Names that lead to no port are left alone, and hold nothing up.
+        QTest::qWait(300);
+        QVERIFY(::mkfifo(QFile::encodeName(watched + "/planted-fifo").constData(), 0600) == 0);
+        QVERIFY(writeFile(watched + "/planted-file", "not a port"));
+        QVERIFY(QFile::link(path("nowhere"), watched + "/planted-dangling"));
         QString out;
         for (int k = 0; k < 2; ++k) {
             QTest::qWait(300);
@@ -214,6 +222,11 @@ private slots:
                      watched + QStringLiteral("/usb-tracker-%1").arg(k));
         }
         QVERIFY2(err.contains(QStringLiteral("unplug it")), qPrintable(err));
+        for (const char *planted : {"fifo", "file", "dangling"})
+            QVERIFY2(
+                err.contains(QStringLiteral("/planted-%1 left alone: it leads to no serial port")
+                                 .arg(QLatin1String(planted))),
+                qPrintable(err));
         QVERIFY(!contents(path("sim2.log")).contains("opened"));
     }
 

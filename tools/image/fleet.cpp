@@ -9,6 +9,7 @@
 #include "imageinput.h"
 #include "roster.h"
 #include "stopsignals.h"
+#include "systemview.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -237,12 +238,31 @@ private:
                 continue;
             m_seen << name;
             const QString link = QDir(m_args.watchDir).filePath(name);
-            const QString device = QFileInfo(link).canonicalFilePath();
-            startDevice(device.isEmpty() ? link : device, link);
+            const QString device = m_system.resolved(link);
+            if (const QString why = notAPort(link, device); !why.isEmpty())
+                say(QStringLiteral("%1 left alone: %2").arg(printable(link), why));
+            else
+                startDevice(device, link);
         }
         for (qsizetype i = m_seen.size() - 1; i >= 0; --i)
             if (!now.contains(m_seen.at(i)))
                 m_seen.removeAt(i);
+    }
+
+    // Why a name that appeared is not taken for a tracker: in a folder others
+    // may write to, a name another user planted, or one that leads to
+    // anything but a device, or to a port already being programmed.
+    QString notAPort(const QString &link, const QString &device) const
+    {
+        const SystemView::Node node = m_system.node(link);
+        if (node.uid != 0 && node.uid != m_system.userId())
+            return QStringLiteral("another user put it there");
+        if (device.isEmpty() || !m_system.node(device).isCharDevice)
+            return QStringLiteral("it leads to no serial port");
+        for (const auto &d : m_devices)
+            if (d->port() == device)
+                return QStringLiteral("its port is being programmed already");
+        return QString();
     }
 
     void startDevice(const QString &open, const QString &shown)
@@ -306,7 +326,10 @@ private:
     {
         m_results << result;
         eraseBoard();
-        writeOut(m_args.json ? jsonLine(result) + '\n' : reportLine(result).toUtf8() + '\n');
+        // A closed output (| head) is said once; the run then stops in order.
+        if (!m_outputClosed)
+            m_outputClosed = !writeOut(m_args.json ? jsonLine(result) + '\n'
+                                                   : reportLine(result).toUtf8() + '\n');
         draw();
     }
 
@@ -353,6 +376,7 @@ private:
     const FleetArgs &m_args;
     bool m_board = false;
     int m_drawn = 0;
+    bool m_outputClosed = false;
     int m_total = 0;
     int m_verified = 0;
     std::deque<RosterRow> m_queue;
@@ -363,6 +387,7 @@ private:
     QTimer m_drawTimer;
     StopSignals m_stopSignals;
     QEventLoop m_loop;
+    RealSystemView m_system;
 };
 
 } // namespace

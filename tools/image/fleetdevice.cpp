@@ -192,10 +192,10 @@ void FleetDevice::finishNow(const QString &result)
     if (m_step == Step::Closing)
         return;
     m_step = Step::Closing;
+    m_result = result;
+    m_result.replace(u'\n', u' '); // one line a device
     if (m_stopped && !result.startsWith(QLatin1String("stopped")) && !m_verified)
-        m_result = QStringLiteral("stopped: ") + result;
-    else
-        m_result = result;
+        m_result.prepend(QStringLiteral("stopped: "));
     setStatus(m_result);
     DeviceResult done{m_row.number, m_row.callsign, m_port,  m_serial,
                       m_verified,   m_result,       m_backup};
