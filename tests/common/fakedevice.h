@@ -38,6 +38,32 @@ inline QString compact(const Trace &trace)
     return out + text.mid(last);
 }
 
+// A 127-byte image whose bytes all differ from their neighbours.
+inline QByteArray image127()
+{
+    QByteArray image;
+    for (int i = 0; i < 127; ++i)
+        image.append(char((i * 37 + 11) % 256));
+    return image;
+}
+
+inline QString hexOf(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex().toUpper());
+}
+
+// The trace of sending `bytes` one by one, each followed by a tick.
+inline QString bytesWithTicks(const QByteArray &bytes)
+{
+    QStringList parts;
+    for (char b : bytes)
+        parts << QStringLiteral("W ") + hexOf(QByteArray(1, b)) << QStringLiteral("T");
+    return parts.join(u' ');
+}
+
+// A reset of a port without modem-control lines, as the trace shows it.
+inline const QString ResetTrace = QStringLiteral("dtr 0 rts 0 close T*100 open P dtr 1 rts 1 W 1B");
+
 // A timer that ticks whenever the event loop would otherwise sleep, so tests
 // count ticks exactly and do not wait for them.
 class FakeTicker : public tavlo::Ticker {

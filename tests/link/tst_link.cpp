@@ -16,29 +16,7 @@ using Outcome = DeviceLink::Outcome;
 
 namespace {
 
-QByteArray image127()
-{
-    QByteArray image;
-    for (int i = 0; i < 127; ++i)
-        image.append(char((i * 37 + 11) % 256));
-    return image;
-}
-
-QString hexOf(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes.toHex().toUpper());
-}
-
-// The trace of sending `bytes` one by one, each followed by a tick.
-QString bytesWithTicks(const QByteArray &bytes)
-{
-    QStringList parts;
-    for (char b : bytes)
-        parts << QStringLiteral("W ") + hexOf(QByteArray(1, b)) << QStringLiteral("T");
-    return parts.join(u' ');
-}
-
-const QString Reset = QStringLiteral("dtr 0 rts 0 close T*100 open P dtr 1 rts 1 W 1B");
+const QString Reset = ResetTrace;
 
 } // namespace
 

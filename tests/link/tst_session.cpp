@@ -10,25 +10,7 @@ using namespace tavlo;
 
 namespace {
 
-QByteArray image127()
-{
-    QByteArray image;
-    for (int i = 0; i < 127; ++i)
-        image.append(char((i * 37 + 11) % 256));
-    return image;
-}
-
-// The trace of sending `bytes` one by one, each followed by a tick.
-QString bytesWithTicks(const QByteArray &bytes)
-{
-    QStringList parts;
-    for (char b : bytes)
-        parts << QStringLiteral("W ") + QString::fromLatin1(QByteArray(1, b).toHex().toUpper())
-              << QStringLiteral("T");
-    return parts.join(u' ');
-}
-
-const QString Reset = QStringLiteral("dtr 0 rts 0 close T*100 open P dtr 1 rts 1 W 1B");
+const QString Reset = ResetTrace;
 
 using Start = std::function<bool(LinkSession &)>;
 
