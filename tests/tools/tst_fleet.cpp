@@ -76,7 +76,7 @@ private slots:
             << QStringList{"port lost: only ", "verified"};
         QTest::newRow("a device that never answers")
             << QList<QStringList>{{}, {"--silent"}} << 3
-            << QStringList{"verified", "not written: no reply"};
+            << QStringList{"verified", "not written: No reply from the device"};
     }
     void devicesAtOnce()
     {

@@ -5,6 +5,8 @@
 #include "protocol.h"
 #include "serialport.h"
 
+#include <QEventLoop>
+
 namespace tavlo::cli {
 
 DeviceRun::DeviceRun(LinkSession &session, RunPlan plan)
@@ -20,12 +22,24 @@ DeviceRun::DeviceRun(LinkSession &session, RunPlan plan)
 
 Outcome DeviceRun::run()
 {
+    QEventLoop loop;
+    connect(this, &DeviceRun::finished, &loop, &QEventLoop::quit);
+    start();
+    loop.exec();
+    return m_outcome;
+}
+
+void DeviceRun::start()
+{
     if (!m_session.open(m_plan.port)) {
         LinkProblem failed = problem(LinkProblem::Kind::OpenFailed);
         failed.openFailure = m_session.port().openFailure();
         failed.reason = m_session.port().errorString();
         emit report(failed);
-        return Outcome::NoPort;
+        // On the event loop, as every other end comes.
+        QMetaObject::invokeMethod(
+            this, [this] { finish(Outcome::NoPort); }, Qt::QueuedConnection);
+        return;
     }
     // The port is opened as choosing it in the window opens it; the device
     // then has the settle time to wake.
@@ -34,8 +48,6 @@ Outcome DeviceRun::run()
             std::chrono::ceil<protocol::Tick>(std::chrono::milliseconds(m_plan.settleMs)));
     else
         begin();
-    m_loop.exec();
-    return m_outcome;
 }
 
 void DeviceRun::begin()
@@ -124,6 +136,7 @@ void DeviceRun::dumpArrived()
         m_saved = true;
         return resetThen(Outcome::Completed);
     }
+    m_backupSaved = true;
     m_step = Step::Write;
     m_writing = true;
     m_session.startWrite(m_plan.image);
@@ -233,7 +246,7 @@ void DeviceRun::reportReopenFailed()
 void DeviceRun::finish(Outcome outcome)
 {
     m_outcome = outcome;
-    m_loop.quit();
+    emit finished(outcome);
 }
 
 Written DeviceRun::written() const

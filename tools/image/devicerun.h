@@ -6,7 +6,6 @@
 #include "session.h"
 
 #include <QByteArray>
-#include <QEventLoop>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -46,7 +45,9 @@ class DeviceRun : public QObject {
 public:
     DeviceRun(LinkSession &session, RunPlan plan);
 
-    // Opens the port and runs the action to its end, on the event loop.
+    // Opens the port and begins the action; its end comes as finished().
+    void start();
+    // start(), and the event loop until the action ends.
     Outcome run();
     // A signal: the running transfer ends and the device is reset.
     void stop() { m_session.stop(); }
@@ -57,12 +58,15 @@ public:
     Written written() const;
     qint64 bytesWritten() const { return std::max<qint64>(m_session.bytesWritten(), 0); }
     qint64 imageSize() const { return m_plan.image.size(); }
+    // The memory was read and saved in the plan's backup.
+    bool backupSaved() const { return m_backupSaved; }
 
 signals:
     void report(const tavlo::LinkProblem &problem);
     void retrying();
     // The progress of the write ("write ") or verify ("verify"); hidden at 0 of 0.
     void progress(const char *stage, qint64 done, qint64 total);
+    void finished(tavlo::cli::Outcome outcome);
 
 private:
     enum class Step { Settle, Backup, Write, Verify, Compare, Read, Reset };
@@ -82,10 +86,10 @@ private:
 
     LinkSession &m_session;
     RunPlan m_plan;
-    QEventLoop m_loop;
     Step m_step = Step::Settle;
     Outcome m_outcome = Outcome::Completed;
-    bool m_saved = false;   // read: the file holds the memory
+    bool m_saved = false; // read: the file holds the memory
+    bool m_backupSaved = false;
     bool m_writing = false; // a write began: a lost port says what the device holds
     LinkProblem m_pending;  // said once the reset that follows it is done
     bool m_hasPending = false;

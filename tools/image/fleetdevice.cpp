@@ -41,6 +41,20 @@ QString backupName(const QString &dir, const QString &callsign, const QString &p
     return name;
 }
 
+// The plan of `write --backup` for one row.
+RunPlan planFor(const RosterRow &row, const QString &port, const QString &backup,
+                const FleetOptions &options)
+{
+    RunPlan plan;
+    plan.action = DeviceAction::Write;
+    plan.port = port;
+    plan.image = row.image;
+    plan.backup = backup;
+    plan.retries = options.retries;
+    plan.settleMs = options.settleMs;
+    return plan;
+}
+
 } // namespace
 
 FleetDevice::FleetDevice(RosterRow row, QString port, QString serial, FleetOptions options,
@@ -49,174 +63,101 @@ FleetDevice::FleetDevice(RosterRow row, QString port, QString serial, FleetOptio
     , m_row(std::move(row))
     , m_port(std::move(port))
     , m_serial(std::move(serial))
-    , m_options(std::move(options))
-    , m_retriesLeft(m_options.retries)
+    , m_backup(backupName(options.backupDir, m_row.callsign, m_port, m_serial))
+    , m_run(m_session, planFor(m_row, m_port, m_backup, options))
 {
-    connect(&m_session, &LinkSession::ended, this, &FleetDevice::onEnded);
-    connect(&m_session, &LinkSession::progress, this, [this](qint64 done, qint64 total) {
-        const QString what =
-            m_step == Step::Write ? QStringLiteral("writing") : QStringLiteral("reading");
-        setStatus(
-            QStringLiteral("%1 %2%").arg(what).arg(int(100 * done / std::max<qint64>(total, 1))));
+    connect(&m_session, &LinkSession::phase, this, [this](LinkPhase phase) {
+        switch (phase) {
+        case LinkPhase::Writing:
+            return setStatus(QStringLiteral("writing"));
+        case LinkPhase::Reading:
+            return setStatus(m_run.bytesWritten() > 0 ? QStringLiteral("verifying")
+                                                      : QStringLiteral("reading the backup"));
+        case LinkPhase::Resetting:
+            return setStatus(QStringLiteral("resetting"));
+        case LinkPhase::Settling:
+        case LinkPhase::Pausing:
+            break;
+        }
     });
-    connect(&m_session, &LinkSession::portLost, this, [this] {
-        if (m_step != Step::Closing)
-            finishNow(QStringLiteral("port lost: ") + holds());
+    connect(&m_run, &DeviceRun::progress, this, [this](const char *, qint64 done, qint64 total) {
+        if (total > 0)
+            setStatus(QStringLiteral("writing %1%").arg(int(100 * done / total)));
     });
+    connect(&m_run, &DeviceRun::report, this,
+            [this](const LinkProblem &problem) { m_problem = words::describe(problem).message; });
+    connect(&m_run, &DeviceRun::retrying, this,
+            [this] { setStatus(QStringLiteral("verify failed, writing again")); });
+    connect(&m_run, &DeviceRun::finished, this, &FleetDevice::ended);
 }
 
 void FleetDevice::start()
 {
     setStatus(QStringLiteral("opening"));
-    if (!m_session.open(m_port)) {
-        QString reason = m_serialPort.errorString();
-        if (const QString advice = openFailureAdvice(m_serialPort.openFailure()); !advice.isEmpty())
-            reason += u' ' + advice;
-        return finishNow(QStringLiteral("not written: the port would not open: ") + reason);
-    }
-    m_step = Step::Settle;
-    setStatus(QStringLiteral("waking"));
-    m_session.startPause(
-        std::chrono::ceil<protocol::Tick>(std::chrono::milliseconds(m_options.settleMs)));
+    m_run.start();
 }
 
-void FleetDevice::stop()
+void FleetDevice::ended(Outcome outcome)
 {
-    m_stopped = true;
-    m_session.stop();
-}
-
-void FleetDevice::onEnded(TransferEnd end)
-{
-    switch (end) {
-    case TransferEnd::Done:
-        return onDone();
-    case TransferEnd::Stopped:
-        return resetThen(QStringLiteral("stopped: ") + holds(), m_verified);
-    case TransferEnd::TimedOut:
-        if (m_step == Step::Backup)
-            return resetThen(QStringLiteral("not written: no reply"), false);
-        return resetThen(QStringLiteral("no reply to the verify: ") + holds(), false);
-    case TransferEnd::NotReopened:
-        return finishNow(m_result +
-                         QStringLiteral(" (the port would not open again after the reset)"));
-    case TransferEnd::PortLost:
-    case TransferEnd::Aborted:
-        break;
-    }
-    if (m_step == Step::Reset) // the verdict stands
-        return finishNow(m_result + QStringLiteral(" (the port went away during the reset)"));
-    finishNow(QStringLiteral("port lost: ") + holds());
-}
-
-void FleetDevice::onDone()
-{
-    switch (m_step) {
-    case Step::Settle:
-        m_step = Step::Backup;
-        setStatus(QStringLiteral("reading the backup"));
-        m_session.startDump();
-        return;
-    case Step::Backup:
-        return backupArrived();
-    case Step::Write:
-        m_step = Step::Verify;
-        setStatus(QStringLiteral("verifying"));
-        m_session.startDump();
-        return;
-    case Step::Verify:
-        m_step = Step::Compare;
-        m_session.startPause(protocol::ByteGap);
-        return;
-    case Step::Compare:
-        return compare();
-    case Step::Reset:
-        return finishNow(m_result);
-    case Step::Opening:
-    case Step::Closing:
-        break;
-    }
-}
-
-// Nothing is written to a device whose memory is not saved first.
-void FleetDevice::backupArrived()
-{
-    const DumpReply &reply = m_session.reply();
-    if (!reply.isStandard())
-        return resetThen(QStringLiteral("not written: the reply is not a memory dump (%1)")
-                             .arg(words::whatAnswered(reply)),
-                         false);
-    const QString path = backupName(m_options.backupDir, m_row.callsign, m_port, m_serial);
-    if (const Status<> saved = files::writeFileSafely(path, reply.memory()); !saved)
-        return resetThen(QStringLiteral("not written: the backup %1 could not be saved: %2")
-                             .arg(printable(path), saved.error()),
-                         false);
-    m_backup = path;
-    m_step = Step::Write;
-    setStatus(QStringLiteral("writing"));
-    m_session.startWrite(m_row.image);
-}
-
-void FleetDevice::compare()
-{
-    const DumpReply &reply = m_session.reply();
-    m_verified = reply.isStandard() && reply.memory() == m_row.image;
-    if (m_verified)
-        return resetThen(QStringLiteral("verified"), true);
-    if (m_retriesLeft > 0 && reply.isStandard()) {
-        --m_retriesLeft;
-        m_step = Step::Write;
-        setStatus(QStringLiteral("verify failed, writing again"));
-        m_session.startWrite(m_row.image);
-        return;
-    }
-    resetThen(reply.isStandard() ? QStringLiteral("verify failed")
-                                 : QStringLiteral("verify failed: the reply is not a memory dump"),
-              false);
-}
-
-// Every device ends reset, whatever happened before: none is left in write
-// mode with half an image.
-void FleetDevice::resetThen(const QString &result, bool verified)
-{
-    m_result = result;
-    m_verified = verified;
-    m_step = Step::Reset;
-    setStatus(QStringLiteral("resetting"));
-    m_session.clearStop();
-    m_session.startReset();
-}
-
-void FleetDevice::finishNow(const QString &result)
-{
-    if (m_step == Step::Closing)
-        return;
-    m_step = Step::Closing;
-    m_result = result;
-    m_result.replace(u'\n', u' '); // one line a device
-    if (m_stopped && !result.startsWith(QLatin1String("stopped")) && !m_verified)
-        m_result.prepend(QStringLiteral("stopped: "));
-    setStatus(m_result);
-    DeviceResult done{m_row.number, m_row.callsign, m_port,  m_serial,
-                      m_verified,   m_result,       m_backup};
+    const bool verified = outcome == Outcome::Completed;
+    QString result = resultOf(outcome);
+    result.replace(u'\n', u' '); // one line a device
+    setStatus(result);
+    const DeviceResult done{m_row.number,
+                            m_row.callsign,
+                            m_port,
+                            m_serial,
+                            verified,
+                            result,
+                            m_run.backupSaved() ? m_backup : QString()};
+    // The wake-up ESC after the reset is on its way when the port closes; a
+    // device that sees the port close at once may never receive it.
     QTimer::singleShot(m_session.isOpen() ? LingerMs : 0, this, [this, done] {
         m_session.close();
         emit finished(done);
     });
 }
 
+QString FleetDevice::resultOf(Outcome outcome) const
+{
+    switch (outcome) {
+    case Outcome::Completed:
+        return m_problem.isEmpty() ? QStringLiteral("verified")
+                                   : QStringLiteral("verified (%1)").arg(m_problem);
+    case Outcome::VerifyFailed:
+        return QStringLiteral("verify failed");
+    case Outcome::NotADump:
+        return QStringLiteral("not written: the reply is not a memory dump (%1)")
+            .arg(words::whatAnswered(m_run.reply()));
+    case Outcome::Stopped:
+    case Outcome::StoppedSettling:
+        return QStringLiteral("stopped: %1; the device was reset").arg(holds());
+    case Outcome::PortLost:
+        return QStringLiteral("port lost: ") + holds();
+    case Outcome::NoPort:
+    case Outcome::NoReply:
+    case Outcome::SaveFailed:
+    case Outcome::SavedResetFailed:
+        break;
+    }
+    const QString what = m_run.written() == Written::Nothing ? QStringLiteral("not written: ")
+                                                             : holds() + QStringLiteral(": ");
+    return what + m_problem;
+}
+
 // What the device holds now, as far as this run knows.
 QString FleetDevice::holds() const
 {
-    if (m_verified)
-        return QStringLiteral("the row is written and verified");
-    const qint64 sent = m_step < Step::Write ? -1 : m_session.bytesWritten();
-    if (sent <= 0)
+    switch (m_run.written()) {
+    case Written::Nothing:
         return QStringLiteral("nothing was written");
-    if (sent < m_session.imageSize())
+    case Written::Part:
         return QStringLiteral("only %1 of %2 bytes were written: part old, part new")
-            .arg(sent)
-            .arg(m_session.imageSize());
+            .arg(m_run.bytesWritten())
+            .arg(m_run.imageSize());
+    case Written::All:
+        break;
+    }
     return QStringLiteral("everything was written but not verified");
 }
 

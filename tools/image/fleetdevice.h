@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "devicerun.h"
 #include "roster.h"
 #include "serialport.h"
 #include "session.h"
@@ -28,11 +29,11 @@ struct DeviceResult {
     QString backup; // the file that holds what the device held before, or empty
 };
 
-// One tracker of the fleet on its own port, ticker and session: it opens the
-// port, lets the device settle, saves its memory as the backup, writes the
-// row's image, verifies it (writing again up to the retries) and resets the
-// device. Nothing is written without a saved backup, and only a verify
-// makes the row done.
+// One tracker of the fleet on its own port, ticker and session, with the
+// steps of `write --backup`: the port opened, the device settled, its memory
+// saved as the backup (or nothing written), the row's image written and
+// verified (again up to the retries), the device reset. Only a verify makes
+// the row done.
 class FleetDevice : public QObject {
     Q_OBJECT
 public:
@@ -41,7 +42,7 @@ public:
 
     void start();
     // Ctrl-C: ends what runs, resets the device, and reports what it holds.
-    void stop();
+    void stop() { m_run.stop(); }
     const RosterRow &row() const { return m_row; }
     const QString &port() const { return m_port; }
     // One line for the progress display.
@@ -52,30 +53,20 @@ signals:
     void finished(const tavlo::cli::DeviceResult &result);
 
 private:
-    enum class Step { Opening, Settle, Backup, Write, Verify, Compare, Reset, Closing };
-
-    void onEnded(TransferEnd end);
-    void onDone();
-    void backupArrived();
-    void compare();
-    void resetThen(const QString &result, bool verified);
-    void finishNow(const QString &result);
+    void ended(Outcome outcome);
+    QString resultOf(Outcome outcome) const;
     QString holds() const;
     void setStatus(const QString &text);
 
     RosterRow m_row;
     QString m_port;
     QString m_serial;
-    FleetOptions m_options;
+    QString m_backup;
     QtSerialPort m_serialPort;
     PreciseTicker m_ticker;
     LinkSession m_session{m_serialPort, m_ticker};
-    Step m_step = Step::Opening;
-    int m_retriesLeft = 0;
-    bool m_verified = false;
-    bool m_stopped = false;
-    QString m_result; // said once the reset is done
-    QString m_backup;
+    DeviceRun m_run;
+    QString m_problem; // what the run reported last, in words
     QString m_status;
 };
 
