@@ -1,38 +1,44 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The port's life and the actions' steps; each step is one transfer of the
+// session, and the next is chosen when it ends.
 #include "devicelink.h"
 
 #include "protocol.h"
 #include "serialport.h"
 #include "ticker.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <functional>
-
 namespace tavlo {
 
 using namespace protocol;
 
-DeviceLink::DeviceLink(SerialPort &port, Ticker &ticker, LinkHost &host, QObject *parent)
+DeviceLink::DeviceLink(SerialPort &port, Ticker &ticker, QObject *parent)
     : QObject(parent)
     , m_port(port)
-    , m_ticker(ticker)
-    , m_host(host)
+    , m_session(port, ticker)
 {
-    // Connected once: a pause a hundred times a second should not connect anew each time.
-    connect(&m_ticker, &Ticker::tick, this, &DeviceLink::onTick);
-    connect(&m_port, &SerialPort::readyRead, this, &DeviceLink::onReadyRead);
-    connect(&m_port, &SerialPort::lost, this, [this] {
-        if (m_waiting)
-            endWait(WaitEnd::PortLost);
-        if (m_busy) {
-            m_lostWhileBusy = true; // the running action ends with it
-            return;
+    connect(&m_session, &LinkSession::ended, this, &DeviceLink::onEnded);
+    connect(&m_session, &LinkSession::byteWritten, this, &DeviceLink::byteWritten);
+    connect(&m_session, &LinkSession::phase, this, [this](LinkPhase phase) {
+        if (phase == LinkPhase::Settling && m_step == Step::Writing)
+            emit fillMarked();
+    });
+    connect(&m_session, &LinkSession::progress, this, [this](qint64 done, qint64 total) {
+        if (m_step == Step::Writing)
+            emit filled(done, total);
+    });
+    // A port that goes away between transfers: while a question waits, the
+    // action ends with it; with no action, it is said at once.
+    connect(&m_session, &LinkSession::portLost, this, [this](const QString &name) {
+        if (m_step == Step::Idle) {
+            reportLost(name);
+            emit portClosed();
+        } else {
+            interrupted(TransferEnd::PortLost);
         }
-        reportPortLost(m_port.name());
-        emit portClosed();
     });
 }
+
+DeviceLink::~DeviceLink() = default;
 
 bool DeviceLink::isPortOpen() const
 {
@@ -46,239 +52,491 @@ QString DeviceLink::portName() const
 
 bool DeviceLink::choosePort(const QString &name)
 {
-    if (m_busy)
+    if (isBusy())
         return false;
-    if (m_port.isOpen())
-        m_port.close();
-    if (!m_port.open(name)) {
+    if (!m_session.open(name)) {
         LinkProblem failed = problem(LinkProblem::Kind::OpenFailed);
         failed.port = name;
         failed.openFailure = m_port.openFailure();
         failed.reason = m_port.errorString();
-        m_host.report(failed);
+        emit report(failed);
         emit portClosed();
         return false;
     }
-    m_port.setDataTerminalReady(true);
-    m_port.setRequestToSend(true);
-    send(WakeUp);
     return true;
-}
-
-void DeviceLink::closePort()
-{
-    if (m_port.isOpen())
-        m_port.close();
-}
-
-void DeviceLink::abort()
-{
-    m_aborted = true;
-    closePort();
-    if (m_waiting)
-        endWait(WaitEnd::Aborted);
-}
-
-void DeviceLink::stop()
-{
-    m_stopRequested = true;
-    if (m_waiting && m_waiting->kind != WaitKind::ResetHold)
-        endWait(WaitEnd::Stopped);
-}
-
-void DeviceLink::send(const QByteArray &bytes)
-{
-    m_port.write(bytes);
-}
-
-// Processes events until `done` holds, with the timer running meanwhile. A
-// wait for a reply ends after ReplyTimeout in which no byte arrived.
-DeviceLink::WaitEnd DeviceLink::wait(const std::function<bool()> &done, WaitKind kind)
-{
-    const WaitEnd end = waitWithTimer(done, kind);
-    m_ticker.stop(); // no timer runs between waits, nor while a question waits
-    return end;
-}
-
-DeviceLink::WaitEnd DeviceLink::waitWithTimer(const std::function<bool()> &done, WaitKind kind)
-{
-    const bool stoppable = kind != WaitKind::ResetHold;
-    if (m_aborted)
-        return WaitEnd::Aborted;
-    if (stoppable && m_stopRequested)
-        return WaitEnd::Stopped;
-    if (m_lostWhileBusy || (kind == WaitKind::Reply && !m_port.isOpen()))
-        return WaitEnd::PortLost;
-    if (done())
-        return WaitEnd::Done;
-
-    QEventLoop loop;
-    Waiting waiting{done, kind, loop};
-    waiting.seen = m_port.bytesAvailable();
-    Waiting *outer = std::exchange(m_waiting, &waiting);
-    if (kind == WaitKind::Reply)
-        m_ticker.start(); // a pause started its timer when it began
-    loop.exec();
-    m_waiting = outer;
-    if (m_aborted)
-        return WaitEnd::Aborted;
-    if (waiting.end != WaitEnd::Done && stoppable && m_stopRequested)
-        return WaitEnd::Stopped;
-    return waiting.end;
-}
-
-void DeviceLink::endWait(WaitEnd end)
-{
-    m_waiting->end = end;
-    m_waiting->loop.quit();
-}
-
-void DeviceLink::onTick()
-{
-    if (!m_waiting)
-        return;
-    m_pauseCount += PauseStep;
-    if (m_waiting->kind == WaitKind::Reply) {
-        const qint64 now = m_port.bytesAvailable();
-        m_waiting->idleTicks = now > m_waiting->seen ? 0 : m_waiting->idleTicks + 1;
-        m_waiting->seen = now;
-        if (m_waiting->idleTicks >= ReplyTimeout.count())
-            return endWait(WaitEnd::TimedOut);
-    }
-    if (m_waiting->done())
-        endWait(WaitEnd::Done);
-}
-
-void DeviceLink::onReadyRead()
-{
-    if (m_waiting && m_waiting->kind == WaitKind::Reply && m_waiting->done())
-        endWait(WaitEnd::Done);
-}
-
-DeviceLink::WaitEnd DeviceLink::pauseFor(int n, WaitKind kind)
-{
-    startPause();
-    return finishPause(n, kind);
-}
-
-// The pause runs from here: what the caller does before finishPause() is
-// part of it, not added to it.
-void DeviceLink::startPause()
-{
-    m_pauseCount = 0;
-    m_ticker.start();
-}
-
-DeviceLink::WaitEnd DeviceLink::finishPause(int n, WaitKind kind)
-{
-    if (n > 0)
-        return wait([this, n] { return m_pauseCount >= n; }, kind);
-    m_ticker.stop();
-    QCoreApplication::processEvents();
-    if (m_aborted)
-        return WaitEnd::Aborted;
-    if (m_stopRequested && kind != WaitKind::ResetHold)
-        return WaitEnd::Stopped;
-    return m_lostWhileBusy ? WaitEnd::PortLost : WaitEnd::Done;
-}
-
-void DeviceLink::throwUnlessDone(WaitEnd end)
-{
-    if (end != WaitEnd::Done)
-        throw Interrupted{end};
-}
-
-void DeviceLink::throwIfInterruptedMeanwhile()
-{
-    if (m_aborted)
-        throw Interrupted{WaitEnd::Aborted};
-    if (m_stopRequested)
-        throw Interrupted{WaitEnd::Stopped};
-    if (m_lostWhileBusy || !m_port.isOpen())
-        throw Interrupted{WaitEnd::PortLost};
-}
-
-bool DeviceLink::pause(int n)
-{
-    return pauseFor(n) == WaitEnd::Done;
-}
-
-bool DeviceLink::settle(std::chrono::milliseconds time)
-{
-    return pause(pauseUnits(std::chrono::ceil<Tick>(time)));
-}
-
-void DeviceLink::resetDevice()
-{
-    try {
-        resetOrThrow();
-    } catch (const Interrupted &) {
-    }
-}
-
-void DeviceLink::pauseOrThrow(int n)
-{
-    throwUnlessDone(pauseFor(n));
-}
-
-// Lowering both lines while the port stays open is the reset itself, and the
-// port stays ours throughout. A port without the lines (a pseudo-terminal,
-// some adapters) drops them only by closing; it is closed then, and kept
-// claimed until it is opened again.
-void DeviceLink::resetOrThrow()
-{
-    if (!m_port.isOpen())
-        return;
-    const QString name = m_port.name();
-    const bool dtr = m_port.setDataTerminalReady(false);
-    const bool rts = m_port.setRequestToSend(false);
-    const bool keptOpen = dtr && rts;
-    if (!keptOpen)
-        m_port.hangUp();
-    throwUnlessDone(pauseFor(pauseUnits(ResetHold), WaitKind::ResetHold));
-    if (!keptOpen && !m_port.open(name))
-        throw Interrupted{WaitEnd::NotReopened};
-    m_port.setDataTerminalReady(true);
-    m_port.setRequestToSend(true);
-    send(WakeUp);
-}
-
-// The reset that ends an action whose verdict stands: a port that would not
-// open again is reported, and the verdict is kept.
-void DeviceLink::finalResetOrThrow()
-{
-    try {
-        resetOrThrow();
-    } catch (const Interrupted &stop) {
-        if (stop.reason != WaitEnd::NotReopened)
-            throw;
-        m_host.report(notReopened(problem(LinkProblem::Kind::ReopenFailed)));
-        emit portClosed();
-    }
-}
-
-// What the port said when it would not open again after a reset.
-LinkProblem DeviceLink::notReopened(LinkProblem p)
-{
-    p.openFailure = m_port.openFailure();
-    p.reason = m_port.errorString();
-    closePort();
-    return p;
-}
-
-void DeviceLink::waitForBytesOrThrow(qint64 count)
-{
-    if (count > 0)
-        throwUnlessDone(
-            wait([this, count] { return m_port.bytesAvailable() >= count; }, WaitKind::Reply));
 }
 
 bool DeviceLink::checkPort()
 {
     if (m_port.isOpen())
         return true;
-    m_host.report(problem(LinkProblem::Kind::NoPort));
+    emit report(problem(LinkProblem::Kind::NoPort));
     return false;
+}
+
+void DeviceLink::closePort()
+{
+    m_session.close();
+}
+
+void DeviceLink::abort()
+{
+    m_aborted = true;
+    closePort();
+    if (m_session.isRunning())
+        m_session.abort(); // ends the transfer: Aborted
+    else if (isBusy())
+        finish(Outcome::Aborted);
+}
+
+bool DeviceLink::awaitsAnswer() const
+{
+    return m_step == Step::AskLength || m_step == Step::AskBackupReply ||
+           m_step == Step::AskRetry || m_step == Step::AskReadReply ||
+           m_step == Step::AskVerifyReply || m_step == Step::SaveBackup || m_step == Step::SaveRead;
+}
+
+void DeviceLink::stop()
+{
+    const bool asking = awaitsAnswer();
+    m_session.stop();
+    if (asking)
+        interrupted(TransferEnd::Stopped);
+}
+
+bool DeviceLink::writeAndVerify(const QByteArray &image, bool backup)
+{
+    m_backup = backup;
+    return begin(Action::Write, image);
+}
+
+bool DeviceLink::readToFile()
+{
+    m_backup = false;
+    return begin(Action::Read, QByteArray());
+}
+
+bool DeviceLink::verifyOnly(const QByteArray &image)
+{
+    m_backup = false;
+    return begin(Action::Verify, image);
+}
+
+bool DeviceLink::settle(std::chrono::milliseconds time)
+{
+    if (isBusy())
+        return false;
+    m_action = Action::Settle;
+    m_step = Step::Settling;
+    m_aborted = false;
+    emit busyChanged(true);
+    m_session.startPause(std::chrono::ceil<Tick>(time));
+    return true;
+}
+
+bool DeviceLink::begin(Action action, const QByteArray &image)
+{
+    if (!checkPort() || isBusy())
+        return false;
+    m_action = action;
+    m_image = image;
+    m_wrote = false;
+    m_sayEnd = false;
+    m_mismatches.clear();
+    m_saved = false;
+    m_hasPending = false;
+    m_aborted = false;
+    m_lostWhileAsked = false;
+    m_step = Step::Resetting; // busy from here; the step is set below
+    emit busyChanged(true);
+    switch (action) {
+    case Action::Write:
+        if (image.size() != ImageSize) {
+            ask(Step::AskLength);
+            return true;
+        }
+        if (m_backup) {
+            m_step = Step::Backup;
+            m_session.startDump();
+        } else {
+            startWrite();
+        }
+        return true;
+    case Action::Read:
+        emit stage(LinkStage::ReadStarted);
+        m_step = Step::Reading;
+        m_session.startDump();
+        return true;
+    case Action::Verify:
+        emit stage(LinkStage::VerifyStarted);
+        m_step = Step::VerifyRead;
+        m_session.startDump();
+        return true;
+    case Action::Settle:
+        break;
+    }
+    return true;
+}
+
+void DeviceLink::ask(Step step)
+{
+    m_step = step;
+    switch (step) {
+    case Step::AskLength:
+        emit lengthQuestion(m_image.size());
+        return;
+    case Step::AskBackupReply:
+        emit replyQuestion(m_session.reply(), ReplyUse::Backup);
+        return;
+    case Step::AskReadReply:
+        emit replyQuestion(m_session.reply(), ReplyUse::Read);
+        return;
+    case Step::AskVerifyReply:
+        emit replyQuestion(m_session.reply(), ReplyUse::Verify);
+        return;
+    case Step::AskRetry:
+        emit retryQuestion();
+        return;
+    case Step::SaveBackup:
+        emit memoryRead(m_session.reply().memory(), ReplyUse::Backup);
+        return;
+    case Step::SaveRead:
+        emit memoryRead(m_session.reply().memory(), ReplyUse::Read);
+        return;
+    default:
+        return;
+    }
+}
+
+void DeviceLink::answer(bool yes)
+{
+    switch (m_step) {
+    case Step::AskLength:
+        if (!yes)
+            return finish(Outcome::Cancelled);
+        if (m_backup) {
+            m_step = Step::Backup;
+            m_session.startDump();
+            return;
+        }
+        return startWrite();
+    case Step::AskBackupReply:
+    case Step::AskReadReply:
+    case Step::AskVerifyReply:
+        return replyTaken(yes);
+    case Step::AskRetry:
+        if (yes)
+            return startWrite();
+        m_step = Step::VerifyPause; // the verdict: the closing reset
+        return resetThen(Outcome::VerifyFailed);
+    default:
+        return; // no question waits: stopped or lost meanwhile
+    }
+}
+
+void DeviceLink::saved(const QString &path, bool ok, const QString &reason)
+{
+    if (m_step == Step::SaveBackup) {
+        if (ok)
+            return startWrite();
+        m_pending = problem(LinkProblem::Kind::BackupNotSaved);
+        m_pending.path = path;
+        m_pending.reason = reason;
+        m_hasPending = true;
+        m_endStage = LinkStage::ReadFailed;
+        m_sayEnd = true;
+        return resetThen(Outcome::SaveFailed);
+    }
+    if (m_step != Step::SaveRead)
+        return;
+    m_saved = ok;
+    m_savedPath = path;
+    if (!ok) {
+        m_pending = problem(LinkProblem::Kind::SaveFailed);
+        m_pending.path = path;
+        m_pending.reason = reason;
+        m_hasPending = true;
+        m_endStage = LinkStage::ReadFailed;
+    } else {
+        m_endStage = LinkStage::ReadFinished;
+    }
+    m_sayEnd = true;
+    resetThen(ok ? Outcome::Completed : Outcome::SaveFailed);
+}
+
+void DeviceLink::cancelled()
+{
+    if (m_step == Step::SaveRead || m_step == Step::SaveBackup)
+        finish(Outcome::Cancelled);
+}
+
+// ESC "D", every byte of the image and the filler, each followed by a tick.
+void DeviceLink::startWrite()
+{
+    m_step = Step::Writing;
+    emit fillBegun(Fill::Write);
+    emit stage(LinkStage::WriteStarted);
+    emit transferShown(true);
+    m_wrote = true;
+    m_session.startWrite(m_image);
+}
+
+void DeviceLink::onEnded(TransferEnd end)
+{
+    if (m_step == Step::Resetting)
+        return afterReset(end);
+    if (end != TransferEnd::Done)
+        return interrupted(end);
+    onDone();
+}
+
+void DeviceLink::onDone()
+{
+    switch (m_step) {
+    case Step::Settling:
+        return finish(Outcome::Completed);
+    case Step::Writing:
+        emit fillEmptied(Fill::Verify);
+        emit stage(LinkStage::WriteFinished);
+        emit stage(LinkStage::VerifyStarted);
+        m_step = Step::VerifyRead;
+        m_session.startDump();
+        return;
+    case Step::Backup:
+    case Step::Reading:
+    case Step::VerifyRead:
+        return dumpArrived();
+    case Step::VerifyPause:
+        return compare();
+    default:
+        return;
+    }
+}
+
+// Only this device's memory dump is its memory; anything else is put to the
+// caller, who may take it (a read of another memory size) or not.
+void DeviceLink::dumpArrived()
+{
+    if (m_session.reply().isStandard())
+        return replyTaken(true);
+    switch (m_step) {
+    case Step::Backup:
+        return ask(Step::AskBackupReply);
+    case Step::Reading:
+        return ask(Step::AskReadReply);
+    default:
+        return ask(Step::AskVerifyReply);
+    }
+}
+
+void DeviceLink::replyTaken(bool taken)
+{
+    if (!taken)
+        return notADump();
+    switch (m_step) {
+    case Step::Backup:
+    case Step::AskBackupReply:
+        return ask(Step::SaveBackup);
+    case Step::Reading:
+    case Step::AskReadReply:
+        return ask(Step::SaveRead);
+    default:
+        break;
+    }
+    emit fillBegun(Fill::Verify);
+    if (m_action == Action::Verify)
+        return compare();
+    m_step = Step::VerifyPause; // a tick before the comparison
+    m_session.startPause(ByteGap);
+}
+
+// Every byte of the image against the reply; the count byte is not compared.
+void DeviceLink::compare()
+{
+    const QByteArray &reply = m_session.reply().bytes;
+    m_mismatches.clear();
+    for (qsizetype i = 1; i <= m_image.size(); ++i) {
+        if (i >= reply.size() || reply.at(i) != m_image.at(i - 1))
+            m_mismatches.append(i - 1);
+        emit filled(i, m_image.size());
+    }
+    const bool failed = !m_mismatches.isEmpty();
+    if (failed && m_action == Action::Write)
+        return ask(Step::AskRetry);
+    resetThen(failed ? Outcome::VerifyFailed : Outcome::Completed);
+}
+
+// Nothing is saved or written from such a reply; the device is reset as at
+// the end of every action, so whatever it is in, it leaves.
+void DeviceLink::notADump()
+{
+    emit fillHidden();
+    m_endStage = m_step == Step::VerifyRead || m_step == Step::AskVerifyReply
+                     ? LinkStage::VerifyFailed
+                     : LinkStage::ReadFailed;
+    m_sayEnd = true;
+    m_step = Step::VerifyRead; // not a verdict
+    resetThen(Outcome::NotADump);
+}
+
+void DeviceLink::resetThen(Outcome outcome)
+{
+    const bool verdict = (outcome == Outcome::Completed || outcome == Outcome::VerifyFailed) &&
+                         m_action != Action::Read;
+    if (verdict) {
+        emit fillHidden();
+        m_endStage =
+            outcome == Outcome::Completed ? LinkStage::VerifyCompleted : LinkStage::VerifyFailed;
+        m_sayEnd = true;
+    }
+    m_outcome = outcome;
+    m_step = Step::Resetting;
+    m_session.clearStop(); // a stopped action still ends with a whole reset
+    m_session.startReset();
+}
+
+// The end of the reset that ends an action.
+void DeviceLink::afterReset(TransferEnd end)
+{
+    const bool verdict = (m_outcome == Outcome::Completed || m_outcome == Outcome::VerifyFailed) &&
+                         m_action != Action::Read;
+    if (end != TransferEnd::Done && m_saved) {
+        // What was read is saved; only the reset after it failed.
+        LinkProblem lost = problem(LinkProblem::Kind::SavedButPortLost);
+        lost.path = m_savedPath;
+        if (end == TransferEnd::NotReopened) {
+            lost.openFailure = m_port.openFailure();
+            lost.reason = m_port.errorString();
+        }
+        closePort();
+        emit stage(LinkStage::PortLost);
+        emit report(lost);
+        emit portClosed();
+        return finish(Outcome::SavedResetFailed);
+    }
+    if (end == TransferEnd::NotReopened && verdict)
+        reportReopenFailed(); // the verdict stands
+    else if (end != TransferEnd::Done)
+        return interrupted(end);
+    if ((verdict && m_action == Action::Write) || m_outcome == Outcome::NotADump)
+        emit transferShown(false);
+    if (m_sayEnd)
+        emit stage(m_endStage);
+    if (m_hasPending)
+        emit report(m_pending);
+    finish(m_outcome);
+}
+
+void DeviceLink::interrupted(TransferEnd end)
+{
+    if (m_step == Step::Idle)
+        return;
+    if (end == TransferEnd::Aborted || m_aborted) {
+        closePort();
+        return finish(Outcome::Aborted);
+    }
+    if (m_action == Action::Settle)
+        return settleInterrupted(end);
+    m_step = Step::Resetting; // whatever ran, only a reset may follow
+    emit fillHidden();
+    emit transferShown(false);
+    switch (end) {
+    case TransferEnd::Stopped:
+        emit stage(LinkStage::Stopped);
+        m_sayEnd = false;
+        m_hasPending = false;
+        m_outcome = Outcome::Stopped;
+        m_session.clearStop();
+        m_session.startReset();
+        return;
+    case TransferEnd::TimedOut:
+        return timedOut();
+    case TransferEnd::NotReopened: {
+        const LinkProblem failed = reopenFailed();
+        emit stage(LinkStage::PortLost);
+        emit report(failed);
+        emit portClosed();
+        return finish(Outcome::PortLost);
+    }
+    default:
+        break;
+    }
+    const QString name = m_port.name();
+    closePort();
+    emit stage(LinkStage::PortLost);
+    reportLost(name);
+    emit portClosed();
+    finish(Outcome::PortLost);
+}
+
+// A settle has sent nothing: a stop or a lost port ends it without a reset.
+void DeviceLink::settleInterrupted(TransferEnd end)
+{
+    if (end == TransferEnd::Stopped)
+        return finish(Outcome::Stopped);
+    reportLost(m_port.name());
+    closePort();
+    emit portClosed();
+    finish(Outcome::PortLost);
+}
+
+// No reply, or part of one: said once the device is reset.
+void DeviceLink::timedOut()
+{
+    const bool nothing = m_session.replyExpected() < 0;
+    m_pending = problem(nothing ? LinkProblem::Kind::NoReply : LinkProblem::Kind::ReplyCutShort);
+    m_pending.received = m_session.reply().received();
+    m_pending.expected = m_session.replyExpected();
+    m_hasPending = true;
+    m_sayEnd = false;
+    emit stage(nothing ? LinkStage::NoReply : LinkStage::ReplyCutShort);
+    m_outcome = Outcome::NoReply;
+    m_session.startReset();
+}
+
+// What the port said when a reset could not open it again; it is closed.
+LinkProblem DeviceLink::reopenFailed()
+{
+    LinkProblem failed = problem(LinkProblem::Kind::ReopenFailed);
+    failed.openFailure = m_port.openFailure();
+    failed.reason = m_port.errorString();
+    closePort();
+    return failed;
+}
+
+void DeviceLink::reportReopenFailed()
+{
+    emit report(reopenFailed());
+    emit portClosed();
+}
+
+void DeviceLink::reportLost(const QString &name)
+{
+    LinkProblem lost = problem(LinkProblem::Kind::PortLost);
+    lost.port = name;
+    emit report(lost);
+}
+
+void DeviceLink::finish(Outcome outcome)
+{
+    m_step = Step::Idle;
+    m_outcome = outcome;
+    m_session.clearStop();
+    emit busyChanged(false);
+    emit finished(outcome);
+}
+
+qint64 DeviceLink::bytesWritten() const
+{
+    return m_wrote ? std::max<qint64>(m_session.bytesWritten(), 0) : 0;
+}
+
+DeviceLink::Written DeviceLink::written() const
+{
+    const qint64 sent = bytesWritten();
+    if (sent <= 0)
+        return Written::Nothing;
+    return sent < m_image.size() ? Written::Part : Written::All;
 }
 
 LinkProblem DeviceLink::problem(LinkProblem::Kind kind) const
@@ -286,85 +544,11 @@ LinkProblem DeviceLink::problem(LinkProblem::Kind kind) const
     LinkProblem p;
     p.kind = kind;
     p.port = m_port.name();
-    p.duringWrite = m_busy && m_imageSent >= 0;
+    p.duringWrite = isBusy() && m_wrote;
     p.written = written();
-    p.bytesWritten = std::max<qint64>(m_imageSent, 0);
-    p.imageSize = m_imageSize;
+    p.bytesWritten = bytesWritten();
+    p.imageSize = m_image.size();
     return p;
-}
-
-DeviceLink::Outcome DeviceLink::interrupted(WaitEnd reason)
-{
-    if (reason == WaitEnd::Aborted) {
-        closePort();
-        return Outcome::Aborted;
-    }
-    m_host.progressHide();
-    m_host.setStatusTone(StatusTone::ButtonText);
-    switch (reason) {
-    case WaitEnd::Stopped:
-        m_host.setStage(LinkStage::Stopped);
-        try {
-            resetOrThrow(); // leaves no device in write mode with half an image
-        } catch (const Interrupted &again) {
-            return interrupted(again.reason);
-        }
-        m_stopRequested = false;
-        return Outcome::Stopped;
-    case WaitEnd::TimedOut: {
-        const bool nothing = m_replyExpected < 0;
-        LinkProblem missing =
-            problem(nothing ? LinkProblem::Kind::NoReply : LinkProblem::Kind::ReplyCutShort);
-        missing.received = m_replyReceived + m_port.bytesAvailable();
-        missing.expected = m_replyExpected;
-        m_host.setStage(nothing ? LinkStage::NoReply : LinkStage::ReplyCutShort);
-        try {
-            resetOrThrow();
-        } catch (const Interrupted &again) {
-            return interrupted(again.reason);
-        }
-        m_host.report(missing);
-        return Outcome::NoReply;
-    }
-    case WaitEnd::NotReopened: {
-        const LinkProblem failed = notReopened(problem(LinkProblem::Kind::ReopenFailed));
-        m_host.setStage(LinkStage::PortLost);
-        m_host.report(failed);
-        emit portClosed();
-        return Outcome::PortLost;
-    }
-    case WaitEnd::PortLost:
-    case WaitEnd::Done:
-    case WaitEnd::Aborted:
-        break;
-    }
-    const QString name = m_port.name();
-    closePort();
-    m_host.setStage(LinkStage::PortLost);
-    reportPortLost(name);
-    emit portClosed();
-    return Outcome::PortLost;
-}
-
-// One report for a port that vanished, whatever call noticed it first.
-void DeviceLink::reportPortLost(const QString &name)
-{
-    LinkProblem lost = problem(LinkProblem::Kind::PortLost);
-    lost.port = name;
-    m_host.report(lost);
-}
-
-DeviceLink::Outcome DeviceLink::savedButPortLost(const QString &path, WaitEnd reason)
-{
-    LinkProblem lost = problem(LinkProblem::Kind::SavedButPortLost);
-    lost.path = path;
-    if (reason == WaitEnd::NotReopened)
-        lost = notReopened(lost);
-    closePort();
-    m_host.setStage(LinkStage::PortLost);
-    m_host.report(lost);
-    emit portClosed();
-    return Outcome::SavedResetFailed;
 }
 
 } // namespace tavlo

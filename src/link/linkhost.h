@@ -4,8 +4,9 @@
 #include "serialport.h"
 
 #include <QString>
-#include <optional>
 
+// The facts the link reports; the window and the tool put them into words
+// and pictures of their own.
 namespace tavlo {
 
 // Where an action stands, as the status line shows it.
@@ -54,45 +55,10 @@ struct LinkProblem {
     qint64 bytesWritten = 0;
     qint64 imageSize = 0;
 };
-enum class StatusTone { Highlight, ButtonText };
-enum class FillColour { Red, Green };
+
+// Which progress a fill shows: the bytes written, or the bytes compared.
+enum class Fill { Write, Verify };
 // What a dump reply is read for.
 enum class ReplyUse { Read, Backup, Verify };
-struct DumpReply;
-
-// What the device link shows and asks while it works: the window answers with
-// its status line, progress bar and message boxes, the command-line tool with
-// its terminal.
-class LinkHost {
-public:
-    virtual ~LinkHost() = default;
-
-    // What a host without a display leaves out has an empty default.
-    virtual void setStage(LinkStage) {}
-    // The byte just written, a hundred times a second.
-    virtual void byteWritten(unsigned char) {}
-    virtual void setStatusTone(StatusTone) {}
-
-    // The progress display: the fill emptied in a colour and everything shown;
-    // the fill emptied in a colour; the fill for `done` of `total` bytes; the
-    // grey mark taking the fill's width; everything hidden.
-    virtual void progressBegin(FillColour) {}
-    virtual void progressEmpty(FillColour) {}
-    virtual void progressFill(qint64 /*done*/, qint64 /*total*/) {}
-    virtual void progressMark() {}
-    virtual void progressHide() {}
-
-    // An image that is not 127 bytes long: write it all the same?
-    virtual bool confirmLength(qint64 size) = 0;
-    // A reply that is not the count 127 and 127 memory bytes: take it as the
-    // device's memory all the same?
-    virtual bool acceptReply(const DumpReply &reply, ReplyUse use) = 0;
-    // After a failed verify: write again?
-    virtual bool askRetry() = 0;
-    // Where to save what was read; no value to cancel.
-    virtual std::optional<QString> askSaveFile() = 0;
-    // A failure the operator must see.
-    virtual void report(const LinkProblem &problem) = 0;
-};
 
 } // namespace tavlo

@@ -131,11 +131,13 @@ void LinkSession::finishSoon(TransferEnd end)
         Qt::QueuedConnection);
 }
 
+// The running transfer ends on the next pass of the event loop, before its
+// next tick: what it does in this step (a byte and its report) stays whole.
 void LinkSession::stop()
 {
     m_stopRequested = true;
     if (m_current && m_current->stoppable())
-        finish(TransferEnd::Stopped);
+        finishSoon(TransferEnd::Stopped);
 }
 
 void LinkSession::abort()

@@ -65,7 +65,7 @@ public:
     bool startReset();
     bool isRunning() const { return m_current != nullptr; }
 
-    // Ends the running transfer at once, but lets a reset's hold run out: a
+    // Ends the running transfer before its next tick, but lets a reset's hold run out: a
     // stopped action still ends with a whole reset. Until clearStop(),
     // every transfer but a reset ends Stopped as it starts.
     void stop();

@@ -27,9 +27,10 @@ namespace {
 // change at once, and are painted at most this often.
 constexpr int RepaintMs = 60;
 
-QColor fillColour(FillColour colour)
+// Writing fills red, verifying green.
+QColor fillColour(Fill fill)
 {
-    return colour == FillColour::Red ? ProgressRed : ProgressGreen;
+    return fill == Fill::Write ? ProgressRed : ProgressGreen;
 }
 
 } // namespace
@@ -40,7 +41,7 @@ DeviceController::DeviceController(const DeviceWidgets &widgets, const Platform 
     , m_w(widgets)
     , m_dialog(platform.dialog)
     , m_messages(platform.messages)
-    , m_link(new DeviceLink(platform.port, platform.ticker, *this, this))
+    , m_link(new DeviceLink(platform.port, platform.ticker, this))
 {
     m_repaint.setSingleShot(true);
     m_repaint.setInterval(RepaintMs);
@@ -54,6 +55,20 @@ DeviceController::DeviceController(const DeviceWidgets &widgets, const Platform 
     connect(m_w.writeButton, &QPushButton::clicked, this, &DeviceController::writeToDevice);
     connect(m_link, &DeviceLink::busyChanged, this, &DeviceController::setBusy);
     connect(m_link, &DeviceLink::portClosed, this, &DeviceController::showNoPortOpen);
+    connect(m_link, &DeviceLink::stage, this, &DeviceController::setStage);
+    connect(m_link, &DeviceLink::byteWritten, this, &DeviceController::byteWritten);
+    connect(m_link, &DeviceLink::transferShown, this, &DeviceController::showTransfer);
+    connect(m_link, &DeviceLink::fillBegun, this, &DeviceController::progressBegin);
+    connect(m_link, &DeviceLink::fillEmptied, this, &DeviceController::progressEmpty);
+    connect(m_link, &DeviceLink::filled, this, &DeviceController::progressFill);
+    connect(m_link, &DeviceLink::fillMarked, this, &DeviceController::progressMark);
+    connect(m_link, &DeviceLink::fillHidden, this, &DeviceController::progressHide);
+    connect(m_link, &DeviceLink::lengthQuestion, this, &DeviceController::confirmLength);
+    connect(m_link, &DeviceLink::replyQuestion, this, &DeviceController::acceptReply);
+    connect(m_link, &DeviceLink::retryQuestion, this, &DeviceController::askRetry);
+    connect(m_link, &DeviceLink::memoryRead, this, &DeviceController::saveRead);
+    connect(m_link, &DeviceLink::report, this, &DeviceController::report);
+    connect(m_link, &DeviceLink::finished, this, &DeviceController::reportOutcome);
 }
 
 void DeviceController::shutDown()
@@ -107,8 +122,10 @@ void DeviceController::showNoPortOpen()
 void DeviceController::readFromDevice()
 {
     // An odd reply was already put to the operator as a question.
-    if (openPortShownInBox())
-        m_link->readToFile();
+    if (!openPortShownInBox())
+        return;
+    m_writing = false;
+    m_link->readToFile();
 }
 
 // The file is read once: the write, the verify and every retry use these bytes.
@@ -127,12 +144,14 @@ void DeviceController::writeToDevice()
     }
     m_imageFile = *path;
     m_written = *image;
-    reportOutcome(m_link->writeAndVerify(*image));
+    m_writing = true;
+    m_link->writeAndVerify(*image);
 }
 
+// A read asked about its odd reply already; a write says what came instead.
 void DeviceController::reportOutcome(DeviceLink::Outcome outcome)
 {
-    if (outcome != DeviceLink::Outcome::NotADump)
+    if (outcome != DeviceLink::Outcome::NotADump || !m_writing)
         return;
     const DumpReply &reply = m_link->lastReply();
     warn(tr("Not a memory dump"),
@@ -188,30 +207,30 @@ void DeviceController::byteWritten(unsigned char byte)
     m_w.statusLine->pass(words::byteStatus(byte));
 }
 
-void DeviceController::setStatusTone(StatusTone tone)
+// A transfer under way shows its status in the highlight's text colour.
+void DeviceController::showTransfer(bool shown)
 {
     repaintNow();
     QPalette palette = m_w.statusLine->palette();
-    const QPalette::ColorRole role =
-        tone == StatusTone::Highlight ? QPalette::HighlightedText : QPalette::ButtonText;
+    const QPalette::ColorRole role = shown ? QPalette::HighlightedText : QPalette::ButtonText;
     palette.setColor(QPalette::WindowText, m_w.statusLine->parentWidget()->palette().color(role));
     m_w.statusLine->setPalette(palette);
 }
 
-void DeviceController::progressBegin(FillColour colour)
+void DeviceController::progressBegin(Fill fill)
 {
     repaintNow();
-    progressEmpty(colour);
+    progressEmpty(fill);
     m_w.progressFill->show();
     m_w.progressMark->show();
     m_w.progressOutline->show();
 }
 
-void DeviceController::progressEmpty(FillColour colour)
+void DeviceController::progressEmpty(Fill fill)
 {
     repaintNow();
     m_w.progressFill->setFilled(0, 1);
-    m_w.progressFill->setColor(fillColour(colour));
+    m_w.progressFill->setColor(fillColour(fill));
 }
 
 void DeviceController::progressFill(qint64 done, qint64 total)
@@ -235,25 +254,28 @@ void DeviceController::progressHide()
     m_w.progressOutline->hide();
 }
 
-bool DeviceController::confirmLength(qint64 size)
+// The questions come between transfers, with no timer running; a stop, an
+// abort or a lost port while one is open makes the answer moot.
+void DeviceController::confirmLength(qint64 size)
 {
     repaintNow();
-    return m_messages.question(
+    const bool anyway = m_messages.question(
         tr("Write File to EEProm"),
         tr("%1 is %2 bytes, not a 127-byte configuration image. Write it anyway?")
             .arg(printable(m_imageFile))
             .arg(size),
         false);
+    m_link->answer(anyway);
 }
 
 // Only a read may keep an odd reply, and only when the operator says so;
-// a write or verify never takes it for the device's memory.
-bool DeviceController::acceptReply(const DumpReply &reply, ReplyUse use)
+// a backup never takes it for the device's memory.
+void DeviceController::acceptReply(const DumpReply &reply, ReplyUse use)
 {
     if (use != ReplyUse::Read)
-        return false;
+        return m_link->answer(false);
     repaintNow();
-    return m_messages.question(
+    const bool keep = m_messages.question(
         tr("Read & Save file from EEProm"),
         tr("The device answered with %1 (count byte %2), not with the count 127 and "
            "127 memory bytes: %3. Save the %4 after the count byte anyway?")
@@ -261,9 +283,10 @@ bool DeviceController::acceptReply(const DumpReply &reply, ReplyUse use)
             .arg(reply.count)
             .arg(words::whatAnswered(reply), countOf(reply.received() - 1, "byte", "bytes")),
         false);
+    m_link->answer(keep);
 }
 
-bool DeviceController::askRetry()
+void DeviceController::askRetry()
 {
     repaintNow();
     // Twice in a row is no passing disturbance: say what to check.
@@ -271,8 +294,9 @@ bool DeviceController::askRetry()
                               ? QString()
                               : tr("The verify failed again.") +
                                     words::checkTheCable(m_link->portName()).mid(1) + u'\n';
-    return m_messages.question(tr("Verify failed!"),
-                               verifyDifferences() + again + tr("Try to write again?"), true);
+    const bool yes = m_messages.question(
+        tr("Verify failed!"), verifyDifferences() + again + tr("Try to write again?"), true);
+    m_link->answer(yes);
 }
 
 // How the device's memory differs from what was written: the bytes, and the
@@ -296,10 +320,19 @@ QString DeviceController::verifyDifferences() const
     return text + u'\n';
 }
 
-std::optional<QString> DeviceController::askSaveFile()
+// What was read is saved here, in the file the operator chooses.
+void DeviceController::saveRead(const QByteArray &memory, ReplyUse use)
 {
+    if (use != ReplyUse::Read)
+        return m_link->cancelled();
     repaintNow();
-    return askFileToSave(m_dialog, m_messages, m_link->portName());
+    const std::optional<QString> path = askFileToSave(m_dialog, m_messages, m_link->portName());
+    if (!m_link->awaitsAnswer())
+        return; // stopped, closed or lost meanwhile: nothing is saved
+    if (!path)
+        return m_link->cancelled();
+    const Status<> saved = writeFileSafely(*path, memory);
+    m_link->saved(*path, bool(saved), saved ? QString() : saved.error());
 }
 
 void DeviceController::report(const LinkProblem &problem)

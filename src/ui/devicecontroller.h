@@ -2,7 +2,6 @@
 #pragma once
 
 #include "devicelink.h"
-#include "linkhost.h"
 
 #include <QList>
 #include <QObject>
@@ -40,7 +39,7 @@ struct DeviceWidgets {
 // Runs the window's device actions: the Com buttons and the port box, "Read &
 // Save file from EEProm" and "Write File to EEProm", with the progress display
 // and the status line. No second action starts while one runs.
-class DeviceController : public QObject, private LinkHost {
+class DeviceController : public QObject {
     Q_OBJECT
 public:
     DeviceController(const DeviceWidgets &widgets, const Platform &platform, QObject *parent);
@@ -63,20 +62,20 @@ private:
     QString verifyDifferences() const;
 
     void setStatus(const QString &text);
-    void setStage(LinkStage stage) override;
-    void byteWritten(unsigned char byte) override;
-    void setStatusTone(StatusTone tone) override;
-    void progressBegin(FillColour colour) override;
-    void progressEmpty(FillColour colour) override;
-    void progressFill(qint64 done, qint64 total) override;
-    void progressMark() override;
-    void progressHide() override;
-    bool confirmLength(qint64 size) override;
-    bool acceptReply(const DumpReply &reply, ReplyUse use) override;
+    void setStage(LinkStage stage);
+    void byteWritten(unsigned char byte);
+    void showTransfer(bool shown);
+    void progressBegin(Fill fill);
+    void progressEmpty(Fill fill);
+    void progressFill(qint64 done, qint64 total);
+    void progressMark();
+    void progressHide();
+    void confirmLength(qint64 size);
+    void acceptReply(const DumpReply &reply, ReplyUse use);
+    void askRetry();
+    void saveRead(const QByteArray &memory, ReplyUse use);
     void reportOutcome(DeviceLink::Outcome outcome);
-    bool askRetry() override;
-    std::optional<QString> askSaveFile() override;
-    void report(const LinkProblem &problem) override;
+    void report(const LinkProblem &problem);
     void warn(const QString &title, const QString &message);
 
     DeviceWidgets m_w;
@@ -86,6 +85,7 @@ private:
     QString m_imageFile;    // the file being written, for the questions about it
     QByteArray m_written;   // what it holds: what a failed verify is compared with
     int m_failedInARow = 0; // verifies failed on this port since one passed
+    bool m_writing = false; // the running or last action is a write
     QTimer m_repaint;       // paints what changed byte by byte at a pace the eye can follow
 };
 

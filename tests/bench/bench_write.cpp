@@ -10,7 +10,6 @@
 
 #include "devicelink.h"
 #include "filedialog.h"
-#include "linkhost.h"
 #include "linkwords.h"
 #include "mainwindow.h"
 #include "messages.h"
@@ -19,6 +18,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -41,17 +41,18 @@ constexpr int WriteStageTicks = 1 + ImageBytes + Filler - 1;
 constexpr int NominalTicks = 1 + ImageBytes + Filler + 1 + 1 + 100;
 constexpr double TickMs = PreciseTicker::IntervalMs;
 
-class QuietHost : public LinkHost {
-public:
-    bool confirmLength(qint64) override { return true; }
-    bool acceptReply(const DumpReply &, ReplyUse) override { return false; }
-    bool askRetry() override { return false; }
-    std::optional<QString> askSaveFile() override { return std::nullopt; }
-    void report(const LinkProblem &problem) override
-    {
-        std::fprintf(stderr, "%s\n", qPrintable(words::describe(problem).message));
-    }
-};
+// Waits on the event loop, as the program does, until the link is idle.
+void waitIdle(DeviceLink &link)
+{
+    if (!link.isBusy())
+        return;
+    QEventLoop loop;
+    QObject::connect(&link, &DeviceLink::busyChanged, &loop, [&loop](bool busy) {
+        if (!busy)
+            loop.quit();
+    });
+    loop.exec();
+}
 
 class OneFile : public FileDialog {
 public:
@@ -158,7 +159,6 @@ int main(int argc, char *argv[])
         TimedPort port;
         port.clock.start();
         PreciseTicker ticker;
-        QuietHost host;
         OneFile files(image);
         NoMessages messages;
         std::unique_ptr<MainWindow> form;
@@ -172,8 +172,13 @@ int main(int argc, char *argv[])
             QCoreApplication::processEvents();
             link = &form->link();
         } else {
-            bare = std::make_unique<DeviceLink>(port, ticker, host);
+            bare = std::make_unique<DeviceLink>(port, ticker);
             link = bare.get();
+            QObject::connect(link, &DeviceLink::report, [](const LinkProblem &problem) {
+                std::fprintf(stderr, "%s\n", qPrintable(words::describe(problem).message));
+            });
+            QObject::connect(link, &DeviceLink::retryQuestion, link,
+                             [link] { link->answer(false); });
         }
         if (!link->choosePort(pts))
             return 1;
@@ -183,11 +188,16 @@ int main(int argc, char *argv[])
         bool completed = false;
         if (window) {
             form->controls().writeButton->click();
+            waitIdle(*link);
             completed = form->controls().statusLine->text() == QLatin1String("Verify Completed");
         } else {
             QFile file(image);
-            completed = file.open(QIODevice::ReadOnly) &&
-                        link->writeAndVerify(file.readAll()) == DeviceLink::Outcome::Completed;
+            DeviceLink::Outcome outcome = DeviceLink::Outcome::Aborted;
+            QObject::connect(link, &DeviceLink::finished,
+                             [&outcome](DeviceLink::Outcome o) { outcome = o; });
+            if (file.open(QIODevice::ReadOnly) && link->writeAndVerify(file.readAll()))
+                waitIdle(*link);
+            completed = outcome == DeviceLink::Outcome::Completed;
         }
         const double wallMs = wall.nsecsElapsed() / 1e6;
         const double cpuMs = (cpuSeconds() - cpuBefore) * 1000;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "devicelink.h"
+#include "imagefile.h"
 #include "linkhost.h"
 #include "linkwords.h"
 #include "protocol.h"
@@ -11,8 +12,11 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QRegularExpression>
 #include <QStringList>
+#include <functional>
+#include <optional>
 
 // Everything the device sees, and every tick, in order: "open NAME", "close",
 // "dtr 1", "rts 0", "W 1B44" (one write), "T" (one tick).
@@ -200,64 +204,57 @@ private:
     QByteArray m_input;
 };
 
-// A host that records what the link shows and answers from a script.
-class FakeHost : public tavlo::LinkHost {
+// What the link shows and asks, recorded as the window would see it, and
+// answered from a script: it attaches to a link and, like the window, saves
+// what a read hands out.
+class FakeHost : public QObject {
 public:
-    void setStage(tavlo::LinkStage stage) override { statuses << tavlo::words::stageText(stage); }
-    void byteWritten(unsigned char byte) override { statuses << tavlo::words::byteStatus(byte); }
-    void setStatusTone(tavlo::StatusTone tone) override
+    void attach(tavlo::DeviceLink &link)
     {
-        statuses << (tone == tavlo::StatusTone::Highlight ? QStringLiteral("<highlight>")
-                                                          : QStringLiteral("<button>"));
-    }
-    void progressBegin(tavlo::FillColour c) override
-    {
-        progress << QStringLiteral("begin ") + name(c);
-    }
-    void progressEmpty(tavlo::FillColour c) override
-    {
-        progress << QStringLiteral("empty ") + name(c);
-    }
-    void progressFill(qint64 done, qint64 total) override
-    {
-        progress << QStringLiteral("%1/%2").arg(done).arg(total);
-        if (onFill)
-            onFill(done);
-    }
-    void progressMark() override { progress << QStringLiteral("mark"); }
-    void progressHide() override { progress << QStringLiteral("hide"); }
-    bool confirmLength(qint64 size) override
-    {
-        asked << QStringLiteral("length %1").arg(size);
-        if (onAsk)
-            onAsk();
-        return writeAnyLength;
-    }
-    bool acceptReply(const tavlo::DumpReply &, tavlo::ReplyUse) override
-    {
-        asked << QStringLiteral("reply");
-        if (onAsk)
-            onAsk();
-        return acceptOddReply;
-    }
-    bool askRetry() override
-    {
-        asked << QStringLiteral("retry");
-        if (onAsk)
-            onAsk();
-        return !retries.isEmpty() && retries.takeFirst();
-    }
-    std::optional<QString> askSaveFile() override
-    {
-        asked << QStringLiteral("save");
-        if (onAsk)
-            onAsk();
-        return saveTo;
-    }
-    void report(const tavlo::LinkProblem &problem) override
-    {
-        const tavlo::words::Report report = tavlo::words::describe(problem);
-        reports << report.title + u'|' + report.message;
+        using tavlo::DeviceLink;
+        m_link = &link;
+        connect(&link, &DeviceLink::stage, this,
+                [this](tavlo::LinkStage stage) { statuses << tavlo::words::stageText(stage); });
+        connect(&link, &DeviceLink::byteWritten, this,
+                [this](unsigned char byte) { statuses << tavlo::words::byteStatus(byte); });
+        connect(&link, &DeviceLink::transferShown, this, [this](bool shown) {
+            statuses << (shown ? QStringLiteral("<highlight>") : QStringLiteral("<button>"));
+        });
+        connect(&link, &DeviceLink::fillBegun, this,
+                [this](tavlo::Fill f) { progress << QStringLiteral("begin ") + name(f); });
+        connect(&link, &DeviceLink::fillEmptied, this,
+                [this](tavlo::Fill f) { progress << QStringLiteral("empty ") + name(f); });
+        connect(&link, &DeviceLink::filled, this, [this](qint64 done, qint64 total) {
+            progress << QStringLiteral("%1/%2").arg(done).arg(total);
+            if (onFill)
+                onFill(done);
+        });
+        connect(&link, &DeviceLink::fillMarked, this,
+                [this] { progress << QStringLiteral("mark"); });
+        connect(&link, &DeviceLink::fillHidden, this,
+                [this] { progress << QStringLiteral("hide"); });
+        connect(&link, &DeviceLink::lengthQuestion, this, [this](qint64 size) {
+            asked << QStringLiteral("length %1").arg(size);
+            answerWith(writeAnyLength);
+        });
+        connect(&link, &DeviceLink::replyQuestion, this,
+                [this](const tavlo::DumpReply &, tavlo::ReplyUse) {
+                    asked << QStringLiteral("reply");
+                    answerWith(acceptOddReply);
+                });
+        connect(&link, &DeviceLink::retryQuestion, this, [this] {
+            asked << QStringLiteral("retry");
+            if (onAsk)
+                onAsk();
+            const bool again = !retries.isEmpty() && retries.takeFirst();
+            if (m_link->awaitsAnswer())
+                m_link->answer(again);
+        });
+        connect(&link, &DeviceLink::memoryRead, this, &FakeHost::store);
+        connect(&link, &DeviceLink::report, this, [this](const tavlo::LinkProblem &problem) {
+            const tavlo::words::Report report = tavlo::words::describe(problem);
+            reports << report.title + u'|' + report.message;
+        });
     }
 
     QStringList statuses;
@@ -267,13 +264,66 @@ public:
     bool writeAnyLength = false;
     bool acceptOddReply = false;
     QList<bool> retries;
-    std::optional<QString> saveTo;
+    std::optional<QString> saveTo;   // where a read goes; none: the dialog is cancelled
+    std::optional<QString> backupTo; // where a backup goes
     std::function<void(qint64)> onFill;
     std::function<void()> onAsk; // runs while a question or dialog is open
 
 private:
-    static QString name(tavlo::FillColour c)
+    void answerWith(bool yes)
     {
-        return c == tavlo::FillColour::Red ? QStringLiteral("red") : QStringLiteral("green");
+        if (onAsk)
+            onAsk();
+        if (m_link->awaitsAnswer())
+            m_link->answer(yes);
     }
+
+    // As the window does: the file is chosen, then written, unless the
+    // action ended meanwhile.
+    void store(const QByteArray &memory, tavlo::ReplyUse use)
+    {
+        const bool backup = use == tavlo::ReplyUse::Backup;
+        if (!backup)
+            asked << QStringLiteral("save");
+        if (onAsk && !backup)
+            onAsk();
+        if (!m_link->awaitsAnswer())
+            return;
+        const std::optional<QString> path = backup ? backupTo : saveTo;
+        if (!path)
+            return m_link->cancelled();
+        const tavlo::Status<> saved = tavlo::writeFileSafely(*path, memory);
+        m_link->saved(*path, bool(saved), saved ? QString() : saved.error());
+    }
+
+    static QString name(tavlo::Fill f)
+    {
+        return f == tavlo::Fill::Write ? QStringLiteral("red") : QStringLiteral("green");
+    }
+
+    tavlo::DeviceLink *m_link = nullptr;
 };
+
+// Runs an action of the link to its end on a blocking event loop, so that the
+// fake ticker ticks: the outcome, or NoPort or Busy when it could not start.
+inline tavlo::DeviceLink::Outcome runAction(tavlo::DeviceLink &link,
+                                            const std::function<bool()> &start)
+{
+    using Outcome = tavlo::DeviceLink::Outcome;
+    std::optional<Outcome> outcome;
+    QEventLoop loop;
+    const QMetaObject::Connection done =
+        QObject::connect(&link, &tavlo::DeviceLink::finished, &loop, [&](Outcome o) {
+            outcome = o;
+            loop.quit();
+        });
+    const bool busy = link.isBusy();
+    if (!start()) {
+        QObject::disconnect(done);
+        return busy ? Outcome::Busy : Outcome::NoPort;
+    }
+    if (!outcome)
+        loop.exec();
+    QObject::disconnect(done);
+    return outcome.value_or(Outcome::Aborted);
+}

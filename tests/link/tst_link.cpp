@@ -28,11 +28,15 @@ public:
 private slots:
     void init()
     {
+        // The link before the port and timer it uses.
+        m_hostObject.reset();
+        m_link.reset();
         m_trace.clear();
         m_port = std::make_unique<FakePort>(m_trace);
         m_ticker = std::make_unique<FakeTicker>(m_trace);
-        m_host = FakeHost();
-        m_link = std::make_unique<DeviceLink>(*m_port, *m_ticker, m_host);
+        m_link = std::make_unique<DeviceLink>(*m_port, *m_ticker);
+        m_hostObject = std::make_unique<FakeHost>();
+        m_hostObject->attach(*m_link);
         m_dir = std::make_unique<QTemporaryDir>();
     }
 
@@ -44,7 +48,7 @@ private slots:
         QCOMPARE(compact(m_trace), QStringLiteral("open /dev/ttyS0 dtr 1 rts 1 W 1B "
                                                   "close open P dtr 1 rts 1 W 1B "
                                                   "close open P dtr 1 rts 1 W 1B"));
-        QVERIFY(m_host.reports.isEmpty());
+        QVERIFY(m_host().reports.isEmpty());
     }
 
     void portThatCannotBeOpened_data()
@@ -67,9 +71,9 @@ private slots:
         QVERIFY(!m_link->choosePort(QStringLiteral("/dev/ttyUSB7")));
         QVERIFY(!m_link->isPortOpen());
         QCOMPARE(closed.count(), 1);
-        QCOMPARE(m_host.reports.size(), 1);
-        QVERIFY(m_host.reports.first().contains("Could not open /dev/ttyUSB7: scripted failure"));
-        QVERIFY2(m_host.reports.first().contains(hint), qPrintable(m_host.reports.first()));
+        QCOMPARE(m_host().reports.size(), 1);
+        QVERIFY(m_host().reports.first().contains("Could not open /dev/ttyUSB7: scripted failure"));
+        QVERIFY2(m_host().reports.first().contains(hint), qPrintable(m_host().reports.first()));
         QVERIFY(m_trace.endsWith(QStringLiteral("close")));
     }
 
@@ -78,41 +82,20 @@ private slots:
         QTest::addColumn<int>("n");
         QTest::addColumn<int>("ticks");
         QTest::newRow("0") << 0 << 0;
-        QTest::newRow("negative") << -7 << 0;
-        QTest::newRow("5") << 5 << 1;
-        QTest::newRow("20") << 20 << 1;
-        QTest::newRow("21") << 21 << 2;
-        QTest::newRow("2000") << 2000 << 100;
+        QTest::newRow("5 ms") << 5 << 1;
+        QTest::newRow("10 ms") << 10 << 1;
+        QTest::newRow("11 ms") << 11 << 2;
+        QTest::newRow("1000 ms") << 1000 << 100;
     }
     void pauseCountsTicks()
     {
         QFETCH(int, n);
         QFETCH(int, ticks);
-        m_link->pause(n);
-        QCOMPARE(m_trace.count(QStringLiteral("T")), ticks);
-    }
-
-    // A port with modem-control lines is reset with the lines alone and stays
-    // open, so no other program can take it meanwhile; one without them is
-    // closed and opened again.
-    void resetDevice_data()
-    {
-        QTest::addColumn<bool>("modemLines");
-        QTest::addColumn<QString>("trace");
-        QTest::newRow("no modem lines (a pseudo-terminal)") << false << Reset;
-        QTest::newRow("modem lines") << true << "dtr 0 rts 0 T*100 dtr 1 rts 1 W 1B";
-    }
-    void resetDevice()
-    {
-        QFETCH(bool, modemLines);
-        QFETCH(QString, trace);
-        m_port->modemLines = modemLines;
-        m_link->resetDevice(); // no port: nothing at all
-        QVERIFY(m_trace.isEmpty());
         m_link->choosePort(QStringLiteral("P"));
         m_trace.clear();
-        m_link->resetDevice();
-        QCOMPARE(compact(m_trace), trace);
+        QCOMPARE(runAction(*m_link, [&] { return m_link->settle(std::chrono::milliseconds(n)); }),
+                 Outcome::Completed);
+        QCOMPARE(m_trace.count(QStringLiteral("T")), ticks);
     }
 
     // Another program that takes the port while a reset has it closed is
@@ -138,16 +121,16 @@ private slots:
                 m_port->openFails = OpenFailure::Busy;
         };
         QSignalSpy closed(m_link.get(), &DeviceLink::portClosed);
-        m_host.saveTo = m_dir->filePath("read.bin");
-        const Outcome got = action == QLatin1String("read")    ? m_link->readToFile()
-                            : action == QLatin1String("write") ? m_link->writeAndVerify(image127())
-                                                               : m_link->verifyOnly(image127());
+        m_host().saveTo = m_dir->filePath("read.bin");
+        const Outcome got = action == QLatin1String("read")    ? read()
+                            : action == QLatin1String("write") ? write(image127())
+                                                               : verify(image127());
         QCOMPARE(got, outcome);
-        QCOMPARE(m_host.reports.size(), 1);
-        QVERIFY2(m_host.reports.first().contains(said), qPrintable(m_host.reports.first()));
-        QVERIFY(!m_host.reports.first().contains(QStringLiteral("unplugged")));
+        QCOMPARE(m_host().reports.size(), 1);
+        QVERIFY2(m_host().reports.first().contains(said), qPrintable(m_host().reports.first()));
+        QVERIFY(!m_host().reports.first().contains(QStringLiteral("unplugged")));
         if (action != QLatin1String("read"))
-            QCOMPARE(m_host.statuses.last(), QStringLiteral("Verify Completed"));
+            QCOMPARE(m_host().statuses.last(), QStringLiteral("Verify Completed"));
         QVERIFY(!m_link->isPortOpen());
         QCOMPARE(closed.count(), 1);
     }
@@ -158,25 +141,27 @@ private slots:
         const QByteArray file = image;
         m_link->choosePort(QStringLiteral("P"));
         m_trace.clear();
-        QCOMPARE(m_link->writeAndVerify(file), Outcome::Completed);
+        QCOMPARE(write(file), Outcome::Completed);
 
         const QString expected = QStringLiteral("W 1B44 T ") + bytesWithTicks(image) + u' ' +
                                  bytesWithTicks(QByteArray(63, '\xFF')) +
                                  QStringLiteral(" T W 1B1B55 T*4 ") + Reset;
         QCOMPARE(compact(m_trace), compact(expected.split(u' ')));
         QCOMPARE(m_port->memory.left(190), image + QByteArray(63, '\xFF'));
-        QVERIFY(m_host.asked.isEmpty());
+        QVERIFY(m_host().asked.isEmpty());
 
-        QCOMPARE(m_host.statuses.mid(0, 3),
+        QCOMPARE(m_host().statuses.mid(0, 3),
                  QStringList({"Write Started", "<highlight>", byteStatus(image.at(0))}));
-        QCOMPARE(m_host.statuses.mid(m_host.statuses.size() - 5),
+        QCOMPARE(m_host().statuses.mid(m_host().statuses.size() - 5),
                  QStringList({byteStatus(image.at(126)), "Write Finished", "Verify Started",
                               "<button>", "Verify Completed"}));
-        QCOMPARE(m_host.progress.first(), QStringLiteral("begin red"));
-        const qsizetype mark = m_host.progress.indexOf(QStringLiteral("mark"));
-        QCOMPARE(m_host.progress.at(mark - 1), QStringLiteral("190/190"));
-        QCOMPARE(m_host.progress.mid(mark, 3), QStringList({"mark", "empty green", "begin green"}));
-        QCOMPARE(m_host.progress.mid(m_host.progress.size() - 2), QStringList({"127/127", "hide"}));
+        QCOMPARE(m_host().progress.first(), QStringLiteral("begin red"));
+        const qsizetype mark = m_host().progress.indexOf(QStringLiteral("mark"));
+        QCOMPARE(m_host().progress.at(mark - 1), QStringLiteral("190/190"));
+        QCOMPARE(m_host().progress.mid(mark, 3),
+                 QStringList({"mark", "empty green", "begin green"}));
+        QCOMPARE(m_host().progress.mid(m_host().progress.size() - 2),
+                 QStringList({"127/127", "hide"}));
     }
 
     void writeOddLengths_data()
@@ -197,23 +182,23 @@ private slots:
         QFETCH(int, filler);
         const QByteArray data(size, 'x');
         m_port->replies << char(size) + data;
-        m_host.writeAnyLength = anyway;
-        m_host.acceptOddReply = true; // a device with another memory size
+        m_host().writeAnyLength = anyway;
+        m_host().acceptOddReply = true; // a device with another memory size
         m_link->choosePort(QStringLiteral("P"));
         m_trace.clear();
-        const Outcome outcome = m_link->writeAndVerify(data);
+        const Outcome outcome = write(data);
         if (!anyway) {
-            QCOMPARE(m_host.asked, QStringList{QStringLiteral("length %1").arg(size)});
+            QCOMPARE(m_host().asked, QStringList{QStringLiteral("length %1").arg(size)});
             QCOMPARE(outcome, Outcome::Cancelled);
             QVERIFY(m_trace.isEmpty());
             return;
         }
         QCOMPARE(outcome, Outcome::Completed);
-        QCOMPARE(m_host.asked, QStringList({QStringLiteral("length %1").arg(size), "reply"}));
+        QCOMPARE(m_host().asked, QStringList({QStringLiteral("length %1").arg(size), "reply"}));
         QCOMPARE(m_trace.count(QStringLiteral("W 78")), size);
         QCOMPARE(m_trace.count(QStringLiteral("W FF")), filler);
         QCOMPARE(m_trace.first(), QStringLiteral("W 1B44"));
-        QCOMPARE(m_host.statuses.last(), QStringLiteral("Verify Completed"));
+        QCOMPARE(m_host().statuses.last(), QStringLiteral("Verify Completed"));
     }
 
     void verifyMismatch_data()
@@ -238,15 +223,15 @@ private slots:
         m_port->replies << wrong;
         if (answers.size() > 1)
             m_port->replies << wrong;
-        m_host.retries = answers;
+        m_host().retries = answers;
         m_link->choosePort(QStringLiteral("P"));
-        QCOMPARE(m_link->writeAndVerify(image), outcome);
+        QCOMPARE(write(image), outcome);
         QCOMPARE(m_trace.count(QStringLiteral("W 1B44")), writes);
-        QCOMPARE(m_host.asked.count(QStringLiteral("retry")), answers.size());
+        QCOMPARE(m_host().asked.count(QStringLiteral("retry")), answers.size());
         QCOMPARE(m_trace.count(QStringLiteral("close")), 1); // one reset, at the very end
-        QCOMPARE(m_host.statuses.last(), outcome == Outcome::Completed
-                                             ? QStringLiteral("Verify Completed")
-                                             : QStringLiteral("Verify Failed!!!"));
+        QCOMPARE(m_host().statuses.last(), outcome == Outcome::Completed
+                                               ? QStringLiteral("Verify Completed")
+                                               : QStringLiteral("Verify Failed!!!"));
         if (outcome == Outcome::VerifyFailed)
             QCOMPARE(m_link->mismatches(), QList<qint64>({40, 126}));
     }
@@ -276,22 +261,23 @@ private slots:
         QFETCH(QString, action);
         QFETCH(QByteArray, reply);
         m_port->replies << reply;
-        m_host.saveTo = m_dir->filePath("read.bin");
+        m_host().saveTo = m_dir->filePath("read.bin");
         const QString backup = m_dir->filePath("backup.bin");
         m_link->choosePort(QStringLiteral("P"));
         m_trace.clear();
         Outcome outcome = Outcome::Completed;
         if (action == QLatin1String("read"))
-            outcome = m_link->readToFile();
+            outcome = read();
         else if (action == QLatin1String("verify"))
-            outcome = m_link->verifyOnly(image127());
-        else
-            outcome = m_link->writeAndVerify(
-                image127(), action == QLatin1String("backup") ? backup : QString());
+            outcome = verify(image127());
+        else {
+            m_host().backupTo = backup;
+            outcome = write(image127(), action == QLatin1String("backup"));
+        }
         QCOMPARE(outcome, Outcome::NotADump);
-        QCOMPARE(m_host.asked, QStringList{QStringLiteral("reply")});
+        QCOMPARE(m_host().asked, QStringList{QStringLiteral("reply")});
         QCOMPARE(m_link->lastReply().bytes, reply);
-        QVERIFY(!QFile::exists(*m_host.saveTo));
+        QVERIFY(!QFile::exists(*m_host().saveTo));
         QVERIFY(!QFile::exists(backup));
         QCOMPARE(m_trace.count(QStringLiteral("W 1B44")), action == QLatin1String("write"));
         QCOMPARE(m_link->written(), action == QLatin1String("write")
@@ -331,20 +317,20 @@ private slots:
             m_port->silent = true;
         else
             m_port->replies << reply;
-        m_host.saveTo = m_dir->filePath("never.bin");
+        m_host().saveTo = m_dir->filePath("never.bin");
         m_link->choosePort(QStringLiteral("P"));
         m_trace.clear();
-        const Outcome outcome = write ? m_link->writeAndVerify(image127()) : m_link->readToFile();
+        const Outcome outcome = write ? this->write(image127()) : read();
         QCOMPARE(outcome, Outcome::NoReply);
         QVERIFY(compact(m_trace).contains(QStringLiteral("W 1B1B55 T*200 ") + Reset));
-        QCOMPARE(m_host.statuses.last(), status);
-        QCOMPARE(m_host.reports.size(), 1);
-        QVERIFY2(m_host.reports.first().contains(message), qPrintable(m_host.reports.first()));
-        QVERIFY(m_host.reports.first().contains(QStringLiteral("Check the cable")));
+        QCOMPARE(m_host().statuses.last(), status);
+        QCOMPARE(m_host().reports.size(), 1);
+        QVERIFY2(m_host().reports.first().contains(message), qPrintable(m_host().reports.first()));
+        QVERIFY(m_host().reports.first().contains(QStringLiteral("Check the cable")));
         if (write)
-            QCOMPARE(m_host.progress.last(), QStringLiteral("hide"));
-        QVERIFY(!QFile::exists(*m_host.saveTo));
-        QVERIFY(m_host.asked.isEmpty());
+            QCOMPARE(m_host().progress.last(), QStringLiteral("hide"));
+        QVERIFY(!QFile::exists(*m_host().saveTo));
+        QVERIFY(m_host().asked.isEmpty());
         QVERIFY(m_link->isPortOpen());
         QVERIFY(!m_link->isBusy());
     }
@@ -383,7 +369,7 @@ private slots:
         if (question == QLatin1String("retry"))
             m_port->replies << char(127) + QByteArray(127, 'x') << char(127) + QByteArray(127, 'x');
         const bool retried = question == QLatin1String("retry") && !meanwhile.isEmpty();
-        m_host.onAsk = [&, retried] {
+        m_host().onAsk = [&, retried] {
             QVERIFY(!m_ticker->isRunning());
             m_trace << QStringLiteral("asked");
             if (meanwhile == QLatin1String("lost"))
@@ -393,13 +379,12 @@ private slots:
             else if (meanwhile == QLatin1String("abort"))
                 m_link->abort();
             // Answered yes or with a file: nothing may be sent all the same.
-            m_host.retries = {retried};
-            m_host.writeAnyLength = !meanwhile.isEmpty();
+            m_host().retries = {retried};
+            m_host().writeAnyLength = !meanwhile.isEmpty();
             if (!meanwhile.isEmpty())
-                m_host.saveTo = m_dir->filePath("never.bin");
+                m_host().saveTo = m_dir->filePath("never.bin");
         };
-        const Outcome result = question == QLatin1String("save") ? m_link->readToFile()
-                                                                 : m_link->writeAndVerify(image);
+        const Outcome result = question == QLatin1String("save") ? read() : write(image);
         QCOMPARE(result, outcome);
         QVERIFY(!m_ticker->isRunning());
         QVERIFY(!m_link->isBusy());
@@ -409,7 +394,7 @@ private slots:
         else if (meanwhile == QLatin1String("lost") || meanwhile == QLatin1String("abort"))
             QVERIFY2(!after.contains(u'W'), qPrintable(after));
         if (!status.isEmpty())
-            QCOMPARE(m_host.statuses.last(), status);
+            QCOMPARE(m_host().statuses.last(), status);
         QVERIFY(!QFile::exists(m_dir->filePath("never.bin")));
         QCOMPARE(m_link->isPortOpen(), meanwhile.isEmpty() || meanwhile == QLatin1String("stop"));
     }
@@ -424,9 +409,9 @@ private slots:
     {
         QFETCH(bool, write);
         m_link->choosePort(QStringLiteral("P"));
-        m_host.saveTo = m_dir->filePath("never.bin");
+        m_host().saveTo = m_dir->filePath("never.bin");
         if (write) {
-            m_host.onFill = [this](qint64 done) {
+            m_host().onFill = [this](qint64 done) {
                 if (done == 5)
                     m_link->stop();
             };
@@ -438,16 +423,17 @@ private slots:
             };
         }
         m_trace.clear();
-        const Outcome outcome = write ? m_link->writeAndVerify(image127()) : m_link->readToFile();
+        const Outcome outcome = write ? this->write(image127()) : read();
         QCOMPARE(outcome, Outcome::Stopped);
         // The fifth byte is the last: then the reset, and the port stays open.
         QVERIFY2(compact(m_trace).endsWith(write ? QStringLiteral("W 9F ") + Reset
                                                  : QStringLiteral("W 1B1B55 ") + Reset),
                  qPrintable(compact(m_trace)));
-        QCOMPARE(m_host.statuses.last(), QStringLiteral("Stopped"));
+        QCOMPARE(m_host().statuses.last(), QStringLiteral("Stopped"));
         QVERIFY(m_link->isPortOpen());
-        QVERIFY(!QFile::exists(*m_host.saveTo));
-        QVERIFY(m_link->pause(20)); // the next wait runs again
+        QVERIFY(!QFile::exists(*m_host().saveTo));
+        QCOMPARE(runAction(*m_link, [&] { return m_link->settle(std::chrono::milliseconds(10)); }),
+                 Outcome::Completed); // the next wait runs again
     }
 
     // Verifying alone never sends the write command; a backup is read and
@@ -478,11 +464,12 @@ private slots:
         m_trace.clear();
         Outcome result;
         if (action.startsWith(QLatin1String("verify")))
-            result = m_link->verifyOnly(file);
-        else
-            result = m_link->writeAndVerify(file, action == QLatin1String("backup")
-                                                      ? m_dir->filePath("backup.bin")
-                                                      : m_dir->path()); // a folder
+            result = verify(file);
+        else {
+            m_host().backupTo = action == QLatin1String("backup") ? m_dir->filePath("backup.bin")
+                                                                  : m_dir->path(); // a folder
+            result = write(file, true);
+        }
         QCOMPARE(result, outcome);
         QVERIFY2(compact(m_trace).startsWith(trace), qPrintable(compact(m_trace)));
         QCOMPARE(m_trace.count(QStringLiteral("dtr 0")), 1); // one reset, at the end
@@ -499,15 +486,15 @@ private slots:
     void readSavedButResetFailed()
     {
         m_link->choosePort(QStringLiteral("P"));
-        m_host.saveTo = m_dir->filePath("read.bin");
-        m_host.onAsk = [this] {
+        m_host().saveTo = m_dir->filePath("read.bin");
+        m_host().onAsk = [this] {
             m_port->openFails = OpenFailure::NotFound;
         };
-        QCOMPARE(m_link->readToFile(), Outcome::SavedResetFailed);
-        QCOMPARE(contents(*m_host.saveTo), m_port->memory.left(127));
-        QCOMPARE(m_host.reports.size(), 1);
-        QVERIFY2(m_host.reports.first().contains(*m_host.saveTo + QStringLiteral(" was saved")),
-                 qPrintable(m_host.reports.first()));
+        QCOMPARE(read(), Outcome::SavedResetFailed);
+        QCOMPARE(contents(*m_host().saveTo), m_port->memory.left(127));
+        QCOMPARE(m_host().reports.size(), 1);
+        QVERIFY2(m_host().reports.first().contains(*m_host().saveTo + QStringLiteral(" was saved")),
+                 qPrintable(m_host().reports.first()));
         QVERIFY(!m_link->isPortOpen());
     }
 
@@ -527,19 +514,19 @@ private slots:
         QFETCH(bool, write);
         QFETCH(int, writes);
         QFETCH(QString, holds);
-        m_host.saveTo = m_dir->filePath("never.bin");
+        m_host().saveTo = m_dir->filePath("never.bin");
         m_link->choosePort(QStringLiteral("P"));
         QSignalSpy closed(m_link.get(), &DeviceLink::portClosed);
         m_port->writesBeforeLoss = writes;
-        const Outcome outcome = write ? m_link->writeAndVerify(image127()) : m_link->readToFile();
+        const Outcome outcome = write ? this->write(image127()) : read();
         QCOMPARE(outcome, Outcome::PortLost);
         QCOMPARE(closed.count(), 1);
         QVERIFY(!m_link->isPortOpen());
-        QCOMPARE(m_host.reports.size(), 1);
-        QVERIFY2(m_host.reports.first().contains(QStringLiteral("The port P went away")),
-                 qPrintable(m_host.reports.first()));
-        QVERIFY2(m_host.reports.first().contains(holds), qPrintable(m_host.reports.first()));
-        QVERIFY(!QFile::exists(*m_host.saveTo));
+        QCOMPARE(m_host().reports.size(), 1);
+        QVERIFY2(m_host().reports.first().contains(QStringLiteral("The port P went away")),
+                 qPrintable(m_host().reports.first()));
+        QVERIFY2(m_host().reports.first().contains(holds), qPrintable(m_host().reports.first()));
+        QVERIFY(!QFile::exists(*m_host().saveTo));
         QVERIFY(!m_link->isBusy());
     }
 
@@ -559,52 +546,53 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(QByteArray, saved);
         m_port->replies << reply;
-        m_host.saveTo = m_dir->filePath("read.bin");
-        m_host.acceptOddReply = true; // the window's operator said to keep an odd one
+        m_host().saveTo = m_dir->filePath("read.bin");
+        m_host().acceptOddReply = true; // the window's operator said to keep an odd one
         m_link->choosePort(QStringLiteral("P"));
         m_trace.clear();
-        QCOMPARE(m_link->readToFile(), Outcome::Completed);
-        QCOMPARE(contents(*m_host.saveTo), saved);
-        QCOMPARE(m_host.statuses, QStringList({"Read Started", "Read Finished"}));
+        QCOMPARE(read(), Outcome::Completed);
+        QCOMPARE(contents(*m_host().saveTo), saved);
+        QCOMPARE(m_host().statuses, QStringList({"Read Started", "Read Finished"}));
         // A reply with bytes beyond its count needs no wait to tell.
         const bool exact = reply.size() == static_cast<unsigned char>(reply.at(0)) + 1;
         QCOMPARE(compact(m_trace), QStringLiteral("W 1B1B55 ") +
                                        (exact ? QStringLiteral("T*3 ") : QString()) + Reset);
-        QVERIFY(m_host.progress.isEmpty());
+        QVERIFY(m_host().progress.isEmpty());
     }
 
     void readCancelledOrNotSaved()
     {
         m_link->choosePort(QStringLiteral("P"));
         m_trace.clear();
-        QCOMPARE(m_link->readToFile(), Outcome::Cancelled);
+        QCOMPARE(read(), Outcome::Cancelled);
         QCOMPARE(compact(m_trace), QStringLiteral("W 1B1B55 T*3")); // no reset
-        QCOMPARE(m_host.statuses, QStringList{QStringLiteral("Read Started")});
+        QCOMPARE(m_host().statuses, QStringList{QStringLiteral("Read Started")});
 
-        m_host.saveTo = m_dir->path(); // a folder cannot be written as a file
-        QCOMPARE(m_link->readToFile(), Outcome::SaveFailed);
-        QCOMPARE(m_host.reports.size(), 1);
-        QVERIFY(m_host.reports.first().contains(QStringLiteral("Could not save ") + m_dir->path()));
-        QVERIFY(!m_host.statuses.contains(QStringLiteral("Read Finished")));
+        m_host().saveTo = m_dir->path(); // a folder cannot be written as a file
+        QCOMPARE(read(), Outcome::SaveFailed);
+        QCOMPARE(m_host().reports.size(), 1);
+        QVERIFY(
+            m_host().reports.first().contains(QStringLiteral("Could not save ") + m_dir->path()));
+        QVERIFY(!m_host().statuses.contains(QStringLiteral("Read Finished")));
     }
 
     void noPortAsksForOne()
     {
-        QCOMPARE(m_link->writeAndVerify(image127()), Outcome::NoPort);
-        QCOMPARE(m_link->readToFile(), Outcome::NoPort);
+        QCOMPARE(write(image127()), Outcome::NoPort);
+        QCOMPARE(read(), Outcome::NoPort);
         const QString expected = QStringLiteral("No COM port selected|Please select COM port!");
-        QCOMPARE(m_host.reports, QStringList({expected, expected}));
+        QCOMPARE(m_host().reports, QStringList({expected, expected}));
         QVERIFY(m_trace.isEmpty());
     }
 
     void abortEndsAtOnce()
     {
         m_link->choosePort(QStringLiteral("P"));
-        m_host.onFill = [this](qint64 done) {
+        m_host().onFill = [this](qint64 done) {
             if (done == 5)
                 m_link->abort();
         };
-        QCOMPARE(m_link->writeAndVerify(image127()), Outcome::Aborted);
+        QCOMPARE(write(image127()), Outcome::Aborted);
         QVERIFY(!m_link->isPortOpen());
         QCOMPARE(m_trace.count(QStringLiteral("W 1B1B55")), 0);
         QVERIFY(!m_link->isBusy());
@@ -630,6 +618,20 @@ private slots:
     }
 
 private:
+    FakeHost &m_host() { return *m_hostObject; }
+    Outcome write(const QByteArray &image, bool backup = false)
+    {
+        return runAction(*m_link, [&] { return m_link->writeAndVerify(image, backup); });
+    }
+    Outcome read()
+    {
+        return runAction(*m_link, [&] { return m_link->readToFile(); });
+    }
+    Outcome verify(const QByteArray &image)
+    {
+        return runAction(*m_link, [&] { return m_link->verifyOnly(image); });
+    }
+
     QString writeFile(const char *name, const QByteArray &bytes)
     {
         const QString path = m_dir->filePath(QString::fromLatin1(name));
@@ -639,7 +641,7 @@ private:
     Trace m_trace;
     std::unique_ptr<FakePort> m_port;
     std::unique_ptr<FakeTicker> m_ticker;
-    FakeHost m_host;
+    std::unique_ptr<FakeHost> m_hostObject;
     std::unique_ptr<DeviceLink> m_link;
     std::unique_ptr<QTemporaryDir> m_dir;
 };

@@ -101,6 +101,10 @@ private slots:
                                         << false << int(TransferEnd::TimedOut) << "W 1B1B55 T*200";
         QTest::newRow("reset, no modem lines (a pseudo-terminal)")
             << reset << QByteArray() << false << ok << Reset;
+        QTest::newRow("reset of a closed port: nothing at all") << Start([](LinkSession &s) {
+            s.close();
+            return s.startReset();
+        }) << QByteArray() << false << ok << "close";
         QTest::newRow("reset, modem lines")
             << reset << QByteArray() << true << ok << "dtr 0 rts 0 T*100 dtr 1 rts 1 W 1B";
         QTest::newRow("pause of 3 ticks")

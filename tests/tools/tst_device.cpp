@@ -728,10 +728,13 @@ private slots:
         const QString back = m_dir->filePath("from-device.bin");
         // The port offered as the file to read into is refused, and asked again.
         dialog.answers << Image << m_pts << back << back;
+        // An action runs on the event loop: the status says when it ends.
         QTest::mouseClick(f.writeButton, Qt::LeftButton);
-        QCOMPARE(f.statusLine->text(), QStringLiteral("Verify Completed"));
+        QTRY_COMPARE_WITH_TIMEOUT(f.statusLine->text(), QStringLiteral("Verify Completed"), 20000);
+        QTRY_VERIFY(!window.link().isBusy());
         QTest::mouseClick(f.readButton, Qt::LeftButton);
-        QCOMPARE(f.statusLine->text(), QStringLiteral("Read Finished"));
+        QTRY_COMPARE_WITH_TIMEOUT(f.statusLine->text(), QStringLiteral("Read Finished"), 20000);
+        QTRY_VERIFY(!window.link().isBusy());
         QCOMPARE(messages.shown.size(), 1);
         QVERIFY2(messages.shown.takeFirst().contains(QStringLiteral("is the serial port")),
                  "the port was taken for a file");

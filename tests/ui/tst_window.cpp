@@ -37,6 +37,7 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QTemporaryDir>
+#include <QEventLoop>
 #include <QTest>
 #include <QToolTip>
 #include <QUrl>
@@ -869,6 +870,7 @@ private slots:
         m_trace.clear();
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
         QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        waitIdle();
         QCOMPARE(m_trace.first(), QStringLiteral("close"));
         if (opens) {
             QCOMPARE(m_trace.at(1), QStringLiteral("open /dev/pts/9"));
@@ -894,6 +896,7 @@ private slots:
         QCOMPARE(f.portBox->lineEdit()->placeholderText(), QStringLiteral("No port open"));
         // Write now asks for a port instead of using the dead one.
         QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        waitIdle();
         QCOMPARE(m_messages.shown.last(),
                  QStringLiteral("No COM port selected|Please select COM port!"));
     }
@@ -927,6 +930,7 @@ private slots:
                         disabledWhileWriting << w->objectName() + w->metaObject()->className();
         };
         QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        waitIdle();
         QCOMPARE(disabledWhileWriting.size(), 7);
         QCOMPARE(m_port->memory.left(127), contents(image));
         QCOMPARE(f.statusLine->text(), QStringLiteral("Verify Completed"));
@@ -954,6 +958,7 @@ private slots:
         m_port->replies << char(127) + memory;
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
         QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        waitIdle();
         QCOMPARE(m_messages.shown.size(), 1);
         const QString asked = m_messages.shown.first();
         QVERIFY2(asked.startsWith(QLatin1String("Verify failed!|1 of the 127 bytes differ")) &&
@@ -968,6 +973,7 @@ private slots:
         m_port->replies << char(127) + memory << char(127) + memory;
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
         QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        waitIdle();
         QCOMPARE(m_messages.shown.size(), 2);
         for (const QString &question : m_messages.shown)
             QVERIFY(question.endsWith(QLatin1String("Try to write again?")));
@@ -992,6 +998,7 @@ private slots:
         };
         m_dialog.answers << file;
         QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        waitIdle();
         QCOMPARE(f.statusLine->text(), QStringLiteral("Verify Completed"));
         QVERIFY(m_messages.shown.isEmpty());
     }
@@ -1024,6 +1031,7 @@ private slots:
         m_dialog.answers << (write ? QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin")
                                    : target);
         QTest::mouseClick(write ? f.writeButton : f.readButton, Qt::LeftButton);
+        waitIdle();
         QCOMPARE(f.statusLine->text(), status);
         QCOMPARE(contents(target), saved);
         QCOMPARE(m_messages.shown.size(), 1);
@@ -1036,6 +1044,7 @@ private slots:
         m_dialog.answers << (write ? QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin")
                                    : m_dir->filePath("nmea.bin"));
         QTest::mouseClick(write ? f.writeButton : f.readButton, Qt::LeftButton);
+        waitIdle();
         QVERIFY2(m_messages.shown.value(0).contains(
                      QStringLiteral(": this port leads to a GPS receiver, not to the tracker")),
                  qPrintable(m_messages.shown.value(0)));
@@ -1082,6 +1091,7 @@ private slots:
         QVERIFY(writeFile(odd, "twelve bytes"));
         m_dialog.answers << odd;
         QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        waitIdle();
         QCOMPARE(m_messages.shown.size(), 1);
         QVERIFY(m_messages.shown.first().contains(
             odd +
@@ -1097,6 +1107,7 @@ private slots:
         const QString target = m_dir->filePath("read.bin");
         m_dialog.answers << target;
         QTest::mouseClick(f.readButton, Qt::LeftButton);
+        waitIdle();
         QCOMPARE(f.readButton->text(), QStringLiteral("Read && Save file from EEProm"));
         QCOMPARE(contents(target), m_port->memory.left(127));
         QCOMPARE(f.statusLine->text(), QStringLiteral("Read Finished"));
@@ -1129,6 +1140,7 @@ private slots:
         if (read) {
             QTest::mouseClick(f.comButtons[2], Qt::LeftButton);
             QTest::mouseClick(f.readButton, Qt::LeftButton);
+            waitIdle();
         } else {
             m_window->saveImage();
         }
@@ -1209,6 +1221,7 @@ private slots:
         };
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
         QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        waitIdle();
         measure(); // "Verify Completed"
         QVERIFY(moments > 10);
         QVERIFY2(unreadable.isEmpty(), qPrintable(unreadable.join(u'\n')));
@@ -1431,6 +1444,7 @@ private slots:
         m_port->silent = true;
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
         QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        waitIdle();
         QCOMPARE(f.statusLine->text(), QStringLiteral("No reply"));
         QCOMPARE(m_messages.shown.size(), 1);
         QVERIFY(m_messages.shown.first().contains(QStringLiteral("Check the cable")));
@@ -1446,6 +1460,7 @@ private slots:
         m_port->writesBeforeLoss = 20;
         m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
         QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        waitIdle();
         QCOMPARE(m_messages.shown.size(), 1);
         QVERIFY(m_messages.shown.first().contains(comPortName(0)));
         for (QRadioButton *com : f.comButtons)
@@ -1465,6 +1480,7 @@ private slots:
                 QVERIFY(m_window->close());
         };
         QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        waitIdle();
         QVERIFY(!m_window->isVisible());
         QVERIFY(!m_window->link().isPortOpen());
         QVERIFY(!m_window->link().isBusy());
@@ -1531,6 +1547,7 @@ private slots:
         });
         poll.start(5);
         QTest::mouseClick(write ? f.writeButton : f.readButton, Qt::LeftButton);
+        waitIdle();
         QVERIFY(sawDialog);
         QVERIFY(!blocking);       // a modal dialog would keep a close request from the window
         QVERIFY(!typedMeanwhile); // input goes to the dialog only
@@ -1547,7 +1564,9 @@ private slots:
     void deviceButtonsAskForAPort()
     {
         QTest::mouseClick(m_window->controls().readButton, Qt::LeftButton);
+        waitIdle();
         QTest::mouseClick(m_window->controls().writeButton, Qt::LeftButton);
+        waitIdle();
         const QString expected = QStringLiteral("No COM port selected|Please select COM port!");
         QCOMPARE(m_messages.shown, QStringList({expected, expected}));
         QVERIFY(m_dialog.kinds.isEmpty());
@@ -1793,6 +1812,21 @@ private slots:
     }
 
 private:
+    // A device action runs on the event loop: this runs a blocking loop, as
+    // the program does, so that the fake ticker ticks, until it ends.
+    void waitIdle()
+    {
+        if (!m_window || !m_window->link().isBusy())
+            return;
+        QEventLoop loop;
+        connect(&m_window->link(), &DeviceLink::busyChanged, &loop, [&loop](bool busy) {
+            if (!busy)
+                loop.quit();
+        });
+        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+
     // Drops the port list down and picks an entry with the keyboard.
     void pickFromList(int entry)
     {
