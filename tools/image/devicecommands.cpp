@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "devicecommands.h"
 
+#include "devicelink.h"
 #include "devicerun.h"
 #include "displaytext.h"
 #include "files.h"
@@ -10,7 +11,6 @@
 #include "linkwords.h"
 #include "protocol.h"
 #include "serialport.h"
-#include "session.h"
 #include "stopsignals.h"
 #include "ticker.h"
 #include "tracingport.h"
@@ -163,12 +163,12 @@ void sayWhatDiffers(const QString &shownFile, const QByteArray &file, const QByt
 // The wake-up ESC after a reset is on its way when the port is closed for
 // good; a device (or a pseudo-terminal) that sees the port close at once
 // may never receive it, and so never see the reset end.
-void closeForGood(LinkSession &session)
+void closeForGood(DeviceLink &link)
 {
     constexpr int LingerMs = 100;
-    if (session.isOpen())
+    if (link.isPortOpen())
         QThread::msleep(LingerMs);
-    session.close();
+    link.closePort();
 }
 
 // What the device holds after a write that did not end in order.
@@ -298,7 +298,7 @@ Prepared prepare(const DeviceArgs &a, DeviceAction action)
 namespace {
 
 // Ends a run that a signal or a closed output stopped: one line, 128 + N.
-int stopped(TerminalBar &bar, LinkSession &session, const QString &what)
+int stopped(TerminalBar &bar, DeviceLink &session, const QString &what)
 {
     const int signal = StopSignals::caught();
     bar.end();
@@ -313,7 +313,7 @@ int talkToDevice(SerialPort &port, DeviceAction action, const DeviceArgs &a,
                  const Prepared &prepared)
 {
     PreciseTicker ticker;
-    LinkSession session(port, ticker);
+    DeviceLink session(port, ticker);
     RunPlan plan;
     plan.action = action;
     plan.port = a.port;

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "devicecommands.h"
+#include "devicelink.h"
 #include "linkhost.h"
-#include "session.h"
 
 #include <QByteArray>
 #include <QList>
@@ -37,26 +37,27 @@ struct RunPlan {
     int settleMs = 0;
 };
 
-// One write, read or verify on the session, step by step: each step starts a
-// transfer, and the next is chosen when it ends. Every ending that is not a
-// verdict resets the device first. Failures go to `report` as facts.
+// One write, read or verify of the tool on the link: the link's questions
+// answered from the command line (--any-length, --retries), what it reads
+// saved where the command line says. Failures go to `report` as facts.
 class DeviceRun : public QObject {
     Q_OBJECT
 public:
-    DeviceRun(LinkSession &session, RunPlan plan);
+    DeviceRun(DeviceLink &link, RunPlan plan);
 
-    // Opens the port and begins the action; its end comes as finished().
+    // Opens the port, lets the device settle and begins the action; its end
+    // comes as finished().
     void start();
     // start(), and the event loop until the action ends.
     Outcome run();
-    // A signal: the running transfer ends and the device is reset.
-    void stop() { m_session.stop(); }
+    // A signal: what runs ends in order, the device reset if it had begun.
+    void stop() { m_link.stop(); }
 
-    const DumpReply &reply() const { return m_session.reply(); }
-    QList<qint64> mismatches() const { return m_mismatches; }
+    const DumpReply &reply() const { return m_link.lastReply(); }
+    QList<qint64> mismatches() const { return m_link.mismatches(); }
     int failures() const { return m_failures; }
-    Written written() const;
-    qint64 bytesWritten() const { return std::max<qint64>(m_session.bytesWritten(), 0); }
+    Written written() const { return m_link.written(); }
+    qint64 bytesWritten() const { return m_link.bytesWritten(); }
     qint64 imageSize() const { return m_plan.image.size(); }
     // The memory was read and saved in the plan's backup.
     bool backupSaved() const { return m_backupSaved; }
@@ -69,32 +70,19 @@ signals:
     void finished(tavlo::cli::Outcome outcome);
 
 private:
-    enum class Step { Settle, Backup, Write, Verify, Compare, Read, Reset };
-
     void begin();
-    void onEnded(TransferEnd end);
-    void onDone();
-    void dumpArrived();
-    void compare();
-    bool acceptable() const;
-    void resetThen(Outcome outcome);
-    void afterReset(TransferEnd end);
-    void interrupted(TransferEnd end);
+    void settled(DeviceLink::Outcome outcome);
+    void ended(DeviceLink::Outcome outcome);
+    void store(const QByteArray &memory, ReplyUse use);
     void finish(Outcome outcome);
-    LinkProblem problem(LinkProblem::Kind kind) const;
-    void reportReopenFailed();
 
-    LinkSession &m_session;
+    DeviceLink &m_link;
     RunPlan m_plan;
-    Step m_step = Step::Settle;
-    Outcome m_outcome = Outcome::Completed;
-    bool m_saved = false; // read: the file holds the memory
+    bool m_settling = false;
     bool m_backupSaved = false;
-    bool m_writing = false; // a write began: a lost port says what the device holds
-    LinkProblem m_pending;  // said once the reset that follows it is done
-    bool m_hasPending = false;
-    QList<qint64> m_mismatches;
     int m_failures = 0;
+    const char *m_stage = "write ";
+    Outcome m_outcome = Outcome::Completed;
 };
 
 } // namespace tavlo::cli

@@ -64,26 +64,22 @@ FleetDevice::FleetDevice(RosterRow row, QString port, QString serial, FleetOptio
     , m_port(std::move(port))
     , m_serial(std::move(serial))
     , m_backup(backupName(options.backupDir, m_row.callsign, m_port, m_serial))
-    , m_run(m_session, planFor(m_row, m_port, m_backup, options))
+    , m_run(m_link, planFor(m_row, m_port, m_backup, options))
 {
-    connect(&m_session, &LinkSession::phase, this, [this](LinkPhase phase) {
-        switch (phase) {
-        case LinkPhase::Writing:
-            return setStatus(QStringLiteral("writing"));
-        case LinkPhase::Reading:
-            return setStatus(m_run.bytesWritten() > 0 ? QStringLiteral("verifying")
-                                                      : QStringLiteral("reading the backup"));
-        case LinkPhase::Resetting:
-            return setStatus(QStringLiteral("resetting"));
-        case LinkPhase::Settling:
-        case LinkPhase::Pausing:
-            break;
-        }
+    connect(&m_link, &DeviceLink::stage, this, [this](LinkStage stage) {
+        if (stage == LinkStage::WriteStarted)
+            setStatus(QStringLiteral("writing"));
+        else if (stage == LinkStage::VerifyStarted)
+            setStatus(QStringLiteral("verifying"));
     });
-    connect(&m_run, &DeviceRun::progress, this, [this](const char *, qint64 done, qint64 total) {
-        if (total > 0)
-            setStatus(QStringLiteral("writing %1%").arg(int(100 * done / total)));
-    });
+    connect(&m_run, &DeviceRun::progress, this,
+            [this](const char *stage, qint64 done, qint64 total) {
+                if (total > 0)
+                    setStatus(QStringLiteral("%1 %2%")
+                                  .arg(qstrcmp(stage, "verify") == 0 ? QStringLiteral("verifying")
+                                                                     : QStringLiteral("writing"))
+                                  .arg(int(100 * done / total)));
+            });
     connect(&m_run, &DeviceRun::report, this,
             [this](const LinkProblem &problem) { m_problem = words::describe(problem).message; });
     connect(&m_run, &DeviceRun::retrying, this,
@@ -93,7 +89,7 @@ FleetDevice::FleetDevice(RosterRow row, QString port, QString serial, FleetOptio
 
 void FleetDevice::start()
 {
-    setStatus(QStringLiteral("opening"));
+    setStatus(QStringLiteral("reading the backup"));
     m_run.start();
 }
 
@@ -112,8 +108,8 @@ void FleetDevice::ended(Outcome outcome)
                             m_run.backupSaved() ? m_backup : QString()};
     // The wake-up ESC after the reset is on its way when the port closes; a
     // device that sees the port close at once may never receive it.
-    QTimer::singleShot(m_session.isOpen() ? LingerMs : 0, this, [this, done] {
-        m_session.close();
+    QTimer::singleShot(m_link.isPortOpen() ? LingerMs : 0, this, [this, done] {
+        m_link.closePort();
         emit finished(done);
     });
 }

@@ -4,7 +4,6 @@
 #include "devicerun.h"
 #include "roster.h"
 #include "serialport.h"
-#include "session.h"
 #include "ticker.h"
 
 #include <QObject>
@@ -29,7 +28,7 @@ struct DeviceResult {
     QString backup; // the file that holds what the device held before, or empty
 };
 
-// One tracker of the fleet on its own port, ticker and session, with the
+// One tracker of the fleet on its own port, ticker and link, with the
 // steps of `write --backup`: the port opened, the device settled, its memory
 // saved as the backup (or nothing written), the row's image written and
 // verified (again up to the retries), the device reset. Only a verify makes
@@ -64,7 +63,7 @@ private:
     QString m_backup;
     QtSerialPort m_serialPort;
     PreciseTicker m_ticker;
-    LinkSession m_session{m_serialPort, m_ticker};
+    DeviceLink m_link{m_serialPort, m_ticker};
     DeviceRun m_run;
     QString m_problem; // what the run reported last, in words
     QString m_status;
