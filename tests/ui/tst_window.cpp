@@ -25,6 +25,7 @@
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -37,7 +38,6 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QTemporaryDir>
-#include <QEventLoop>
 #include <QTest>
 #include <QToolTip>
 #include <QUrl>
