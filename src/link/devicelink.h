@@ -2,7 +2,7 @@
 #pragma once
 
 #include "dumpreply.h"
-#include "linkhost.h"
+#include "linkfacts.h"
 #include "session.h"
 
 #include <QByteArray>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "devicelink.h"
-#include "linkhost.h"
+#include "linkfacts.h"
 
 #include <QString>
 

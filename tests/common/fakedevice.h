@@ -3,7 +3,7 @@
 
 #include "devicelink.h"
 #include "imagefile.h"
-#include "linkhost.h"
+#include "linkfacts.h"
 #include "linkwords.h"
 #include "protocol.h"
 #include "serialport.h"

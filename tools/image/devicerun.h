@@ -3,7 +3,7 @@
 
 #include "devicecommands.h"
 #include "devicelink.h"
-#include "linkhost.h"
+#include "linkfacts.h"
 
 #include <QByteArray>
 #include <QList>
