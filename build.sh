@@ -87,12 +87,16 @@ sources=$(echo "$sources" | grep -v -e files_qt.cpp)
 run-clang-tidy -quiet -p build -j "$jobs" $sources >build/clang-tidy.log 2>&1 ||
     { grep -E 'warning:|error:' build/clang-tidy.log >&2; exit 1; }
 
+# The device tests spend their time waiting on real ticks, not on the
+# processor: they run side by side even on two processors.
+testJobs=$((jobs > 4 ? jobs : 4))
+
 echo "== Tests"
-ctest --test-dir build --output-on-failure
+ctest --test-dir build --output-on-failure -j "$testJobs"
 
 echo "== Tests under AddressSanitizer and UBSan, with the fuzzers"
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DTAVLO_SANITIZE=ON -DTAVLO_FUZZ=ON -DTAVLO_WERROR=ON
 cmake --build build-asan --parallel "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan --output-on-failure
+    ctest --test-dir build-asan --output-on-failure -j "$testJobs"
