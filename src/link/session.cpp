@@ -69,11 +69,6 @@ bool LinkSession::isOpen() const
     return m_port.isOpen();
 }
 
-QString LinkSession::portName() const
-{
-    return m_port.name();
-}
-
 bool LinkSession::startPause(Tick ticks)
 {
     return begin(std::make_unique<PauseTransfer>(*this, ticks.count()), false);

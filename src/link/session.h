@@ -53,8 +53,6 @@ public:
     bool open(const QString &name);
     void close();
     bool isOpen() const;
-    QString portName() const;
-    SerialPort &port() { return m_port; }
 
     // Each starts one transfer, whose end comes as ended(); false, with
     // nothing started, while another runs or without an open port (a reset
@@ -69,7 +67,6 @@ public:
     // stopped action still ends with a whole reset. Until clearStop(),
     // every transfer but a reset ends Stopped as it starts.
     void stop();
-    bool stopRequested() const { return m_stopRequested; }
     void clearStop() { m_stopRequested = false; }
     // Closes the port; the running transfer ends Aborted.
     void abort();

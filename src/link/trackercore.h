@@ -41,7 +41,6 @@ public:
     Reaction receive(const QByteArray &chunk);
     // The port was opened anew: the device starts over, its memory kept.
     void reopened();
-    bool isWriting() const { return m_writing; }
     qint64 received() const { return m_received; }
 
 private:

@@ -128,15 +128,17 @@ int exitStatus(Outcome outcome)
     case Outcome::Completed:
         return Success;
     case Outcome::VerifyFailed:
+    case Outcome::Cancelled:
     case Outcome::SaveFailed:
         return Refused;
     case Outcome::NoPort:
+    case Outcome::Busy:
     case Outcome::NoReply:
     case Outcome::NotADump:
     case Outcome::PortLost:
     case Outcome::SavedResetFailed:
+    case Outcome::Aborted:
     case Outcome::Stopped:
-    case Outcome::StoppedSettling:
         break;
     }
     return DeviceFailure;
@@ -345,7 +347,7 @@ int talkToDevice(SerialPort &port, DeviceAction action, const DeviceArgs &a,
     bar.end();
     if (outcome == Outcome::NoPort)
         return DeviceFailure;
-    if (outcome == Outcome::StoppedSettling)
+    if (run.settleStopped())
         return stopped(bar, session, QStringLiteral("nothing was sent to the device"));
     if (StopSignals::caught())
         return stopped(bar, session, stoppedWhat(run, outcome, action, a.file, a.backup));

@@ -36,11 +36,11 @@ DeviceRun::DeviceRun(DeviceLink &link, RunPlan plan)
         m_link.answer(again);
     });
     connect(&m_link, &DeviceLink::memoryRead, this, &DeviceRun::store);
-    connect(&m_link, &DeviceLink::finished, this, [this](DeviceLink::Outcome outcome) {
+    connect(&m_link, &DeviceLink::finished, this, [this](Outcome outcome) {
         if (m_settling)
             settled(outcome);
         else
-            ended(outcome);
+            finish(outcome);
     });
 }
 
@@ -69,12 +69,13 @@ void DeviceRun::start()
     m_link.settle(std::chrono::milliseconds(m_plan.settleMs));
 }
 
-void DeviceRun::settled(DeviceLink::Outcome outcome)
+void DeviceRun::settled(Outcome outcome)
 {
     m_settling = false;
-    if (outcome == DeviceLink::Outcome::Completed)
+    if (outcome == Outcome::Completed)
         return begin();
-    finish(outcome == DeviceLink::Outcome::Stopped ? Outcome::StoppedSettling : Outcome::PortLost);
+    m_settleStopped = outcome == Outcome::Stopped;
+    finish(outcome);
 }
 
 void DeviceRun::begin()
@@ -101,35 +102,6 @@ void DeviceRun::store(const QByteArray &memory, ReplyUse use)
     const Status<> saved = writeFileSafely(path, memory);
     m_backupSaved = backup && saved;
     m_link.saved(path, bool(saved), saved ? QString() : saved.error());
-}
-
-void DeviceRun::ended(DeviceLink::Outcome outcome)
-{
-    using Link = DeviceLink::Outcome;
-    switch (outcome) {
-    case Link::Completed:
-        return finish(Outcome::Completed);
-    case Link::VerifyFailed:
-        return finish(Outcome::VerifyFailed);
-    case Link::NoReply:
-        return finish(Outcome::NoReply);
-    case Link::NotADump:
-        return finish(Outcome::NotADump);
-    case Link::SaveFailed:
-        return finish(Outcome::SaveFailed);
-    case Link::SavedResetFailed:
-        return finish(Outcome::SavedResetFailed);
-    case Link::Stopped:
-        return finish(Outcome::Stopped);
-    case Link::NoPort:
-    case Link::Busy:
-        return finish(Outcome::NoPort);
-    case Link::Cancelled: // the tool answers every question itself
-    case Link::PortLost:
-    case Link::Aborted:
-        break;
-    }
-    finish(Outcome::PortLost);
 }
 
 void DeviceRun::finish(Outcome outcome)

@@ -12,19 +12,8 @@
 
 namespace tavlo::cli {
 
-// How a device action of the tool ended.
-enum class Outcome {
-    Completed,        // verified, or read and saved
-    VerifyFailed,     // the device's memory differs from the file
-    NoPort,           // the port would not open
-    NoReply,          // none, or too short
-    NotADump,         // a reply that is not a memory dump; nothing saved or written
-    PortLost,         // the port went away, or would not open again after a reset
-    SaveFailed,       // what was read could not be saved
-    SavedResetFailed, // read and saved, but the port went away at the reset
-    Stopped,          // a signal ended it: the device was reset
-    StoppedSettling,  // a signal came before anything was sent
-};
+// How a device action of the tool ended: as the link's actions end.
+using Outcome = DeviceLink::Outcome;
 
 struct RunPlan {
     DeviceAction action = DeviceAction::Write;
@@ -61,18 +50,19 @@ public:
     qint64 imageSize() const { return m_plan.image.size(); }
     // The memory was read and saved in the plan's backup.
     bool backupSaved() const { return m_backupSaved; }
+    // A stop came while the device settled: nothing was sent, nothing reset.
+    bool settleStopped() const { return m_settleStopped; }
 
 signals:
     void report(const tavlo::LinkProblem &problem);
     void retrying();
     // The progress of the write ("write ") or verify ("verify"); hidden at 0 of 0.
     void progress(const char *stage, qint64 done, qint64 total);
-    void finished(tavlo::cli::Outcome outcome);
+    void finished(tavlo::DeviceLink::Outcome outcome);
 
 private:
     void begin();
-    void settled(DeviceLink::Outcome outcome);
-    void ended(DeviceLink::Outcome outcome);
+    void settled(Outcome outcome);
     void store(const QByteArray &memory, ReplyUse use);
     void finish(Outcome outcome);
 
@@ -80,6 +70,7 @@ private:
     RunPlan m_plan;
     bool m_settling = false;
     bool m_backupSaved = false;
+    bool m_settleStopped = false;
     int m_failures = 0;
     const char *m_stage = "write ";
     Outcome m_outcome = Outcome::Completed;

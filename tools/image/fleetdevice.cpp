@@ -126,11 +126,13 @@ QString FleetDevice::resultOf(Outcome outcome) const
         return QStringLiteral("not written: the reply is not a memory dump (%1)")
             .arg(words::whatAnswered(m_run.reply()));
     case Outcome::Stopped:
-    case Outcome::StoppedSettling:
         return QStringLiteral("stopped: %1; the device was reset").arg(holds());
     case Outcome::PortLost:
         return QStringLiteral("port lost: ") + holds();
     case Outcome::NoPort:
+    case Outcome::Busy:
+    case Outcome::Cancelled:
+    case Outcome::Aborted:
     case Outcome::NoReply:
     case Outcome::SaveFailed:
     case Outcome::SavedResetFailed:
