@@ -103,6 +103,19 @@ ConfigSet setFrom(const SetNumbers &n)
 
 } // namespace
 
+ImageBit imageBit(qint64 offset, int bit)
+{
+    if (offset < CallsignLength)
+        return {-1, fieldMask({FieldId::Callsign}), QStringLiteral("callsign")};
+    if (offset < ImageReadSize) {
+        const int set = int(offset - CallsignLength) / SetBlockSize;
+        const BitField &f = setBitField(int(offset - CallsignLength) % SetBlockSize, bit);
+        return {set, f.fields, QStringLiteral("set %1 %2").arg(set + 1).arg(QLatin1String(f.name))};
+    }
+    return {-1, 0,
+            offset == ImageSize - 1 ? QStringLiteral("end byte") : QStringLiteral("after the end")};
+}
+
 QByteArray encodeImage(const Configuration &config)
 {
     QByteArray out;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "configuration.h"
+#include "setlayout.h"
 
 #include <QByteArray>
 #include <optional>
@@ -11,9 +12,18 @@
 namespace tavlo {
 
 inline constexpr int ImageSize = 127;
-inline constexpr int SetBlockSize = 20;
 // Opening reads the callsign and the six blocks; the end byte carries nothing.
 inline constexpr int ImageReadSize = CallsignLength + SetCount * SetBlockSize;
+
+// What bit `bit` of byte `offset` of an image holds: its set (-1 outside
+// the sets), the fields opening shows from it (none for bits opening
+// ignores) and its name for a person ("set 2 unused", "end byte").
+struct ImageBit {
+    int set = -1;
+    FieldMask fields = 0;
+    QString name;
+};
+ImageBit imageBit(qint64 offset, int bit);
 
 // The 127-byte image of a configuration. The configuration must have passed
 // findSaveProblem(); values it would refuse are not guarded here.

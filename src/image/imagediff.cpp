@@ -5,7 +5,6 @@
 #include "displaytext.h"
 #include "fields.h"
 #include "image.h"
-#include "lists.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,44 +14,20 @@ namespace tavlo {
 
 namespace {
 
-// Whether flipping `bit` of byte `offset` changes what opening `image` shows:
-// then that bit holds part of a field.
-bool holdsField(const QByteArray &image, const QByteArray &opened, qint64 offset, int bit)
-{
-    if (offset >= image.size() || offset >= ImageReadSize)
-        return false;
-    QByteArray flipped = image;
-    flipped[offset] = char(flipped[offset] ^ (1 << bit));
-    const Result<Configuration> other = decodeImage(flipped);
-    return !other || configurationToJson(*other) != opened;
-}
-
-// A byte whose differing bits are ignored by opening both images: a
-// difference that no field shows.
-bool differsOutsideFields(const QByteArray &a, const QByteArray &ja, const QByteArray &b,
-                          const QByteArray &jb, qint64 offset, int from, int to)
-{
-    if (from < 0 || to < 0)
-        return true;
-    for (int bit = 0; bit < 8; ++bit)
-        if (((from ^ to) >> bit & 1) && !holdsField(a, ja, offset, bit) &&
-            !holdsField(b, jb, offset, bit))
-            return true;
-    return false;
-}
+// Which fields of which set differ: set 0 to 5, and SetCount for the callsign.
+using ChangedFields = std::array<FieldMask, SetCount + 1>;
 
 // The fields that two opened configurations hold differently, in the order
 // of the JSON form.
-QList<FieldChange> fieldChanges(const Configuration &ca, const QByteArray &ja,
-                                const Configuration &cb, const QByteArray &jb)
+QList<FieldChange> fieldChanges(const Configuration &ca, const Configuration &cb)
 {
-    const QJsonObject oa = QJsonDocument::fromJson(ja).object();
-    const QJsonObject ob = QJsonDocument::fromJson(jb).object();
+    const QJsonObject oa = QJsonDocument::fromJson(configurationToJson(ca)).object();
+    const QJsonObject ob = QJsonDocument::fromJson(configurationToJson(cb)).object();
     QList<FieldChange> changes;
     const QLatin1String callsign("callsign");
     if (oa.value(callsign) != ob.value(callsign))
-        changes.append({-1, callsign, quoted(ca.callsign), quoted(cb.callsign), oa.value(callsign),
-                        ob.value(callsign)});
+        changes.append({-1, FieldId::Callsign, callsign, quoted(ca.callsign), quoted(cb.callsign),
+                        oa.value(callsign), ob.value(callsign)});
     const QJsonArray sa = oa.value(QLatin1String("sets")).toArray();
     const QJsonArray sb = ob.value(QLatin1String("sets")).toArray();
     for (int i = 0; i < SetCount; ++i) {
@@ -61,11 +36,26 @@ QList<FieldChange> fieldChanges(const Configuration &ca, const QByteArray &ja,
         for (const SetField &field : setFields()) {
             const QString key = QString::fromLatin1(field.key);
             if (fa.value(key) != fb.value(key))
-                changes.append({i, key, shownValue(ca.sets[i], field),
+                changes.append({i, field.id, key, shownValue(ca.sets[i], field),
                                 shownValue(cb.sets[i], field), fa.value(key), fb.value(key)});
         }
     }
     return changes;
+}
+
+// The names of the differing bits of a byte that no changed field holds.
+QStringList unshownBits(qint64 offset, int from, int to, const ChangedFields &changed)
+{
+    QStringList names;
+    for (int bit = 0; bit < 8; ++bit) {
+        if (from >= 0 && to >= 0 && !((from ^ to) >> bit & 1))
+            continue;
+        const ImageBit held = imageBit(offset, bit);
+        const FieldMask shown = changed[held.set < 0 ? SetCount : held.set] & held.fields;
+        if (shown == 0 && !names.contains(held.name))
+            names << held.name;
+    }
+    return names;
 }
 
 } // namespace
@@ -78,15 +68,18 @@ Result<ImageDiff> diffImages(const QByteArray &a, const QByteArray &b)
     const Result<Configuration> cb = decodeImage(b);
     if (!cb)
         return Result<ImageDiff>::failure(QStringLiteral("the second is ") + cb.error());
-    const QByteArray ja = configurationToJson(*ca);
-    const QByteArray jb = configurationToJson(*cb);
     ImageDiff diff;
-    diff.fields = fieldChanges(*ca, ja, *cb, jb);
+    diff.fields = fieldChanges(*ca, *cb);
+    ChangedFields changed{};
+    for (const FieldChange &c : diff.fields)
+        changed[c.set < 0 ? SetCount : c.set] |= fieldMask({c.id});
     for (qint64 offset = 0; offset < std::max(a.size(), b.size()); ++offset) {
         const int from = offset < a.size() ? static_cast<unsigned char>(a.at(offset)) : -1;
         const int to = offset < b.size() ? static_cast<unsigned char>(b.at(offset)) : -1;
-        if (from != to && differsOutsideFields(a, ja, b, jb, offset, from, to))
-            diff.bytes.append({offset, from, to});
+        if (from == to)
+            continue;
+        if (const QStringList bits = unshownBits(offset, from, to, changed); !bits.isEmpty())
+            diff.bytes.append({offset, from, to, bits});
     }
     return diff;
 }
@@ -107,7 +100,9 @@ QStringList diffLines(const ImageDiff &diff)
                                .replace(QLatin1String("0X"), QLatin1String("0x"));
     };
     for (const ByteChange &c : diff.bytes)
-        lines << QStringLiteral("Byte %1: %2 -> %3").arg(c.offset).arg(byte(c.from), byte(c.to));
+        lines << QStringLiteral("Byte %1: %2 -> %3 (%4)")
+                     .arg(c.offset)
+                     .arg(byte(c.from), byte(c.to), c.bits.join(QLatin1String(", ")));
     return lines;
 }
 
@@ -125,7 +120,8 @@ QByteArray diffJson(const ImageDiff &diff)
     for (const ByteChange &c : diff.bytes)
         bytes.append(QJsonObject{{QStringLiteral("offset"), c.offset},
                                  {QStringLiteral("from"), c.from < 0 ? QJsonValue() : c.from},
-                                 {QStringLiteral("to"), c.to < 0 ? QJsonValue() : c.to}});
+                                 {QStringLiteral("to"), c.to < 0 ? QJsonValue() : c.to},
+                                 {QStringLiteral("bits"), QJsonArray::fromStringList(c.bits)}});
     const QJsonObject root{{QStringLiteral("equal"), diff.isEmpty()},
                            {QStringLiteral("fields"), fields},
                            {QStringLiteral("bytes"), bytes}};

@@ -5,7 +5,9 @@
 #include <QJsonValue>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
+#include "fields.h"
 #include "result.h"
 
 namespace tavlo {
@@ -14,7 +16,8 @@ namespace tavlo {
 // are the values as a person reads them (texts quoted, list entries by name,
 // yes or no); `from` and `to` are the values of the JSON form.
 struct FieldChange {
-    int set = -1;  // 0..5, or -1 for the callsign
+    int set = -1; // 0..5, or -1 for the callsign
+    FieldId id = FieldId::Callsign;
     QString field; // the key of the JSON form: "callsign", "path", ...
     QString shownFrom;
     QString shownTo;
@@ -22,12 +25,15 @@ struct FieldChange {
     QJsonValue to;
 };
 
-// A byte that differs where every field decoded from it agrees (bits that
-// opening ignores, the end byte, bytes after it). -1 for a byte one side lacks.
+// A byte with differing bits that no field shows: bits that opening
+// ignores, bits of a field that opens the same from both, the end byte,
+// bytes after it. -1 for a byte one side lacks. `bits` names those bits by
+// the layout's names ("set 1 unused").
 struct ByteChange {
     qint64 offset = 0;
     int from = -1;
     int to = -1;
+    QStringList bits;
 };
 
 struct ImageDiff {
@@ -40,7 +46,8 @@ struct ImageDiff {
 // and field by field, then by byte. Both must be long enough to open.
 Result<ImageDiff> diffImages(const QByteArray &a, const QByteArray &b);
 
-// One line a change: `Set 2 path: "WIDE2-2" -> "RELAY,WIDE2-2"`, `Byte 126: 0x00 -> 0x01`.
+// One line a change: `Set 2 path: "WIDE2-2" -> "RELAY,WIDE2-2"`,
+// `Byte 126: 0x00 -> 0x01 (end byte)`.
 QStringList diffLines(const ImageDiff &diff);
 
 // {"equal": false, "fields": [...], "bytes": [...]}, one line.

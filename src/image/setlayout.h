@@ -2,13 +2,16 @@
 #pragma once
 
 #include "bits.h"
+#include "fields.h"
+#include "pathcodec.h"
 
 #include <QByteArray>
 #include <QtGlobal>
 #include <array>
 
 // Where each number of a set lives in its 20-byte block. Encoding and
-// decoding both read this one table; docs/image-format.md shows it to people.
+// decoding both read this one table, and so does diff, to tell which field a
+// differing bit belongs to; docs/image-format.md shows it to people.
 
 namespace tavlo {
 
@@ -34,35 +37,54 @@ struct SetNumbers {
     QByteArray path; // the 11-byte path field
 };
 
-// A run of bits in a big-endian word of `bytes` bytes that starts at `byte`.
+// A run of bits in a big-endian word of `bytes` bytes that starts at `byte`:
+// its name, the number it is stored from (none for bits nothing is stored
+// in) and the fields opening shows from it (none for bits opening ignores).
 struct BitField {
+    const char *name;
     int SetNumbers::*number;
     int byte;
     int bytes;
     int low;
     int width;
+    FieldMask fields;
 };
 
+inline constexpr int SetBlockSize = 20;
 inline constexpr int SetPathOffset = 9;
 
-inline constexpr std::array<BitField, 16> SetLayout{{
-    {&SetNumbers::ssid, 0, 1, 0, 4},
-    {&SetNumbers::beacon, 0, 1, 6, 1},
-    {&SetNumbers::relay, 0, 1, 7, 1},
-    {&SetNumbers::comment, 1, 1, 0, 3},
-    {&SetNumbers::gps, 1, 1, 3, 1},
-    {&SetNumbers::interval, 1, 1, 4, 3},
-    {&SetNumbers::others, 1, 1, 7, 1},
-    {&SetNumbers::symbolChar, 2, 1, 0, 7},
-    {&SetNumbers::symbolTable, 2, 1, 7, 1},
-    {&SetNumbers::latitude, 3, 3, 0, 21},
-    {&SetNumbers::latBlank, 3, 3, 21, 1},
-    {&SetNumbers::latHemisphere, 3, 3, 22, 1},
-    {&SetNumbers::coordinates, 3, 3, 23, 1},
-    {&SetNumbers::longitude, 6, 3, 0, 21},
-    {&SetNumbers::lonBlank, 6, 3, 21, 1},
-    {&SetNumbers::lonHemisphere, 6, 3, 22, 1},
+// Every bit of a set block, once. The path field, eleven bytes from
+// SetPathOffset, is a run of characters and codes rather than a number.
+inline constexpr std::array<BitField, 20> SetLayout{{
+    {"SSID", &SetNumbers::ssid, 0, 1, 0, 4, fieldMask({FieldId::Ssid})},
+    {"unused", nullptr, 0, 1, 4, 2, 0},
+    {"Beacon TX", &SetNumbers::beacon, 0, 1, 6, 1, fieldMask({FieldId::Beacon})},
+    {"RELAY", &SetNumbers::relay, 0, 1, 7, 1, fieldMask({FieldId::Path})},
+    {"position comment", &SetNumbers::comment, 1, 1, 0, 3, fieldMask({FieldId::Comment})},
+    {"GPS Used", &SetNumbers::gps, 1, 1, 3, 1, fieldMask({FieldId::Gps})},
+    {"beacon interval", &SetNumbers::interval, 1, 1, 4, 3, fieldMask({FieldId::Interval})},
+    {"OTHERS", &SetNumbers::others, 1, 1, 7, 1, fieldMask({FieldId::Symbol})},
+    {"symbol character", &SetNumbers::symbolChar, 2, 1, 0, 7,
+     fieldMask({FieldId::Symbol, FieldId::SymbolCode})},
+    {"symbol table", &SetNumbers::symbolTable, 2, 1, 7, 1, fieldMask({FieldId::SymbolTable})},
+    {"latitude", &SetNumbers::latitude, 3, 3, 0, 21,
+     fieldMask({FieldId::LatDegrees, FieldId::LatMinutes})},
+    {"latitude blank mark", &SetNumbers::latBlank, 3, 3, 21, 1, 0},
+    {"latitude hemisphere", &SetNumbers::latHemisphere, 3, 3, 22, 1,
+     fieldMask({FieldId::LatHemisphere})},
+    {"Prog Coord's", &SetNumbers::coordinates, 3, 3, 23, 1, fieldMask({FieldId::Coordinates})},
+    {"longitude", &SetNumbers::longitude, 6, 3, 0, 21,
+     fieldMask({FieldId::LonDegrees, FieldId::LonMinutes})},
+    {"longitude blank mark", &SetNumbers::lonBlank, 6, 3, 21, 1, 0},
+    {"longitude hemisphere", &SetNumbers::lonHemisphere, 6, 3, 22, 1,
+     fieldMask({FieldId::LonHemisphere})},
+    {"unused", nullptr, 6, 3, 23, 1, 0},
+    {"path", nullptr, SetPathOffset, PathFieldLength, 0, PathFieldLength * 8,
+     fieldMask({FieldId::Path})},
 }};
+
+// The row that holds bit `bit` (0 to 7) of byte `offset` of a set block.
+const BitField &setBitField(int offset, int bit);
 
 // The block of a set's numbers, and the numbers in a block (at least
 // SetBlockSize bytes from `block`).

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <initializer_list>
 #include <variant>
 
 // Every field of a configuration set in one table: its key in the JSON form,
@@ -34,6 +35,17 @@ enum class FieldId {
     LonHemisphere,
     Path,
 };
+inline constexpr int FieldIdCount = int(FieldId::Path) + 1;
+
+// A set of field ids, one bit each: what a run of the image's bits holds.
+using FieldMask = quint32;
+constexpr FieldMask fieldMask(std::initializer_list<FieldId> ids)
+{
+    FieldMask mask = 0;
+    for (const FieldId id : ids)
+        mask |= FieldMask(1) << int(id);
+    return mask;
+}
 
 struct SetField {
     FieldId id;

@@ -293,57 +293,9 @@ private slots:
     // and opening shows what was typed.
     void savedImagesRoundTrip()
     {
-        QRandomGenerator rng(20261208);
-        const QStringList pathParts{"RELAY",    "WIDE",   "WIDE1-1", "WIDE7-7",  "TRACE",
-                                    "TRACE3-3", "OK1",    "OE0",     "OM7",      "ECHO",
-                                    "GATE",     "NOGATE", "IGATE",   "N0CALL-1", "AB",
-                                    "X-3",      "7",      "12",      ",",        " "};
-        auto pick = [&](const QStringList &from) {
-            return from.at(rng.bounded(from.size()));
-        };
-        auto entry = [&](int count) {
-            return rng.bounded(4) == 0 ? Entry() : Entry(rng.bounded(count));
-        };
-        auto decimal = [&](int whole) {
-            return QString::number(rng.bounded(whole)) +
-                   (rng.bounded(2) ? QStringLiteral(".%1").arg(rng.bounded(1000)) : QString());
-        };
-        // A random set that saves: drawn again until the save checks take it.
-        auto savableSet = [&] {
-            for (;;) {
-                Configuration c;
-                ConfigSet &s = c.sets[0];
-                s.ssid = rng.bounded(3) ? QString::number(rng.bounded(16)) : QStringLiteral(" ");
-                s.beacon = rng.bounded(2);
-                s.gps = rng.bounded(2);
-                s.symbol = rng.bounded(SymbolCount);
-                s.symbolTable = entry(SymbolTableCount);
-                s.symbolCode = entry(SymbolCodeUsable);
-                s.comment = entry(CommentCount);
-                s.interval = entry(IntervalCount);
-                s.coordinates = rng.bounded(2);
-                s.latDegrees = decimal(90);
-                s.latMinutes = decimal(60);
-                s.latHemisphere = entry(HemisphereCount);
-                s.lonDegrees = decimal(180);
-                s.lonMinutes = decimal(60);
-                s.lonHemisphere = entry(HemisphereCount);
-                s.path.clear();
-                for (int k = rng.bounded(5); k > 0; --k)
-                    s.path +=
-                        (s.path.isEmpty() ? QString() : QStringLiteral(",")) + pick(pathParts);
-                if (rng.bounded(4) == 0) // blanks at the ends do not count
-                    s.path = u' ' + s.path + u' ';
-                if (!saveProblem(c))
-                    return s;
-            }
-        };
+        RandomSets random(20261208);
         for (int round = 0; round < 1000; ++round) {
-            Configuration c;
-            for (int k = rng.bounded(CallsignLength + 1); k > 0; --k)
-                c.callsign += QChar(32 + rng.bounded(95));
-            for (ConfigSet &s : c.sets)
-                s = savableSet();
+            const Configuration c = random.savableConfiguration();
             QCOMPARE(saveProblem(c).has_value(), false);
             const QByteArray image = encodeImage(c);
             QCOMPARE(image.size(), ImageSize);

@@ -215,12 +215,14 @@ private slots:
             << "changed.json" << 1
             << "Callsign: \"N0CALL\" -> \"N1CALL\"\n"
                "Set 1 path: \"RELAY,WIDE2-2,TRACE3-3\" -> \"WIDE2-2\"\n";
-        QTest::newRow("the end byte only") << "BIN"
-                                           << "end.bin" << 1 << "Byte 126: 0x00 -> 0x01\n";
+        QTest::newRow("the end byte only")
+            << "BIN"
+            << "end.bin" << 1 << "Byte 126: 0x00 -> 0x01 (end byte)\n";
         // Bit 7 of byte 12 is one that opening ignores; the SSID beside it differs too.
         QTest::newRow("an ignored bit beside a field")
             << "BIN"
-            << "ignored.bin" << 1 << "Set 1 ssid: \" 9\" -> \" 8\"\nByte 12: 0x02 -> 0x82\n";
+            << "ignored.bin" << 1
+            << "Set 1 ssid: \" 9\" -> \" 8\"\nByte 12: 0x02 -> 0x82 (set 1 unused)\n";
         QTest::newRow("a configuration that cannot be saved") << "refused.json"
                                                               << "BIN" << 2 << "";
         QTest::newRow("too short for either") << "short.bin"

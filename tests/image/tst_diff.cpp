@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "configjson.h"
+#include "image.h"
+#include "imagediff.h"
+#include "testconfigs.h"
+
+#include <QTest>
+
+using namespace tavlo;
+using namespace testconfigs;
+
+namespace {
+
+// The bytes diff listed before it read the layout: it found the bits that
+// hold a field by flipping each in turn and opening the image again. Kept
+// here as the reference the table must agree with.
+bool flipChangesOpening(const QByteArray &image, qint64 offset, int bit)
+{
+    if (offset >= image.size() || offset >= ImageReadSize)
+        return false;
+    QByteArray flipped = image;
+    flipped[offset] = char(flipped[offset] ^ (1 << bit));
+    return configurationToJson(*decodeImage(flipped)) != configurationToJson(*decodeImage(image));
+}
+
+QList<qint64> bytesByFlipping(const QByteArray &a, const QByteArray &b)
+{
+    QList<qint64> offsets;
+    for (qint64 offset = 0; offset < std::max(a.size(), b.size()); ++offset) {
+        const int from = offset < a.size() ? static_cast<unsigned char>(a.at(offset)) : -1;
+        const int to = offset < b.size() ? static_cast<unsigned char>(b.at(offset)) : -1;
+        bool unshown = from != to && (from < 0 || to < 0);
+        for (int bit = 0; bit < 8 && from != to && !unshown; ++bit)
+            unshown = ((from ^ to) >> bit & 1) && !flipChangesOpening(a, offset, bit) &&
+                      !flipChangesOpening(b, offset, bit);
+        if (unshown)
+            offsets << offset;
+    }
+    return offsets;
+}
+
+QList<qint64> offsetsOf(const ImageDiff &diff)
+{
+    QList<qint64> offsets;
+    for (const ByteChange &c : diff.bytes)
+        offsets << c.offset;
+    return offsets;
+}
+
+void compareWithFlipping(const QByteArray &a, const QByteArray &b)
+{
+    const Result<ImageDiff> diff = diffImages(a, b);
+    QVERIFY(diff);
+    QCOMPARE(offsetsOf(*diff), bytesByFlipping(a, b));
+}
+
+} // namespace
+
+class TestDiff : public QObject {
+    Q_OBJECT
+private slots:
+    // Every bit of a set block has exactly one row, and every field of a set
+    // is held by some row.
+    void layoutCoversEveryBitOnce()
+    {
+        for (int offset = 0; offset < SetBlockSize; ++offset)
+            for (int bit = 0; bit < 8; ++bit) {
+                int rows = 0;
+                for (const BitField &f : SetLayout) {
+                    const int b = (f.byte + f.bytes - 1 - offset) * 8 + bit;
+                    rows += offset >= f.byte && offset < f.byte + f.bytes && b >= f.low &&
+                            b < f.low + f.width;
+                }
+                QVERIFY2(rows == 1,
+                         qPrintable(QStringLiteral("byte %1 bit %2").arg(offset).arg(bit)));
+            }
+        FieldMask held = 0;
+        for (const BitField &f : SetLayout)
+            held |= f.fields;
+        for (const SetField &field : setFields())
+            QVERIFY2(held & fieldMask({field.id}), field.key);
+    }
+
+    // Each bit of the worked example flipped alone: a change of one field, or
+    // of a bit no field shows.
+    void oneBitChangesAgreeWithFlipping()
+    {
+        const QByteArray image = encodeImage(workedExample());
+        int fieldChanges = 0;
+        for (qint64 offset = 0; offset < image.size(); ++offset)
+            for (int bit = 0; bit < 8; ++bit) {
+                QByteArray other = image;
+                other[offset] = char(other[offset] ^ (1 << bit));
+                compareWithFlipping(image, other);
+                fieldChanges += diffImages(image, other)->fields.size() == 1;
+            }
+        QVERIFY(fieldChanges > 59);
+    }
+
+    // Random saved images, with random bits flipped and bytes added after
+    // the end, agree with the reference too.
+    void randomPairsAgreeWithFlipping()
+    {
+        RandomSets random(20261209);
+        QRandomGenerator &rng = random.rng();
+        for (int round = 0; round < 300; ++round) {
+            QByteArray a = encodeImage(random.savableConfiguration());
+            QByteArray b = rng.bounded(2) ? encodeImage(random.savableConfiguration()) : a;
+            for (QByteArray *image : {&a, &b}) {
+                for (int k = rng.bounded(4); k > 0; --k) {
+                    const int offset = rng.bounded(ImageSize);
+                    (*image)[offset] = char(image->at(offset) ^ (1 << rng.bounded(8)));
+                }
+                if (rng.bounded(4) == 0)
+                    image->append(char(rng.bounded(256)));
+            }
+            compareWithFlipping(a, b);
+        }
+    }
+
+    // The bytes no field shows are named by the layout.
+    void unshownBytesNamed_data()
+    {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("mask");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("unused bits of the first byte") << 6 << 0x30 << "set 1 unused";
+        QTest::newRow("latitude blank mark") << 29 << 0x20 << "set 2 latitude blank mark";
+        QTest::newRow("unused top bit of the longitude") << 112 << 0x80 << "set 6 unused";
+        QTest::newRow("end byte") << 126 << 0x01 << "end byte";
+    }
+    void unshownBytesNamed()
+    {
+        QFETCH(int, offset);
+        QFETCH(int, mask);
+        QFETCH(QString, named);
+        const QByteArray image = encodeImage(workedExample());
+        QByteArray other = image;
+        other[offset] = char(other[offset] ^ mask);
+        const Result<ImageDiff> diff = diffImages(image, other);
+        QVERIFY(diff);
+        QVERIFY(diff->fields.isEmpty());
+        QCOMPARE(diff->bytes.size(), 1);
+        QCOMPARE(diff->bytes[0].bits, QStringList{named});
+        QVERIFY(diffLines(*diff).constFirst().endsWith(u'(' + named + u')'));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDiff)
+
+#include "tst_diff.moc"
