@@ -113,8 +113,7 @@ Looks symbolLooks(const ConfigSet &s)
     if (vehicles.contains(name))
         return Looks::Vehicle;
     // The free symbol from the primary table: "-" is a house, these are vehicles.
-    if (s.symbol != SymbolOthers || !s.symbolTable || !s.symbolCode ||
-        symbolTables().value(*s.symbolTable) != u"/")
+    if (s.symbol != SymbolOthers || s.symbolTable != SymbolTablePrimary || !s.symbolCode)
         return Looks::Other;
     const QString code = symbolCodes().value(*s.symbolCode);
     if (code == u"-")
@@ -124,15 +123,15 @@ Looks symbolLooks(const ConfigSet &s)
 
 } // namespace
 
-void Adviser::add(const char *id, int set, const QString &message, const char *field)
+void Adviser::add(CheckId id, int set, const QString &message, std::optional<FieldId> field)
 {
     for (const AdviceCheck &check : adviceChecks()) {
-        if (qstrcmp(check.id, id) != 0)
+        if (check.check != id)
             continue;
         Finding finding;
-        finding.id = QString::fromLatin1(id);
+        finding.id = QString::fromLatin1(check.id);
         finding.set = set;
-        finding.field = QString::fromLatin1(field ? field : check.field);
+        finding.field = field ? field : check.field;
         finding.severity = check.severity;
         finding.message = message;
         finding.why = QString::fromLatin1(check.reason);
@@ -147,7 +146,7 @@ void Adviser::callsign(const QString &typed)
     // The image pads the callsign with blanks; they are no part of it.
     const QString call = trimBlanks(typed).toString();
     if (call.isEmpty()) {
-        add("callsign-empty", -1, name + QStringLiteral(": empty; every packet needs it"));
+        add(CheckId::CallsignEmpty, -1, name + QStringLiteral(": empty; every packet needs it"));
         return;
     }
     const QString upper = call.toUpper();
@@ -158,21 +157,21 @@ void Adviser::callsign(const QString &typed)
     const bool hasDigit = std::any_of(base.begin(), base.end(),
                                       [](QChar c) { return c.isDigit() && c.unicode() < 128; });
     if (placeholders.contains(base))
-        add("callsign-placeholder", -1,
+        add(CheckId::CallsignPlaceholder, -1,
             QStringLiteral("%1: %2 is the example call of manuals; gates and servers drop it: "
                            "type your own")
                 .arg(name, quoted(call)));
     else if (!hasDigit)
-        add("callsign-no-digit", -1,
+        add(CheckId::CallsignNoDigit, -1,
             QStringLiteral("%1: %2 has no digit, which every amateur call sign has; type your "
                            "licensed call")
                 .arg(name, quoted(call)));
     if (call != upper)
-        add("callsign-lowercase", -1,
+        add(CheckId::CallsignLowercase, -1,
             QStringLiteral("%1: %2 has lower-case letters, which many digipeaters drop; type %3")
                 .arg(name, quoted(call), quoted(upper)));
     if (slash >= 0)
-        add("callsign-suffix", -1,
+        add(CheckId::CallsignSuffix, -1,
             QStringLiteral("%1: %2 has %3, which an AX.25 address cannot hold; type %4 and give "
                            "the set an SSID instead: -7 for a handheld, -9 for a mobile")
                 .arg(name, quoted(call), quoted(call.mid(slash)), quoted(call.left(slash))));
@@ -182,7 +181,7 @@ void Adviser::callsign(const QString &typed)
             c != u'/' && !others.contains(c))
             others += c;
     if (!others.isEmpty())
-        add("callsign-characters", -1,
+        add(CheckId::CallsignCharacters, -1,
             QStringLiteral("%1: %2 has characters other than letters and digits (%3)")
                 .arg(name, quoted(call), quoted(others)));
 }
@@ -196,7 +195,7 @@ void Adviser::ssid(int i, const ConfigSet &s)
     // fixed, and right for one; only a set that clearly moves gets a note.
     if (number == 0) {
         if (s.beacon && s.gps)
-            add("ssid-empty", i,
+            add(CheckId::SsidEmpty, i,
                 where + QStringLiteral(": empty (or 0), a primary station's, on a set that takes "
                                        "its position from GPS; a station that moves customarily "
                                        "uses -9 (mobile), -7 (handheld) or -12 (one-way "
@@ -205,7 +204,7 @@ void Adviser::ssid(int i, const ConfigSet &s)
     }
     const bool fixed = s.coordinates && !s.gps;
     if (fixed && (number == 7 || number == 9 || number == 12))
-        add("ssid-use", i,
+        add(CheckId::SsidUse, i,
             where + QStringLiteral(": -%1 is customary for a station that moves; a fixed "
                                    "position usually goes with none or -0")
                         .arg(number));
@@ -220,11 +219,11 @@ void Adviser::symbolAdvice(int i, const ConfigSet &s, int ssid)
     const Looks looks = symbolLooks(s);
     const QString where = QStringLiteral("Set %1 SSID: -%2").arg(i + 1).arg(ssid);
     if (ssid == Mobile && looks == Looks::Home)
-        add("ssid-symbol", i,
+        add(CheckId::SsidSymbol, i,
             where + QStringLiteral(" is a mobile's, but the symbol is a house; a home station "
                                    "uses none or -0, a mobile a vehicle's symbol"));
     else if (ssid == Weather && looks == Looks::Vehicle)
-        add("ssid-symbol", i,
+        add(CheckId::SsidSymbol, i,
             where + QStringLiteral(" is a weather station's, but the symbol is a vehicle; a "
                                    "mobile uses -9"));
 }
@@ -241,7 +240,7 @@ void Adviser::beacon(int i, const ConfigSet &s)
     constexpr double FixedEvery = 30;
     const double minutes = intervalMinutes(*s.interval);
     if (minutes < Fastest) {
-        add("beacon-fast", i,
+        add(CheckId::BeaconFast, i,
             where + QStringLiteral(" with Beacon TX on floods the channel; use 1 minute or "
                                    "more"));
         return;
@@ -252,7 +251,7 @@ void Adviser::beacon(int i, const ConfigSet &s)
     const bool space = std::any_of(hops.begin(), hops.end(),
                                    [](const Hop &hop) { return hop.kind == Hop::Kind::Space; });
     if (s.coordinates && !s.gps && minutes < FixedEvery && !space)
-        add("beacon-fixed-often", i,
+        add(CheckId::BeaconFixedOften, i,
             where + QStringLiteral(" for a fixed position; fixed stations are asked for 30 "
                                    "minutes or more"));
 }
@@ -271,7 +270,7 @@ void Adviser::rateAdvice(int i, const ConfigSet &s, const QString &where, double
     for (int k = 0; k < beaconIntervals().size() && enough.isEmpty(); ++k)
         if (intervalMinutes(k) >= every)
             enough = beaconIntervals().at(k).trimmed();
-    add("beacon-rate-hops", i,
+    add(CheckId::BeaconRateHops, i,
         where + QStringLiteral(" with a path of %1 %2 floods the channel; Proportional Pathing "
                                "sends over %1 %2 every %3 minutes at most: use %4 or more")
                     .arg(hops)
@@ -283,19 +282,19 @@ void Adviser::rateAdvice(int i, const ConfigSet &s, const QString &where, double
 void Adviser::position(int i, const ConfigSet &s)
 {
     const QString where = QStringLiteral("Set %1").arg(i + 1);
-    if (s.comment && *s.comment == positionComments().indexOf(QStringLiteral("Emergency!")))
-        add("comment-emergency", i,
+    if (s.comment == CommentEmergency)
+        add(CheckId::CommentEmergency, i,
             where + QStringLiteral(" position comment: \"Emergency!\" sets off an alarm at every "
                                    "station that hears it; use it only in a real emergency"));
     if (s.beacon && !s.gps && !s.coordinates)
-        add("position-none", i,
+        add(CheckId::PositionNone, i,
             where + QStringLiteral(" Beacon TX: on with neither GPS Used nor Prog Coord's, so "
                                    "there is no position to send; turn one of them on"),
-            "beacon");
+            FieldId::Beacon);
     if (!s.coordinates)
         return;
     if (s.gps)
-        add("position-gps-and-fixed", i,
+        add(CheckId::PositionGpsAndFixed, i,
             where + QStringLiteral(" GPS Used: on together with Prog Coord's; which position the "
                                    "device then sends is not documented, so turn one off"));
     // Empty as a new window leaves them, or the text earlier versions left.
@@ -304,7 +303,7 @@ void Adviser::position(int i, const ConfigSet &s)
     };
     if (const bool lat = untouched(s.latMinutes); lat || untouched(s.lonMinutes)) {
         const QString &minutes = lat ? s.latMinutes : s.lonMinutes;
-        add("position-initial-text", i,
+        add(CheckId::PositionInitialText, i,
             where + QStringLiteral(" %1 minutes: %2; type the station's position")
                         .arg(lat ? u"latitude" : u"longitude",
                              minutes.isEmpty()
@@ -312,7 +311,7 @@ void Adviser::position(int i, const ConfigSet &s)
                                  : QStringLiteral("still the initial text %1 of an earlier "
                                                   "version")
                                        .arg(quoted(minutes))),
-            lat ? "latMinutes" : "lonMinutes");
+            lat ? FieldId::LatMinutes : FieldId::LonMinutes);
         return;
     }
     fixedPosition(i, s, where);
@@ -324,13 +323,13 @@ void Adviser::fixedPosition(int i, const ConfigSet &s, const QString &where)
     const QString lat = hemisphere(latitudeHemispheres(), s.latHemisphere);
     const QString lon = hemisphere(longitudeHemispheres(), s.lonHemisphere);
     if (const QString wrong = outOfRange(s); !wrong.isEmpty())
-        add("position-out-of-range", i,
+        add(CheckId::PositionOutOfRange, i,
             where + QStringLiteral(" coordinates: %1; an APRS position has minutes under 60, "
                                    "latitude up to 90\u00B0 and longitude up to 180\u00B0")
                         .arg(wrong));
     else if (isZero(s.latDegrees) && isZero(s.latMinutes) && isZero(s.lonDegrees) &&
              isZero(s.lonMinutes))
-        add("position-zero", i,
+        add(CheckId::PositionZero, i,
             where + QStringLiteral(" coordinates: 0\u00B000.00' %1 0\u00B000.00' %2 is almost "
                                    "always a position never filled in; type the station's "
                                    "position")
@@ -342,7 +341,7 @@ QList<Finding> adviseOn(const Configuration &config)
     Adviser adviser;
     // What an erased memory seems to hold means nothing: one finding says so.
     if (looksErased(config)) {
-        adviser.add("memory-erased", -1,
+        adviser.add(CheckId::MemoryErased, -1,
                     QStringLiteral("The memory looks erased: every byte is 0xFF, so the device "
                                    "holds no configuration; write one to it"));
         adviser.findings.last().sets = {0, 1, 2, 3, 4, 5};
@@ -364,7 +363,7 @@ QList<Finding> adviseOn(const Configuration &config)
         adviser.position(i, s);
     }
     if (!unused.isEmpty()) {
-        adviser.add("set-unused", unused.size() == 1 ? unused.first() : -1,
+        adviser.add(CheckId::SetUnused, unused.size() == 1 ? unused.first() : -1,
                     QStringLiteral("%1 %2 unused: %3 what a new window shows")
                         .arg(setsNamed(unused),
                              unused.size() == 1 ? QStringLiteral("looks") : QStringLiteral("look"),
@@ -373,7 +372,7 @@ QList<Finding> adviseOn(const Configuration &config)
         adviser.findings.last().sets = unused;
     }
     if (!anyBeacon)
-        adviser.add("beacon-all-off", -1,
+        adviser.add(CheckId::BeaconAllOff, -1,
                     QStringLiteral("Sets 1 to 6 Beacon TX: off in every set, so the tracker "
                                    "sends nothing"));
     return adviser.findings;
@@ -412,7 +411,7 @@ QByteArray findingsJson(const QList<Finding> &findings)
             {QStringLiteral("id"), f.id},
             {QStringLiteral("set"), f.set < 0 ? QJsonValue() : QJsonValue(f.set + 1)},
             {QStringLiteral("sets"), setList(f)},
-            {QStringLiteral("field"), f.field.isEmpty() ? QJsonValue() : QJsonValue(f.field)},
+            {QStringLiteral("field"), f.field ? QJsonValue(fieldKey(*f.field)) : QJsonValue()},
             {QStringLiteral("severity"), severityName(f.severity)},
             {QStringLiteral("message"), f.message},
             {QStringLiteral("why"), f.why},

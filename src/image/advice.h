@@ -2,10 +2,12 @@
 #pragma once
 
 #include "configuration.h"
+#include "fields.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <optional>
 
 namespace tavlo {
 
@@ -13,11 +15,44 @@ namespace tavlo {
 // settings the image holds but that misbehave on the air. Never a refusal.
 enum class Severity { Warning, Note };
 
+// Every kind of advice, in the order findings are listed.
+enum class CheckId {
+    MemoryErased,
+    CallsignEmpty,
+    CallsignPlaceholder,
+    CallsignNoDigit,
+    CallsignLowercase,
+    CallsignSuffix,
+    CallsignCharacters,
+    SsidEmpty,
+    SsidUse,
+    SsidSymbol,
+    PathObsolete,
+    PathDirectional,
+    PathHops,
+    PathThreeHops,
+    PathWide1First,
+    PathSpaceGround,
+    PathNotAPath,
+    BeaconFast,
+    BeaconRateHops,
+    BeaconFixedOften,
+    BeaconAllOff,
+    CommentEmergency,
+    PositionZero,
+    PositionOutOfRange,
+    PositionNone,
+    PositionGpsAndFixed,
+    PositionInitialText,
+    SetUnused,
+};
+
 // One kind of advice, as the manual page lists it.
 struct AdviceCheck {
+    CheckId check;
     const char *id; // stable: "path-obsolete"
     Severity severity;
-    const char *field; // the JSON key it concerns, or "" for a set or the whole configuration
+    std::optional<FieldId> field; // none for a set or the whole configuration
     const char *reason;
     const char *source;
 };
@@ -27,9 +62,9 @@ const QList<AdviceCheck> &adviceChecks();
 
 struct Finding {
     QString id;
-    int set = -1;    // 0..5, or -1 when it concerns no one set
-    QList<int> sets; // the sets it concerns, when more than one
-    QString field;   // the JSON key, or empty
+    int set = -1;                 // 0..5, or -1 when it concerns no one set
+    QList<int> sets;              // the sets it concerns, when more than one
+    std::optional<FieldId> field; // none for a set or the whole configuration
     Severity severity = Severity::Warning;
     QString message; // one line: `Set 2 path: "RELAY" uses RELAY, ...`
     QString why;     // one line of why

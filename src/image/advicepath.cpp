@@ -64,7 +64,7 @@ void Adviser::path(int i, const ConfigSet &s)
 {
     const QString where = QStringLiteral("Set %1 path: %2").arg(i + 1).arg(quoted(s.path));
     if (trimBlanks(s.path) == formerStart().path) {
-        add("path-not-a-path", i,
+        add(CheckId::PathNotAPath, i,
             where + QStringLiteral(" is the initial text of an earlier version, not a path; use "
                                    "WIDE1-1 or WIDE2-2, or leave it empty for no digipeaters"));
         return;
@@ -88,7 +88,7 @@ void Adviser::pathElement(int i, const QString &where, const Hop &hop, const QSt
     using Kind = Hop::Kind;
     switch (hop.kind) {
     case Kind::NotAnAddress:
-        add("path-not-a-path", i,
+        add(CheckId::PathNotAPath, i,
             where + QStringLiteral(": %1 is not an upper-case callsign, alias or WIDEn-N")
                         .arg(quoted(hop.text)));
         break;
@@ -96,19 +96,19 @@ void Adviser::pathElement(int i, const QString &where, const Hop &hop, const QSt
     case Kind::BareWide:
     case Kind::BareTrace:
     case Kind::Trace:
-        add("path-obsolete", i,
+        add(CheckId::PathObsolete, i,
             where + QStringLiteral(" uses %1, which digipeaters stopped serving in 2004 (New-N "
                                    "paradigm); use WIDE1-1 or WIDE2-2")
                         .arg(hop.text));
         break;
     case Kind::Directional:
-        add("path-directional", i,
+        add(CheckId::PathDirectional, i,
             where + QStringLiteral(" is a directional path (north, south, east or west), which "
                                    "digipeaters never served; use WIDE1-1 or WIDE2-2"));
         break;
     case Kind::Wide:
         if (hop.text == u"WIDE1-1" && !before.isEmpty())
-            add("path-wide1-first", i,
+            add(CheckId::PathWide1First, i,
                 where + QStringLiteral(" has WIDE1-1 after %1; a fill-in digipeater only serves "
                                        "WIDE1-1 as the first unused element, so put it before %1")
                             .arg(before));
@@ -124,12 +124,12 @@ void Adviser::hopAdvice(int i, const QString &where, int total, int widest)
 {
     constexpr int Wide = 3;
     if (widest >= Wide || total > Wide)
-        add("path-hops", i,
+        add(CheckId::PathHops, i,
             where + QStringLiteral(" asks for %1 hops; most digipeaters serve 2 of an element at "
                                    "most: use WIDE2-2 (2 hops) or WIDE1-1 (1 hop)")
                         .arg(total));
     else if (total == Wide)
-        add("path-three-hops", i,
+        add(CheckId::PathThreeHops, i,
             where + QStringLiteral(" asks for 3 hops: it suits a mobile where digipeaters are "
                                    "sparse; where they are close, WIDE1-1 or WIDE2-2 reaches as "
                                    "far"));
@@ -141,7 +141,7 @@ void Adviser::spaceAdvice(int i, const QString &where, const QList<Hop> &hops)
     const bool space = std::any_of(hops.begin(), hops.end(),
                                    [](const Hop &hop) { return hop.kind == Hop::Kind::Space; });
     if (space && hopsAsked(hops) > 0)
-        add("path-space-ground", i,
+        add(CheckId::PathSpaceGround, i,
             where + QStringLiteral(" adds ground hops to ARISS; every ground digipeater that "
                                    "hears the space station would send it again: use ARISS "
                                    "alone"));

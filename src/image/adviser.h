@@ -46,7 +46,8 @@ public:
     QList<Finding> findings;
 
     // A finding of a check in the table, about its field or the one given.
-    void add(const char *id, int set, const QString &message, const char *field = nullptr);
+    void add(CheckId check, int set, const QString &message,
+             std::optional<FieldId> field = std::nullopt);
 
     void callsign(const QString &typed);
     void ssid(int i, const ConfigSet &s);

@@ -3,6 +3,8 @@
 
 #include "displaytext.h"
 
+#include <stdexcept>
+
 namespace tavlo {
 
 const std::array<SetField, SetFieldCount> &setFields()
@@ -52,7 +54,13 @@ const SetField &setField(FieldId id)
     for (const SetField &field : setFields())
         if (field.id == id)
             return field;
-    return setFields().back(); // FieldId::Callsign is no set field; callers do not ask
+    throw std::out_of_range("no set field has this id");
+}
+
+QString fieldKey(FieldId id)
+{
+    return id == FieldId::Callsign ? QStringLiteral("callsign")
+                                   : QString::fromLatin1(setField(id).key);
 }
 
 QList<std::pair<QString, QString>> shownLines(const ConfigSet &set)

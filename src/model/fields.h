@@ -62,9 +62,14 @@ struct SetField {
 
 inline constexpr int SetFieldCount = 16;
 const std::array<SetField, SetFieldCount> &setFields();
+// The row of a set field; FieldId::Callsign has none, and asking for it
+// throws std::out_of_range.
 const SetField &setField(FieldId id);
 // The set field with this key of the JSON form; nullptr for none.
 const SetField *setFieldByKey(QStringView key);
+
+// The key of a field in the JSON form: "callsign", "lonMinutes".
+QString fieldKey(FieldId id);
 
 // A field's value as a person reads it: texts quoted, flags yes or no, list
 // entries by name, the symbol by number and name.

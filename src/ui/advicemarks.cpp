@@ -72,24 +72,23 @@ AdvicePlaces::AdvicePlaces(const QList<Finding> &findings)
 void AdvicePlaces::add(const Finding &finding)
 {
     const bool warning = finding.severity == Severity::Warning;
-    if (finding.field == u"callsign") {
+    if (finding.field == FieldId::Callsign) {
         callsign << finding.message;
         callsignWarned = callsignWarned || warning;
         return;
     }
-    const SetField *field = setFieldByKey(finding.field);
     for (int i = 0; i < SetCount; ++i) {
         if ((finding.set >= 0 && finding.set != i) ||
             (!finding.sets.isEmpty() && !finding.sets.contains(i)))
             continue;
-        if (!field) {
+        if (!finding.field) {
             sets[i] << finding.message;
             setWarned[i] = setWarned[i] || warning;
             continue;
         }
-        fields[i][field->id] << finding.message;
+        fields[i][*finding.field] << finding.message;
         if (warning)
-            warned[i].insert(field->id);
+            warned[i].insert(*finding.field);
     }
 }
 

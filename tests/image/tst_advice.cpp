@@ -423,6 +423,20 @@ private slots:
                          text.contains(QLatin1String(check.source).left(20)),
                      check.id);
     }
+
+    // Each check id has one row, in the order of the ids, with a stable name
+    // of its own.
+    void everyCheckHasARow()
+    {
+        QStringList names;
+        for (int i = 0; i < adviceChecks().size(); ++i) {
+            QCOMPARE(int(adviceChecks().at(i).check), i);
+            names << QLatin1String(adviceChecks().at(i).id);
+        }
+        QCOMPARE(int(names.size()), int(CheckId::SetUnused) + 1);
+        names.removeDuplicates();
+        QCOMPARE(int(names.size()), adviceChecks().size());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAdvice)

@@ -2,6 +2,7 @@
 #include "configjson.h"
 #include "configuration.h"
 #include "displaytext.h"
+#include "fields.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -67,6 +68,8 @@ private slots:
         QTest::newRow("symbol 0") << symbolNames() << 16 << 0 << "KENWOOD";
         QTest::newRow("symbol 15") << symbolNames() << 16 << SymbolOthers << "OTHERS";
         QTest::newRow("table 1") << symbolTables() << 2 << 1 << "\\";
+        QTest::newRow("primary table") << symbolTables() << 2 << SymbolTablePrimary << "/";
+        QTest::newRow("emergency") << positionComments() << 8 << CommentEmergency << "Emergency!";
         QTest::newRow("code 0") << symbolCodes() << 96 << 0 << "!";
         QTest::newRow("code 14") << symbolCodes() << 96 << 14 << "/";
         QTest::newRow("code 93") << symbolCodes() << 96 << 93 << "~";
@@ -86,6 +89,22 @@ private slots:
         QFETCH(QString, text);
         QCOMPARE(list.size(), size);
         QCOMPARE(list.at(entry), text);
+    }
+
+    // Every id but the callsign's names one row of the field table, and the
+    // rows are in the order of the ids; the callsign's id names none.
+    void everyFieldIdHasARow()
+    {
+        QCOMPARE(int(setFields().size()), FieldIdCount - 1);
+        for (int i = 1; i < FieldIdCount; ++i) {
+            const auto id = FieldId(i);
+            QCOMPARE(int(setField(id).id), i);
+            QCOMPARE(setFields().at(i - 1).id, id);
+            QCOMPARE(setFieldByKey(fieldKey(id)), &setField(id));
+        }
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, setField(FieldId::Callsign));
+        QCOMPARE(fieldKey(FieldId::Callsign), QStringLiteral("callsign"));
+        QCOMPARE(setFieldByKey(u"lonminutes"), nullptr);
     }
 
     void jsonRoundTrip()
