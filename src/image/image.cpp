@@ -110,7 +110,8 @@ ImageBit imageBit(qint64 offset, int bit)
     if (offset < ImageReadSize) {
         const int set = int(offset - CallsignLength) / SetBlockSize;
         const BitField &f = setBitField(int(offset - CallsignLength) % SetBlockSize, bit);
-        return {set, f.fields, QStringLiteral("set %1 %2").arg(set + 1).arg(QLatin1String(f.name))};
+        return {set, f.fields, QStringLiteral("set %1 %2").arg(set + 1).arg(QLatin1String(f.name)),
+                f.byte == SetPathOffset};
     }
     return {-1, 0,
             offset == ImageSize - 1 ? QStringLiteral("end byte") : QStringLiteral("after the end")};

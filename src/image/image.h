@@ -22,6 +22,7 @@ struct ImageBit {
     int set = -1;
     FieldMask fields = 0;
     QString name;
+    bool code = false; // a byte of a path field, which reads some bits only in some codes
 };
 ImageBit imageBit(qint64 offset, int bit);
 

@@ -5,6 +5,7 @@
 #include "displaytext.h"
 #include "fields.h"
 #include "image.h"
+#include "pathcodec.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -51,8 +52,9 @@ QStringList unshownBits(qint64 offset, int from, int to, const ChangedFields &ch
         if (from >= 0 && to >= 0 && !((from ^ to) >> bit & 1))
             continue;
         const ImageBit held = imageBit(offset, bit);
+        const bool unread = held.code && sameInPath(quint8(from), quint8(to));
         const FieldMask shown = changed[held.set < 0 ? SetCount : held.set] & held.fields;
-        if (shown == 0 && !names.contains(held.name))
+        if ((shown == 0 || unread) && !names.contains(held.name))
             names << held.name;
     }
     return names;

@@ -153,6 +153,20 @@ void appendCode(QString &text, unsigned char byte)
 
 } // namespace
 
+bool sameInPath(unsigned char a, unsigned char b)
+{
+    if (a == b)
+        return true;
+    if (a < CodeBase || b < CodeBase)
+        return false;
+    // After a letter, so that both append exactly what they stand for.
+    QString ta = QStringLiteral("A");
+    QString tb = ta;
+    appendCode(ta, a);
+    appendCode(tb, b);
+    return ta == tb;
+}
+
 QString decodePath(bool relay, QByteArrayView field)
 {
     QString text = relay ? QStringLiteral("RELAY,") : QString();

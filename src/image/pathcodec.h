@@ -26,6 +26,10 @@ void cutCommasAtCodes(QString &path);
 // Encodes a typed path; blanks at its ends do not count.
 EncodedPath encodePath(QStringView path);
 
+// Whether two bytes of a path field stand for the same thing wherever they
+// are: equal, or codes that differ only in bits their group does not read.
+bool sameInPath(unsigned char a, unsigned char b);
+
 // The path text that opening an image shows for a relay flag and a path field.
 QString decodePath(bool relay, QByteArrayView field);
 

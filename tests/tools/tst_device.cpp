@@ -8,8 +8,10 @@
 #include "serialport.h"
 #include "testenvironment.h"
 #include "testfiles.h"
+#include "testshard.h"
 #include "ticker.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -784,5 +786,5 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-QTEST_MAIN(TestDevice)
+TAVLO_TEST_MAIN_WITH(QApplication, TestDevice)
 #include "tst_device.moc"

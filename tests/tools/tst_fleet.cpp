@@ -4,7 +4,9 @@
 
 #include "testenvironment.h"
 #include "testfiles.h"
+#include "testshard.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -273,5 +275,5 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-QTEST_GUILESS_MAIN(TestFleet)
+TAVLO_TEST_MAIN_WITH(QCoreApplication, TestFleet)
 #include "tst_fleet.moc"
