@@ -6,9 +6,9 @@
 #include "mainwindow.h"
 #include "messages.h"
 #include "pictures.h"
-#include "serialport.h"
+#include "preciseticker.h"
+#include "qtserialport.h"
 #include "stopsignals.h"
-#include "ticker.h"
 #include "twips.h"
 #include "warmup.h"
 

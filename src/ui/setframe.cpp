@@ -58,17 +58,12 @@ QAbstractItemModel *sharedModel(const QStringList &entries)
     return model;
 }
 
-QComboBox *pickList(QWidget *parent, const QStringList &entries, const QRect &geometry)
+QComboBox *pickList(QWidget *parent, const QStringList &entries)
 {
-    auto *box = place(new QComboBox(parent), geometry);
+    auto *box = new QComboBox(parent);
     box->setModel(sharedModel(entries));
     box->setCurrentIndex(-1);
     return box;
-}
-
-QLineEdit *textBox(QWidget *parent, const QString &text, const QRect &geometry)
-{
-    return place(new QLineEdit(text, parent), geometry);
 }
 
 Entry entryOf(const QComboBox *box)
@@ -98,7 +93,52 @@ QString checkBoxPurpose(FieldId field)
     }
 }
 
+// Some control kinds as a variant's alternatives are named, for reading rows.
+using Text = QLineEdit *SetControls::*;
+using Check = QCheckBox *SetControls::*;
+using List = QComboBox *SetControls::*;
+using Stepper = SymbolStepper *SetControls::*;
+using Caption = QLabel *SetControls::*;
+using NameBox = SymbolNameBox *SetControls::*;
+
 } // namespace
+
+const std::array<ControlRow, SetControlCount> &setControlRows()
+{
+    using F = FieldId;
+    static const std::array<ControlRow, SetControlCount> rows{{
+        {Check(&SetControls::beacon), F::Beacon, "BCN", {960, 1920, 1215, 375}, 14},
+        {Caption(&SetControls::ssidLabel), {}, "Label2", {120, 240, 495, 255}, 0, false, "SSID"},
+        {Text(&SetControls::ssid), F::Ssid, "ssid", {600, 240, 615, 405}, 1},
+        {List(&SetControls::interval), F::Interval, "TXI", {2280, 1920, 1575, 315}, 15},
+        {Check(&SetControls::gps), F::Gps, "GPS", {2760, 600, 1095, 375}, 6},
+        {List(&SetControls::comment), F::Comment, "POSCA", {1800, 240, 2175, 315}, 2},
+        {List(&SetControls::symbolTable), F::SymbolTable, "ICOT", {720, 840, 615, 315}, 4},
+        {List(&SetControls::symbolCode), F::SymbolCode, "ICOC", {1320, 840, 615, 315}, 5},
+        {Caption(&SetControls::symbolPicture), {}, "ICOI", {600, 720, 495, 525}},
+        {Stepper(&SetControls::symbol), F::Symbol, "VSICO", {360, 720, 255, 495}, 3},
+        {NameBox(&SetControls::symbolName), {}, "ICO", {360, 1320, 1695, 315}},
+        {List(&SetControls::latHemisphere),
+         F::LatHemisphere,
+         "LAS",
+         {4440, 960, 615, 315},
+         10,
+         true},
+        {Check(&SetControls::coordinates), F::Coordinates, "CORDS", {3840, 600, 1215, 375}, 7},
+        {Text(&SetControls::latDegrees), F::LatDegrees, "LAD", {2760, 960, 495, 375}, 8, true},
+        {Text(&SetControls::latMinutes), F::LatMinutes, "LAM", {3360, 960, 975, 375}, 9, true},
+        {List(&SetControls::lonHemisphere),
+         F::LonHemisphere,
+         "LOS",
+         {4440, 1440, 615, 315},
+         13,
+         true},
+        {Text(&SetControls::lonDegrees), F::LonDegrees, "LOD", {2760, 1440, 495, 375}, 11, true},
+        {Text(&SetControls::lonMinutes), F::LonMinutes, "LOM", {3360, 1440, 975, 375}, 12, true},
+        {Text(&SetControls::path), F::Path, "PATH", {240, 2280, 4695, 375}, 16},
+    }};
+    return rows;
+}
 
 void showAdviceOn(QWidget *control, const QString &purpose, const QStringList &advice,
                   AdviceShown described)
@@ -120,10 +160,9 @@ SetFrame::SetFrame(int index, QWidget *parent)
     setAccessibleName(QStringLiteral("Set %1").arg(index + 1));
 }
 
-const SetControls &SetFrame::controls() const
+const SetControls &SetFrame::controls()
 {
-    // Logically const: the controls show the same set before and after.
-    const_cast<SetFrame *>(this)->build();
+    build();
     return m_c;
 }
 
@@ -139,13 +178,11 @@ void SetFrame::build()
     if (m_built)
         return;
     m_built = true;
-    const ConfigSet initial;
-    m_c.ssidLabel = place(new QLabel(QStringLiteral("SSID"), this), twipsRect(120, 240, 495, 255));
-    m_c.ssid = textBox(this, initial.ssid, twipsRect(600, 240, 615, 405));
-    buildSymbolPicker();
-    buildStationControls();
-    buildCoordinates();
-    m_c.path = textBox(this, initial.path, twipsRect(240, 2280, 4695, 375));
+    for (const ControlRow &row : setControlRows())
+        makeControl(row);
+    setUpSymbolPicker();
+    connect(m_c.coordinates, &QCheckBox::toggled, this, &SetFrame::coordinateSwitch);
+    coordinateSwitch();
 
     // Keyboard order follows the layout, top to bottom and left to right.
     const QList<QWidget *> order = tabOrder();
@@ -153,11 +190,47 @@ void SetFrame::build()
         setTabOrder(order[k - 1], order[k]);
     nameUncaptionedControls();
     givePurposes();
-    giveFormNames();
     reportEdits();
     m_marks = new AdviceMarks(this);
     applyAdvice();
     emit built();
+}
+
+// Makes the control of a row as its field asks: a text box with start-up's
+// text, a check box captioned with the field's title, a list of the field's
+// entries with none chosen.
+void SetFrame::makeControl(const ControlRow &row)
+{
+    const QString title = row.field ? QString::fromLatin1(setField(*row.field).title)
+                                    : QString::fromLatin1(row.caption);
+    QWidget *made = std::visit(
+        [&](auto slot) -> QWidget * {
+            using Widget = std::remove_pointer_t<std::decay_t<decltype(m_c.*slot)>>;
+            Widget *widget = nullptr;
+            if constexpr (std::is_same_v<Widget, QLineEdit>)
+                widget = new QLineEdit(
+                    ConfigSet().*std::get<QString ConfigSet::*>(setField(*row.field).member), this);
+            else if constexpr (std::is_same_v<Widget, QCheckBox>)
+                widget = new QCheckBox(title, this);
+            else if constexpr (std::is_same_v<Widget, QComboBox>)
+                widget = pickList(this, setField(*row.field).list());
+            else if constexpr (std::is_same_v<Widget, SymbolStepper>)
+                widget = new SymbolStepper(Qt::Vertical, this);
+            else if constexpr (std::is_same_v<Widget, QLabel>)
+                widget = new QLabel(title, this);
+            else
+                widget = new SymbolNameBox(m_c.symbol, this);
+            m_c.*slot = widget;
+            return widget;
+        },
+        row.control);
+    made->setGeometry(twipsRect(row.at.left, row.at.top, row.at.width, row.at.height));
+    made->setObjectName(QLatin1String(row.formName));
+}
+
+QWidget *SetFrame::widgetOf(const ControlRow &row) const
+{
+    return std::visit([&](auto slot) -> QWidget * { return m_c.*slot; }, row.control);
 }
 
 void SetFrame::showAdvice(const QHash<FieldId, QStringList> &advice, const QSet<FieldId> &warned)
@@ -234,31 +307,9 @@ void SetFrame::givePurposes()
     }
 }
 
-// Each control keeps the short name it has on the form as its objectName;
-// the frame's own name carries the set's index.
-void SetFrame::giveFormNames()
+void SetFrame::setUpSymbolPicker()
 {
-    const std::pair<QObject *, const char *> names[] = {
-        {m_c.ssidLabel, "Label2"},  {m_c.ssid, "ssid"},          {m_c.comment, "POSCA"},
-        {m_c.symbol, "VSICO"},      {m_c.symbolPicture, "ICOI"}, {m_c.symbolTable, "ICOT"},
-        {m_c.symbolCode, "ICOC"},   {m_c.symbolName, "ICO"},     {m_c.gps, "GPS"},
-        {m_c.coordinates, "CORDS"}, {m_c.latDegrees, "LAD"},     {m_c.latMinutes, "LAM"},
-        {m_c.latHemisphere, "LAS"}, {m_c.lonDegrees, "LOD"},     {m_c.lonMinutes, "LOM"},
-        {m_c.lonHemisphere, "LOS"}, {m_c.beacon, "BCN"},         {m_c.interval, "TXI"},
-        {m_c.path, "PATH"},
-    };
-    for (const auto &[control, name] : names)
-        control->setObjectName(QLatin1String(name));
-}
-
-void SetFrame::buildSymbolPicker()
-{
-    m_c.symbol = place(new SymbolStepper(Qt::Vertical, this), twipsRect(360, 720, 255, 495));
-    m_c.symbolName = place(new SymbolNameBox(m_c.symbol, this), twipsRect(360, 1320, 1695, 315));
     m_c.symbolName->setModel(sharedModel(symbolNames()));
-    m_c.symbolTable = pickList(this, symbolTables(), twipsRect(720, 840, 615, 315));
-    m_c.symbolCode = pickList(this, symbolCodes(), twipsRect(1320, 840, 615, 315));
-    m_c.symbolPicture = place(new QLabel(this), twipsRect(600, 720, 495, 525));
     m_c.symbolPicture->setScaledContents(true);
     m_c.symbolTable->hide();
     m_c.symbolCode->hide();
@@ -273,31 +324,6 @@ void SetFrame::buildSymbolPicker()
     // 1 and then 0, so that the picker really runs for entry 0.
     m_c.symbol->setValue(1);
     m_c.symbol->setValue(0);
-}
-
-void SetFrame::buildStationControls()
-{
-    m_c.comment = pickList(this, positionComments(), twipsRect(1800, 240, 2175, 315));
-    m_c.interval = pickList(this, beaconIntervals(), twipsRect(2280, 1920, 1575, 315));
-    m_c.gps =
-        place(new QCheckBox(QStringLiteral("GPS Used"), this), twipsRect(2760, 600, 1095, 375));
-    m_c.beacon =
-        place(new QCheckBox(QStringLiteral("Beacon TX"), this), twipsRect(960, 1920, 1215, 375));
-}
-
-void SetFrame::buildCoordinates()
-{
-    m_c.latHemisphere = pickList(this, latitudeHemispheres(), twipsRect(4440, 960, 615, 315));
-    const ConfigSet initial;
-    m_c.latDegrees = textBox(this, initial.latDegrees, twipsRect(2760, 960, 495, 375));
-    m_c.latMinutes = textBox(this, initial.latMinutes, twipsRect(3360, 960, 975, 375));
-    m_c.lonHemisphere = pickList(this, longitudeHemispheres(), twipsRect(4440, 1440, 615, 315));
-    m_c.lonDegrees = textBox(this, initial.lonDegrees, twipsRect(2760, 1440, 495, 375));
-    m_c.lonMinutes = textBox(this, initial.lonMinutes, twipsRect(3360, 1440, 975, 375));
-    m_c.coordinates =
-        place(new QCheckBox(QStringLiteral("Prog Coord's"), this), twipsRect(3840, 600, 1215, 375));
-    connect(m_c.coordinates, &QCheckBox::toggled, this, &SetFrame::coordinateSwitch);
-    coordinateSwitch();
 }
 
 // What a screen reader and a resting pointer say of the controls without a caption.
@@ -317,34 +343,27 @@ void SetFrame::nameUncaptionedControls()
 // Every field's control, in the order opening an image fills them.
 QList<std::pair<FieldId, QWidget *>> SetFrame::bindings() const
 {
-    return {{FieldId::Beacon, m_c.beacon},
-            {FieldId::Ssid, m_c.ssid},
-            {FieldId::Interval, m_c.interval},
-            {FieldId::Gps, m_c.gps},
-            {FieldId::Comment, m_c.comment},
-            {FieldId::SymbolTable, m_c.symbolTable},
-            {FieldId::SymbolCode, m_c.symbolCode},
-            {FieldId::Symbol, m_c.symbol},
-            {FieldId::LatHemisphere, m_c.latHemisphere},
-            {FieldId::Coordinates, m_c.coordinates},
-            {FieldId::LatDegrees, m_c.latDegrees},
-            {FieldId::LatMinutes, m_c.latMinutes},
-            {FieldId::LonHemisphere, m_c.lonHemisphere},
-            {FieldId::LonDegrees, m_c.lonDegrees},
-            {FieldId::LonMinutes, m_c.lonMinutes},
-            {FieldId::Path, m_c.path}};
+    QList<std::pair<FieldId, QWidget *>> bound;
+    for (const ControlRow &row : setControlRows())
+        if (row.field)
+            bound.append({*row.field, widgetOf(row)});
+    return bound;
 }
 
 QList<QWidget *> SetFrame::tabOrder() const
 {
     if (!m_built)
         return {};
-    // The symbol picker is the left column of the row that GPS Used and the
-    // coordinates fill on the right: the eye reads it first.
-    return {m_c.ssid,          m_c.comment,       m_c.symbol,      m_c.symbolTable,
-            m_c.symbolCode,    m_c.gps,           m_c.coordinates, m_c.latDegrees,
-            m_c.latMinutes,    m_c.latHemisphere, m_c.lonDegrees,  m_c.lonMinutes,
-            m_c.lonHemisphere, m_c.beacon,        m_c.interval,    m_c.path};
+    QList<const ControlRow *> rows;
+    for (const ControlRow &row : setControlRows())
+        if (row.tabPlace > 0)
+            rows << &row;
+    std::sort(rows.begin(), rows.end(),
+              [](const ControlRow *a, const ControlRow *b) { return a->tabPlace < b->tabPlace; });
+    QList<QWidget *> order;
+    for (const ControlRow *row : rows)
+        order << widgetOf(*row);
+    return order;
 }
 
 void SetFrame::symbolChanged()
@@ -371,11 +390,9 @@ void SetFrame::symbolChanged()
 
 void SetFrame::coordinateSwitch()
 {
-    for (QWidget *w :
-         {static_cast<QWidget *>(m_c.latDegrees), static_cast<QWidget *>(m_c.latMinutes),
-          static_cast<QWidget *>(m_c.latHemisphere), static_cast<QWidget *>(m_c.lonDegrees),
-          static_cast<QWidget *>(m_c.lonMinutes), static_cast<QWidget *>(m_c.lonHemisphere)})
-        w->setEnabled(m_c.coordinates->isChecked());
+    for (const ControlRow &row : setControlRows())
+        if (row.withCoordinates)
+            widgetOf(row)->setEnabled(m_c.coordinates->isChecked());
 }
 
 ConfigSet SetFrame::values() const
@@ -383,24 +400,30 @@ ConfigSet SetFrame::values() const
     ConfigSet s; // start-up's set, which a frame not yet made shows
     if (!m_built)
         return s;
-    for (const auto &[id, widget] : bindings()) {
-        QWidget *w = widget;
-        std::visit(
-            [&](auto member) {
-                auto &value = s.*member;
-                using Value = std::decay_t<decltype(value)>;
-                if constexpr (std::is_same_v<Value, QString>)
-                    value = static_cast<QLineEdit *>(w)->text();
-                else if constexpr (std::is_same_v<Value, bool>)
-                    value = static_cast<QCheckBox *>(w)->isChecked();
-                else if constexpr (std::is_same_v<Value, int>)
-                    value = static_cast<QScrollBar *>(w)->value();
-                else
-                    value = entryOf(static_cast<QComboBox *>(w));
-            },
-            setField(id).member);
-    }
+    for (const ControlRow &row : setControlRows())
+        if (row.field)
+            readField(s, *row.field, row);
     return s;
+}
+
+// The field's value from its control, of the kind the field table gives it;
+// a row whose control is of another kind throws std::bad_variant_access.
+void SetFrame::readField(ConfigSet &set, FieldId field, const ControlRow &row) const
+{
+    std::visit(
+        [&](auto member) {
+            auto &value = set.*member;
+            using Value = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<Value, QString>)
+                value = (m_c.*std::get<Text>(row.control))->text();
+            else if constexpr (std::is_same_v<Value, bool>)
+                value = (m_c.*std::get<Check>(row.control))->isChecked();
+            else if constexpr (std::is_same_v<Value, int>)
+                value = (m_c.*std::get<Stepper>(row.control))->value();
+            else
+                value = entryOf(m_c.*std::get<List>(row.control));
+        },
+        setField(field).member);
 }
 
 void SetFrame::hideSymbolLists()
@@ -414,33 +437,40 @@ void SetFrame::hideSymbolLists()
 void SetFrame::showOpened(const ConfigSet &s)
 {
     build();
-    for (const auto &[id, widget] : bindings()) {
-        QWidget *w = widget;
-        std::visit(
-            [&](auto member) {
-                const auto &value = s.*member;
-                using Value = std::decay_t<decltype(value)>;
-                if constexpr (std::is_same_v<Value, QString>) {
-                    static_cast<QLineEdit *>(w)->setText(value);
-                } else if constexpr (std::is_same_v<Value, bool>) {
-                    static_cast<QCheckBox *>(w)->setChecked(value);
-                } else if constexpr (std::is_same_v<Value, int>) {
-                    // Through 0 so that the picker runs for the final value whenever it is not 0.
-                    static_cast<QScrollBar *>(w)->setValue(0);
-                    static_cast<QScrollBar *>(w)->setValue(value);
-                } else {
-                    choose(static_cast<QComboBox *>(w), value);
-                }
-            },
-            setField(id).member);
-        if (id == FieldId::Coordinates)
+    for (const ControlRow &row : setControlRows()) {
+        if (!row.field)
+            continue;
+        showField(s, *row.field, row);
+        if (row.field == FieldId::Coordinates)
             coordinateSwitch(); // also when the check state did not change
     }
 }
 
-QWidget *SetFrame::fieldWidget(FieldId field) const
+void SetFrame::showField(const ConfigSet &set, FieldId field, const ControlRow &row)
 {
-    controls();
+    std::visit(
+        [&](auto member) {
+            const auto &value = set.*member;
+            using Value = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<Value, QString>) {
+                (m_c.*std::get<Text>(row.control))->setText(value);
+            } else if constexpr (std::is_same_v<Value, bool>) {
+                (m_c.*std::get<Check>(row.control))->setChecked(value);
+            } else if constexpr (std::is_same_v<Value, int>) {
+                // Through 0 so that the picker runs for the final value whenever it is not 0.
+                SymbolStepper *stepper = m_c.*std::get<Stepper>(row.control);
+                stepper->setValue(0);
+                stepper->setValue(value);
+            } else {
+                choose(m_c.*std::get<List>(row.control), value);
+            }
+        },
+        setField(field).member);
+}
+
+QWidget *SetFrame::fieldWidget(FieldId field)
+{
+    build();
     for (const auto &[id, widget] : bindings())
         if (id == field)
             return widget;

@@ -3,7 +3,7 @@
 
 #include "configuration.h"
 #include "fields.h"
-#include "symbolwidgets.h"
+#include "setcontrols.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -26,29 +26,6 @@ enum class AdviceShown { Alone, WithPurpose };
 void showAdviceOn(QWidget *control, const QString &purpose, const QStringList &advice,
                   AdviceShown described = AdviceShown::Alone);
 
-// The controls of one set, named after what they show.
-struct SetControls {
-    QLabel *ssidLabel = nullptr;
-    QLineEdit *ssid = nullptr;
-    QComboBox *comment = nullptr;
-    SymbolStepper *symbol = nullptr;
-    QLabel *symbolPicture = nullptr;
-    QComboBox *symbolTable = nullptr;
-    QComboBox *symbolCode = nullptr;
-    SymbolNameBox *symbolName = nullptr;
-    QCheckBox *gps = nullptr;
-    QCheckBox *coordinates = nullptr;
-    QLineEdit *latDegrees = nullptr;
-    QLineEdit *latMinutes = nullptr;
-    QComboBox *latHemisphere = nullptr;
-    QLineEdit *lonDegrees = nullptr;
-    QLineEdit *lonMinutes = nullptr;
-    QComboBox *lonHemisphere = nullptr;
-    QCheckBox *beacon = nullptr;
-    QComboBox *interval = nullptr;
-    QLineEdit *path = nullptr;
-};
-
 // One frame of the window: the controls of one configuration set, with its
 // symbol picker and its coordinate entry switch. Its controls are made when
 // the frame is first shown or asked for; until then it holds the set as
@@ -58,7 +35,8 @@ class SetFrame : public QGroupBox {
 public:
     SetFrame(int index, QWidget *parent);
 
-    const SetControls &controls() const;
+    // The controls, made if they were not yet.
+    const SetControls &controls();
     bool isBuilt() const { return m_built; }
 
     // The set as its controls show it.
@@ -77,7 +55,7 @@ public:
     QList<QWidget *> tabOrder() const;
 
     // The control that shows a field, for putting the focus there.
-    QWidget *fieldWidget(FieldId field) const;
+    QWidget *fieldWidget(FieldId field);
 
     // Advice on the set's fields: in each control's tooltip and accessible
     // description, where the pointer and a screen reader find it, shown when
@@ -92,16 +70,17 @@ signals:
 
 private:
     void build();
+    void makeControl(const ControlRow &row);
+    QWidget *widgetOf(const ControlRow &row) const;
     QList<std::pair<FieldId, QWidget *>> bindings() const;
+    void readField(ConfigSet &set, FieldId field, const ControlRow &row) const;
+    void showField(const ConfigSet &set, FieldId field, const ControlRow &row);
     void reportEdits();
     void givePurposes();
     void applyAdvice();
     void describeSymbol();
-    void buildSymbolPicker();
-    void buildStationControls();
-    void buildCoordinates();
+    void setUpSymbolPicker();
     void nameUncaptionedControls();
-    void giveFormNames();
     void symbolChanged();
     void coordinateSwitch();
 

@@ -2,6 +2,7 @@
 #include "linkwords.h"
 
 #include "displaytext.h"
+#include "portdoctor.h"
 
 #include <QCoreApplication>
 

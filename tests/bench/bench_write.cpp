@@ -13,8 +13,8 @@
 #include "linkwords.h"
 #include "mainwindow.h"
 #include "messages.h"
-#include "serialport.h"
-#include "ticker.h"
+#include "preciseticker.h"
+#include "qtserialport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -49,11 +49,19 @@ QList<qint64> offsetsOf(const ImageDiff &diff)
     return offsets;
 }
 
-void compareWithFlipping(const QByteArray &a, const QByteArray &b)
+// Whether diff lists the bytes that flipping finds, and how many fields it names.
+int compareWithFlipping(const QByteArray &a, const QByteArray &b)
 {
     const Result<ImageDiff> diff = diffImages(a, b);
-    QVERIFY(diff);
-    QCOMPARE(offsetsOf(*diff), bytesByFlipping(a, b));
+    if (!diff)
+        return -1;
+    const QList<qint64> listed = offsetsOf(*diff);
+    const QList<qint64> flipped = bytesByFlipping(a, b);
+    if (listed != flipped) {
+        qWarning() << "listed" << listed << "flipping finds" << flipped << diffLines(*diff);
+        return -1;
+    }
+    return int(diff->fields.size());
 }
 
 } // namespace
@@ -88,15 +96,18 @@ private slots:
     void oneBitChangesAgreeWithFlipping()
     {
         const QByteArray image = encodeImage(workedExample());
-        int fieldChanges = 0;
+        int oneField = 0;
         for (qint64 offset = 0; offset < image.size(); ++offset)
             for (int bit = 0; bit < 8; ++bit) {
                 QByteArray other = image;
                 other[offset] = char(other[offset] ^ (1 << bit));
-                compareWithFlipping(image, other);
-                fieldChanges += diffImages(image, other)->fields.size() == 1;
+                const int fields = compareWithFlipping(image, other);
+                QVERIFY2(fields >= 0,
+                         qPrintable(QStringLiteral("byte %1 bit %2").arg(offset).arg(bit)));
+                oneField += fields == 1;
             }
-        QVERIFY(fieldChanges > 59);
+        // Most flips change one field: each field of each set is reached.
+        QVERIFY(oneField > SetCount * SetFieldCount);
     }
 
     // A saved image and a copy with random bits flipped and bytes added
@@ -105,7 +116,7 @@ private slots:
     {
         RandomSets random(20261209);
         QRandomGenerator &rng = random.rng();
-        for (int round = 0; round < 1000; ++round) {
+        for (int round = 0; round < 300; ++round) {
             const QByteArray a = encodeImage(random.savableConfiguration());
             QByteArray b = a;
             for (int k = 1 + rng.bounded(3); k > 0; --k) {
@@ -114,7 +125,7 @@ private slots:
             }
             if (rng.bounded(4) == 0)
                 b.append(char(rng.bounded(256)));
-            compareWithFlipping(a, b);
+            QVERIFY(compareWithFlipping(a, b) >= 0);
         }
     }
 
@@ -124,7 +135,7 @@ private slots:
     void nothingDiffersUnshown()
     {
         RandomSets random(7);
-        for (int round = 0; round < 100; ++round) {
+        for (int round = 0; round < 20; ++round) {
             const QByteArray a = encodeImage(random.savableConfiguration());
             QByteArray b = encodeImage(random.savableConfiguration());
             const Result<ImageDiff> diff = diffImages(a, b);

@@ -5,6 +5,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using namespace tavlo;
 

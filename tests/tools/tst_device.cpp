@@ -5,11 +5,11 @@
 #include "fakedialogs.h"
 #include "mainwindow.h"
 #include "portchooser.h"
-#include "serialport.h"
+#include "preciseticker.h"
+#include "qtserialport.h"
 #include "testenvironment.h"
 #include "testfiles.h"
 #include "testshard.h"
-#include "ticker.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1082,6 +1082,54 @@ private slots:
         QCOMPARE(QString::fromLatin1(found->metaObject()->className()), className);
     }
 
+    // Each set field has one control row, of the kind its value needs, and
+    // every row has a form name and a keyboard place of its own; the frame
+    // made from the rows shows and reads every field.
+    void everyFieldHasOneControlRow()
+    {
+        QSet<QString> names;
+        QSet<int> places;
+        for (const ControlRow &row : setControlRows()) {
+            QVERIFY2(!names.contains(QLatin1String(row.formName)), row.formName);
+            names.insert(QLatin1String(row.formName));
+            QVERIFY(row.tabPlace == 0 || !places.contains(row.tabPlace));
+            places.insert(row.tabPlace);
+        }
+        QCOMPARE(places.size(), SetFieldCount + 1); // the fields' and 0
+        for (const SetField &field : setFields()) {
+            const auto rows =
+                std::count_if(setControlRows().begin(), setControlRows().end(),
+                              [&](const ControlRow &row) { return row.field == field.id; });
+            QVERIFY2(rows == 1, field.key);
+        }
+        ConfigSet set; // every field away from start-up's value
+        set.ssid = QStringLiteral(" 9");
+        set.beacon = set.gps = set.coordinates = true;
+        set.symbol = SymbolOthers;
+        set.symbolTable = 1;
+        set.symbolCode = 29;
+        set.comment = 3;
+        set.interval = 4;
+        set.latDegrees = QStringLiteral("49");
+        set.latMinutes = QStringLiteral("12.34");
+        set.latHemisphere = 1;
+        set.lonDegrees = QStringLiteral("016");
+        set.lonMinutes = QStringLiteral("36.50");
+        set.lonHemisphere = 0;
+        set.path = QStringLiteral("WIDE2-2");
+        SetFrame *frame = m_window->controls().setFrames[0];
+        frame->showOpened(set);
+        QCOMPARE(frame->values(), set);
+        for (const ControlRow &row : setControlRows()) {
+            QWidget *control = frame->findChild<QWidget *>(QLatin1String(row.formName));
+            QVERIFY2(control, row.formName);
+            QCOMPARE(control->geometry(),
+                     twipsRect(row.at.left, row.at.top, row.at.width, row.at.height));
+            if (row.field)
+                QCOMPARE(frame->fieldWidget(*row.field), control);
+        }
+    }
+
     void oddLengthIsAskedFirst()
     {
         const WindowControls &f = m_window->controls();

@@ -9,10 +9,10 @@
 #include "imagefile.h"
 #include "imageinput.h"
 #include "linkwords.h"
+#include "preciseticker.h"
 #include "protocol.h"
-#include "serialport.h"
+#include "qtserialport.h"
 #include "stopsignals.h"
-#include "ticker.h"
 #include "tracingport.h"
 
 #include <QThread>

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "devicerun.h"
+#include "preciseticker.h"
+#include "qtserialport.h"
 #include "roster.h"
-#include "serialport.h"
-#include "ticker.h"
 
 #include <QObject>
 #include <QString>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ticker.h"
+#include "preciseticker.h"
 
 #ifdef Q_OS_LINUX
 #include <QSocketNotifier>

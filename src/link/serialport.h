@@ -1,14 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "portlock.h"
-
 #include <QByteArray>
-#include <QList>
 #include <QObject>
 #include <QString>
-
-class QSerialPort;
 
 namespace tavlo {
 
@@ -51,59 +46,6 @@ signals:
     void lost(const QString &reason);
     // Something done on the way worth a trace: a stale lock file removed.
     void notice(const QString &text);
-};
-
-// The port a Com button opens: COM1 to COM4 on Windows, the first four
-// serial ports under the names the system gives them elsewhere.
-QString comPortName(int index);
-
-// What the operator can do about a port that would not open, for this
-// system; empty where there is nothing to say.
-QString openFailureAdvice(OpenFailure failure);
-
-struct PortDescription {
-    QString name;        // what open() takes: /dev/ttyUSB0, COM12
-    QString description; // "USB-Serial Controller", may be empty
-    QString manufacturer;
-    QString serialNumber;
-    int vendorId = -1; // USB ids, -1 where there are none
-    int productId = -1;
-
-    // "/dev/ttyUSB0 — FT232R USB UART (0403:6001)", or the name alone.
-    QString shown() const;
-};
-
-// The serial port over QSerialPort.
-class QtSerialPort : public SerialPort {
-    Q_OBJECT
-public:
-    explicit QtSerialPort(QObject *parent = nullptr);
-    ~QtSerialPort() override;
-
-    bool open(const QString &name) override;
-    void close() override;
-    void hangUp() override;
-    bool isOpen() const override;
-    QString name() const override { return m_name; }
-    OpenFailure openFailure() const override { return m_failure; }
-    QString errorString() const override { return m_error; }
-    bool setDataTerminalReady(bool on) override;
-    bool setRequestToSend(bool on) override;
-    void write(const QByteArray &bytes) override;
-    qint64 bytesAvailable() const override;
-    QByteArray readAll() override;
-
-    // The serial ports the system reports.
-    static QList<PortDescription> availablePorts();
-
-private:
-    void onError(int error);
-
-    QSerialPort *m_port = nullptr;
-    QString m_name;
-    PortClaim m_claim; // the port's lock file while a reset has it closed
-    OpenFailure m_failure = OpenFailure::None;
-    QString m_error;
 };
 
 } // namespace tavlo

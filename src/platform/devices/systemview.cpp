@@ -2,6 +2,7 @@
 #include "systemview.h"
 
 #include "files.h"
+#include "qtserialport.h"
 
 #include <QDir>
 #include <QFile>
@@ -218,6 +219,18 @@ QString RealSystemView::tryOpen(const QString &path) const
     QFile port(path);
     return port.open(QIODevice::ReadWrite) ? QString() : port.errorString();
 #endif
+}
+
+QString PortDescription::shown() const
+{
+    QString text = name;
+    if (!description.isEmpty())
+        text += QStringLiteral(" \u2014 ") + description;
+    if (vendorId >= 0 && productId >= 0)
+        text += QStringLiteral(" (%1:%2)")
+                    .arg(vendorId, 4, 16, QLatin1Char('0'))
+                    .arg(productId, 4, 16, QLatin1Char('0'));
+    return text;
 }
 
 } // namespace tavlo

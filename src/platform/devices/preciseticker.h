@@ -1,26 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QObject>
+#include "ticker.h"
+
 #include <QTimer>
 
 class QSocketNotifier;
 
 namespace tavlo {
-
-// The timer of the device link: a tick every 10 ms while it runs. start()
-// always begins a fresh interval, so the first tick comes a whole interval
-// after it; nothing ticks between waits.
-class Ticker : public QObject {
-    Q_OBJECT
-public:
-    using QObject::QObject;
-    virtual void start() = 0;
-    virtual void stop() = 0;
-
-signals:
-    void tick();
-};
 
 // Ticks on the interval to the microsecond. Qt's timers round what is left
 // of an interval up to a whole millisecond at every pass of the event loop,

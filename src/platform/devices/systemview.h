@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "serialport.h"
-
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -10,6 +8,18 @@
 #include <optional>
 
 namespace tavlo {
+
+struct PortDescription {
+    QString name;        // what open() takes: /dev/ttyUSB0, COM12
+    QString description; // "USB-Serial Controller", may be empty
+    QString manufacturer;
+    QString serialNumber;
+    int vendorId = -1; // USB ids, -1 where there are none
+    int productId = -1;
+
+    // "/dev/ttyUSB0 — FT232R USB UART (0403:6001)", or the name alone.
+    QString shown() const;
+};
 
 // What the port list and the port doctor read of the system: files, folders,
 // processes, the user's groups and the serial ports the system knows. Reading
