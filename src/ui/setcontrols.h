@@ -41,9 +41,14 @@ struct SetControls {
 // The member of SetControls that a control fills, which is also its kind: a
 // text box shows a text, a check box a flag, a list an entry, the stepper a
 // number.
-using ControlSlot = std::variant<QLineEdit * SetControls::*, QCheckBox * SetControls::*,
-                                 QComboBox * SetControls::*, SymbolStepper * SetControls::*,
-                                 QLabel * SetControls::*, SymbolNameBox * SetControls::*>;
+using TextSlot = QLineEdit *SetControls::*;
+using CheckSlot = QCheckBox *SetControls::*;
+using ListSlot = QComboBox *SetControls::*;
+using StepperSlot = SymbolStepper *SetControls::*;
+using CaptionSlot = QLabel *SetControls::*;
+using NameBoxSlot = SymbolNameBox *SetControls::*;
+using ControlSlot =
+    std::variant<TextSlot, CheckSlot, ListSlot, StepperSlot, CaptionSlot, NameBoxSlot>;
 
 struct Twips {
     int left;
@@ -71,5 +76,8 @@ inline constexpr int SetControlCount = 19;
 // Every control of a set, in the order opening an image fills them, so that
 // the symbol picker and the coordinate switch react as to typing.
 const std::array<ControlRow, SetControlCount> &setControlRows();
+
+// The entries of a list as a model that the six sets share.
+QAbstractItemModel *sharedListModel(const QStringList &entries);
 
 } // namespace tavlo

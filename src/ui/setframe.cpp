@@ -8,60 +8,21 @@
 #include "twips.h"
 
 #include <QAccessible>
-#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
-#include <QStringListModel>
 
 namespace tavlo {
 
 namespace {
 
-// The entries of a list. Typing in a closed list picks the first entry, from
-// the top, whose text as a reader sees it (without the blanks that align the
-// intervals) starts with what was typed: "1" finds "  1 min" wherever the
-// list stood, "10" finds " 10 min".
-class EntryList : public QStringListModel {
-public:
-    using QStringListModel::QStringListModel;
-
-    QModelIndexList match(const QModelIndex &start, int role, const QVariant &value, int hits,
-                          Qt::MatchFlags flags) const override
-    {
-        if (role != Qt::DisplayRole || (flags & Qt::MatchTypeMask) != Qt::MatchStartsWith ||
-            value.typeId() != QMetaType::QString)
-            return QStringListModel::match(start, role, value, hits, flags);
-        const Qt::CaseSensitivity cs =
-            flags & Qt::MatchCaseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
-        QModelIndexList found;
-        for (int row = 0; row < rowCount() && (hits < 0 || found.size() < hits); ++row) {
-            const QModelIndex entry = index(row);
-            if (entry.data().toString().trimmed().startsWith(value.toString(), cs))
-                found << entry;
-        }
-        return found;
-    }
-};
-
-// One model per list, shared by the six sets: each box keeps its own choice,
-// and start-up makes each list once instead of six times.
-QAbstractItemModel *sharedModel(const QStringList &entries)
-{
-    static QHash<const QStringList *, EntryList *> models;
-    EntryList *&model = models[&entries];
-    if (!model)
-        model = new EntryList(entries, qApp);
-    return model;
-}
-
 QComboBox *pickList(QWidget *parent, const QStringList &entries)
 {
     auto *box = new QComboBox(parent);
-    box->setModel(sharedModel(entries));
+    box->setModel(sharedListModel(entries));
     box->setCurrentIndex(-1);
     return box;
 }
@@ -93,52 +54,7 @@ QString checkBoxPurpose(FieldId field)
     }
 }
 
-// Some control kinds as a variant's alternatives are named, for reading rows.
-using Text = QLineEdit *SetControls::*;
-using Check = QCheckBox *SetControls::*;
-using List = QComboBox *SetControls::*;
-using Stepper = SymbolStepper *SetControls::*;
-using Caption = QLabel *SetControls::*;
-using NameBox = SymbolNameBox *SetControls::*;
-
 } // namespace
-
-const std::array<ControlRow, SetControlCount> &setControlRows()
-{
-    using F = FieldId;
-    static const std::array<ControlRow, SetControlCount> rows{{
-        {Check(&SetControls::beacon), F::Beacon, "BCN", {960, 1920, 1215, 375}, 14},
-        {Caption(&SetControls::ssidLabel), {}, "Label2", {120, 240, 495, 255}, 0, false, "SSID"},
-        {Text(&SetControls::ssid), F::Ssid, "ssid", {600, 240, 615, 405}, 1},
-        {List(&SetControls::interval), F::Interval, "TXI", {2280, 1920, 1575, 315}, 15},
-        {Check(&SetControls::gps), F::Gps, "GPS", {2760, 600, 1095, 375}, 6},
-        {List(&SetControls::comment), F::Comment, "POSCA", {1800, 240, 2175, 315}, 2},
-        {List(&SetControls::symbolTable), F::SymbolTable, "ICOT", {720, 840, 615, 315}, 4},
-        {List(&SetControls::symbolCode), F::SymbolCode, "ICOC", {1320, 840, 615, 315}, 5},
-        {Caption(&SetControls::symbolPicture), {}, "ICOI", {600, 720, 495, 525}},
-        {Stepper(&SetControls::symbol), F::Symbol, "VSICO", {360, 720, 255, 495}, 3},
-        {NameBox(&SetControls::symbolName), {}, "ICO", {360, 1320, 1695, 315}},
-        {List(&SetControls::latHemisphere),
-         F::LatHemisphere,
-         "LAS",
-         {4440, 960, 615, 315},
-         10,
-         true},
-        {Check(&SetControls::coordinates), F::Coordinates, "CORDS", {3840, 600, 1215, 375}, 7},
-        {Text(&SetControls::latDegrees), F::LatDegrees, "LAD", {2760, 960, 495, 375}, 8, true},
-        {Text(&SetControls::latMinutes), F::LatMinutes, "LAM", {3360, 960, 975, 375}, 9, true},
-        {List(&SetControls::lonHemisphere),
-         F::LonHemisphere,
-         "LOS",
-         {4440, 1440, 615, 315},
-         13,
-         true},
-        {Text(&SetControls::lonDegrees), F::LonDegrees, "LOD", {2760, 1440, 495, 375}, 11, true},
-        {Text(&SetControls::lonMinutes), F::LonMinutes, "LOM", {3360, 1440, 975, 375}, 12, true},
-        {Text(&SetControls::path), F::Path, "PATH", {240, 2280, 4695, 375}, 16},
-    }};
-    return rows;
-}
 
 void showAdviceOn(QWidget *control, const QString &purpose, const QStringList &advice,
                   AdviceShown described)
@@ -309,7 +225,7 @@ void SetFrame::givePurposes()
 
 void SetFrame::setUpSymbolPicker()
 {
-    m_c.symbolName->setModel(sharedModel(symbolNames()));
+    m_c.symbolName->setModel(sharedListModel(symbolNames()));
     m_c.symbolPicture->setScaledContents(true);
     m_c.symbolTable->hide();
     m_c.symbolCode->hide();
@@ -415,13 +331,13 @@ void SetFrame::readField(ConfigSet &set, FieldId field, const ControlRow &row) c
             auto &value = set.*member;
             using Value = std::decay_t<decltype(value)>;
             if constexpr (std::is_same_v<Value, QString>)
-                value = (m_c.*std::get<Text>(row.control))->text();
+                value = (m_c.*std::get<TextSlot>(row.control))->text();
             else if constexpr (std::is_same_v<Value, bool>)
-                value = (m_c.*std::get<Check>(row.control))->isChecked();
+                value = (m_c.*std::get<CheckSlot>(row.control))->isChecked();
             else if constexpr (std::is_same_v<Value, int>)
-                value = (m_c.*std::get<Stepper>(row.control))->value();
+                value = (m_c.*std::get<StepperSlot>(row.control))->value();
             else
-                value = entryOf(m_c.*std::get<List>(row.control));
+                value = entryOf(m_c.*std::get<ListSlot>(row.control));
         },
         setField(field).member);
 }
@@ -453,16 +369,16 @@ void SetFrame::showField(const ConfigSet &set, FieldId field, const ControlRow &
             const auto &value = set.*member;
             using Value = std::decay_t<decltype(value)>;
             if constexpr (std::is_same_v<Value, QString>) {
-                (m_c.*std::get<Text>(row.control))->setText(value);
+                (m_c.*std::get<TextSlot>(row.control))->setText(value);
             } else if constexpr (std::is_same_v<Value, bool>) {
-                (m_c.*std::get<Check>(row.control))->setChecked(value);
+                (m_c.*std::get<CheckSlot>(row.control))->setChecked(value);
             } else if constexpr (std::is_same_v<Value, int>) {
                 // Through 0 so that the picker runs for the final value whenever it is not 0.
-                SymbolStepper *stepper = m_c.*std::get<Stepper>(row.control);
+                SymbolStepper *stepper = m_c.*std::get<StepperSlot>(row.control);
                 stepper->setValue(0);
                 stepper->setValue(value);
             } else {
-                choose(m_c.*std::get<List>(row.control), value);
+                choose(m_c.*std::get<ListSlot>(row.control), value);
             }
         },
         setField(field).member);

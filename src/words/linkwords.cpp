@@ -2,7 +2,7 @@
 #include "linkwords.h"
 
 #include "displaytext.h"
-#include "portdoctor.h"
+#include "qtserialport.h"
 
 #include <QCoreApplication>
 

@@ -50,11 +50,3 @@ QString report(const QList<Finding> &findings);
 QString remedyFor(OpenFailure failure);
 
 } // namespace tavlo::ports
-
-namespace tavlo {
-
-// What the operator can do about a port that would not open, for this
-// system; empty where there is nothing to say.
-QString openFailureAdvice(OpenFailure failure);
-
-} // namespace tavlo

@@ -2,6 +2,7 @@
 #include "qtserialport.h"
 
 #include "displaytext.h"
+#include "portdoctor.h"
 #include "portlock.h"
 #include "systemview.h"
 
@@ -64,6 +65,40 @@ QString comPortName(int index)
 #else
     return QStringLiteral("/dev/ttyS%1").arg(index);
 #endif
+}
+
+// What went wrong, and last the one-line remedy that tavlo-image doctor
+// gives for the same case.
+QString openFailureAdvice(OpenFailure failure)
+{
+    QString advice;
+    switch (failure) {
+    case OpenFailure::PermissionDenied:
+#ifdef Q_OS_WIN
+        return QStringLiteral("You are not allowed to use this port.");
+#else
+        advice = QStringLiteral("Your user may not use serial ports.");
+        break;
+#endif
+    case OpenFailure::Busy:
+        advice = QStringLiteral("Another program holds the port: a terminal program, or "
+                                "ModemManager or brltty, which grab USB serial adapters.");
+        break;
+    case OpenFailure::NotFound:
+        advice = QStringLiteral("There is no such port.");
+        break;
+    case OpenFailure::LockInDoubt:
+        // The reason names the file and the command that removes it.
+        return QStringLiteral("No running program is known to hold the port, but a lock file "
+                              "keeps it: remove the file if no program uses the port.");
+    case OpenFailure::None:
+    case OpenFailure::Other:
+        return QString();
+    }
+#ifdef Q_OS_UNIX
+    advice += QStringLiteral("\nFix: ") + ports::remedyFor(failure);
+#endif
+    return advice;
 }
 
 QtSerialPort::QtSerialPort(QObject *parent)

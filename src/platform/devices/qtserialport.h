@@ -16,6 +16,10 @@ namespace tavlo {
 // serial ports under the names the system gives them elsewhere.
 QString comPortName(int index);
 
+// What the operator can do about a port that would not open, for this
+// system; empty where there is nothing to say.
+QString openFailureAdvice(OpenFailure failure);
+
 // The serial port over QSerialPort.
 class QtSerialPort : public SerialPort {
     Q_OBJECT
