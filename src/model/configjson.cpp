@@ -62,26 +62,36 @@ public:
     {
     }
 
-    void text(const char *key, QString &field)
+    // Reads `key` into `field` when it is there, as its type asks: a text, a
+    // flag, or a number, which for a list's entry may also be the entry's text
+    // and for an entry null.
+    template <typename Value>
+    void read(const char *key, Value &field, const QStringList *list = nullptr)
     {
         const QJsonValue value = take(key);
         if (value.isUndefined())
             return;
-        if (!value.isString())
-            return fail(key, QStringLiteral("must be a text"));
-        field = value.toString();
+        if (const Result<Value> read = valueOf<Value>(value, list))
+            field = *read;
+        else
+            fail(key, read.error());
     }
 
-    void flag(const char *key, bool &field)
+    void field(const SetField &field, ConfigSet &set)
     {
-        const QJsonValue value = take(key);
-        if (value.isUndefined())
-            return;
-        if (!value.isBool())
-            return fail(key, QStringLiteral("must be true or false"));
-        field = value.toBool();
+        const QStringList *list = field.list ? &field.list() : nullptr;
+        std::visit([&](auto member) { read(field.key, set.*member, list); }, field.member);
     }
 
+    // Call after every known key was taken: what is left is unknown.
+    QString finish()
+    {
+        if (m_error.isEmpty() && !m_object.isEmpty())
+            fail(m_object.keys().first(), QStringLiteral("is not a known key"));
+        return m_error;
+    }
+
+private:
     // A list's entry may also be given as its text, as the window shows it.
     static std::optional<int> entryNamed(const QJsonValue &value, const QStringList *list)
     {
@@ -94,74 +104,35 @@ public:
         return std::nullopt;
     }
 
-    void number(const char *key, int &field, const QStringList *list = nullptr)
+    template <typename Value>
+    static Result<Value> valueOf(const QJsonValue &value, const QStringList *list)
     {
-        const QJsonValue value = take(key);
-        if (value.isUndefined())
-            return;
-        if (const auto named = entryNamed(value, list)) {
-            field = *named;
-            return;
+        using Failure = Result<Value>;
+        if constexpr (std::is_same_v<Value, QString>) {
+            if (!value.isString())
+                return Failure::failure(QStringLiteral("must be a text"));
+            return value.toString();
+        } else if constexpr (std::is_same_v<Value, bool>) {
+            if (!value.isBool())
+                return Failure::failure(QStringLiteral("must be true or false"));
+            return value.toBool();
+        } else {
+            constexpr bool mayBeNone = std::is_same_v<Value, Entry>;
+            if (mayBeNone && value.isNull())
+                return Value();
+            if (const auto named = entryNamed(value, list))
+                return Value(*named);
+            if (list && value.isString())
+                return Failure::failure(QStringLiteral("is not an entry of its list"));
+            if (!isWholeNumber(value))
+                return Failure::failure(mayBeNone ? QStringLiteral("must be a whole number or null")
+                                                  : QStringLiteral("must be a whole number"));
+            if (!fitsInt(value))
+                return Failure::failure(QStringLiteral("is out of range"));
+            return Value(value.toInt());
         }
-        if (list && value.isString())
-            return fail(key, QStringLiteral("is not an entry of its list"));
-        if (!isWholeNumber(value))
-            return fail(key, QStringLiteral("must be a whole number"));
-        if (!fitsInt(value))
-            return fail(key, QStringLiteral("is out of range"));
-        field = value.toInt();
     }
 
-    void entry(const char *key, Entry &field, const QStringList *list = nullptr)
-    {
-        const QJsonValue value = take(key);
-        if (value.isUndefined())
-            return;
-        if (value.isNull()) {
-            field.reset();
-            return;
-        }
-        if (const auto named = entryNamed(value, list)) {
-            field = *named;
-            return;
-        }
-        if (list && value.isString())
-            return fail(key, QStringLiteral("is not an entry of its list"));
-        if (!isWholeNumber(value))
-            return fail(key, QStringLiteral("must be a whole number or null"));
-        if (!fitsInt(value))
-            return fail(key, QStringLiteral("is out of range"));
-        field = value.toInt();
-    }
-
-    void field(const SetField &field, ConfigSet &set)
-    {
-        const QStringList *list = field.list ? &field.list() : nullptr;
-        std::visit(
-            [&](auto member) {
-                auto &value = set.*member;
-                using Value = std::decay_t<decltype(value)>;
-                if constexpr (std::is_same_v<Value, QString>)
-                    text(field.key, value);
-                else if constexpr (std::is_same_v<Value, bool>)
-                    flag(field.key, value);
-                else if constexpr (std::is_same_v<Value, int>)
-                    number(field.key, value, list);
-                else
-                    entry(field.key, value, list);
-            },
-            field.member);
-    }
-
-    // Call after every known key was taken: what is left is unknown.
-    QString finish()
-    {
-        if (m_error.isEmpty() && !m_object.isEmpty())
-            fail(m_object.keys().first(), QStringLiteral("is not a known key"));
-        return m_error;
-    }
-
-private:
     static bool isWholeNumber(const QJsonValue &value)
     {
         if (!value.isDouble())
@@ -309,7 +280,7 @@ Result<Configuration> configurationFromJson(const QByteArray &json)
     QJsonObject root = doc.object();
     const QJsonValue sets = root.take(QLatin1String(SetsKey));
     SetReader top(root, QStringLiteral("Configuration"));
-    top.text(CallsignKey, config.callsign);
+    top.read(CallsignKey, config.callsign);
     if (const QString error = top.finish(); !error.isEmpty())
         return Parsed::failure(error);
     if (sets.isUndefined())

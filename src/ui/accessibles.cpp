@@ -12,31 +12,56 @@ namespace tavlo {
 
 namespace {
 
-// The status line: a status bar named by its last said text, which its text
-// interface also gives, read only.
-class StatusLineAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+// A widget's accessible with one more interface: its name and description
+// are its own unless given, and its value is what valueText() says.
+template <typename Interface, QAccessible::InterfaceType Type>
+class AccessibleWith : public QAccessibleWidget, public Interface {
 public:
-    explicit StatusLineAccessible(StatusLine *line)
-        : QAccessibleWidget(line, QAccessible::StatusBar)
+    AccessibleWith(QWidget *widget, QAccessible::Role role, QString name, QString description)
+        : QAccessibleWidget(widget, role)
+        , m_name(std::move(name))
+        , m_description(std::move(description))
     {
     }
 
     QString text(QAccessible::Text kind) const override
     {
-        if (kind == QAccessible::Name)
-            return said();
-        if (kind == QAccessible::Description)
-            return QStringLiteral("Status");
+        if (kind == QAccessible::Value)
+            return valueText();
+        if (kind == QAccessible::Name && !nameText().isEmpty())
+            return nameText();
+        if (kind == QAccessible::Description && !m_description.isEmpty())
+            return m_description;
         return QAccessibleWidget::text(kind);
     }
 
     void *interface_cast(QAccessible::InterfaceType type) override
     {
-        if (type == QAccessible::TextInterface)
-            return static_cast<QAccessibleTextInterface *>(this);
+        if (type == Type)
+            return static_cast<Interface *>(this);
         return QAccessibleWidget::interface_cast(type);
     }
 
+protected:
+    virtual QString valueText() const { return QAccessibleWidget::text(QAccessible::Value); }
+    virtual QString nameText() const { return m_name; }
+
+private:
+    QString m_name;
+    QString m_description;
+};
+
+// The status line: a status bar named by its last said text, which its text
+// interface also gives, read only.
+class StatusLineAccessible
+    : public AccessibleWith<QAccessibleTextInterface, QAccessible::TextInterface> {
+public:
+    explicit StatusLineAccessible(StatusLine *line)
+        : AccessibleWith(line, QAccessible::StatusBar, QString(), QStringLiteral("Status"))
+    {
+    }
+
+    using AccessibleWith::text;
     // Read only: no selection, no cursor.
     void selection(int, int *start, int *end) const override { *start = *end = 0; }
     int selectionCount() const override { return 0; }
@@ -57,13 +82,17 @@ public:
         return QString();
     }
 
+protected:
+    QString nameText() const override { return said(); }
+
 private:
     QString said() const { return static_cast<const StatusLine *>(object())->saidText(); }
 };
 
 // A control with a value in a range, as a screen reader reads it: the value
 // as its own text (a percentage, a symbol's name) and as a number.
-class RangeAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+class RangeAccessible
+    : public AccessibleWith<QAccessibleValueInterface, QAccessible::ValueInterface> {
 public:
     struct Range {
         int value = 0;
@@ -79,27 +108,9 @@ public:
     };
 
     RangeAccessible(QWidget *widget, QAccessible::Role role, Parts parts)
-        : QAccessibleWidget(widget, role)
+        : AccessibleWith(widget, role, parts.name, parts.description)
         , m_parts(std::move(parts))
     {
-    }
-
-    QString text(QAccessible::Text kind) const override
-    {
-        if (kind == QAccessible::Value)
-            return m_parts.read().text;
-        if (kind == QAccessible::Name && !m_parts.name.isEmpty())
-            return m_parts.name;
-        if (kind == QAccessible::Description && !m_parts.description.isEmpty())
-            return m_parts.description;
-        return QAccessibleWidget::text(kind);
-    }
-
-    void *interface_cast(QAccessible::InterfaceType type) override
-    {
-        if (type == QAccessible::ValueInterface)
-            return static_cast<QAccessibleValueInterface *>(this);
-        return QAccessibleWidget::interface_cast(type);
     }
 
     QVariant currentValue() const override { return m_parts.read().value; }
@@ -111,6 +122,9 @@ public:
     QVariant maximumValue() const override { return m_parts.read().maximum; }
     QVariant minimumValue() const override { return m_parts.read().minimum; }
     QVariant minimumStepSize() const override { return 1; }
+
+protected:
+    QString valueText() const override { return m_parts.read().text; }
 
 private:
     Parts m_parts;
