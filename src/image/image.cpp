@@ -38,20 +38,12 @@ SetNumbers numbersOf(const ConfigSet &set)
     const EncodedPath path = encodePath(set.path);
     n.relay = path.relay;
     n.path = path.field;
-    n.beacon = set.beacon;
     n.ssid = set.ssid.isEmpty() ? 0 : int(std::lround(leadingNumber(set.ssid)));
     n.others = set.symbol == SymbolOthers;
-    n.interval = entryOrZero(set.interval);
-    n.gps = set.gps;
-    n.comment = entryOrZero(set.comment);
-    n.symbolTable = entryOrZero(set.symbolTable);
     n.symbolChar = n.others ? SymbolCodeFirst + entryOrZero(set.symbolCode) : HexDigits[set.symbol];
-    n.coordinates = set.coordinates;
-    n.latHemisphere = entryOrZero(set.latHemisphere);
     n.latBlank = !set.coordinates;
     n.latitude =
         storedCoordinate(set.coordinates, set.latDegrees, set.latMinutes, LatitudeMaxDegrees);
-    n.lonHemisphere = entryOrZero(set.lonHemisphere);
     n.lonBlank = !set.coordinates;
     n.longitude =
         storedCoordinate(set.coordinates, set.lonDegrees, set.lonMinutes, LongitudeMaxDegrees);
@@ -80,22 +72,15 @@ int hexDigitValue(int c)
     return 0;
 }
 
-ConfigSet setFrom(const SetNumbers &n)
+// The fields made from the numbers of a block; `set` holds those the block
+// stores as they stand.
+ConfigSet setFrom(const SetNumbers &n, ConfigSet set)
 {
-    ConfigSet set;
-    set.beacon = n.beacon;
     set.ssid = n.ssid == 0 ? QStringLiteral(" ") : u' ' + QString::number(n.ssid);
-    set.interval = n.interval;
-    set.gps = n.gps;
-    set.comment = n.comment;
-    set.symbolTable = n.symbolTable;
     if (n.symbolChar >= SymbolCodeFirst)
         set.symbolCode = n.symbolChar - SymbolCodeFirst;
     set.symbol = n.others ? SymbolOthers : hexDigitValue(n.symbolChar);
-    set.coordinates = n.coordinates;
-    set.latHemisphere = n.latHemisphere;
     coordinateTexts(n.latitude, 2, set.latDegrees, set.latMinutes);
-    set.lonHemisphere = n.lonHemisphere;
     coordinateTexts(n.longitude, 3, set.lonDegrees, set.lonMinutes);
     set.path = decodePath(n.relay, n.path);
     return set;
@@ -125,7 +110,7 @@ QByteArray encodeImage(const Configuration &config)
     for (QChar c : call)
         out.append(char(c.unicode() & 0xFF));
     for (const ConfigSet &set : config.sets)
-        out.append(packSet(numbersOf(set)));
+        out.append(packSet(set, numbersOf(set)));
     out.append('\0');
     return out;
 }
@@ -141,8 +126,11 @@ Result<Configuration> decodeImage(QByteArrayView image)
     Configuration config;
     for (int i = 0; i < CallsignLength; ++i)
         config.callsign += QChar(bytes[i]);
-    for (int s = 0; s < SetCount; ++s)
-        config.sets[s] = setFrom(unpackSet(bytes + CallsignLength + s * SetBlockSize));
+    for (int s = 0; s < SetCount; ++s) {
+        ConfigSet stored;
+        const SetNumbers numbers = unpackSet(bytes + CallsignLength + s * SetBlockSize, stored);
+        config.sets[s] = setFrom(numbers, stored);
+    }
     return config;
 }
 

@@ -21,11 +21,37 @@ void writeWord(unsigned char *at, int bytes, quint32 word)
         at[i] = static_cast<unsigned char>(word & 0xFF);
 }
 
-// Whether a row stores a number: the path and the bits nothing is stored in
-// are read and written otherwise.
-bool storesNumber(const BitField &f)
+// The value a row stores, from the set or from the numbers made for it.
+quint32 storedValue(const BitField &f, const ConfigSet &set, const SetNumbers &numbers)
 {
-    return f.number != nullptr;
+    return std::visit(
+        [&](auto from) -> quint32 {
+            using From = decltype(from);
+            if constexpr (std::is_same_v<From, std::monostate>)
+                return 0;
+            else if constexpr (std::is_same_v<From, Entry ConfigSet::*>)
+                return quint32((set.*from).value_or(0));
+            else if constexpr (std::is_same_v<From, bool ConfigSet::*>)
+                return quint32(set.*from);
+            else
+                return quint32(numbers.*from);
+        },
+        f.from);
+}
+
+void store(const BitField &f, quint32 value, ConfigSet &set, SetNumbers &numbers)
+{
+    std::visit(
+        [&](auto from) {
+            using From = decltype(from);
+            if constexpr (std::is_same_v<From, Entry ConfigSet::*>)
+                set.*from = int(value);
+            else if constexpr (std::is_same_v<From, bool ConfigSet::*>)
+                set.*from = value != 0;
+            else if constexpr (std::is_same_v<From, int SetNumbers::*>)
+                numbers.*from = int(value);
+        },
+        f.from);
 }
 
 } // namespace
@@ -41,27 +67,27 @@ const BitField &setBitField(int offset, int bit)
     return SetLayout.back(); // the table covers every bit; a test holds it to that
 }
 
-QByteArray packSet(const SetNumbers &numbers)
+QByteArray packSet(const ConfigSet &set, const SetNumbers &numbers)
 {
     QByteArray block(SetBlockSize, '\0');
     auto *b = reinterpret_cast<unsigned char *>(block.data());
     for (const BitField &f : SetLayout) {
-        if (!storesNumber(f))
-            continue;
+        if (f.byte == SetPathOffset)
+            continue; // the path, below
         const quint32 word = readWord(b + f.byte, f.bytes);
         writeWord(b + f.byte, f.bytes,
-                  withBits(word, f.low, f.width, quint32(numbers.*(f.number))));
+                  withBits(word, f.low, f.width, storedValue(f, set, numbers)));
     }
     block.replace(SetPathOffset, PathFieldLength, numbers.path.leftJustified(PathFieldLength, ' '));
     return block;
 }
 
-SetNumbers unpackSet(const unsigned char *block)
+SetNumbers unpackSet(const unsigned char *block, ConfigSet &set)
 {
     SetNumbers numbers;
     for (const BitField &f : SetLayout)
-        if (storesNumber(f))
-            numbers.*(f.number) = int(bitsOf(readWord(block + f.byte, f.bytes), f.low, f.width));
+        if (f.byte != SetPathOffset)
+            store(f, bitsOf(readWord(block + f.byte, f.bytes), f.low, f.width), set, numbers);
     numbers.path =
         QByteArray(reinterpret_cast<const char *>(block + SetPathOffset), PathFieldLength);
     return numbers;
