@@ -35,7 +35,7 @@ enum class FieldId {
     LonHemisphere,
     Path,
 };
-inline constexpr int FieldIdCount = int(FieldId::Path) + 1;
+inline constexpr int FieldIdCount = int(FieldId::Path) + 1; // Path stays last
 
 // A set of field ids, one bit each: what a run of the image's bits holds.
 using FieldMask = quint32;
@@ -60,7 +60,7 @@ struct SetField {
     const QStringList &(*list)() = nullptr;
 };
 
-inline constexpr int SetFieldCount = 16;
+inline constexpr int SetFieldCount = FieldIdCount - 1; // every id but the callsign's
 const std::array<SetField, SetFieldCount> &setFields();
 // The row of a set field; FieldId::Callsign has none, and asking for it
 // throws std::out_of_range.

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QHash>
 #include <QStringListModel>
+#include <array>
 
 namespace tavlo {
 
@@ -48,10 +49,10 @@ QAbstractItemModel *sharedListModel(const QStringList &entries)
     return model;
 }
 
-const std::array<ControlRow, SetControlCount> &setControlRows()
+std::span<const ControlRow> setControlRows()
 {
     using F = FieldId;
-    static const std::array<ControlRow, SetControlCount> rows{{
+    static const auto rows = std::to_array<ControlRow>({
         {CheckSlot(&SetControls::beacon), F::Beacon, "BCN", {960, 1920, 1215, 375}, 14},
         {CaptionSlot(&SetControls::ssidLabel),
          {},
@@ -97,7 +98,7 @@ const std::array<ControlRow, SetControlCount> &setControlRows()
          12,
          true},
         {TextSlot(&SetControls::path), F::Path, "PATH", {240, 2280, 4695, 375}, 16},
-    }};
+    });
     return rows;
 }
 

@@ -5,8 +5,8 @@
 #include "symbolwidgets.h"
 
 #include <QComboBox>
-#include <array>
 #include <optional>
+#include <span>
 #include <variant>
 
 class QCheckBox;
@@ -38,7 +38,7 @@ struct SetControls {
     QLineEdit *path = nullptr;
 };
 
-// The member of SetControls that a control fills, which is also its kind: a
+// The member of SetControls that a control fills, or none, and its kind: a
 // text box shows a text, a check box a flag, a list an entry, the stepper a
 // number.
 using TextSlot = QLineEdit *SetControls::*;
@@ -47,8 +47,12 @@ using ListSlot = QComboBox *SetControls::*;
 using StepperSlot = SymbolStepper *SetControls::*;
 using CaptionSlot = QLabel *SetControls::*;
 using NameBoxSlot = SymbolNameBox *SetControls::*;
+// A control that nothing names: a field's control that only its row knows.
+template <typename Widget> struct Unnamed {
+};
 using ControlSlot =
-    std::variant<TextSlot, CheckSlot, ListSlot, StepperSlot, CaptionSlot, NameBoxSlot>;
+    std::variant<TextSlot, CheckSlot, ListSlot, StepperSlot, CaptionSlot, NameBoxSlot,
+                 Unnamed<QLineEdit>, Unnamed<QCheckBox>, Unnamed<QComboBox>>;
 
 struct Twips {
     int left;
@@ -71,11 +75,9 @@ struct ControlRow {
     const char *caption = nullptr; // a caption that no field names
 };
 
-inline constexpr int SetControlCount = 19;
-
 // Every control of a set, in the order opening an image fills them, so that
 // the symbol picker and the coordinate switch react as to typing.
-const std::array<ControlRow, SetControlCount> &setControlRows();
+std::span<const ControlRow> setControlRows();
 
 // The entries of a list as a model that the six sets share.
 QAbstractItemModel *sharedListModel(const QStringList &entries);

@@ -68,8 +68,9 @@ void showAdviceOn(QWidget *control, const QString &purpose, const QStringList &a
         (described == AdviceShown::WithPurpose ? tip : advice).join(QStringLiteral("\n")));
 }
 
-SetFrame::SetFrame(int index, QWidget *parent)
+SetFrame::SetFrame(int index, QWidget *parent, std::span<const ControlRow> rows)
     : QGroupBox(parent)
+    , m_rows(rows)
 {
     setObjectName(QStringLiteral("Frame1_%1").arg(index));
     setGeometry(twipsRect(120, 2760, 5175, 2775));
@@ -94,7 +95,7 @@ void SetFrame::build()
     if (m_built)
         return;
     m_built = true;
-    for (const ControlRow &row : setControlRows())
+    for (const ControlRow &row : m_rows)
         makeControl(row);
     setUpSymbolPicker();
     connect(m_c.coordinates, &QCheckBox::toggled, this, &SetFrame::coordinateSwitch);
@@ -112,6 +113,19 @@ void SetFrame::build()
     emit built();
 }
 
+namespace {
+
+// The widget a slot makes: the type of its member, or of its tag.
+template <typename Slot> struct SlotWidget;
+template <typename Widget> struct SlotWidget<Widget * SetControls::*> {
+    using Type = Widget;
+};
+template <typename Widget> struct SlotWidget<Unnamed<Widget>> {
+    using Type = Widget;
+};
+
+} // namespace
+
 // Makes the control of a row as its field asks: a text box with start-up's
 // text, a check box captioned with the field's title, a list of the field's
 // entries with none chosen.
@@ -121,7 +135,7 @@ void SetFrame::makeControl(const ControlRow &row)
                                     : QString::fromLatin1(row.caption);
     QWidget *made = std::visit(
         [&](auto slot) -> QWidget * {
-            using Widget = std::remove_pointer_t<std::decay_t<decltype(m_c.*slot)>>;
+            using Widget = typename SlotWidget<decltype(slot)>::Type;
             Widget *widget = nullptr;
             if constexpr (std::is_same_v<Widget, QLineEdit>)
                 widget = new QLineEdit(
@@ -136,7 +150,10 @@ void SetFrame::makeControl(const ControlRow &row)
                 widget = new QLabel(title, this);
             else
                 widget = new SymbolNameBox(m_c.symbol, this);
-            m_c.*slot = widget;
+            if constexpr (std::is_member_pointer_v<decltype(slot)>)
+                m_c.*slot = widget;
+            else
+                m_unnamed.insert(&row, widget);
             return widget;
         },
         row.control);
@@ -146,7 +163,31 @@ void SetFrame::makeControl(const ControlRow &row)
 
 QWidget *SetFrame::widgetOf(const ControlRow &row) const
 {
-    return std::visit([&](auto slot) -> QWidget * { return m_c.*slot; }, row.control);
+    return std::visit(
+        [&](auto slot) -> QWidget * {
+            if constexpr (std::is_member_pointer_v<decltype(slot)>)
+                return m_c.*slot;
+            else
+                return m_unnamed.value(&row);
+        },
+        row.control);
+}
+
+// The control of a row as the widget it was made as; a row made as another
+// widget throws std::bad_variant_access, which no kind of field can pass by.
+template <typename Widget> Widget *SetFrame::control(const ControlRow &row) const
+{
+    return std::visit(
+        [&](auto slot) -> Widget * {
+            using Slot = decltype(slot);
+            if constexpr (!std::is_same_v<typename SlotWidget<Slot>::Type, Widget>)
+                throw std::bad_variant_access();
+            else if constexpr (std::is_member_pointer_v<Slot>)
+                return m_c.*slot;
+            else
+                return static_cast<Widget *>(m_unnamed.value(&row)); // made as Widget above
+        },
+        row.control);
 }
 
 void SetFrame::showAdvice(const QHash<FieldId, QStringList> &advice, const QSet<FieldId> &warned)
@@ -260,7 +301,7 @@ void SetFrame::nameUncaptionedControls()
 QList<std::pair<FieldId, QWidget *>> SetFrame::bindings() const
 {
     QList<std::pair<FieldId, QWidget *>> bound;
-    for (const ControlRow &row : setControlRows())
+    for (const ControlRow &row : m_rows)
         if (row.field)
             bound.append({*row.field, widgetOf(row)});
     return bound;
@@ -271,7 +312,7 @@ QList<QWidget *> SetFrame::tabOrder() const
     if (!m_built)
         return {};
     QList<const ControlRow *> rows;
-    for (const ControlRow &row : setControlRows())
+    for (const ControlRow &row : m_rows)
         if (row.tabPlace > 0)
             rows << &row;
     std::sort(rows.begin(), rows.end(),
@@ -306,7 +347,7 @@ void SetFrame::symbolChanged()
 
 void SetFrame::coordinateSwitch()
 {
-    for (const ControlRow &row : setControlRows())
+    for (const ControlRow &row : m_rows)
         if (row.withCoordinates)
             widgetOf(row)->setEnabled(m_c.coordinates->isChecked());
 }
@@ -316,7 +357,7 @@ ConfigSet SetFrame::values() const
     ConfigSet s; // start-up's set, which a frame not yet made shows
     if (!m_built)
         return s;
-    for (const ControlRow &row : setControlRows())
+    for (const ControlRow &row : m_rows)
         if (row.field)
             readField(s, *row.field, row);
     return s;
@@ -331,13 +372,13 @@ void SetFrame::readField(ConfigSet &set, FieldId field, const ControlRow &row) c
             auto &value = set.*member;
             using Value = std::decay_t<decltype(value)>;
             if constexpr (std::is_same_v<Value, QString>)
-                value = (m_c.*std::get<TextSlot>(row.control))->text();
+                value = control<QLineEdit>(row)->text();
             else if constexpr (std::is_same_v<Value, bool>)
-                value = (m_c.*std::get<CheckSlot>(row.control))->isChecked();
+                value = control<QCheckBox>(row)->isChecked();
             else if constexpr (std::is_same_v<Value, int>)
-                value = (m_c.*std::get<StepperSlot>(row.control))->value();
+                value = control<SymbolStepper>(row)->value();
             else
-                value = entryOf(m_c.*std::get<ListSlot>(row.control));
+                value = entryOf(control<QComboBox>(row));
         },
         setField(field).member);
 }
@@ -353,7 +394,7 @@ void SetFrame::hideSymbolLists()
 void SetFrame::showOpened(const ConfigSet &s)
 {
     build();
-    for (const ControlRow &row : setControlRows()) {
+    for (const ControlRow &row : m_rows) {
         if (!row.field)
             continue;
         showField(s, *row.field, row);
@@ -369,16 +410,16 @@ void SetFrame::showField(const ConfigSet &set, FieldId field, const ControlRow &
             const auto &value = set.*member;
             using Value = std::decay_t<decltype(value)>;
             if constexpr (std::is_same_v<Value, QString>) {
-                (m_c.*std::get<TextSlot>(row.control))->setText(value);
+                control<QLineEdit>(row)->setText(value);
             } else if constexpr (std::is_same_v<Value, bool>) {
-                (m_c.*std::get<CheckSlot>(row.control))->setChecked(value);
+                control<QCheckBox>(row)->setChecked(value);
             } else if constexpr (std::is_same_v<Value, int>) {
                 // Through 0 so that the picker runs for the final value whenever it is not 0.
-                SymbolStepper *stepper = m_c.*std::get<StepperSlot>(row.control);
+                SymbolStepper *stepper = control<SymbolStepper>(row);
                 stepper->setValue(0);
                 stepper->setValue(value);
             } else {
-                choose(m_c.*std::get<ListSlot>(row.control), value);
+                choose(control<QComboBox>(row), value);
             }
         },
         setField(field).member);

@@ -33,7 +33,8 @@ void showAdviceOn(QWidget *control, const QString &purpose, const QStringList &a
 class SetFrame : public QGroupBox {
     Q_OBJECT
 public:
-    SetFrame(int index, QWidget *parent);
+    // The frame of set `index` (0 to 5), made from `rows`.
+    SetFrame(int index, QWidget *parent, std::span<const ControlRow> rows = setControlRows());
 
     // The controls, made if they were not yet.
     const SetControls &controls();
@@ -72,6 +73,7 @@ private:
     void build();
     void makeControl(const ControlRow &row);
     QWidget *widgetOf(const ControlRow &row) const;
+    template <typename Widget> Widget *control(const ControlRow &row) const;
     QList<std::pair<FieldId, QWidget *>> bindings() const;
     void readField(ConfigSet &set, FieldId field, const ControlRow &row) const;
     void showField(const ConfigSet &set, FieldId field, const ControlRow &row);
@@ -84,7 +86,9 @@ private:
     void symbolChanged();
     void coordinateSwitch();
 
+    std::span<const ControlRow> m_rows;
     SetControls m_c;
+    QHash<const ControlRow *, QWidget *> m_unnamed; // the controls of rows without a member
     bool m_built = false;
     QHash<FieldId, QStringList> m_advice;
     QSet<FieldId> m_warned;

@@ -1130,6 +1130,31 @@ private slots:
         }
     }
 
+    // A field's control needs its row only: a row that no member of the
+    // controls names makes its control, shows and reads its field.
+    void aRowWithoutAMember()
+    {
+        std::vector<ControlRow> rows(setControlRows().begin(), setControlRows().end());
+        auto gps = std::find_if(rows.begin(), rows.end(),
+                                [](const ControlRow &row) { return row.field == FieldId::Gps; });
+        QVERIFY(gps != rows.end());
+        gps->control = Unnamed<QCheckBox>();
+        QWidget parent;
+        SetFrame frame(0, &parent, rows);
+        ConfigSet set;
+        set.gps = true;
+        set.path = QStringLiteral("WIDE1-1");
+        frame.showOpened(set);
+        QCOMPARE(frame.controls().gps, nullptr);
+        auto *box = qobject_cast<QCheckBox *>(frame.fieldWidget(FieldId::Gps));
+        QVERIFY(box);
+        QCOMPARE(box->objectName(), QStringLiteral("GPS"));
+        QVERIFY(box->isChecked());
+        box->setChecked(false);
+        QCOMPARE(frame.values().gps, false);
+        QCOMPARE(frame.values().path, set.path);
+    }
+
     void oddLengthIsAskedFirst()
     {
         const WindowControls &f = m_window->controls();
