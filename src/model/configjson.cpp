@@ -71,7 +71,7 @@ public:
         const QJsonValue value = take(key);
         if (value.isUndefined())
             return;
-        if (const Result<Value> read = valueOf<Value>(value, list))
+        if (const Result<Value> read = valueOf(value, list, static_cast<Value *>(nullptr)))
             field = *read;
         else
             fail(key, read.error());
@@ -104,33 +104,39 @@ private:
         return std::nullopt;
     }
 
+    static Result<QString> valueOf(const QJsonValue &value, const QStringList *, QString *)
+    {
+        if (!value.isString())
+            return Result<QString>::failure(QStringLiteral("must be a text"));
+        return value.toString();
+    }
+
+    static Result<bool> valueOf(const QJsonValue &value, const QStringList *, bool *)
+    {
+        if (!value.isBool())
+            return Result<bool>::failure(QStringLiteral("must be true or false"));
+        return value.toBool();
+    }
+
+    // A number, or a list's entry (int or Entry), which may also be given by
+    // its text; an Entry may also be null.
     template <typename Value>
-    static Result<Value> valueOf(const QJsonValue &value, const QStringList *list)
+    static Result<Value> valueOf(const QJsonValue &value, const QStringList *list, Value *)
     {
         using Failure = Result<Value>;
-        if constexpr (std::is_same_v<Value, QString>) {
-            if (!value.isString())
-                return Failure::failure(QStringLiteral("must be a text"));
-            return value.toString();
-        } else if constexpr (std::is_same_v<Value, bool>) {
-            if (!value.isBool())
-                return Failure::failure(QStringLiteral("must be true or false"));
-            return value.toBool();
-        } else {
-            constexpr bool mayBeNone = std::is_same_v<Value, Entry>;
-            if (mayBeNone && value.isNull())
-                return Value();
-            if (const auto named = entryNamed(value, list))
-                return Value(*named);
-            if (list && value.isString())
-                return Failure::failure(QStringLiteral("is not an entry of its list"));
-            if (!isWholeNumber(value))
-                return Failure::failure(mayBeNone ? QStringLiteral("must be a whole number or null")
-                                                  : QStringLiteral("must be a whole number"));
-            if (!fitsInt(value))
-                return Failure::failure(QStringLiteral("is out of range"));
-            return Value(value.toInt());
-        }
+        constexpr bool mayBeNone = std::is_same_v<Value, Entry>;
+        if (mayBeNone && value.isNull())
+            return Value();
+        if (const auto named = entryNamed(value, list))
+            return Value(*named);
+        if (list && value.isString())
+            return Failure::failure(QStringLiteral("is not an entry of its list"));
+        if (!isWholeNumber(value))
+            return Failure::failure(mayBeNone ? QStringLiteral("must be a whole number or null")
+                                              : QStringLiteral("must be a whole number"));
+        if (!fitsInt(value))
+            return Failure::failure(QStringLiteral("is out of range"));
+        return Value(value.toInt());
     }
 
     static bool isWholeNumber(const QJsonValue &value)

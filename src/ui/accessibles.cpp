@@ -12,12 +12,11 @@ namespace tavlo {
 
 namespace {
 
-// A widget's accessible with one more interface: its name and description
-// are its own unless given, and its value is what valueText() says.
-template <typename Interface, QAccessible::InterfaceType Type>
-class AccessibleWith : public QAccessibleWidget, public Interface {
+// A widget's accessible whose name and description are its own unless
+// given, and whose value is what valueText() says.
+class NamedAccessible : public QAccessibleWidget {
 public:
-    AccessibleWith(QWidget *widget, QAccessible::Role role, QString name, QString description)
+    NamedAccessible(QWidget *widget, QAccessible::Role role, QString name, QString description)
         : QAccessibleWidget(widget, role)
         , m_name(std::move(name))
         , m_description(std::move(description))
@@ -35,13 +34,6 @@ public:
         return QAccessibleWidget::text(kind);
     }
 
-    void *interface_cast(QAccessible::InterfaceType type) override
-    {
-        if (type == Type)
-            return static_cast<Interface *>(this);
-        return QAccessibleWidget::interface_cast(type);
-    }
-
 protected:
     virtual QString valueText() const { return QAccessibleWidget::text(QAccessible::Value); }
     virtual QString nameText() const { return m_name; }
@@ -53,15 +45,21 @@ private:
 
 // The status line: a status bar named by its last said text, which its text
 // interface also gives, read only.
-class StatusLineAccessible
-    : public AccessibleWith<QAccessibleTextInterface, QAccessible::TextInterface> {
+class StatusLineAccessible : public NamedAccessible, public QAccessibleTextInterface {
 public:
     explicit StatusLineAccessible(StatusLine *line)
-        : AccessibleWith(line, QAccessible::StatusBar, QString(), QStringLiteral("Status"))
+        : NamedAccessible(line, QAccessible::StatusBar, QString(), QStringLiteral("Status"))
     {
     }
 
-    using AccessibleWith::text;
+    using NamedAccessible::text;
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface *>(this);
+        return NamedAccessible::interface_cast(type);
+    }
+
     // Read only: no selection, no cursor.
     void selection(int, int *start, int *end) const override { *start = *end = 0; }
     int selectionCount() const override { return 0; }
@@ -91,8 +89,7 @@ private:
 
 // A control with a value in a range, as a screen reader reads it: the value
 // as its own text (a percentage, a symbol's name) and as a number.
-class RangeAccessible
-    : public AccessibleWith<QAccessibleValueInterface, QAccessible::ValueInterface> {
+class RangeAccessible : public NamedAccessible, public QAccessibleValueInterface {
 public:
     struct Range {
         int value = 0;
@@ -108,9 +105,16 @@ public:
     };
 
     RangeAccessible(QWidget *widget, QAccessible::Role role, Parts parts)
-        : AccessibleWith(widget, role, parts.name, parts.description)
+        : NamedAccessible(widget, role, parts.name, parts.description)
         , m_parts(std::move(parts))
     {
+    }
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return NamedAccessible::interface_cast(type);
     }
 
     QVariant currentValue() const override { return m_parts.read().value; }

@@ -49,57 +49,37 @@ QAbstractItemModel *sharedListModel(const QStringList &entries)
     return model;
 }
 
+namespace {
+
+using C = SetControls;
+using F = FieldId;
+constexpr auto Rows = std::to_array<ControlRow>({
+    {CheckSlot(&C::beacon), F::Beacon, "BCN", {960, 1920, 1215, 375}, 14},
+    {CaptionSlot(&C::ssidLabel), {}, "Label2", {120, 240, 495, 255}, 0, false, "SSID"},
+    {TextSlot(&C::ssid), F::Ssid, "ssid", {600, 240, 615, 405}, 1},
+    {ListSlot(&C::interval), F::Interval, "TXI", {2280, 1920, 1575, 315}, 15},
+    {CheckSlot(&C::gps), F::Gps, "GPS", {2760, 600, 1095, 375}, 6},
+    {ListSlot(&C::comment), F::Comment, "POSCA", {1800, 240, 2175, 315}, 2},
+    {ListSlot(&C::symbolTable), F::SymbolTable, "ICOT", {720, 840, 615, 315}, 4},
+    {ListSlot(&C::symbolCode), F::SymbolCode, "ICOC", {1320, 840, 615, 315}, 5},
+    {CaptionSlot(&C::symbolPicture), {}, "ICOI", {600, 720, 495, 525}},
+    {StepperSlot(&C::symbol), F::Symbol, "VSICO", {360, 720, 255, 495}, 3},
+    {NameBoxSlot(&C::symbolName), {}, "ICO", {360, 1320, 1695, 315}, 0, false, "Symbol name"},
+    {ListSlot(&C::latHemisphere), F::LatHemisphere, "LAS", {4440, 960, 615, 315}, 10, true},
+    {CheckSlot(&C::coordinates), F::Coordinates, "CORDS", {3840, 600, 1215, 375}, 7},
+    {TextSlot(&C::latDegrees), F::LatDegrees, "LAD", {2760, 960, 495, 375}, 8, true},
+    {TextSlot(&C::latMinutes), F::LatMinutes, "LAM", {3360, 960, 975, 375}, 9, true},
+    {ListSlot(&C::lonHemisphere), F::LonHemisphere, "LOS", {4440, 1440, 615, 315}, 13, true},
+    {TextSlot(&C::lonDegrees), F::LonDegrees, "LOD", {2760, 1440, 495, 375}, 11, true},
+    {TextSlot(&C::lonMinutes), F::LonMinutes, "LOM", {3360, 1440, 975, 375}, 12, true},
+    {TextSlot(&C::path), F::Path, "PATH", {240, 2280, 4695, 375}, 16},
+});
+
+} // namespace
+
 std::span<const ControlRow> setControlRows()
 {
-    using F = FieldId;
-    static const auto rows = std::to_array<ControlRow>({
-        {CheckSlot(&SetControls::beacon), F::Beacon, "BCN", {960, 1920, 1215, 375}, 14},
-        {CaptionSlot(&SetControls::ssidLabel),
-         {},
-         "Label2",
-         {120, 240, 495, 255},
-         0,
-         false,
-         "SSID"},
-        {TextSlot(&SetControls::ssid), F::Ssid, "ssid", {600, 240, 615, 405}, 1},
-        {ListSlot(&SetControls::interval), F::Interval, "TXI", {2280, 1920, 1575, 315}, 15},
-        {CheckSlot(&SetControls::gps), F::Gps, "GPS", {2760, 600, 1095, 375}, 6},
-        {ListSlot(&SetControls::comment), F::Comment, "POSCA", {1800, 240, 2175, 315}, 2},
-        {ListSlot(&SetControls::symbolTable), F::SymbolTable, "ICOT", {720, 840, 615, 315}, 4},
-        {ListSlot(&SetControls::symbolCode), F::SymbolCode, "ICOC", {1320, 840, 615, 315}, 5},
-        {CaptionSlot(&SetControls::symbolPicture), {}, "ICOI", {600, 720, 495, 525}},
-        {StepperSlot(&SetControls::symbol), F::Symbol, "VSICO", {360, 720, 255, 495}, 3},
-        {NameBoxSlot(&SetControls::symbolName), {}, "ICO", {360, 1320, 1695, 315}},
-        {ListSlot(&SetControls::latHemisphere),
-         F::LatHemisphere,
-         "LAS",
-         {4440, 960, 615, 315},
-         10,
-         true},
-        {CheckSlot(&SetControls::coordinates), F::Coordinates, "CORDS", {3840, 600, 1215, 375}, 7},
-        {TextSlot(&SetControls::latDegrees), F::LatDegrees, "LAD", {2760, 960, 495, 375}, 8, true},
-        {TextSlot(&SetControls::latMinutes), F::LatMinutes, "LAM", {3360, 960, 975, 375}, 9, true},
-        {ListSlot(&SetControls::lonHemisphere),
-         F::LonHemisphere,
-         "LOS",
-         {4440, 1440, 615, 315},
-         13,
-         true},
-        {TextSlot(&SetControls::lonDegrees),
-         F::LonDegrees,
-         "LOD",
-         {2760, 1440, 495, 375},
-         11,
-         true},
-        {TextSlot(&SetControls::lonMinutes),
-         F::LonMinutes,
-         "LOM",
-         {3360, 1440, 975, 375},
-         12,
-         true},
-        {TextSlot(&SetControls::path), F::Path, "PATH", {240, 2280, 4695, 375}, 16},
-    });
-    return rows;
+    return Rows;
 }
 
 } // namespace tavlo

@@ -124,6 +124,13 @@ template <typename Widget> struct SlotWidget<Unnamed<Widget>> {
     using Type = Widget;
 };
 
+// What a row's control is called: its field's title, or its caption.
+QString titleOf(const ControlRow &row)
+{
+    return row.field ? QString::fromLatin1(setField(*row.field).title)
+                     : QString::fromLatin1(row.caption);
+}
+
 } // namespace
 
 // Makes the control of a row as its field asks: a text box with start-up's
@@ -131,8 +138,7 @@ template <typename Widget> struct SlotWidget<Unnamed<Widget>> {
 // entries with none chosen.
 void SetFrame::makeControl(const ControlRow &row)
 {
-    const QString title = row.field ? QString::fromLatin1(setField(*row.field).title)
-                                    : QString::fromLatin1(row.caption);
+    const QString title = titleOf(row);
     QWidget *made = std::visit(
         [&](auto slot) -> QWidget * {
             using Widget = typename SlotWidget<decltype(slot)>::Type;
@@ -247,17 +253,11 @@ void SetFrame::reportEdits()
 void SetFrame::givePurposes()
 {
     m_c.ssidLabel->setBuddy(m_c.ssid);
-    const std::pair<QWidget *, QString> lists[] = {
-        {m_c.comment, QString::fromLatin1(setField(FieldId::Comment).title)},
-        {m_c.interval, QString::fromLatin1(setField(FieldId::Interval).title)},
-        {m_c.latHemisphere, QString::fromLatin1(setField(FieldId::LatHemisphere).title)},
-        {m_c.lonHemisphere, QString::fromLatin1(setField(FieldId::LonHemisphere).title)},
-        {m_c.symbolTable, QString::fromLatin1(setField(FieldId::SymbolTable).title)},
-        {m_c.symbolCode, QString::fromLatin1(setField(FieldId::SymbolCode).title)},
-        {m_c.symbolName, QStringLiteral("Symbol name")},
-    };
-    for (const auto &[list, purpose] : lists) {
-        auto *label = new QLabel(purpose, this);
+    for (const ControlRow &row : m_rows) {
+        auto *list = qobject_cast<QComboBox *>(widgetOf(row));
+        if (!list)
+            continue;
+        auto *label = new QLabel(titleOf(row), this);
         label->setGeometry(0, 0, width(), list->height()); // room for its text, unseen
         label->setBuddy(list);
         label->hide();
@@ -287,14 +287,14 @@ void SetFrame::setUpSymbolPicker()
 // The fields' tooltips are their purpose and advice (applyAdvice).
 void SetFrame::nameUncaptionedControls()
 {
-    auto name = [](QWidget *widget, const char *text) {
-        widget->setAccessibleName(QString::fromLatin1(text));
-        widget->setToolTip(QString::fromLatin1(text));
-    };
-    for (const auto &[field, widget] : bindings())
-        if (!qobject_cast<QCheckBox *>(widget))
-            widget->setAccessibleName(QString::fromLatin1(setField(field).title));
-    name(m_c.symbolName, "Symbol name");
+    for (const ControlRow &row : m_rows) {
+        QWidget *widget = widgetOf(row);
+        if (qobject_cast<QCheckBox *>(widget) || qobject_cast<QLabel *>(widget))
+            continue; // named by their caption, or as the symbol changes
+        widget->setAccessibleName(titleOf(row));
+        if (!row.field)
+            widget->setToolTip(titleOf(row));
+    }
 }
 
 // Every field's control, in the order opening an image fills them.
