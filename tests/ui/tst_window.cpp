@@ -13,6 +13,7 @@
 #include "setframe.h"
 #include "shape.h"
 #include "statusline.h"
+#include "testconfigs.h"
 #include "testenvironment.h"
 #include "testfiles.h"
 #include "twips.h"
@@ -1102,21 +1103,10 @@ private slots:
                               [&](const ControlRow &row) { return row.field == field.id; });
             QVERIFY2(rows == 1, field.key);
         }
-        ConfigSet set; // every field away from start-up's value
-        set.ssid = QStringLiteral(" 9");
-        set.beacon = set.gps = set.coordinates = true;
+        ConfigSet set = testconfigs::workedSet1(); // every field away from start-up's value
+        set.gps = true;
         set.symbol = SymbolOthers;
-        set.symbolTable = 1;
         set.symbolCode = 29;
-        set.comment = 3;
-        set.interval = 4;
-        set.latDegrees = QStringLiteral("49");
-        set.latMinutes = QStringLiteral("12.34");
-        set.latHemisphere = 1;
-        set.lonDegrees = QStringLiteral("016");
-        set.lonMinutes = QStringLiteral("36.50");
-        set.lonHemisphere = 0;
-        set.path = QStringLiteral("WIDE2-2");
         SetFrame *frame = m_window->controls().setFrames[0];
         frame->showOpened(set);
         QCOMPARE(frame->values(), set);
