@@ -51,7 +51,8 @@ jobs=$(nproc)
 
 if [ "$mode" = run ]; then
     echo "== Build"
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    # As the tests build it (one compiler run a library), so switching does not rebuild.
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON
     cmake --build build --parallel "$jobs" --target tavlo tavlo-image tavlo-devsim
     if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
         cat >&2 <<EOT
