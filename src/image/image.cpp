@@ -102,6 +102,24 @@ ImageBit imageBit(qint64 offset, int bit)
             offset == ImageSize - 1 ? QStringLiteral("end byte") : QStringLiteral("after the end")};
 }
 
+QByteArray withUnusedBitsOf(QByteArray image, QByteArrayView from)
+{
+    const qsizetype end = std::min<qsizetype>({image.size(), from.size(), ImageSize});
+    for (qsizetype offset = CallsignLength; offset < end; ++offset) {
+        int mask = 0xFF; // the end byte is unused whole
+        if (offset < ImageReadSize) {
+            mask = 0;
+            const int inBlock = int(offset - CallsignLength) % SetBlockSize;
+            for (int bit = 0; bit < 8; ++bit)
+                if (const BitField &f = setBitField(inBlock, bit);
+                    f.fields == 0 && std::holds_alternative<std::monostate>(f.from))
+                    mask |= 1 << bit;
+        }
+        image[offset] = char((image.at(offset) & ~mask) | (from.at(offset) & mask));
+    }
+    return image;
+}
+
 QByteArray encodeImage(const Configuration &config)
 {
     QByteArray out;

@@ -30,6 +30,11 @@ ImageBit imageBit(qint64 offset, int bit);
 // findSaveProblem(); values it would refuse are not guarded here.
 QByteArray encodeImage(const Configuration &config);
 
+// `image` with the bits that nothing stores (the unused bits of each set
+// block, the end byte) as `from` holds them: images made from a template
+// keep what the template holds there.
+QByteArray withUnusedBitsOf(QByteArray image, QByteArrayView from);
+
 // What opening an image puts into the window. Fewer than ImageReadSize bytes
 // are refused; bytes after them are ignored.
 Result<Configuration> decodeImage(QByteArrayView image);

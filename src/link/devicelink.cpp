@@ -138,6 +138,12 @@ bool DeviceLink::begin(Action action, const QByteArray &image)
 {
     if (!checkPort() || isBusy())
         return false;
+    // Writing nothing, or comparing nothing, would end "verified" with the
+    // device as it was.
+    if (action != Action::Read && image.isEmpty()) {
+        emit report(problem(LinkProblem::Kind::EmptyImage));
+        return false;
+    }
     m_action = action;
     m_image = image;
     m_wrote = false;
@@ -306,6 +312,8 @@ void DeviceLink::onDone()
     case Step::Reading:
     case Step::VerifyRead:
         return dumpArrived();
+    case Step::BackupAgain:
+        return backupReadAgain();
     case Step::VerifyPause:
         return compare();
     default:
@@ -336,7 +344,12 @@ void DeviceLink::replyTaken(bool taken)
     switch (m_step) {
     case Step::Backup:
     case Step::AskBackupReply:
-        return ask(Step::SaveBackup);
+        // A link that garbles a byte now and then would make a backup of
+        // what the device never held: the memory is read twice.
+        m_firstBackup = m_session.reply().bytes;
+        m_step = Step::BackupAgain;
+        m_session.startDump();
+        return;
     case Step::Reading:
     case Step::AskReadReply:
         return ask(Step::SaveRead);
@@ -348,6 +361,17 @@ void DeviceLink::replyTaken(bool taken)
         return compare();
     m_step = Step::VerifyPause; // a tick before the comparison
     m_session.startPause(ByteGap);
+}
+
+void DeviceLink::backupReadAgain()
+{
+    if (m_session.reply().bytes == m_firstBackup)
+        return ask(Step::SaveBackup);
+    m_pending = problem(LinkProblem::Kind::UnstableReplies);
+    m_hasPending = true;
+    m_endStage = LinkStage::ReadFailed;
+    m_sayEnd = true;
+    resetThen(Outcome::Unstable);
 }
 
 // Every byte of the image against the reply; the count byte is not compared.

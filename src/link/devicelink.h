@@ -36,6 +36,7 @@ public:
         Busy,
         NoReply,  // none, or too short
         NotADump, // a reply that is not a memory dump (see lastReply()); nothing saved or written
+        Unstable, // two reads of the backup differ: nothing saved or written
         PortLost,
         SaveFailed,
         SavedResetFailed, // read and saved, but the port went away at the reset
@@ -132,6 +133,7 @@ private:
         AskLength,
         Backup,
         AskBackupReply,
+        BackupAgain, // the memory read once more: a backup is kept only when both agree
         SaveBackup,
         Writing,
         VerifyRead,
@@ -151,6 +153,7 @@ private:
     void startWrite();
     void dumpArrived();
     void replyTaken(bool taken);
+    void backupReadAgain();
     void compare();
     void resetThen(Outcome outcome);
     void afterReset(TransferEnd end);
@@ -182,7 +185,8 @@ private:
     bool m_aborted = false;
     bool m_lostWhileAsked = false;
     QList<qint64> m_mismatches;
-    bool m_wrote = false; // this action began a write: the device may hold part of it
+    QByteArray m_firstBackup; // the first of the backup's two replies
+    bool m_wrote = false;     // this action began a write: the device may hold part of it
 };
 
 } // namespace tavlo

@@ -42,6 +42,8 @@ struct LinkProblem {
         ReopenFailed,     // a reset closed the port and could not open it again
         BackupNotSaved,   // nothing was written
         SaveFailed,       // what was read could not be saved
+        EmptyImage,       // an image of no bytes: nothing to write or verify
+        UnstableReplies,  // two reads of the memory differ: nothing was written
     };
     Kind kind = Kind::NoPort;
     QString port;

@@ -170,15 +170,23 @@ void WriteTransfer::begin()
     session().m_imageSize = m_image.size();
     session().m_imageSent = 0;
     emit session().phase(LinkPhase::Writing);
-    if (sendAndGoOn(WriteCommand))
+    if (sendByte(WriteCommand))
         restartTicks();
 }
 
 void WriteTransfer::tick()
 {
+    if (now() - m_sentAt < ByteGap)
+        return; // too soon: the next tick comes a whole interval after the last byte
     if (m_state != State::Settle)
         return sendNext();
     finish(TransferEnd::Done);
+}
+
+bool WriteTransfer::sendByte(const QByteArray &bytes)
+{
+    m_sentAt = now();
+    return sendAndGoOn(bytes);
 }
 
 // The device's tick begins with the byte, not after the display.
@@ -189,7 +197,7 @@ void WriteTransfer::sendNext()
     if (sent < m_image.size()) {
         const auto b = static_cast<unsigned char>(m_image.at(sent));
         ++sent;
-        if (!sendAndGoOn(QByteArray(1, char(b))))
+        if (!sendByte(QByteArray(1, char(b))))
             return;
         restartTicks();
         m_state = State::Image;
@@ -200,7 +208,7 @@ void WriteTransfer::sendNext()
     // Devices expect the filler after a long image; it is never verified.
     if (m_fillerSent < m_filler) {
         ++m_fillerSent;
-        if (!sendAndGoOn(QByteArray(1, Filler)))
+        if (!sendByte(QByteArray(1, Filler)))
             return;
         restartTicks();
         m_state = State::Filler;

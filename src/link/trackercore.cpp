@@ -71,6 +71,9 @@ QByteArray TrackerCore::dump(Reaction &reaction)
     QByteArray reply = char(length) + memory.left(length);
     if (faults.corrupt >= 0 && faults.corrupt < length)
         reply[faults.corrupt + 1] = char(reply[faults.corrupt + 1] ^ 0x5A);
+    if (faults.flaky >= 0 && faults.flaky < length && m_answered % 2 == 0)
+        reply[faults.flaky + 1] = char(reply[faults.flaky + 1] ^ 0x5A);
+    ++m_answered;
     if (faults.shortReply >= 0)
         reply.truncate(faults.shortReply);
     return reply;

@@ -14,6 +14,7 @@ struct TrackerFaults {
     bool silent = false;       // never answers a dump
     int shortReply = -1;       // sends only this many bytes of a reply
     int corrupt = -1;          // memory offset whose byte is flipped in every reply
+    int flaky = -1;            // memory offset whose byte is flipped in every other reply
     int count = -1;            // answers with this count byte and as many memory bytes
     int hangupAfter = -1;      // received bytes before the device goes away
     bool stray = false;        // stray bytes at every wake-up ESC
@@ -52,6 +53,7 @@ private:
     bool m_woken = false;
     int m_offset = 0;
     qint64 m_received = 0;
+    int m_answered = 0; // dumps answered
 };
 
 } // namespace tavlo

@@ -5,9 +5,11 @@
 // only the session and the tests see them.
 
 #include "session.h"
+#include "ticker.h"
 
 #include <QByteArray>
 #include <QString>
+#include <chrono>
 
 namespace tavlo {
 
@@ -39,6 +41,7 @@ protected:
         return m_session.m_current.get() == this;
     }
     void restartTicks() { m_session.restartTicks(); }
+    std::chrono::nanoseconds now() const { return m_session.m_ticker.now(); }
     void stopTicks() { m_session.stopTicks(); }
     // Ends the transfer: nothing of this object may be touched after it.
     void finish(TransferEnd end) { m_session.finish(end); }
@@ -49,7 +52,9 @@ private:
 };
 
 // ESC "D", each image byte and the filler, each followed by one tick, then
-// one more tick after the last.
+// one more tick after the last. A tick that comes before a whole tick has
+// passed since the last byte (a second of two delivered at once, or one
+// delivered early) is let go: the device needs the whole tick.
 class WriteTransfer : public Transfer {
 public:
     WriteTransfer(LinkSession &session, QByteArray image);
@@ -59,11 +64,13 @@ public:
 private:
     enum class State { Command, Image, Filler, Settle };
     void sendNext();
+    bool sendByte(const QByteArray &bytes);
 
     QByteArray m_image;
     qint64 m_filler = 0;
     qint64 m_fillerSent = 0;
     State m_state = State::Command;
+    std::chrono::nanoseconds m_sentAt{}; // when the last byte went out, on the ticker's clock
 };
 
 // ESC ESC "U", then the count byte, the bytes it announces, and a quiet

@@ -14,6 +14,8 @@
 #include "shape.h"
 #include "statusline.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -154,12 +156,19 @@ void DeviceController::reportOutcome(DeviceLink::Outcome outcome)
     if (outcome != DeviceLink::Outcome::NotADump || !m_writing)
         return;
     const DumpReply &reply = m_link->lastReply();
+    // The window's write reads no backup: the reply is the verify's, after
+    // the whole image went out.
+    const QString written =
+        tr("The image was sent (%1 of its %2 bytes) but could not be verified: the device "
+           "may hold all, part or none of it.")
+            .arg(m_link->bytesWritten())
+            .arg(m_link->imageSize());
     warn(tr("Not a memory dump"),
          tr("The device on %1 answered with %2 (count byte %3), not with the count "
-            "127 and 127 memory bytes: %4. Nothing was saved or written.")
+            "127 and 127 memory bytes: %4. %5")
              .arg(printable(m_link->portName()), countOf(reply.received(), "byte", "bytes"))
              .arg(reply.count)
-             .arg(words::whatAnswered(reply)));
+             .arg(words::whatAnswered(reply), written));
 }
 
 void DeviceController::setBusy(bool busy)
@@ -168,8 +177,47 @@ void DeviceController::setBusy(bool busy)
     widgets << m_w.readButton << m_w.writeButton << m_w.portBox;
     for (QRadioButton *button : m_w.comButtons)
         widgets << button;
+    // A disabled control hands the focus on as Tab would, and a text field
+    // that gets it so selects its text: a key typed then would replace the
+    // callsign. The focus waits on the window itself instead.
+    QWidget *focused = QApplication::focusWidget();
+    QWidget *surface = m_w.writeButton->parentWidget();
+    if (busy && focused && widgets.contains(focused)) {
+        m_focusBefore = focused;
+        surface->setFocus(Qt::OtherFocusReason);
+    }
     for (QWidget *w : widgets)
         w->setEnabled(!busy);
+    if (!busy && m_focusBefore && QApplication::focusWidget() == surface)
+        m_focusBefore->setFocus(Qt::OtherFocusReason);
+    if (!busy)
+        m_focusBefore = nullptr;
+    holdKeys(busy);
+}
+
+// No key typed in the window changes anything while a transfer runs: the
+// configuration stays as the operator last saw it.
+void DeviceController::holdKeys(bool hold)
+{
+    if (hold)
+        qApp->installEventFilter(this);
+    else
+        qApp->removeEventFilter(this);
+}
+
+bool DeviceController::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::InputMethod:
+        break;
+    default:
+        return QObject::eventFilter(watched, event);
+    }
+    auto *widget = qobject_cast<QWidget *>(watched);
+    return widget && widget->window() == m_w.writeButton->window();
 }
 
 void DeviceController::holdRepaint()

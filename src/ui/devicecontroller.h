@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <array>
 
@@ -49,7 +50,11 @@ public:
     // The window is closing: end a running transfer and close the port.
     void shutDown();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void holdKeys(bool hold);
     void choosePort(const QString &name, int comIndex);
     bool openPortShownInBox();
     void readFromDevice();
@@ -87,6 +92,8 @@ private:
     int m_failedInARow = 0; // verifies failed on this port since one passed
     bool m_writing = false; // the running or last action is a write
     QTimer m_repaint;       // paints what changed byte by byte at a pace the eye can follow
+    QPointer<QWidget>
+        m_focusBefore; // the disabled control that had the focus when a transfer began
 };
 
 } // namespace tavlo

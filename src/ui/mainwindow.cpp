@@ -43,6 +43,7 @@ QSize clientSize()
     return {px(5370), px(5715)};
 }
 const char AppTitle[] = "Tavlo feeder";
+const QString SaveFinished = QStringLiteral("Save Finished");
 
 } // namespace
 
@@ -140,6 +141,7 @@ void MainWindow::openChosenFile(const QString &path)
     if (opened) {
         showOpened(*opened);
         showFile(path);
+        forgetSaveFinished(); // it was of another file
     } else
         m_messages.warning(QStringLiteral("Open"), opened.error());
     selectSet(0);
@@ -208,7 +210,10 @@ bool MainWindow::saveToCurrentFile()
 bool MainWindow::saveConfiguration(const std::optional<QString> &file)
 {
     const Configuration config = configuration();
+    // A save that is refused or fails leaves no "Save Finished" of an
+    // earlier one standing.
     if (const Status<SaveProblem> saveable = checkSaveable(config); !saveable) {
+        forgetSaveFinished();
         showSaveProblem(saveable.error());
         return false;
     }
@@ -217,14 +222,21 @@ bool MainWindow::saveConfiguration(const std::optional<QString> &file)
         return false;
     const QString path = *chosen;
     if (const Status<> saved = writeFileSafely(path, encodeImage(config)); !saved) {
+        forgetSaveFinished();
         m_messages.warning(
             QStringLiteral("Save"),
             QStringLiteral("Could not save %1: %2").arg(printable(path), saved.error()));
         return false;
     }
-    m_c.statusLine->say(QStringLiteral("Save Finished"));
+    m_c.statusLine->say(SaveFinished);
     showFile(path);
     return true;
+}
+
+void MainWindow::forgetSaveFinished()
+{
+    if (m_c.statusLine->text() == SaveFinished)
+        m_c.statusLine->say(QString());
 }
 
 // The file the configuration was last saved to or opened from, in the title

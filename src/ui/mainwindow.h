@@ -106,6 +106,8 @@ private:
     void openChosenFile(const QString &path);
     void showOpened(const Configuration &config);
     void showSaveProblem(const SaveProblem &problem);
+    // No "Save Finished" stays after a save that did not finish, or an open.
+    void forgetSaveFinished();
     void setKeyboardOrder();
     void takeKeys();
     void showFile(const QString &path);

@@ -31,6 +31,18 @@ QString whatTheDeviceHolds(const LinkProblem &p)
     return tr(" The whole image was written but not verified: verify it, or write it again.");
 }
 
+// A reply that did not come after a write: the bytes went out all the same,
+// and nobody knows how many of them the device took.
+QString notVerified(const LinkProblem &p)
+{
+    if (!p.duringWrite || p.written == Written::Nothing)
+        return QString();
+    return tr(" The image was sent (%1 of its %2 bytes) but is not verified: the device may hold "
+              "all, part or none of it. Write it again.")
+        .arg(p.bytesWritten)
+        .arg(p.imageSize);
+}
+
 QString wentAway()
 {
     return tr("it was unplugged, or the device on it was switched off.");
@@ -118,15 +130,15 @@ Report describe(const LinkProblem &p)
         return {tr("Port"), message};
     }
     case LinkProblem::Kind::NoReply:
-        return {tr("No reply"),
-                tr("No reply from the device on %1.").arg(port) + checkTheCable(p.port)};
+        return {tr("No reply"), tr("No reply from the device on %1.").arg(port) + notVerified(p) +
+                                    checkTheCable(p.port)};
     case LinkProblem::Kind::ReplyCutShort:
         return {tr("No reply"),
                 tr("The device on %1 stopped answering: %2 of the %3 bytes of its reply arrived.")
                         .arg(port)
                         .arg(p.received)
                         .arg(p.expected) +
-                    checkTheCable(p.port)};
+                    notVerified(p) + checkTheCable(p.port)};
     case LinkProblem::Kind::PortLost:
         return {tr("Port lost"), tr("The port %1 went away: ").arg(port) + wentAway() +
                                      (p.duringWrite ? whatTheDeviceHolds(p) : QString())};
@@ -143,6 +155,15 @@ Report describe(const LinkProblem &p)
         return {tr("Write File to EEProm"),
                 tr("Could not save the backup %1: %2; nothing was written")
                     .arg(printable(p.path), p.reason)};
+    case LinkProblem::Kind::UnstableReplies:
+        return {tr("Write File to EEProm"),
+                tr("The device on %1 answered twice with different memory, so its answers are not "
+                   "stable and no backup was kept; nothing was written.")
+                        .arg(port) +
+                    checkTheCable(p.port)};
+    case LinkProblem::Kind::EmptyImage:
+        return {tr("Write File to EEProm"),
+                tr("The file is empty: there is no image to write or verify.")};
     case LinkProblem::Kind::SaveFailed:
         break;
     }

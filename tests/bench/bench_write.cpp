@@ -4,9 +4,11 @@
 // nominal schedule (every tick at 10 ms), the gaps between the bytes written
 // (smallest and median, against the 10 ms tick), the write stage against its
 // 190 ticks, and the CPU time the program used. With --window the write runs
-// through the window's own button, status line and progress bar. Not a test:
+// through the window's own button, status line and progress bar; with
+// --load N, N busy processes run meanwhile, and the smallest gap shows
+// whether a late or doubled tick let two bytes out too close. Not a test:
 // run it by hand, on an otherwise quiet machine:
-//     bench_write [--window] [runs]
+//     bench_write [--window] [--load N] [runs]
 
 #include "devicelink.h"
 #include "filedialog.h"
@@ -122,15 +124,43 @@ Gaps gapsOf(const TimedPort &port)
 
 } // namespace
 
+// Processes that keep a processor busy until they are killed.
+struct BusyProcesses {
+    std::vector<std::unique_ptr<QProcess>> running;
+    explicit BusyProcesses(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            running.push_back(std::make_unique<QProcess>());
+            running.back()->start(QStringLiteral("/bin/sh"),
+                                  {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+        }
+    }
+    ~BusyProcesses()
+    {
+        for (auto &p : running) {
+            p->kill();
+            p->waitForFinished();
+        }
+    }
+};
+
 int main(int argc, char *argv[])
 {
-    const bool window = argc > 1 && qstrcmp(argv[1], "--window") == 0;
+    bool window = false;
+    int load = 0;
+    int runs = 5;
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--window") == 0)
+            window = true;
+        else if (qstrcmp(argv[i], "--load") == 0 && i + 1 < argc)
+            load = std::max(0, atoi(argv[++i]));
+        else
+            runs = std::max(1, atoi(argv[i]));
+    }
     if (window && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM") &&
         !qEnvironmentVariableIsSet("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int runsArg = window ? 2 : 1;
-    const int runs = argc > runsArg ? std::max(1, atoi(argv[runsArg])) : 5;
     const double nominalMs = NominalTicks * TickMs;
 
     QTemporaryDir dir;
@@ -149,8 +179,10 @@ int main(int argc, char *argv[])
     }
     const QString pts = QString::fromLocal8Bit(device.readLine()).trimmed();
 
-    std::printf("%s; nominal: %d ticks, %.0f ms; write stage %d ticks, %.0f ms\n",
-                window ? "through the window" : "the link alone", NominalTicks, nominalMs,
+    const BusyProcesses busy(load);
+    std::printf("%s, %d busy processes; nominal: %d ticks, %.0f ms; write stage %d ticks, "
+                "%.0f ms\n",
+                window ? "through the window" : "the link alone", load, NominalTicks, nominalMs,
                 WriteStageTicks, WriteStageTicks * TickMs);
     std::printf("%4s %9s %10s %12s %11s %11s %11s %8s %9s\n", "run", "wall ms", "vs nominal",
                 "min gap ms", "median ms", "stage ms", "vs nominal", "cpu ms", "cpu/wall");

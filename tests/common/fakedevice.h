@@ -69,7 +69,9 @@ inline QString bytesWithTicks(const QByteArray &bytes)
 inline const QString ResetTrace = QStringLiteral("dtr 0 rts 0 close T*100 open P dtr 1 rts 1 W 1B");
 
 // A timer that ticks whenever the event loop would otherwise sleep, so tests
-// count ticks exactly and do not wait for them.
+// count ticks exactly and do not wait for them. Its clock moves on by the
+// next of `steps` at each tick: a whole tick each unless a test makes them
+// late, early or doubled, as a loaded system delivers them.
 class FakeTicker : public tavlo::Ticker {
 public:
     explicit FakeTicker(Trace &trace)
@@ -87,6 +89,7 @@ public:
                             if (!m_running)
                                 return;
                             m_trace << QStringLiteral("T");
+                            m_now += steps.at(m_step++ % steps.size());
                             emit tick();
                         },
                         Qt::QueuedConnection);
@@ -94,12 +97,17 @@ public:
     }
     void start() override { m_running = true; }
     void stop() override { m_running = false; }
+    std::chrono::nanoseconds now() const override { return m_now; }
     bool isRunning() const { return m_running; }
+
+    QList<std::chrono::microseconds> steps{std::chrono::milliseconds(10)};
 
 private:
     Trace &m_trace;
     bool m_running = false;
     bool m_pending = false;
+    std::chrono::nanoseconds m_now{std::chrono::hours(1)};
+    qsizetype m_step = 0;
 };
 
 // A port with the simulated tracker behind it (the simulator's own core):

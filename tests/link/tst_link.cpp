@@ -169,7 +169,7 @@ private slots:
         QTest::addColumn<int>("size");
         QTest::addColumn<bool>("anyway");
         QTest::addColumn<int>("filler");
-        QTest::newRow("empty, written") << 0 << true << 0;
+        QTest::newRow("empty, refused whatever the answer") << 0 << true << 0;
         QTest::newRow("64 bytes, no filler") << 64 << true << 0;
         QTest::newRow("65 bytes, one filler") << 65 << true << 1;
         QTest::newRow("200 bytes") << 200 << true << 136;
@@ -187,6 +187,17 @@ private slots:
         m_link->choosePort(QStringLiteral("P"));
         m_trace.clear();
         const Outcome outcome = write(data);
+        if (size == 0) { // nothing to write is no "Verify Completed"
+            QCOMPARE(outcome, Outcome::NoPort);
+            QVERIFY(m_trace.isEmpty());
+            QVERIFY(m_host().asked.isEmpty());
+            QCOMPARE(m_host().reports,
+                     QStringList{"Write File to EEProm|The file is empty: there is no image to "
+                                 "write or verify."});
+            QCOMPARE(runAction(*m_link, [&] { return m_link->verifyOnly(data); }), Outcome::NoPort);
+            QCOMPARE(m_host().reports.size(), 2);
+            return;
+        }
         if (!anyway) {
             QCOMPARE(m_host().asked, QStringList{QStringLiteral("length %1").arg(size)});
             QCOMPARE(outcome, Outcome::Cancelled);
@@ -294,12 +305,17 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString none = QStringLiteral("No reply");
         const QString cut = QStringLiteral("Reply cut short");
+        // The image went out before the verify found no reply.
+        const QString sent = QStringLiteral(" The image was sent (127 of its 127 bytes) but is not "
+                                            "verified: the device may hold all, part or none of "
+                                            "it.");
         QTest::newRow("write, silent")
-            << true << QByteArray() << none << "No reply from the device on P.";
-        QTest::newRow("write, cut short") << true
-                                          << QByteArray("\x7f"
-                                                        "abc")
-                                          << cut << "4 of the 128 bytes of its reply arrived";
+            << true << QByteArray() << none << "No reply from the device on P." + sent;
+        QTest::newRow("write, cut short")
+            << true
+            << QByteArray("\x7f"
+                          "abc")
+            << cut << "4 of the 128 bytes of its reply arrived." + sent;
         QTest::newRow("read, silent")
             << false << QByteArray() << none << "No reply from the device on P.";
         QTest::newRow("read, cut short") << false
@@ -326,6 +342,7 @@ private slots:
         QCOMPARE(m_host().statuses.last(), status);
         QCOMPARE(m_host().reports.size(), 1);
         QVERIFY2(m_host().reports.first().contains(message), qPrintable(m_host().reports.first()));
+        QCOMPARE(m_host().reports.first().contains(QStringLiteral("not verified")), write);
         QVERIFY(m_host().reports.first().contains(QStringLiteral("Check the cable")));
         if (write)
             QCOMPARE(m_host().progress.last(), QStringLiteral("hide"));
@@ -446,10 +463,13 @@ private slots:
         const QString dump = QStringLiteral("W 1B1B55 T*3 ");
         QTest::newRow("verify, same") << "verify" << Outcome::Completed << dump + Reset;
         QTest::newRow("verify, differs") << "verify-wrong" << Outcome::VerifyFailed << dump + Reset;
+        // The memory is read twice for a backup, and kept only when both agree.
         QTest::newRow("backup, then write")
-            << "backup" << Outcome::Completed << dump + QStringLiteral("W 1B44 T");
+            << "backup" << Outcome::Completed << dump + dump + QStringLiteral("W 1B44 T");
         QTest::newRow("backup not saved")
-            << "backup-unsaved" << Outcome::SaveFailed << dump + Reset;
+            << "backup-unsaved" << Outcome::SaveFailed << dump + dump + Reset;
+        QTest::newRow("backup read differently twice")
+            << "backup-unstable" << Outcome::Unstable << dump + dump + Reset;
     }
     void verifyAndBackup()
     {
@@ -466,8 +486,14 @@ private slots:
         if (action.startsWith(QLatin1String("verify")))
             result = verify(file);
         else {
-            m_host().backupTo = action == QLatin1String("backup") ? m_dir->filePath("backup.bin")
-                                                                  : m_dir->path(); // a folder
+            m_host().backupTo = action == QLatin1String("backup-unsaved")
+                                    ? m_dir->path() // a folder
+                                    : m_dir->filePath("backup.bin");
+            if (action == QLatin1String("backup-unstable")) { // byte 40 garbled once
+                QByteArray garbled = old;
+                garbled[40] = 'x';
+                m_port->replies << QByteArray(1, '\x7f') + garbled;
+            }
             result = write(file, true);
         }
         QCOMPARE(result, outcome);
@@ -481,6 +507,12 @@ private slots:
         }
         if (action == QLatin1String("verify-wrong"))
             QCOMPARE(m_link->lastMemory(), old);
+        if (action == QLatin1String("backup-unstable")) {
+            QVERIFY(!QFile::exists(m_dir->filePath("backup.bin")));
+            QCOMPARE(m_port->memory.left(127), old);
+            QVERIFY2(m_host().reports.value(0).contains(QStringLiteral("not stable")),
+                     qPrintable(m_host().reports.join(u'\n')));
+        }
     }
 
     void readSavedButResetFailed()

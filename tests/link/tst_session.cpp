@@ -58,6 +58,7 @@ struct Bench {
 } // namespace
 
 Q_DECLARE_METATYPE(Start)
+Q_DECLARE_METATYPE(QList<std::chrono::microseconds>)
 
 class TestSession : public QObject {
     Q_OBJECT
@@ -153,6 +154,37 @@ private slots:
         QCOMPARE(bytes.size(), 127);
         QCOMPARE(bench.session.bytesWritten(), 127);
         QCOMPARE(bench.port.memory.left(190), image + QByteArray(63, '\xFF'));
+    }
+
+    // Ticks as a loaded system delivers them: late ones, two at once, early
+    // ones. No byte of the write follows the one before it (or ESC "D")
+    // sooner than a whole tick, and the image arrives whole.
+    void wholeTickUnderLoad_data()
+    {
+        using us = std::chrono::microseconds;
+        QTest::addColumn<QList<us>>("steps");
+        QTest::newRow("late, then doubled") << QList<us>{us(13000), us(200), us(10000)};
+        QTest::newRow("doubled twice in a row") << QList<us>{us(25000), us(0), us(0), us(10000)};
+        QTest::newRow("early and late in turn") << QList<us>{us(4000), us(9990), us(16000)};
+    }
+    void wholeTickUnderLoad()
+    {
+        QFETCH(QList<std::chrono::microseconds>, steps);
+        Bench bench;
+        bench.ticker.steps = steps;
+        QList<std::chrono::nanoseconds> sentAt;
+        bench.port.onWrite = [&](const QByteArray &) {
+            sentAt << bench.ticker.now();
+        };
+        const QByteArray image = image127();
+        QCOMPARE(bench.run([&](LinkSession &s) { return s.startWrite(image); }), TransferEnd::Done);
+        QCOMPARE(sentAt.size(), 1 + 190);
+        for (qsizetype i = 1; i < sentAt.size(); ++i)
+            QVERIFY2(sentAt[i] - sentAt[i - 1] >= protocol::ByteGap,
+                     qPrintable(QStringLiteral("byte %1 followed after %2 us")
+                                    .arg(i)
+                                    .arg((sentAt[i] - sentAt[i - 1]).count() / 1000)));
+        QCOMPARE(bench.port.memory.left(127), image);
     }
 
     // stop() ends a write at once, not a reset's hold; later transfers end

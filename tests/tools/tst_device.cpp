@@ -104,7 +104,9 @@ private slots:
         QTest::newRow("corrupt, retried") << QStringList{"--corrupt", "5"}
                                           << QStringList{"--retries", "2"} << 1 << "writing again";
         QTest::newRow("never answers")
-            << QStringList{"--silent"} << QStringList() << 3 << "No reply from the device on";
+            << QStringList{"--silent"} << QStringList() << 3
+            << "The image was sent (127 of its 127 bytes) but is not verified: the device may "
+               "hold all, part or none of it.";
         QTest::newRow("answers short")
             << QStringList{"--short", "60"} << QStringList() << 3 << "Check the cable";
         QTest::newRow("hangs up") << QStringList{"--hangup-after", "30"} << QStringList() << 3
@@ -181,6 +183,9 @@ private slots:
         QTest::newRow("saved, then written") << QStringList() << "backup.bin" << 0;
         QTest::newRow("cannot be saved") << QStringList() << "missing/backup.bin" << 1;
         QTest::newRow("no reply") << QStringList{"--silent"} << "backup.bin" << 3;
+        // Two reads that differ are no backup: nothing is written.
+        QTest::newRow("a link that garbles now and then")
+            << QStringList{"--flaky", "40"} << "backup.bin" << 3;
     }
     void backupBeforeWriting()
     {
@@ -285,7 +290,11 @@ private slots:
         QTest::newRow("verify, piped")
             << "cat IMG | TOOL verify --settle 0 --port PTS -" << 1 << differs;
         QTest::newRow("verify an empty file")
-            << ": > DIR/empty.bin; TOOL verify --port PTS DIR/empty.bin" << 1 << "is 0 bytes";
+            << ": > DIR/empty.bin; TOOL verify --port PTS DIR/empty.bin" << 1
+            << "is empty: there is no image to verify";
+        QTest::newRow("write an empty input, any length")
+            << "printf '' | TOOL write --any-length --port PTS -" << 1
+            << "is empty: there is no image to write";
         QTest::newRow("verify 10 bytes")
             << "head -c 10 IMG > DIR/ten.bin; TOOL verify --port PTS DIR/ten.bin" << 1
             << "is 10 bytes";
@@ -361,6 +370,32 @@ private slots:
         QVERIFY(written > 0);
         QVERIFY2(log.indexOf(QStringLiteral("opened (reset)"), written) > written, qPrintable(log));
         QVERIFY(!log.mid(written).contains(QStringLiteral("1B 1B 55")));
+        QVERIFY(!QFile::exists(lockFile()));
+    }
+
+    // read into standard output: closed before it starts, nothing is read
+    // (4); a reader that goes away while it runs stops it as SIGPIPE (141).
+    void readIntoAnOutputThatFails_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("closed") << "TOOL read --settle 0 --port PTS - >&-; echo status $?"
+                                << "status 4" << false;
+        QTest::newRow("a reader that went away")
+            << "TOOL read --settle 0 --port PTS - | (exec 0<&-; sleep 2); "
+               "echo status ${PIPESTATUS[0]}"
+            << "status 141" << true;
+    }
+    void readIntoAnOutputThatFails()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, status);
+        QFETCH(bool, read);
+        QVERIFY(startDevice({}));
+        const Run run = shell(script);
+        QVERIFY2(run.out.endsWith(status + u'\n'), qPrintable(run.out + run.err));
+        QCOMPARE(deviceLog().contains(QStringLiteral("1B 1B 55")), read);
         QVERIFY(!QFile::exists(lockFile()));
     }
 

@@ -179,6 +179,109 @@ private slots:
         QVERIFY(!QDir(path("backups")).exists());
     }
 
+    // What the run reads is never the port, and never the report; a roster
+    // is read whole, or refused with its size. Nothing is opened for a refusal.
+    void inputsRefusedOrWhole_data()
+    {
+        QTest::addColumn<QStringList>("args"); // PORT: the device's pseudo-terminal
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const QString roster = QStringLiteral("ROSTER");
+        QTest::newRow("the template is the port")
+            << QStringList{"PORT", roster, "--port", "PORT"} << 2
+            << "the template PORT leads to the port PORT, not to a file";
+        QTest::newRow("the roster is the port, by another name")
+            << QStringList{Image, "LINK", "--port", "PORT"} << 2
+            << "the roster LINK leads to the port PORT, not to a file";
+        QTest::newRow("the report is the roster")
+            << QStringList{Image, roster, "--port", "PORT", "--report", "DIR/./roster.csv"} << 2
+            << "the report DIR/./roster.csv is the roster: refusing to overwrite it";
+        QTest::newRow("the report is the template")
+            << QStringList{"DIR/template.bin", roster, "--port", "PORT", "--report",
+                           "DIR/template.bin"}
+            << 2 << "is the template: refusing to overwrite it";
+        QTest::newRow("a roster larger than any club's")
+            << QStringList{Image, "DIR/huge.csv", "--port", "PORT"} << 2
+            << "it is 17825792 bytes, larger than 16777216 bytes";
+        // A row that straddles the first mebibyte is read whole, not cut.
+        QTest::newRow("a roster over a mebibyte")
+            << QStringList{Image, "DIR/long.csv", "--port", "PORT"} << 0 << "DL2BBB";
+        QTest::newRow("one callsign and SSID twice")
+            << QStringList{Image, "DIR/twice.csv", "--port", "PORT", "--port", "PORT2"} << 2
+            << "rows 1 and 2 are both OK1AAA-9";
+    }
+    void inputsRefusedOrWhole()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QVERIFY(startDevice({}));
+        QVERIFY(startDevice({}));
+        QVERIFY(QFile::link(m_ptys[0], path("link")));
+        QVERIFY(QFile::copy(Image, path("template.bin")));
+        QByteArray longRoster = "callsign\n" + QByteArray(1024 * 1024 - 12, '\n') + "DL2BBB\n";
+        QVERIFY(writeFile(path("long.csv"), longRoster));
+        QVERIFY(writeFile(path("twice.csv"), "callsign,set1.ssid\nOK1AAA,9\nok1aaa,9\n"));
+        QFile huge(path("huge.csv"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(17 * 1024 * 1024));
+        huge.close();
+        const QByteArray before = contents(path("roster.csv"));
+        for (QString &arg : args)
+            arg.replace(QStringLiteral("ROSTER"), path("roster.csv"))
+                .replace(QStringLiteral("PORT2"), m_ptys[1])
+                .replace(QStringLiteral("PORT"), m_ptys[0])
+                .replace(QStringLiteral("LINK"), path("link"))
+                .replace(QStringLiteral("DIR"), m_dir->path());
+        message.replace(QStringLiteral("PORT"), m_ptys[0])
+            .replace(QStringLiteral("LINK"), path("link"))
+            .replace(QStringLiteral("DIR"), m_dir->path());
+        const Run run =
+            tool(QStringList{"fleet", "--settle", "0", "--backup-dir", path("b")} + args);
+        QCOMPARE(run.status, status);
+        QVERIFY2((run.out + run.err).contains(message), qPrintable(run.out + run.err));
+        QCOMPARE(contents(path("roster.csv")), before);
+        QCOMPARE(contents(path("template.bin")), contents(Image));
+        if (status != 0)
+            QVERIFY(!contents(path("sim0.log")).contains("opened"));
+    }
+
+    // The report's cells are data: a spreadsheet takes none for a formula.
+    void reportCellsAreData()
+    {
+        QVERIFY(startDevice({}));
+        QVERIFY(startDevice({}));
+        QVERIFY(writeFile(path("odd.csv"), "callsign\n=1+1\n@SUM\n"));
+        const Run run =
+            tool({"fleet", "--settle", "0", Image, path("odd.csv"), "--port", m_ptys[0], "--port",
+                  m_ptys[1], "--backup-dir", path("b"), "--report", path("report.csv"), "--json"});
+        QCOMPARE(run.status, 0);
+        const QString csv = QString::fromUtf8(contents(path("report.csv")));
+        QVERIFY2(csv.contains(QStringLiteral("\n1,'=1+1,")) &&
+                     csv.contains(QStringLiteral("\n2,'@SUM,")),
+                 qPrintable(csv));
+        QVERIFY2(run.out.contains(QStringLiteral("\"callsign\":\"=1+1\"")), qPrintable(run.out));
+    }
+
+    // A template's bytes that no field shows reach every device as they are.
+    void templateBitsKept()
+    {
+        QByteArray templ = contents(Image).left(127);
+        templ[126] = char(0x5A);               // the end byte
+        templ[6] = char(templ.at(6) | 0x30);   // set 1's unused bits
+        templ[32] = char(templ.at(32) | 0x20); // set 2's: a blank mark the layout sets itself
+        QVERIFY(writeFile(path("odd.bin"), templ));
+        QVERIFY(startDevice({}));
+        QVERIFY(writeFile(path("one.csv"), "callsign\nOK1AAA\n"));
+        const Run run = tool({"fleet", "--settle", "0", path("odd.bin"), path("one.csv"), "--port",
+                              m_ptys[0], "--backup-dir", path("b")});
+        QCOMPARE(run.status, 0);
+        QVERIFY(tool({"read", "--settle", "0", "--port", m_ptys[0], path("back.bin")}).status == 0);
+        const QByteArray held = contents(path("back.bin"));
+        QCOMPARE(held.at(126), char(0x5A));
+        QCOMPARE(held.at(6) & 0x30, 0x30);
+        QCOMPARE(held.left(6), QByteArray("OK1AAA"));
+    }
+
     // --watch programs each tracker that appears, the next row each, and
     // leaves alone what was there before.
     void watchProgramsWhatAppears()
@@ -230,6 +333,78 @@ private slots:
                                  .arg(QLatin1String(planted))),
                 qPrintable(err));
         QVERIFY(!contents(path("sim2.log")).contains("opened"));
+    }
+
+    // One row, one tracker: a tracker that comes back (plugged in again, a
+    // second name for it, or another node that holds a row of this run) is
+    // left alone, and a failed one is named at the end with its backup.
+    void watchKnowsItsTrackers()
+    {
+        QVERIFY(startDevice({}));                  // 0: row 1
+        QVERIFY(startDevice({"--corrupt", "40"})); // 1: fails row 2
+        QVERIFY(startDevice({}));                  // 2: row 2
+        const QString watched = path("by-id");
+        QVERIFY(QDir().mkpath(watched));
+        QVERIFY(writeFile(path("two.csv"), "callsign\nOK1AAA\nOK1AAB\n"));
+        QProcess fleet;
+        fleet.start(QStringLiteral(TAVLO_IMAGE_TOOL),
+                    {"fleet", "--settle", "0", "--watch=" + watched, Image, path("two.csv"),
+                     "--backup-dir", path("backups")});
+        QVERIFY(fleet.waitForStarted());
+        QString err;
+        const auto plug = [&](int pty, const QString &name, const QString &said) {
+            QTest::qWait(300);
+            const qsizetype from = err.size();
+            QVERIFY(QFile::link(m_ptys[pty], watched + u'/' + name));
+            QVERIFY2(QTest::qWaitFor(
+                         [&] {
+                             err += QString::fromUtf8(fleet.readAllStandardError());
+                             return err.indexOf(said, from) >= 0;
+                         },
+                         30000),
+                     qPrintable(err));
+        };
+        plug(0, "usb-a", "usb-a: unplug it");
+        QVERIFY(QFile::remove(watched + "/usb-a"));
+        plug(0, "usb-a", "usb-a left alone: it is the tracker that row 1 was written to");
+        plug(0, "usb-a-again", "usb-a-again left alone: it is the tracker that row 1");
+        // A tracker found holding row 1 on a node this run never saw: a
+        // second simulator with the image row 1 made.
+        QVERIFY(tool({"read", "--settle", "0", "--port", m_ptys[0], path("row1.bin")}).status == 0);
+        QVERIFY(startDevice({"--memory", path("row1.bin")})); // 3
+        plug(3, "usb-row1", "usb-row1 left alone: it holds row 1, written by this run");
+        plug(1, "usb-b", "usb-b: unplug it");
+        plug(2, "usb-c", "usb-c: unplug it");
+        QVERIFY(fleet.state() == QProcess::NotRunning || fleet.waitForFinished(30000));
+        err += QString::fromUtf8(fleet.readAllStandardError());
+        const QString out = QString::fromUtf8(fleet.readAllStandardOutput());
+        QVERIFY2(fleet.exitCode() == 3,
+                 qPrintable(out + err)); // a tracker holds a half-written image
+        QVERIFY2(err.contains(watched + QStringLiteral("/usb-b is left with a half-written image "
+                                                       "of row 2 (verify failed")) &&
+                     err.contains(QStringLiteral("what it held before is in ") + path("backups")),
+                 qPrintable(err));
+        QCOMPARE(out.count(QStringLiteral("verified")), 2);
+        // Row 1 is where the report says.
+        QVERIFY(tool({"read", "--settle", "0", "--port", m_ptys[0], path("back.bin")}).status == 0);
+        QCOMPARE(contents(path("back.bin")).left(6), QByteArray("OK1AAA"));
+        QCOMPARE(contents(path("row1.bin")), contents(path("back.bin")));
+    }
+
+    // A backup is two reads that agree; a link that garbles now and then
+    // leaves the tracker unwritten.
+    void unstableBackupWritesNothing()
+    {
+        QVERIFY(startDevice({"--flaky", "40"}));
+        QVERIFY(writeFile(path("one.csv"), "callsign\nOK1AAA\n"));
+        const Run run = tool({"fleet", "--settle", "0", Image, path("one.csv"), "--port", m_ptys[0],
+                              "--backup-dir", path("backups")});
+        QCOMPARE(run.status, 3);
+        QVERIFY2(run.out.contains(QStringLiteral("not written: The device on ")) &&
+                     run.out.contains(QStringLiteral("answers are not stable")),
+                 qPrintable(run.out + run.err));
+        QVERIFY(QDir(path("backups")).isEmpty());
+        QVERIFY(!contents(path("sim0.log")).contains("write mode"));
     }
 
     // Ctrl-C stops every device in order: each is reset, and its line says

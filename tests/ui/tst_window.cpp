@@ -949,6 +949,81 @@ private slots:
         QVERIFY(m_messages.shown.isEmpty());
     }
 
+    // Keys typed while a transfer runs change nothing: the focus does not
+    // jump into a text field, no text is selected, and the callsign stays.
+    void keysDuringATransferChangeNothing_data()
+    {
+        QTest::addColumn<bool>("byKeyboard"); // the write started with Enter on its button
+        QTest::newRow("clicked") << false;
+        QTest::newRow("Enter on the button") << true;
+    }
+    void keysDuringATransferChangeNothing()
+    {
+        QFETCH(bool, byKeyboard);
+        const WindowControls &f = m_window->controls();
+        QApplication::setActiveWindow(m_window.get());
+        f.callsign->setText(QStringLiteral("OK1AB"));
+        QTest::mouseClick(f.comButtons[0], Qt::LeftButton);
+        m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
+        QStringList during;
+        m_port->onWrite = [&](const QByteArray &) {
+            if (!during.isEmpty() || !f.progressOutline->isVisible())
+                return;
+            QWidget *focused = QApplication::focusWidget();
+            during << (focused ? focused->objectName() : QStringLiteral("none"));
+            QTest::keyClicks(focused ? focused : m_window.get(), QStringLiteral("X"));
+            QTest::keyClick(m_window.get(), Qt::Key_Backspace);
+            QTest::keyClicks(f.callsign, QStringLiteral("Z"));
+            during << f.callsign->text() << f.callsign->selectedText();
+        };
+        f.writeButton->setFocus();
+        if (byKeyboard)
+            QTest::keyClick(f.writeButton, Qt::Key_Return);
+        else
+            QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        QTRY_VERIFY(m_window->link().isBusy());
+        waitIdle();
+        QCOMPARE(f.statusLine->text(), QStringLiteral("Verify Completed"));
+        QCOMPARE(during.size(), 3);
+        QVERIFY2(during[0] != f.callsign->objectName(), qPrintable(during.join(u'|')));
+        QCOMPARE(during[1], QStringLiteral("OK1AB"));
+        QCOMPARE(during[2], QString());
+        QCOMPARE(f.callsign->text(), QStringLiteral("OK1AB"));
+        QCOMPARE(QApplication::focusWidget(), f.writeButton); // where it was
+        QTest::keyClicks(f.callsign, QStringLiteral("9"));    // and keys work again
+        QCOMPARE(f.callsign->text(), QStringLiteral("OK1AB9"));
+    }
+
+    // The status line says what is true now: no "Save Finished" stays after
+    // a save that was refused or failed, or after another file was opened.
+    void statusSaysWhatIsTrueNow_data()
+    {
+        QTest::addColumn<QString>("then");
+        QTest::newRow("a refused save") << "refused";
+        QTest::newRow("a failed save") << "failed";
+        QTest::newRow("another file opened") << "open";
+    }
+    void statusSaysWhatIsTrueNow()
+    {
+        QFETCH(QString, then);
+        const WindowControls &f = m_window->controls();
+        m_window->openFile(QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin"));
+        m_dialog.answers << m_dir->filePath("first.bin");
+        QVERIFY(m_window->saveImage());
+        QCOMPARE(f.statusLine->text(), QStringLiteral("Save Finished"));
+        if (then == u"refused") {
+            f.setFrames[0]->controls().path->setText(QStringLiteral("WIDE1-1,WIDE2-1"));
+            QVERIFY(!m_window->saveImage());
+        } else if (then == u"failed") {
+            m_dialog.answers << m_dir->filePath("no-such-folder/second.bin");
+            QVERIFY(!m_window->saveImage());
+        } else {
+            m_window->openFile(QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin"));
+        }
+        QCOMPARE(f.statusLine->text(), QString());
+        QCOMPARE(f.statusLine->saidText(), QString());
+    }
+
     void verifyFailedAsksToRetry()
     {
         const WindowControls &f = m_window->controls();
@@ -1049,6 +1124,12 @@ private slots:
         QVERIFY2(m_messages.shown.value(0).contains(
                      QStringLiteral(": this port leads to a GPS receiver, not to the tracker")),
                  qPrintable(m_messages.shown.value(0)));
+        // A write sent its bytes before the odd reply came: it says so.
+        QVERIFY(!m_messages.shown.value(0).contains(QStringLiteral("Nothing was saved")));
+        QCOMPARE(m_messages.shown.value(0).contains(
+                     QStringLiteral("The image was sent (127 of its 127 bytes) but could not be "
+                                    "verified: the device may hold all, part or none of it.")),
+                 write);
     }
 
     // Window tests and accessibility tools find the controls by their names on the form.

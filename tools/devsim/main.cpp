@@ -259,6 +259,8 @@ Options:
   --silent             Never answer.
   --short N            Answer with only the first N bytes.
   --corrupt K          Flip bits of memory byte K in every answer.
+  --flaky K            Flip bits of memory byte K in every other answer, the
+                       first included (a link that garbles now and then).
   --stray              Send stray bytes at every wake-up ESC.
   --pace               Answer at the pace of 9600 baud.
   --hangup-after N     Go away after N received bytes.
@@ -309,8 +311,9 @@ QString readFaults(const commandline::Arguments &parsed, Faults &faults)
     tracker.talker = parsed.has("--talker");
     if (!numberOption(parsed, "--short", 0, Most, tracker.shortReply) ||
         !numberOption(parsed, "--corrupt", 0, Most, tracker.corrupt) ||
+        !numberOption(parsed, "--flaky", 0, Most, tracker.flaky) ||
         !numberOption(parsed, "--hangup-after", 0, Most, tracker.hangupAfter))
-        return QStringLiteral("--short, --corrupt and --hangup-after take a whole number");
+        return QStringLiteral("--short, --corrupt, --flaky and --hangup-after take a whole number");
     if (!numberOption(parsed, "--count", 0, 255, tracker.count))
         return QStringLiteral("--count takes 0 to 255");
     if (!stallOption(parsed, faults))
@@ -358,11 +361,11 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const commandline::Arguments parsed = commandline::parse(
-        app.arguments().mid(1),
-        {{"--silent", "--stray", "--pace", "--talker"},
-         {"--memory", "--log", "--short", "--corrupt", "--hangup-after", "--stall", "--count"},
-         {},
-         {}});
+        app.arguments().mid(1), {{"--silent", "--stray", "--pace", "--talker"},
+                                 {"--memory", "--log", "--short", "--corrupt", "--flaky",
+                                  "--hangup-after", "--stall", "--count"},
+                                 {},
+                                 {}});
     if (parsed.help || parsed.version) {
         std::fputs(parsed.help ? HelpText : "tavlo-devsim " TAVLO_VERSION "\n" TAVLO_LICENCE "\n",
                    stdout);

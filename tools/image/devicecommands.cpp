@@ -135,6 +135,7 @@ int exitStatus(Outcome outcome)
     case Outcome::Busy:
     case Outcome::NoReply:
     case Outcome::NotADump:
+    case Outcome::Unstable:
     case Outcome::PortLost:
     case Outcome::SavedResetFailed:
     case Outcome::Aborted:
@@ -268,6 +269,10 @@ Prepared prepare(const DeviceArgs &a, DeviceAction action)
     if (action == DeviceAction::Read) {
         if (const QString problem = terminalProblem(QString(), a.file); !problem.isEmpty())
             return refuse(Usage, problem);
+        if (files::leadsToStandardOutput(outputPath(a.file)) &&
+            files::wasClosed(files::StandardOutput))
+            return refuse(OutputFailed, QStringLiteral("standard output is closed: nothing was "
+                                                       "read"));
         if (const Status<> writable = checkWritable(outputPath(a.file)); !writable)
             return refuse(
                 Refused,
@@ -277,6 +282,11 @@ Prepared prepare(const DeviceArgs &a, DeviceAction action)
     const Result<QByteArray, InputProblem> image = readImageInput(a.file, LargestDeviceFile);
     if (!image)
         return refuse(image.error().isUsage() ? Usage : Refused, image.error().message);
+    if (image->isEmpty())
+        return refuse(Refused, QStringLiteral("%1 is empty: there is no image to %2")
+                                   .arg(printable(a.file), action == DeviceAction::Write
+                                                               ? QStringLiteral("write")
+                                                               : QStringLiteral("verify")));
     if (image->size() != ImageSize && !a.anyLength)
         return refuse(Refused,
                       QStringLiteral("%1 is %2, not a 127-byte configuration image; "
@@ -352,10 +362,17 @@ int talkToDevice(SerialPort &port, DeviceAction action, const DeviceArgs &a,
     if (StopSignals::caught())
         return stopped(bar, session, stoppedWhat(run, outcome, action, a.file, a.backup));
     closeForGood(session);
+    if (run.outputFailed())
+        return OutputFailed;
     if (outcome == Outcome::NotADump)
         say(notADumpMessage(run, a.port, action));
     if (outcome == Outcome::VerifyFailed)
         sayWhatDiffers(a.file, prepared.image, run.reply().memory(), run.mismatches());
+    // A link that garbles every answer garbled the backup's two reads alike.
+    if (outcome == Outcome::VerifyFailed && run.backupSaved())
+        say(QStringLiteral("the backup %1 was read over this same link: it may differ from what "
+                           "the device held in the same bytes")
+                .arg(printable(a.backup)));
     if (outcome == Outcome::VerifyFailed && run.failures() > 1)
         say(QStringLiteral("the verify failed %1 times in a row.").arg(run.failures()) +
             words::checkTheCable(a.port));

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "devicerun.h"
 
+#include "files.h"
 #include "imagefile.h"
+#include "stopsignals.h"
+
+#include <cerrno>
 
 #include <QEventLoop>
 
@@ -98,8 +102,18 @@ void DeviceRun::begin()
 void DeviceRun::store(const QByteArray &memory, ReplyUse use)
 {
     const bool backup = use == ReplyUse::Backup;
+    if (backup && m_plan.leaveAlone && m_plan.leaveAlone(memory)) {
+        m_leftAlone = true;
+        return m_link.cancelled();
+    }
     const QString path = backup ? m_plan.backup : m_plan.saveTo;
     const Status<> saved = writeFileSafely(path, memory);
+    if (!saved && files::leadsToStandardOutput(path)) {
+        m_outputFailed = true;
+        // A reader that went away (| head) stops the run as Ctrl-C would.
+        if (errno == EPIPE)
+            StopSignals::requestStop(StopSignals::BrokenPipe);
+    }
     m_backupSaved = backup && saved;
     m_link.saved(path, bool(saved), saved ? QString() : saved.error());
 }

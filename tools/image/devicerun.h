@@ -9,6 +9,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 
 namespace tavlo::cli {
 
@@ -24,6 +25,9 @@ struct RunPlan {
     int retries = 0;  // write: writes after a failed verify
     bool anyLength = false;
     int settleMs = 0;
+    // write --backup: true for a memory that must not be written over; the
+    // run then ends Cancelled with nothing saved or written.
+    std::function<bool(const QByteArray &memory)> leaveAlone;
 };
 
 // One write, read or verify of the tool on the link: the link's questions
@@ -52,6 +56,10 @@ public:
     bool backupSaved() const { return m_backupSaved; }
     // A stop came while the device settled: nothing was sent, nothing reset.
     bool settleStopped() const { return m_settleStopped; }
+    // The plan's leaveAlone() said so of the memory read.
+    bool leftAlone() const { return m_leftAlone; }
+    // What was read was for standard output, which could not take it.
+    bool outputFailed() const { return m_outputFailed; }
 
 signals:
     void report(const tavlo::LinkProblem &problem);
@@ -71,6 +79,8 @@ private:
     bool m_settling = false;
     bool m_backupSaved = false;
     bool m_settleStopped = false;
+    bool m_leftAlone = false;
+    bool m_outputFailed = false;
     int m_failures = 0;
     const char *m_stage = "write ";
     Outcome m_outcome = Outcome::Completed;

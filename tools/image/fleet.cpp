@@ -6,6 +6,8 @@
 #include "files.h"
 #include "fleetdevice.h"
 #include "image.h"
+#include "imagediff.h"
+#include "imagefile.h"
 #include "imageinput.h"
 #include "roster.h"
 #include "stopsignals.h"
@@ -24,6 +26,10 @@ namespace tavlo::cli {
 
 namespace {
 
+// A roster of thousands of rows is a few megabytes; a larger file is refused
+// whole, never cut.
+constexpr qint64 LargestRoster = 16 * 1024 * 1024;
+
 // Where the system puts a link for each USB serial adapter plugged in.
 const char DefaultWatchDir[] = "/dev/serial/by-id";
 constexpr int WatchEveryMs = 250;
@@ -38,6 +44,7 @@ struct FleetArgs {
     QString report;
     bool json = false;
     bool quiet = false;
+    bool allowDuplicates = false;
     FleetOptions options;
     QString error;
 };
@@ -64,6 +71,7 @@ FleetArgs parse(const Arguments &a, const QStringList &files)
     f.report = a.value("--report");
     f.json = a.has("--json");
     f.quiet = a.has("--quiet");
+    f.allowDuplicates = a.has("--allow-duplicates");
     f.options.backupDir =
         a.given("--backup-dir") ? a.value("--backup-dir") : QStringLiteral("fleet-backups");
     f.options.retries = number(a, "--retries", 1000, 0, f.error);
@@ -96,6 +104,53 @@ QString serialNumberOf(const QString &port)
     return QString();
 }
 
+// The station a row makes: its callsign and the SSID of each set, as the
+// device stores them.
+QByteArray stationOf(const QByteArray &image)
+{
+    QByteArray station = image.left(CallsignLength).toUpper();
+    for (int s = 0; s < SetCount; ++s)
+        station.append(char(image.at(CallsignLength + s * SetBlockSize) & 0x0F));
+    return station;
+}
+
+// Two trackers with one callsign and SSID are one station twice on the air.
+QString duplicateRows(const QList<RosterRow> &rows)
+{
+    QHash<QByteArray, const RosterRow *> first;
+    for (const RosterRow &row : rows) {
+        const QByteArray station = stationOf(row.image);
+        const RosterRow *before = first.value(station);
+        if (!before) {
+            first.insert(station, &row);
+            continue;
+        }
+        const QString ssid = before->config.sets[0].ssid.trimmed();
+        return QStringLiteral("rows %1 and %2 are both %3: give each tracker a callsign or SSID "
+                              "of its own, or --allow-duplicates")
+            .arg(before->number)
+            .arg(row.number)
+            .arg(before->callsign + (ssid.isEmpty() || ssid == u"0" ? QString() : u'-' + ssid));
+    }
+    return QString();
+}
+
+// Bits of the template that no field holds reach every device as they are;
+// what its other bytes lose by being opened and saved again is said.
+QList<RosterRow> keepTemplateBits(QList<RosterRow> rows, const QByteArray &templ,
+                                  const Configuration &opened)
+{
+    for (RosterRow &row : rows)
+        row.image = withUnusedBitsOf(row.image, templ);
+    const QByteArray again = withUnusedBitsOf(encodeImage(opened), templ);
+    if (const Result<ImageDiff> lost = diffImages(templ.left(ImageSize), again);
+        lost && !lost->isEmpty())
+        say(QStringLiteral("the template holds bytes that no field shows, which every device "
+                           "gets as saving writes them: %1")
+                .arg(diffLines(*lost).join(QStringLiteral("; "))));
+    return rows;
+}
+
 // Every row checked before a port is opened: the save checks refuse, the
 // advice is said and stops nothing.
 Result<QList<RosterRow>> readRows(const FleetArgs &f)
@@ -109,19 +164,27 @@ Result<QList<RosterRow>> readRows(const FleetArgs &f)
         return Rows::failure(QStringLiteral("%1 is neither a JSON configuration nor an image: it "
                                             "is %2")
                                  .arg(printable(f.templ), templ.error()));
-    const Result<QByteArray> csv = files::readFile(inputPath(f.roster), LargestJson);
+    const Result<QByteArray> csv = readBoundedFile(inputPath(f.roster), LargestRoster);
     if (!csv)
         return Rows::failure(
             QStringLiteral("Could not read %1: %2").arg(printable(f.roster), csv.error()));
     const Result<QList<RosterRow>> rows = readRoster(*templ, *csv);
     if (!rows)
         return Rows::failure(QStringLiteral("%1: %2").arg(printable(f.roster), rows.error()));
-    return rows;
+    if (const QString twice = f.allowDuplicates ? QString() : duplicateRows(*rows);
+        !twice.isEmpty())
+        return Rows::failure(QStringLiteral("%1: %2").arg(printable(f.roster), twice));
+    return keepTemplateBits(*rows, *image, *templ);
 }
 
-// Ports given twice, or that lead to a file the run writes, are refused.
-QString portProblem(const FleetArgs &f)
+// Ports given twice, or that are a file the run reads or writes, and a report
+// that would replace an input, are refused, by what each name leads to: a
+// template read from a port would block, and a report over the roster would
+// lose it.
+QString argumentsProblem(const FleetArgs &f)
 {
+    const QList<std::pair<QString, QString>> inputs{{QStringLiteral("template"), f.templ},
+                                                    {QStringLiteral("roster"), f.roster}};
     for (qsizetype i = 0; i < f.ports.size(); ++i) {
         for (qsizetype j = 0; j < i; ++j)
             if (f.ports[i] == f.ports[j] || files::isSameFile(f.ports[i], f.ports[j]))
@@ -130,15 +193,29 @@ QString portProblem(const FleetArgs &f)
         if (!f.report.isEmpty() && files::isSameFile(outputPath(f.report), f.ports[i]))
             return QStringLiteral("the report %1 leads to the port %2, not to a file")
                 .arg(printable(f.report), printable(f.ports[i]));
+        for (const auto &[what, name] : inputs)
+            if (files::isSameFile(inputPath(name), f.ports[i]))
+                return QStringLiteral("the %1 %2 leads to the port %3, not to a file")
+                    .arg(what, printable(name), printable(f.ports[i]));
     }
+    for (const auto &[what, name] : inputs)
+        if (!f.report.isEmpty() && files::isSameFile(outputPath(f.report), inputPath(name)))
+            return QStringLiteral("the report %1 is the %2: refusing to overwrite it")
+                .arg(printable(f.report), what);
     return QString();
 }
 
+// A cell a spreadsheet takes as text: one that begins as a formula would
+// begin (a callsign "=HYPERLINK(...)" in the roster) gets a leading "'".
 QString csvCell(const QString &text)
 {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n'))
-        return text;
-    return u'"' + QString(text).replace(u'"', QStringLiteral("\"\"")) + u'"';
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    const QString cell =
+        !text.isEmpty() && formulaStarts.contains(text.front()) ? u'\'' + text : text;
+    if (!cell.contains(u',') && !cell.contains(u'"') && !cell.contains(u'\n') &&
+        !cell.contains(u'\r'))
+        return cell;
+    return u'"' + QString(cell).replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
 // One line a device, in the three forms the report takes.
@@ -177,6 +254,24 @@ QByteArray jsonLine(const DeviceResult &r)
         .toJson(QJsonDocument::Compact);
 }
 
+// A tracker this run wrote to, known by what it is: its device node while
+// that is present, its adapter's serial number, and the image it holds.
+struct Tracker {
+    int row = 0;
+    QString port;   // as it appeared
+    QString device; // where it led
+    QString serial;
+    SystemView::Node node;
+    QByteArray image;
+    QString backup;
+    QString result;
+
+    bool isSame(const SystemView::Node &other, const QString &otherSerial) const
+    {
+        return node.isSameNode(other) || (!serial.isEmpty() && serial == otherSerial);
+    }
+};
+
 // The devices of one run, their progress lines on a terminal, the report.
 class FleetRun : public QObject {
 public:
@@ -184,6 +279,12 @@ public:
         : m_args(args)
         , m_board(files::isTerminal(files::StandardError))
     {
+        m_args.options.programmedWith = [this](const QByteArray &memory) {
+            for (const Tracker &t : m_programmed)
+                if (t.image == memory)
+                    return t.row;
+            return 0;
+        };
         for (RosterRow &row : rows)
             m_queue.push_back(std::move(row));
         m_total = int(m_queue.size());
@@ -216,9 +317,10 @@ public:
                                 QStringLiteral("not done: no device took it"), QString()});
         if (!writeReport())
             return Refused;
+        sayHalfWritten();
         if (const int signal = StopSignals::caught())
             return 128 + signal;
-        return m_verified == m_total ? Success : DeviceFailure;
+        return m_verified == m_total && m_halfWritten.isEmpty() ? Success : DeviceFailure;
     }
 
 private:
@@ -232,6 +334,7 @@ private:
     // that went away may come again as the next tracker.
     void lookForPorts()
     {
+        forgetNodesGone();
         const QStringList now = portsIn(m_args.watchDir);
         for (const QString &name : now) {
             if (m_seen.contains(name) || m_queue.empty())
@@ -257,12 +360,54 @@ private:
         const SystemView::Node node = m_system.node(link);
         if (node.uid != 0 && node.uid != m_system.userId())
             return QStringLiteral("another user put it there");
-        if (device.isEmpty() || !m_system.node(device).isCharDevice)
+        const SystemView::Node target = m_system.node(device);
+        if (device.isEmpty() || !target.isCharDevice)
             return QStringLiteral("it leads to no serial port");
         for (const auto &d : m_devices)
-            if (d->port() == device)
+            if (m_system.node(d->port()).isSameNode(target))
                 return QStringLiteral("its port is being programmed already");
+        for (const Tracker &t : m_programmed)
+            if (t.node.isSameNode(target))
+                return QStringLiteral("it is the tracker that row %1 was written to, on %2")
+                    .arg(t.row)
+                    .arg(printable(t.port));
         return QString();
+    }
+
+    // A node is a tracker's only while it is there: a node made anew may
+    // come with the same numbers.
+    void forgetNodesGone()
+    {
+        for (QList<Tracker> *list : {&m_programmed, &m_halfWritten})
+            for (Tracker &t : *list)
+                if (t.node.exists && !m_system.node(t.device).isSameNode(t.node))
+                    t.node = SystemView::Node();
+    }
+
+    void sayHalfWritten()
+    {
+        for (const Tracker &t : m_halfWritten)
+            say(QStringLiteral("%1 is left with a half-written image of row %2 (%3); %4")
+                    .arg(printable(t.port))
+                    .arg(t.row)
+                    .arg(t.result, t.backup.isEmpty()
+                                       ? QStringLiteral("no backup was kept")
+                                       : QStringLiteral("what it held before is in %1")
+                                             .arg(printable(t.backup))));
+    }
+
+    // Which trackers hold what, once one has ended.
+    void keepTrack(const DeviceResult &result, const QString &device, const SystemView::Node &node,
+                   const QByteArray &image)
+    {
+        const Tracker tracker{result.row, result.port, device,        result.serial,
+                              node,       image,       result.backup, result.result};
+        // A tracker that comes back and is programmed is no longer half-written.
+        m_halfWritten.removeIf([&](const Tracker &t) { return t.isSame(node, result.serial); });
+        if (result.verified)
+            m_programmed << tracker;
+        else if (result.written != Written::Nothing)
+            m_halfWritten << tracker;
     }
 
     void startDevice(const QString &open, const QString &shown)
@@ -276,22 +421,32 @@ private:
             if (!m_drawTimer.isActive())
                 m_drawTimer.start(DrawEveryMs);
         });
-        connect(d, &FleetDevice::finished, this, [this, d, shown](const DeviceResult &result) {
-            DeviceResult r = result;
-            r.port = shown;
-            finished(d, r);
-        });
+        const QString node = m_system.resolved(open);
+        connect(d, &FleetDevice::finished, this,
+                [this, d, shown, node, was = m_system.node(node)](const DeviceResult &result) {
+                    DeviceResult r = result;
+                    r.port = shown;
+                    finished(d, r, node, was);
+                });
         m_devices.push_back(std::move(device));
         d->start();
     }
 
-    void finished(FleetDevice *d, const DeviceResult &result)
+    void finished(FleetDevice *d, const DeviceResult &result, const QString &device,
+                  const SystemView::Node &node)
     {
-        record(result);
-        if (result.verified)
-            ++m_verified;
-        else if (m_args.watch && !StopSignals::caught())
-            m_queue.push_front(d->row()); // offered to the next tracker that appears
+        if (result.alreadyHolds > 0) {
+            // Nothing was written: the row waits for another tracker.
+            say(QStringLiteral("%1 %2").arg(printable(result.port), result.result));
+            m_queue.push_front(d->row());
+        } else {
+            record(result);
+            keepTrack(result, device, node, d->row().image);
+            if (result.verified)
+                ++m_verified;
+            else if (m_args.watch && !StopSignals::caught())
+                m_queue.push_front(d->row()); // offered to the next tracker that appears
+        }
         if (m_args.watch && !StopSignals::caught())
             say(QStringLiteral("%1: unplug it").arg(printable(result.port)));
         for (auto it = m_devices.begin(); it != m_devices.end(); ++it)
@@ -373,8 +528,10 @@ private:
         m_drawn = 0;
     }
 
-    const FleetArgs &m_args;
+    FleetArgs m_args;
     bool m_board = false;
+    QList<Tracker> m_programmed;  // verified, each with its row
+    QList<Tracker> m_halfWritten; // written to, not verified, and not programmed since
     int m_drawn = 0;
     bool m_outputClosed = false;
     int m_total = 0;
@@ -397,7 +554,7 @@ int fleetCommand(const Arguments &arguments, const QStringList &files)
     const FleetArgs f = parse(arguments, files);
     if (!f.error.isEmpty())
         return usage(f.error);
-    if (const QString problem = portProblem(f); !problem.isEmpty())
+    if (const QString problem = argumentsProblem(f); !problem.isEmpty())
         return fail(Usage, problem);
     const Result<QList<RosterRow>> rows = readRows(f);
     if (!rows)

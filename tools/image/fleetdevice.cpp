@@ -43,9 +43,15 @@ QString backupName(const QString &dir, const QString &callsign, const QString &p
 
 // The plan of `write --backup` for one row.
 RunPlan planFor(const RosterRow &row, const QString &port, const QString &backup,
-                const FleetOptions &options)
+                const FleetOptions &options, int &alreadyHolds)
 {
     RunPlan plan;
+    if (options.programmedWith)
+        plan.leaveAlone = [&alreadyHolds,
+                           programmedWith = options.programmedWith](const QByteArray &memory) {
+            alreadyHolds = programmedWith(memory);
+            return alreadyHolds > 0;
+        };
     plan.action = DeviceAction::Write;
     plan.port = port;
     plan.image = row.image;
@@ -64,7 +70,7 @@ FleetDevice::FleetDevice(RosterRow row, QString port, QString serial, FleetOptio
     , m_port(std::move(port))
     , m_serial(std::move(serial))
     , m_backup(backupName(options.backupDir, m_row.callsign, m_port, m_serial))
-    , m_run(m_link, planFor(m_row, m_port, m_backup, options))
+    , m_run(m_link, planFor(m_row, m_port, m_backup, options, m_alreadyHolds))
 {
     connect(&m_link, &DeviceLink::stage, this, [this](LinkStage stage) {
         if (stage == LinkStage::WriteStarted)
@@ -105,7 +111,9 @@ void FleetDevice::ended(Outcome outcome)
                             m_serial,
                             verified,
                             result,
-                            m_run.backupSaved() ? m_backup : QString()};
+                            m_run.backupSaved() ? m_backup : QString(),
+                            m_run.written(),
+                            m_run.leftAlone() ? m_alreadyHolds : 0};
     // The wake-up ESC after the reset is on its way when the port closes; a
     // device that sees the port close at once may never receive it.
     QTimer::singleShot(m_link.isPortOpen() ? LingerMs : 0, this, [this, done] {
@@ -121,7 +129,11 @@ QString FleetDevice::resultOf(Outcome outcome) const
         return m_problem.isEmpty() ? QStringLiteral("verified")
                                    : QStringLiteral("verified (%1)").arg(m_problem);
     case Outcome::VerifyFailed:
-        return QStringLiteral("verify failed");
+        // A link that garbles every answer garbled the backup's two reads alike.
+        return m_run.backupSaved()
+                   ? QStringLiteral("verify failed; the backup was read over the same link and "
+                                    "may differ from what the device held")
+                   : QStringLiteral("verify failed");
     case Outcome::NotADump:
         return QStringLiteral("not written: the reply is not a memory dump (%1)")
             .arg(words::whatAnswered(m_run.reply()));
@@ -129,11 +141,16 @@ QString FleetDevice::resultOf(Outcome outcome) const
         return QStringLiteral("stopped: %1; the device was reset").arg(holds());
     case Outcome::PortLost:
         return QStringLiteral("port lost: ") + holds();
+    case Outcome::Cancelled:
+        if (m_run.leftAlone())
+            return QStringLiteral("left alone: it holds row %1, written by this run")
+                .arg(m_alreadyHolds);
+        break;
     case Outcome::NoPort:
     case Outcome::Busy:
-    case Outcome::Cancelled:
     case Outcome::Aborted:
     case Outcome::NoReply:
+    case Outcome::Unstable:
     case Outcome::SaveFailed:
     case Outcome::SavedResetFailed:
         break;

@@ -15,6 +15,8 @@ struct FleetOptions {
     QString backupDir;
     int retries = 0;
     int settleMs = 1000;
+    // The row this run verified on a tracker whose memory this is, or 0.
+    std::function<int(const QByteArray &memory)> programmedWith;
 };
 
 // How one device ended, for its line of the report.
@@ -24,8 +26,10 @@ struct DeviceResult {
     QString port;   // as given or as it appeared
     QString serial; // the USB serial number, where there is one
     bool verified = false;
-    QString result; // "verified", "verify failed", "not written: no reply", ...
-    QString backup; // the file that holds what the device held before, or empty
+    QString result;                     // "verified", "verify failed", "not written: no reply", ...
+    QString backup;                     // the file that holds what the device held before, or empty
+    Written written = Written::Nothing; // of the row's image
+    int alreadyHolds = 0; // the row this run verified on this very tracker, which was left alone
 };
 
 // One tracker of the fleet on its own port, ticker and link, with the
@@ -67,6 +71,7 @@ private:
     DeviceRun m_run;
     QString m_problem; // what the run reported last, in words
     QString m_status;
+    int m_alreadyHolds = 0;
 };
 
 } // namespace tavlo::cli

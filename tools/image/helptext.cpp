@@ -63,9 +63,10 @@ Commands:
                        Write FILE into the device and verify it, as "Write
                        File to EEProm" does. After a failed verify, write
                        again up to N times (default 0). A file that is not
-                       127 bytes long is refused without --any-length. With
-                       --backup, the device's memory is read into BACKUP
-                       first; if that fails, nothing is written. FILE is
+                       127 bytes long is refused without --any-length, an
+                       empty one always. With --backup, the device's memory
+                       is read twice into BACKUP first; if that fails or the
+                       reads differ, nothing is written. FILE is
                        read once: the verify and every retry compare the
                        bytes that were sent. The advice of check is said on
                        standard error first; --quiet leaves it out.
@@ -84,22 +85,26 @@ Commands:
                        a port or device failure.
   fleet TEMPLATE ROSTER (--port PORT ... | --watch[=DIR]) [--backup-dir DIR]
         [--report FILE] [--retries N] [--settle MS] [--json] [--quiet]
+        [--allow-duplicates]
                        Program a club's trackers, each with its row of
                        ROSTER, several at once. TEMPLATE is an image or a
                        JSON configuration; ROSTER a CSV file whose header
                        names the columns that differ: callsign and setN.KEY
-                       (set1.ssid, set2.path), a list entry by its index or
-                       its text ("5 min", "Car"). Every row passes the save
-                       checks before a port is opened (exit 2, naming the
-                       row and the column). Row k goes to the k-th --port,
-                       all at once; --watch waits for ports to appear in DIR
-                       (default /dev/serial/by-id) and programs each new one
-                       with the next row. Each device: its memory saved in
-                       --backup-dir (default fleet-backups) or nothing
+                       (set1.ssid, set2.path), a list entry by its text
+                       ("5 min", "Car") or its index ("#5"). Every row passes
+                       the save checks before a port is opened (exit 2,
+                       naming the row and the column); two rows with one
+                       callsign and SSID need --allow-duplicates. Row k goes
+                       to the k-th --port, all at once; --watch waits for
+                       ports to appear in DIR (default /dev/serial/by-id) and
+                       programs each new one with the next row; a tracker
+                       this run programmed is left alone when it comes back.
+                       Each device: its memory read twice and saved in
+                       --backup-dir (default fleet-backups), or nothing
                        written, then written, verified and reset. One line a
                        device on standard output (--json: JSON), and with
                        --report the same as CSV. Exit 0 only when every row
-                       was verified.
+                       was verified and no tracker is left half-written.
 
 PORT is a serial port such as /dev/ttyUSB0, /dev/ttyS0 or COM3. It is opened
 as choosing it in the window opens it: DTR and RTS raised, one ESC sent. The

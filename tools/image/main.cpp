@@ -69,8 +69,8 @@ int encode(const QString &jsonPath, const QString &outPath, bool quiet)
         return fail(Refused,
                     QStringLiteral("Could not read %1: %2").arg(printable(jsonPath), read.error()));
     const Result<Configuration> parsed = configurationFromJson(*read);
-    if (!parsed)
-        return fail(Refused, QStringLiteral("%1: %2").arg(printable(jsonPath), parsed.error()));
+    if (!parsed) // as every command that reads JSON: the caller's mistake
+        return fail(Usage, QStringLiteral("%1: %2").arg(printable(jsonPath), parsed.error()));
     if (const Status<SaveProblem> saveable = checkSaveable(*parsed); !saveable)
         return fail(Refused,
                     QStringLiteral("%1: %2").arg(printable(jsonPath), saveable.error().message));
@@ -263,7 +263,7 @@ int runCommand(const Command &c, const Arguments &parsed, const QStringList &res
 int run(const QStringList &args)
 {
     const Options options{
-        {"--trace", "--any-length", "--json", "--quiet", "--strict"},
+        {"--trace", "--any-length", "--json", "--quiet", "--strict", "--allow-duplicates"},
         {"--port", "--retries", "--settle", "--backup", "--backup-dir", "--report"},
         {"--port"},
         {"--watch"}};

@@ -147,6 +147,21 @@ Result<QJsonValue> flagValue(const QString &cell)
         QStringLiteral("%1 is none of true, false, yes, no, on, off, 1 and 0").arg(quoted(cell)));
 }
 
+// A list's cell: an entry's text is that entry even where it looks like a
+// number (the symbol code "5" is the character 5); "#5" is the entry at
+// index 5, as is a plain number that no entry reads.
+QJsonValue listCellValue(const SetField &field, const QString &cell)
+{
+    const QString text = cell.trimmed();
+    if (field.list)
+        for (const QString &entry : field.list())
+            if (entry.trimmed() == text)
+                return QJsonValue(cell);
+    bool number = false;
+    const int index = (text.startsWith(u'#') ? text.mid(1) : text).toInt(&number);
+    return number ? QJsonValue(index) : QJsonValue(cell);
+}
+
 // A cell as the JSON form takes it, by the kind of its field.
 Result<QJsonValue> cellValue(const Column &column, const QString &cell)
 {
@@ -161,9 +176,7 @@ Result<QJsonValue> cellValue(const Column &column, const QString &cell)
             } else if constexpr (std::is_same_v<Field, bool>) {
                 return flagValue(cell);
             } else {
-                bool number = false;
-                const int index = cell.trimmed().toInt(&number);
-                return number ? QJsonValue(index) : QJsonValue(cell);
+                return listCellValue(*column.field, cell);
             }
         },
         column.field->member);

@@ -41,6 +41,7 @@ PreciseTicker::~PreciseTicker()
 void PreciseTicker::start()
 {
     m_running = true;
+    ++m_generation;
 #ifdef Q_OS_LINUX
     if (m_fd >= 0) {
         constexpr long IntervalNs = IntervalMs * 1000L * 1000L;
@@ -55,6 +56,7 @@ void PreciseTicker::start()
 void PreciseTicker::stop()
 {
     m_running = false;
+    ++m_generation;
 #ifdef Q_OS_LINUX
     if (m_fd >= 0) {
         const itimerspec off{};
@@ -65,15 +67,23 @@ void PreciseTicker::stop()
     m_timer.stop();
 }
 
+std::chrono::nanoseconds PreciseTicker::now() const
+{
+    // The clock the timerfd counts on.
+    return std::chrono::steady_clock::now().time_since_epoch();
+}
+
 // One tick for every interval that passed, so a busy loop does not stretch a
-// long wait; a tick's receiver may stop the timer between them.
+// long wait. A receiver that stops or restarts the timer on a tick asked for
+// a fresh interval: the ticks that expired before it are not its.
 void PreciseTicker::expired()
 {
 #ifdef Q_OS_LINUX
     std::uint64_t expirations = 0;
     if (::read(m_fd, &expirations, sizeof expirations) != sizeof expirations)
         return;
-    for (std::uint64_t i = 0; i < expirations && m_running; ++i)
+    const quint64 generation = m_generation;
+    for (std::uint64_t i = 0; i < expirations && m_generation == generation; ++i)
         emit tick();
 #endif
 }

@@ -23,11 +23,14 @@ public:
     ~PreciseTicker() override;
     void start() override;
     void stop() override;
+    std::chrono::nanoseconds now() const override;
 
 private:
     void expired();
 
     bool m_running = false;
+    // Counts starts and stops: ticks that expired before one are not delivered after it.
+    quint64 m_generation = 0;
 #ifdef Q_OS_LINUX
     int m_fd = -1;
     QSocketNotifier *m_notifier = nullptr;

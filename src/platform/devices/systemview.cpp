@@ -37,6 +37,8 @@ SystemView::Node RealSystemView::node(const QString &path) const
     n.mode = st.st_mode & 07777;
     n.uid = st.st_uid;
     n.gid = st.st_gid;
+    n.fileSystem = quint64(st.st_dev);
+    n.inode = quint64(st.st_ino);
 #else
     n.exists = QFileInfo::exists(path);
 #endif

@@ -38,6 +38,14 @@ public:
         unsigned uid = 0;
         unsigned gid = 0;
         bool isRegular = false;
+        // What the node is, however it is named: the file system and the
+        // node on it. A device unplugged and plugged in again is a new node.
+        quint64 fileSystem = 0;
+        quint64 inode = 0;
+        bool isSameNode(const Node &other) const
+        {
+            return exists && other.exists && fileSystem == other.fileSystem && inode == other.inode;
+        }
     };
     // The node itself, not where a link leads.
     virtual Node node(const QString &path) const = 0;

@@ -65,12 +65,22 @@ bool isTerminal(StandardStream stream)
 #endif
 }
 
+namespace {
+bool closedAtStart[3] = {};
+} // namespace
+
+bool wasClosed(StandardStream stream)
+{
+    return closedAtStart[stream];
+}
+
 void prepareStandardStreams()
 {
 #ifdef Q_OS_UNIX
     for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
         if (::fcntl(fd, F_GETFD) != -1)
             continue;
+        closedAtStart[fd] = true;
         // The read end of a pipe takes the free number; writes to it fail.
         int ends[2];
         if (::pipe(ends) != 0)

@@ -27,6 +27,10 @@ inline const QString StandardOutputName = QStringLiteral("/dev/stdout");
 // person would land in it, so it gets a descriptor that fails every write
 // instead; on Windows, standard input and output carry bytes, not text.
 void prepareStandardStreams();
+// Whether prepareStandardStreams() found `stream` closed.
+bool wasClosed(StandardStream stream);
+// Whether `path` leads to this program's standard output, however it is spelt.
+bool leadsToStandardOutput(const QString &path);
 
 // Whether a window cannot be shown: no display on a system that needs one.
 bool noDisplay();

@@ -82,4 +82,9 @@ bool isSameFile(const QString &a, const QString &b)
     return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
 }
 
+bool leadsToStandardOutput(const QString &path)
+{
+    return path == StandardOutputName;
+}
+
 } // namespace tavlo::files

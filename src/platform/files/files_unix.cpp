@@ -381,4 +381,9 @@ bool isSameFile(const QString &a, const QString &b)
            sa.st_ino == sb.st_ino;
 }
 
+bool leadsToStandardOutput(const QString &path)
+{
+    return standardStreamAt(path) == STDOUT_FILENO;
+}
+
 } // namespace tavlo::files

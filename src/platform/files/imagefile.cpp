@@ -16,15 +16,19 @@ Result<QByteArray> readFile(const QString &path, qint64 maxBytes)
 
 Result<QByteArray> readBoundedFile(const QString &path, qint64 limit)
 {
-    const auto tooLarge = [limit] {
+    const auto tooLarge = [limit](qint64 size) {
+        const QString larger =
+            QStringLiteral("larger than %1").arg(countOf(limit, "byte", "bytes"));
         return Result<QByteArray>::failure(
-            QStringLiteral("it is larger than %1").arg(countOf(limit, "byte", "bytes")));
+            size > limit
+                ? QStringLiteral("it is %1, %2").arg(countOf(size, "byte", "bytes"), larger)
+                : QStringLiteral("it is ") + larger);
     };
-    if (!path.isEmpty() && files::regularFileSize(path) > limit)
-        return tooLarge();
+    if (const qint64 size = path.isEmpty() ? -1 : files::regularFileSize(path); size > limit)
+        return tooLarge(size);
     Result<QByteArray> read = readFile(path, limit + 1);
     if (read && read->size() > limit)
-        return tooLarge();
+        return tooLarge(-1); // a pipe or a device: how much more would come is unknown
     return read;
 }
 
