@@ -259,50 +259,66 @@ QString portAmongFiles(const DeviceArgs &a, DeviceAction action)
     return QString();
 }
 
-Prepared prepare(const DeviceArgs &a, DeviceAction action)
+Prepared refused(int status, const QString &message)
 {
     Prepared p;
-    auto refuse = [&p](int status, const QString &message) {
-        p.status = fail(status, message);
-        return p;
-    };
-    if (action == DeviceAction::Read) {
-        if (const QString problem = terminalProblem(QString(), a.file); !problem.isEmpty())
-            return refuse(Usage, problem);
-        if (files::leadsToStandardOutput(outputPath(a.file)) &&
-            files::wasClosed(files::StandardOutput))
-            return refuse(OutputFailed, QStringLiteral("standard output is closed: nothing was "
-                                                       "read"));
-        if (const Status<> writable = checkWritable(outputPath(a.file)); !writable)
-            return refuse(
-                Refused,
-                QStringLiteral("Could not save %1: %2").arg(printable(a.file), writable.error()));
-        return p;
-    }
+    p.status = fail(status, message);
+    return p;
+}
+
+// Where what is read goes: written whole at the end, so it must be writable now.
+Prepared prepareRead(const DeviceArgs &a)
+{
+    if (const QString problem = terminalProblem(QString(), a.file); !problem.isEmpty())
+        return refused(Usage, problem);
+    if (files::leadsToStandardOutput(outputPath(a.file)) && files::wasClosed(files::StandardOutput))
+        return refused(OutputFailed, QStringLiteral("standard output is closed: nothing was read"));
+    if (const Status<> writable = checkWritable(outputPath(a.file)); !writable)
+        return refused(
+            Refused,
+            QStringLiteral("Could not save %1: %2").arg(printable(a.file), writable.error()));
+    return Prepared{};
+}
+
+QString backupProblem(const DeviceArgs &a)
+{
+    if (a.backup.isEmpty())
+        return QString();
+    if (isSameFile(outputPath(a.backup), inputPath(a.file)))
+        return QStringLiteral("the backup %1 is the file to write: refusing to overwrite it")
+            .arg(printable(a.backup));
+    if (const Status<> writable = checkWritable(outputPath(a.backup)); !writable)
+        return QStringLiteral("Could not save the backup %1: %2")
+            .arg(printable(a.backup), writable.error());
+    return QString();
+}
+
+// The image to write or verify, read once.
+Prepared prepareImage(const DeviceArgs &a, DeviceAction action)
+{
     const Result<QByteArray, InputProblem> image = readImageInput(a.file, LargestDeviceFile);
     if (!image)
-        return refuse(image.error().isUsage() ? Usage : Refused, image.error().message);
+        return refused(image.error().isUsage() ? Usage : Refused, image.error().message);
     if (image->isEmpty())
-        return refuse(Refused, QStringLiteral("%1 is empty: there is no image to %2")
-                                   .arg(printable(a.file), action == DeviceAction::Write
-                                                               ? QStringLiteral("write")
-                                                               : QStringLiteral("verify")));
+        return refused(Refused, QStringLiteral("%1 is empty: there is no image to %2")
+                                    .arg(printable(a.file), action == DeviceAction::Write
+                                                                ? QStringLiteral("write")
+                                                                : QStringLiteral("verify")));
     if (image->size() != ImageSize && !a.anyLength)
-        return refuse(Refused,
-                      QStringLiteral("%1 is %2, not a 127-byte configuration image; "
-                                     "--any-length writes it anyway")
-                          .arg(printable(a.file), countOf(image->size(), "byte", "bytes")));
-    if (!a.backup.isEmpty()) {
-        if (isSameFile(outputPath(a.backup), inputPath(a.file)))
-            return refuse(Refused, QStringLiteral("the backup %1 is the file to write: refusing "
-                                                  "to overwrite it")
-                                       .arg(printable(a.backup)));
-        if (const Status<> writable = checkWritable(outputPath(a.backup)); !writable)
-            return refuse(Refused, QStringLiteral("Could not save the backup %1: %2")
-                                       .arg(printable(a.backup), writable.error()));
-    }
+        return refused(Refused,
+                       QStringLiteral("%1 is %2, not a 127-byte configuration image; "
+                                      "--any-length writes it anyway")
+                           .arg(printable(a.file), countOf(image->size(), "byte", "bytes")));
+    if (const QString problem = backupProblem(a); !problem.isEmpty())
+        return refused(Refused, problem);
+    Prepared p;
     p.image = *image;
     return p;
+}
+
+Prepared prepare(const DeviceArgs &a, DeviceAction action)
+{
+    return action == DeviceAction::Read ? prepareRead(a) : prepareImage(a, action);
 }
 
 } // namespace
@@ -319,13 +335,8 @@ int stopped(TerminalBar &bar, DeviceLink &session, const QString &what)
     return 128 + signal;
 }
 
-// Opens the port, lets the device wake and runs the action: the part that
-// touches the device, after everything was checked.
-int talkToDevice(SerialPort &port, DeviceAction action, const DeviceArgs &a,
-                 const Prepared &prepared)
+RunPlan planOf(DeviceAction action, const DeviceArgs &a, const Prepared &prepared)
 {
-    PreciseTicker ticker;
-    DeviceLink session(port, ticker);
     RunPlan plan;
     plan.action = action;
     plan.port = a.port;
@@ -335,7 +346,38 @@ int talkToDevice(SerialPort &port, DeviceAction action, const DeviceArgs &a,
     plan.retries = a.retries;
     plan.anyLength = a.anyLength;
     plan.settleMs = a.settleMs;
-    DeviceRun run(session, plan);
+    return plan;
+}
+
+// What is said once the action ended, and the exit status.
+int ended(const DeviceRun &run, Outcome outcome, DeviceAction action, const DeviceArgs &a,
+          const Prepared &prepared)
+{
+    if (run.outputFailed())
+        return OutputFailed;
+    if (outcome == Outcome::NotADump)
+        say(notADumpMessage(run, a.port, action));
+    if (outcome == Outcome::VerifyFailed)
+        sayWhatDiffers(a.file, prepared.image, run.reply().memory(), run.mismatches());
+    // A link that garbles every answer garbled the backup's two reads alike.
+    if (outcome == Outcome::VerifyFailed && run.backupSaved())
+        say(QStringLiteral("the backup %1 was read over this same link: it may differ from what "
+                           "the device held in the same bytes")
+                .arg(printable(a.backup)));
+    if (outcome == Outcome::VerifyFailed && run.failures() > 1)
+        say(QStringLiteral("the verify failed %1 times in a row.").arg(run.failures()) +
+            words::checkTheCable(a.port));
+    return exitStatus(outcome);
+}
+
+// Opens the port, lets the device wake and runs the action: the part that
+// touches the device, after everything was checked.
+int talkToDevice(SerialPort &port, DeviceAction action, const DeviceArgs &a,
+                 const Prepared &prepared)
+{
+    PreciseTicker ticker;
+    DeviceLink session(port, ticker);
+    DeviceRun run(session, planOf(action, a, prepared));
     TerminalBar bar;
     QObject::connect(
         &run, &DeviceRun::progress, &run,
@@ -362,21 +404,7 @@ int talkToDevice(SerialPort &port, DeviceAction action, const DeviceArgs &a,
     if (StopSignals::caught())
         return stopped(bar, session, stoppedWhat(run, outcome, action, a.file, a.backup));
     closeForGood(session);
-    if (run.outputFailed())
-        return OutputFailed;
-    if (outcome == Outcome::NotADump)
-        say(notADumpMessage(run, a.port, action));
-    if (outcome == Outcome::VerifyFailed)
-        sayWhatDiffers(a.file, prepared.image, run.reply().memory(), run.mismatches());
-    // A link that garbles every answer garbled the backup's two reads alike.
-    if (outcome == Outcome::VerifyFailed && run.backupSaved())
-        say(QStringLiteral("the backup %1 was read over this same link: it may differ from what "
-                           "the device held in the same bytes")
-                .arg(printable(a.backup)));
-    if (outcome == Outcome::VerifyFailed && run.failures() > 1)
-        say(QStringLiteral("the verify failed %1 times in a row.").arg(run.failures()) +
-            words::checkTheCable(a.port));
-    return exitStatus(outcome);
+    return ended(run, outcome, action, a, prepared);
 }
 
 } // namespace

@@ -181,28 +181,40 @@ Result<QList<RosterRow>> readRows(const FleetArgs &f)
 // that would replace an input, are refused, by what each name leads to: a
 // template read from a port would block, and a report over the roster would
 // lose it.
+QString portProblem(const FleetArgs &f, qsizetype i)
+{
+    const QString &port = f.ports[i];
+    for (qsizetype j = 0; j < i; ++j)
+        if (port == f.ports[j] || files::isSameFile(port, f.ports[j]))
+            return QStringLiteral("%1 and %2 are the same port")
+                .arg(printable(f.ports[j]), printable(port));
+    if (!f.report.isEmpty() && files::isSameFile(outputPath(f.report), port))
+        return QStringLiteral("the report %1 leads to the port %2, not to a file")
+            .arg(printable(f.report), printable(port));
+    return QString();
+}
+
+QString inputProblem(const FleetArgs &f, const QString &what, const QString &name)
+{
+    for (const QString &port : f.ports)
+        if (files::isSameFile(inputPath(name), port))
+            return QStringLiteral("the %1 %2 leads to the port %3, not to a file")
+                .arg(what, printable(name), printable(port));
+    if (!f.report.isEmpty() && files::isSameFile(outputPath(f.report), inputPath(name)))
+        return QStringLiteral("the report %1 is the %2: refusing to overwrite it")
+            .arg(printable(f.report), what);
+    return QString();
+}
+
 QString argumentsProblem(const FleetArgs &f)
 {
-    const QList<std::pair<QString, QString>> inputs{{QStringLiteral("template"), f.templ},
-                                                    {QStringLiteral("roster"), f.roster}};
-    for (qsizetype i = 0; i < f.ports.size(); ++i) {
-        for (qsizetype j = 0; j < i; ++j)
-            if (f.ports[i] == f.ports[j] || files::isSameFile(f.ports[i], f.ports[j]))
-                return QStringLiteral("%1 and %2 are the same port")
-                    .arg(printable(f.ports[j]), printable(f.ports[i]));
-        if (!f.report.isEmpty() && files::isSameFile(outputPath(f.report), f.ports[i]))
-            return QStringLiteral("the report %1 leads to the port %2, not to a file")
-                .arg(printable(f.report), printable(f.ports[i]));
-        for (const auto &[what, name] : inputs)
-            if (files::isSameFile(inputPath(name), f.ports[i]))
-                return QStringLiteral("the %1 %2 leads to the port %3, not to a file")
-                    .arg(what, printable(name), printable(f.ports[i]));
-    }
-    for (const auto &[what, name] : inputs)
-        if (!f.report.isEmpty() && files::isSameFile(outputPath(f.report), inputPath(name)))
-            return QStringLiteral("the report %1 is the %2: refusing to overwrite it")
-                .arg(printable(f.report), what);
-    return QString();
+    for (qsizetype i = 0; i < f.ports.size(); ++i)
+        if (const QString problem = portProblem(f, i); !problem.isEmpty())
+            return problem;
+    if (const QString problem = inputProblem(f, QStringLiteral("template"), f.templ);
+        !problem.isEmpty())
+        return problem;
+    return inputProblem(f, QStringLiteral("roster"), f.roster);
 }
 
 // A cell a spreadsheet takes as text: one that begins as a formula would
