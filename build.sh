@@ -7,14 +7,17 @@
 #                       the fuzzers)
 #   ./build.sh package  install what is missing, build build/tavlo_<version>_<arch>.deb
 #                       and check it
+#   ./build.sh windows  install what is missing, build Qt for Windows once (into a cache
+#                       outside the checkout), cross-build for Windows, test under wine,
+#                       and leave a zip and an installer in build/windows/
 set -euo pipefail
 cd "$(dirname "$0")"
 
 mode=${1:-run}
 case "$mode" in
-run | test | package) ;;
+run | test | package | windows) ;;
 *)
-    echo "usage: $0 [run|test|package]" >&2
+    echo "usage: $0 [run|test|package|windows]" >&2
     exit 2
     ;;
 esac
@@ -28,6 +31,10 @@ case "$mode" in
 test) packages+=(clang libclang-rt-14-dev clang-format clang-tidy libxcb1-dev libxcb-damage0-dev
     xvfb xauth dbus-daemon libglib2.0-bin at-spi2-core python3-pyatspi) ;;
 package) packages+=(dpkg-dev file lintian desktop-file-utils appstream groff-base) ;;
+# The cross compiler, Qt's host tools and source, wine, NSIS, and what the
+# Windows tests look at the window with.
+windows) packages+=(qt6-base-dev-tools g++-mingw-w64-x86-64-posix dpkg-dev wine64 nsis zip
+    python3 xvfb xauth x11-utils x11-apps) ;;
 esac
 
 missing=()
@@ -69,6 +76,10 @@ fi
 
 if [ "$mode" = package ]; then
     exec dist/debian/build-deb.sh
+fi
+
+if [ "$mode" = windows ]; then
+    exec dist/windows/build-windows.sh
 fi
 
 echo "== Formatting"

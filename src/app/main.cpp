@@ -7,7 +7,7 @@
 #include "messages.h"
 #include "pictures.h"
 #include "preciseticker.h"
-#include "qtserialport.h"
+#include "serialports.h"
 #include "stopsignals.h"
 #include "twips.h"
 #include "warmup.h"
@@ -95,9 +95,9 @@ int run(int argc, char *argv[])
         tavlo::setLayoutDotsPerInch(qRound(screen->logicalDotsPerInchY()));
     tavlo::QtFileDialog dialog;
     tavlo::QtMessages messages;
-    tavlo::QtSerialPort port;
+    tavlo::SystemSerialPort port;
     tavlo::PreciseTicker ticker;
-    tavlo::MainWindow window({dialog, messages, port, ticker, &tavlo::QtSerialPort::availablePorts},
+    tavlo::MainWindow window({dialog, messages, port, ticker, &tavlo::availablePorts},
                              tavlo::MainWindow::Appearance::AtOnce);
     // SIGINT, SIGTERM and SIGHUP close the window as its close button does:
     // a running transfer ends and the port is closed. Nobody may be there to

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "qtserialport.h"
+#include "serialports.h"
 
 #include <QComboBox>
 #include <functional>

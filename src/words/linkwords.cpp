@@ -2,7 +2,7 @@
 #include "linkwords.h"
 
 #include "displaytext.h"
-#include "qtserialport.h"
+#include "serialports.h"
 
 #include <QCoreApplication>
 

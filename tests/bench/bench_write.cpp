@@ -16,7 +16,7 @@
 #include "mainwindow.h"
 #include "messages.h"
 #include "preciseticker.h"
-#include "qtserialport.h"
+#include "serialports.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -79,11 +79,11 @@ public:
 };
 
 // The serial port, noting when each write leaves the program.
-class TimedPort : public QtSerialPort {
+class TimedPort : public SystemSerialPort {
 public:
     void write(const QByteArray &bytes) override
     {
-        QtSerialPort::write(bytes);
+        SystemSerialPort::write(bytes);
         writes.append({clock.nsecsElapsed(), bytes});
     }
     QElapsedTimer clock;

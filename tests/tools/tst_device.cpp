@@ -6,7 +6,7 @@
 #include "mainwindow.h"
 #include "portchooser.h"
 #include "preciseticker.h"
-#include "qtserialport.h"
+#include "serialports.h"
 #include "testenvironment.h"
 #include "testfiles.h"
 #include "testshard.h"
@@ -723,14 +723,14 @@ private slots:
     void portAdapterSaysWhyNot()
     {
         QVERIFY(startDevice({}));
-        QtSerialPort first;
+        SystemSerialPort first;
         QSignalSpy lost(&first, &SerialPort::lost);
         QVERIFY(first.open(m_pts));
         // A pseudo-terminal has no modem-control lines: setting them is no failure.
         first.setDataTerminalReady(true);
         first.setRequestToSend(true);
         QVERIFY(first.isOpen());
-        QtSerialPort second;
+        SystemSerialPort second;
         QVERIFY(!second.open(m_pts));
         QCOMPARE(second.openFailure(), OpenFailure::Busy);
         // Closed for a reset, the port stays claimed: nobody takes it meanwhile.
@@ -742,7 +742,7 @@ private slots:
         QVERIFY(first.open(m_pts));
         first.close();
         QVERIFY(!QFile::exists(lockFile()));
-        QtSerialPort missing;
+        SystemSerialPort missing;
         QVERIFY(!missing.open(QStringLiteral("/dev/tavlo-no-such-port")));
         QCOMPARE(missing.openFailure(), OpenFailure::NotFound);
         QCOMPARE(lost.count(), 0);
@@ -753,9 +753,9 @@ private slots:
         QVERIFY(startDevice({}));
         FakeDialog dialog;
         FakeMessages messages;
-        QtSerialPort port;
+        SystemSerialPort port;
         PreciseTicker ticker;
-        MainWindow window({dialog, messages, port, ticker, &QtSerialPort::availablePorts});
+        MainWindow window({dialog, messages, port, ticker, &availablePorts});
         window.show();
         const WindowControls &f = window.controls();
         f.portBox->setEditText(m_pts);

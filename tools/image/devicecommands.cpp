@@ -11,7 +11,7 @@
 #include "linkwords.h"
 #include "preciseticker.h"
 #include "protocol.h"
-#include "qtserialport.h"
+#include "serialports.h"
 #include "stopsignals.h"
 #include "tracingport.h"
 
@@ -421,7 +421,7 @@ int deviceCommand(const cli::Arguments &arguments, const QStringList &files, Dev
         return prepared.status;
     if (action == DeviceAction::Write && !a.quiet)
         warnAbout(prepared.image);
-    QtSerialPort serial;
+    SystemSerialPort serial;
     // Traces go with the other diagnostics: standard output carries only data.
     std::optional<TracingPort> tracing;
     if (a.trace)

@@ -98,7 +98,7 @@ FleetArgs parse(const Arguments &a, const QStringList &files)
 QString serialNumberOf(const QString &port)
 {
     const QString device = QFileInfo(port).canonicalFilePath();
-    for (const PortDescription &d : QtSerialPort::availablePorts())
+    for (const PortDescription &d : availablePorts())
         if (d.name == device || d.name == port)
             return d.serialNumber;
     return QString();

@@ -3,8 +3,8 @@
 
 #include "devicerun.h"
 #include "preciseticker.h"
-#include "qtserialport.h"
 #include "roster.h"
+#include "serialports.h"
 
 #include <QObject>
 #include <QString>
@@ -65,7 +65,7 @@ private:
     QString m_port;
     QString m_serial;
     QString m_backup;
-    QtSerialPort m_serialPort;
+    SystemSerialPort m_serialPort;
     PreciseTicker m_ticker;
     DeviceLink m_link{m_serialPort, m_ticker};
     DeviceRun m_run;

@@ -390,16 +390,56 @@ void examinePort(const SystemView &system, const QString &given, QList<Finding> 
                       {}});
 }
 
+#ifdef Q_OS_WIN
+// Windows has no groups, services that grab adapters or lock files: what
+// there is to say is which ports the system lists, and whether the one named
+// is there and free.
+void examineWindowsPorts(const SystemView &system, const QString &given, QList<Finding> &found)
+{
+    QStringList listed;
+    for (const PortDescription &p : system.serialPorts())
+        listed << printable(p.shown(), -1);
+    if (listed.isEmpty())
+        found.append({true, QStringLiteral("the system lists no serial port"),
+                      QStringLiteral("plug the USB serial adapter in; if it is plugged in, "
+                                     "install its driver from its maker and plug it in again")});
+    else
+        found.append(
+            {false, QStringLiteral("serial ports: %1").arg(listed.join(QStringLiteral(", "))), {}});
+    if (given.isEmpty())
+        return;
+    const QString port = printable(given, -1);
+    const QString why = system.tryOpen(given);
+    if (why.isEmpty())
+        found.append({false,
+                      QStringLiteral("%1 opens for reading and writing, exclusively (nothing was "
+                                     "sent)")
+                          .arg(port),
+                      {}});
+    else if (why.startsWith(QLatin1String("there is no such port")))
+        found.append({true, QStringLiteral("%1 does not exist").arg(port),
+                      QStringLiteral("choose a port the system lists, or plug the adapter in")});
+    else
+        found.append({true, QStringLiteral("%1 does not open: %2").arg(port, why),
+                      QStringLiteral("close the program that holds it (a terminal program, "
+                                     "another configuration tool)")});
+}
+#endif
+
 } // namespace
 
 QList<Finding> examine(const SystemView &system, const QString &port)
 {
     QList<Finding> found;
+#ifdef Q_OS_WIN
+    examineWindowsPorts(system, port, found);
+#else
     examineGroup(system, found);
     examineServices(system, found);
     examineLocks(system, found);
     if (!port.isEmpty())
         examinePort(system, port, found);
+#endif
     return found;
 }
 

@@ -1,6 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "preciseticker.h"
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+// After windows.h:
+#include <timeapi.h>
+#endif
+
 #ifdef Q_OS_LINUX
 #include <QSocketNotifier>
 
@@ -8,6 +14,8 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 #endif
+
+#include <utility>
 
 namespace tavlo {
 
@@ -23,15 +31,13 @@ PreciseTicker::PreciseTicker(QObject *parent)
     }
 #endif
     m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setInterval(IntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, [this] {
-        if (m_running)
-            emit tick();
-    });
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &PreciseTicker::timerExpired);
 }
 
 PreciseTicker::~PreciseTicker()
 {
+    stop();
 #ifdef Q_OS_LINUX
     if (m_fd >= 0)
         ::close(m_fd);
@@ -44,13 +50,39 @@ void PreciseTicker::start()
     ++m_generation;
 #ifdef Q_OS_LINUX
     if (m_fd >= 0) {
-        constexpr long IntervalNs = IntervalMs * 1000L * 1000L;
+        constexpr long IntervalNs = std::chrono::nanoseconds(Interval).count();
         const itimerspec every{{0, IntervalNs}, {0, IntervalNs}};
         ::timerfd_settime(m_fd, 0, &every, nullptr); // restarts, and drops what expired before
         return;
     }
 #endif
-    m_timer.start(); // restarts a running timer
+#ifdef Q_OS_WIN
+    if (!std::exchange(m_fineTimers, true))
+        timeBeginPeriod(1); // the system's timers to the millisecond while ticks run
+#endif
+    m_due = now() + Interval;
+    arm();
+}
+
+// What is left of the interval, rounded up to the timer's milliseconds.
+void PreciseTicker::arm()
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_due - now());
+    m_timer.start(std::max<qint64>(left.count(), 1)); // restarts a running timer
+}
+
+// A tick for every interval that passed, none before its time.
+void PreciseTicker::timerExpired()
+{
+    if (!m_running)
+        return;
+    const quint64 generation = m_generation;
+    while (m_generation == generation && now() >= m_due) {
+        m_due += Interval;
+        emit tick();
+    }
+    if (m_generation == generation)
+        arm();
 }
 
 void PreciseTicker::stop()
@@ -63,6 +95,10 @@ void PreciseTicker::stop()
         ::timerfd_settime(m_fd, 0, &off, nullptr);
         return;
     }
+#endif
+#ifdef Q_OS_WIN
+    if (std::exchange(m_fineTimers, false))
+        timeEndPeriod(1);
 #endif
     m_timer.stop();
 }

@@ -12,12 +12,16 @@ namespace tavlo {
 // Ticks on the interval to the microsecond. Qt's timers round what is left
 // of an interval up to a whole millisecond at every pass of the event loop,
 // which made a tick up to a millisecond late whenever the window repainted
-// during a pause; on Linux a timerfd wakes the loop on time. Within one run
-// the ticks keep to the schedule set at its start instead of drifting.
+// during a pause; on Linux a timerfd wakes the loop on time. Elsewhere a
+// single-shot timer is armed for what is left of each interval and armed
+// again when it comes early, so that no tick comes before its time. Within
+// one run the ticks keep to the schedule set at its start instead of
+// drifting.
 class PreciseTicker : public Ticker {
     Q_OBJECT
 public:
     static constexpr int IntervalMs = 10;
+    static constexpr std::chrono::milliseconds Interval{IntervalMs};
 
     explicit PreciseTicker(QObject *parent = nullptr);
     ~PreciseTicker() override;
@@ -27,6 +31,8 @@ public:
 
 private:
     void expired();
+    void timerExpired();
+    void arm();
 
     bool m_running = false;
     // Counts starts and stops: ticks that expired before one are not delivered after it.
@@ -35,7 +41,9 @@ private:
     int m_fd = -1;
     QSocketNotifier *m_notifier = nullptr;
 #endif
-    QTimer m_timer; // where there is no timerfd
+    QTimer m_timer;                   // where there is no timerfd
+    std::chrono::nanoseconds m_due{}; // of the next tick, on now()
+    bool m_fineTimers = false;        // Windows: the system's timer resolution raised
 };
 
 } // namespace tavlo

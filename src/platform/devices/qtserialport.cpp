@@ -2,13 +2,11 @@
 #include "qtserialport.h"
 
 #include "displaytext.h"
-#include "portdoctor.h"
 #include "portlock.h"
 #include "systemview.h"
 
 #include <QFileInfo>
 #include <QSerialPort>
-#include <QSerialPortInfo>
 
 namespace tavlo {
 
@@ -50,56 +48,6 @@ QString lockedBy(const LockFileState &lock)
 }
 
 } // namespace
-
-QString comPortName(int index)
-{
-#if defined(Q_OS_WIN)
-    return QStringLiteral("COM%1").arg(index + 1);
-#elif defined(Q_OS_MACOS)
-    // No fixed names: the serial ports the system lists, in its order.
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    return index < ports.size() ? ports.at(index).systemLocation()
-                                : QStringLiteral("/dev/cu.serial%1").arg(index + 1);
-#elif defined(Q_OS_FREEBSD)
-    return QStringLiteral("/dev/cuau%1").arg(index);
-#else
-    return QStringLiteral("/dev/ttyS%1").arg(index);
-#endif
-}
-
-// What went wrong, and last the one-line remedy that tavlo-image doctor
-// gives for the same case.
-QString openFailureAdvice(OpenFailure failure)
-{
-    QString advice;
-    switch (failure) {
-    case OpenFailure::PermissionDenied:
-#ifdef Q_OS_WIN
-        return QStringLiteral("You are not allowed to use this port.");
-#else
-        advice = QStringLiteral("Your user may not use serial ports.");
-        break;
-#endif
-    case OpenFailure::Busy:
-        advice = QStringLiteral("Another program holds the port: a terminal program, or "
-                                "ModemManager or brltty, which grab USB serial adapters.");
-        break;
-    case OpenFailure::NotFound:
-        advice = QStringLiteral("There is no such port.");
-        break;
-    case OpenFailure::LockInDoubt:
-        // The reason names the file and the command that removes it.
-        return QStringLiteral("No running program is known to hold the port, but a lock file "
-                              "keeps it: remove the file if no program uses the port.");
-    case OpenFailure::None:
-    case OpenFailure::Other:
-        return QString();
-    }
-#ifdef Q_OS_UNIX
-    advice += QStringLiteral("\nFix: ") + ports::remedyFor(failure);
-#endif
-    return advice;
-}
 
 QtSerialPort::QtSerialPort(QObject *parent)
     : SerialPort(parent)
@@ -226,22 +174,6 @@ void QtSerialPort::onError(int error)
         // lines reports setting them as unsupported: neither is a failure.
         break;
     }
-}
-
-QList<PortDescription> QtSerialPort::availablePorts()
-{
-    QList<PortDescription> ports;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-#ifdef Q_OS_WIN
-        const QString name = info.portName();
-#else
-        const QString name = info.systemLocation();
-#endif
-        ports.append({name, info.description(), info.manufacturer(), info.serialNumber(),
-                      info.hasVendorIdentifier() ? int(info.vendorIdentifier()) : -1,
-                      info.hasProductIdentifier() ? int(info.productIdentifier()) : -1});
-    }
-    return ports;
 }
 
 } // namespace tavlo

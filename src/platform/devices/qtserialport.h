@@ -3,24 +3,14 @@
 
 #include "portlock.h"
 #include "serialport.h"
-#include "systemview.h"
 
-#include <QList>
 #include <QString>
 
 class QSerialPort;
 
 namespace tavlo {
 
-// The port a Com button opens: COM1 to COM4 on Windows, the first four
-// serial ports under the names the system gives them elsewhere.
-QString comPortName(int index);
-
-// What the operator can do about a port that would not open, for this
-// system; empty where there is nothing to say.
-QString openFailureAdvice(OpenFailure failure);
-
-// The serial port over QSerialPort.
+// The serial port over QSerialPort, where there are lock files.
 class QtSerialPort : public SerialPort {
     Q_OBJECT
 public:
@@ -39,9 +29,6 @@ public:
     void write(const QByteArray &bytes) override;
     qint64 bytesAvailable() const override;
     QByteArray readAll() override;
-
-    // The serial ports the system reports.
-    static QList<PortDescription> availablePorts();
 
 private:
     void onError(int error);

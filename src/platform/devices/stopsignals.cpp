@@ -36,6 +36,8 @@ extern "C" void onSignal(int signal)
 }
 #else
 constexpr int Handled[] = {SIGINT, SIGTERM};
+// Windows has no SIGHUP: a closed console stands for it, as a hung-up terminal does.
+constexpr int SIGHUP = 1;
 
 extern "C" void onSignal(int signal)
 {
@@ -43,14 +45,33 @@ extern "C" void onSignal(int signal)
     firstSignal.compare_exchange_strong(expected, signal);
 }
 
+// Set once the program has finished what a stop asked for.
+std::atomic<bool> stopDone{false};
+
 // Ctrl-C and Ctrl-Break in a console come here, on a thread of their own;
-// the stop is delivered by the poll in the event loop.
+// the stop is delivered by the poll in the event loop. A console that is
+// closed ends the process as soon as this returns: it waits for the run to
+// end in order (the device reset), within the few seconds the system allows.
 BOOL WINAPI onConsoleEvent(DWORD event)
 {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+        onSignal(SIGINT);
+        return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT: {
+        onSignal(SIGHUP);
+        constexpr int WaitMs = 4500;
+        constexpr int StepMs = 20;
+        for (int waited = 0; !stopDone && waited < WaitMs; waited += StepMs)
+            Sleep(StepMs);
+        return TRUE;
+    }
+    default:
         return FALSE;
-    onSignal(event == CTRL_CLOSE_EVENT ? SIGTERM : SIGINT);
-    return TRUE;
+    }
 }
 #endif
 
@@ -78,6 +99,7 @@ StopSignals::StopSignals(QObject *parent)
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGPIPE, &ignore, &previousPipe);
 #else
+    stopDone = false;
     for (int signal : Handled)
         std::signal(signal, onSignal);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
@@ -100,6 +122,7 @@ StopSignals::~StopSignals()
         fd = -1;
     }
 #else
+    stopDone = true;
     SetConsoleCtrlHandler(onConsoleEvent, FALSE);
     for (int signal : Handled)
         std::signal(signal, SIG_DFL);
@@ -134,6 +157,11 @@ QString StopSignals::name(int signal)
         return QStringLiteral("SIGHUP");
     case SIGPIPE:
         return QStringLiteral("SIGPIPE (the output was closed)");
+#else
+    case SIGHUP:
+        return QStringLiteral("the console closing");
+    case 13:
+        return QStringLiteral("a closed output");
 #endif
     default:
         return QStringLiteral("signal %1").arg(signal);

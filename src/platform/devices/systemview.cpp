@@ -2,7 +2,7 @@
 #include "systemview.h"
 
 #include "files.h"
-#include "qtserialport.h"
+#include "serialports.h"
 
 #include <QDir>
 #include <QFile>
@@ -202,7 +202,7 @@ QList<unsigned> RealSystemView::groupIds() const
 
 QList<PortDescription> RealSystemView::serialPorts() const
 {
-    return QtSerialPort::availablePorts();
+    return availablePorts();
 }
 
 QString RealSystemView::tryOpen(const QString &path) const
@@ -218,8 +218,11 @@ QString RealSystemView::tryOpen(const QString &path) const
     ::close(fd);
     return why;
 #else
-    QFile port(path);
-    return port.open(QIODevice::ReadWrite) ? QString() : port.errorString();
+    WinSerialPort port;
+    if (!port.open(path))
+        return port.errorString();
+    port.close();
+    return QString();
 #endif
 }
 

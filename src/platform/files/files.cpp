@@ -9,6 +9,9 @@
 #else
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+// After windows.h:
+#include <shellapi.h>
 #endif
 
 namespace tavlo::files {
@@ -92,6 +95,11 @@ void prepareStandardStreams()
         ::close(ends[1]);
     }
 #else
+    for (const StandardStream stream : {StandardOutput, StandardError}) {
+        const HANDLE handle =
+            GetStdHandle(stream == StandardOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+        closedAtStart[stream] = handle == nullptr || handle == INVALID_HANDLE_VALUE;
+    }
     ::_setmode(::_fileno(stdin), _O_BINARY);
     ::_setmode(::_fileno(stdout), _O_BINARY);
 #endif
@@ -145,11 +153,19 @@ QByteArray bytesFromName(const QString &name)
 QStringList arguments(int argc, char *argv[])
 {
     QStringList list;
-    for (int i = 1; i < argc; ++i)
-#ifdef Q_OS_UNIX
-        list << nameFromBytes(QByteArray(argv[i]));
+#ifdef Q_OS_WIN
+    // The system's own command line, in UTF-16: argv has only the names
+    // the code page can spell.
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    int count = 0;
+    wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; i < count; ++i)
+        list << QString::fromWCharArray(wide[i]);
+    LocalFree(wide);
 #else
-        list << QString::fromLocal8Bit(argv[i]);
+    for (int i = 1; i < argc; ++i)
+        list << nameFromBytes(QByteArray(argv[i]));
 #endif
     return list;
 }
