@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The port's life and the actions' steps; each step is one transfer of the
-// session, and the next is chosen when it ends.
+// The port's life, and each action one function of its step and the event
+// that moved it on; devicelinkend.cpp has how actions end.
 #include "devicelink.h"
 
 #include "protocol.h"
@@ -10,31 +10,38 @@
 namespace tavlo {
 
 using namespace protocol;
+using End = LinkResult::End;
+
+namespace {
+
+// After the closing reset the port is let go only once the wake-up ESC is
+// out: a device that sees the port close at once may never receive it.
+constexpr Tick Linger{10};
+
+} // namespace
 
 DeviceLink::DeviceLink(SerialPort &port, Ticker &ticker, QObject *parent)
     : QObject(parent)
     , m_port(port)
     , m_session(port, ticker)
 {
-    connect(&m_session, &LinkSession::ended, this, &DeviceLink::onEnded);
+    connect(&m_session, &LinkSession::ended, this, &DeviceLink::onTransferEnded);
     connect(&m_session, &LinkSession::byteWritten, this, &DeviceLink::byteWritten);
     connect(&m_session, &LinkSession::phase, this, [this](LinkPhase phase) {
         if (phase == LinkPhase::Settling && m_step == Step::Writing)
-            emit fillMarked();
+            emit phaseChanged(phase);
     });
     connect(&m_session, &LinkSession::progress, this, [this](qint64 done, qint64 total) {
         if (m_step == Step::Writing)
-            emit filled(done, total);
+            emit progressed(done, total);
     });
     // A port that goes away between transfers: while a question waits, the
     // action ends with it; with no action, it is said at once.
-    connect(&m_session, &LinkSession::portLost, this, [this](const QString &name) {
-        if (m_step == Step::Idle) {
-            reportLost(name);
-            emit portClosed();
-        } else {
-            interrupted(TransferEnd::PortLost);
-        }
+    connect(&m_session, &LinkSession::portLost, this, [this] {
+        if (isBusy())
+            return interrupted(TransferEnd::PortLost);
+        emit problemReported(lost());
+        emit portClosed();
     });
 }
 
@@ -59,7 +66,7 @@ bool DeviceLink::choosePort(const QString &name)
         failed.port = name;
         failed.openFailure = m_port.openFailure();
         failed.reason = m_port.errorString();
-        emit report(failed);
+        emit problemReported(failed);
         emit portClosed();
         return false;
     }
@@ -70,7 +77,7 @@ bool DeviceLink::checkPort()
 {
     if (m_port.isOpen())
         return true;
-    emit report(problem(LinkProblem::Kind::NoPort));
+    emit problemReported(problem(LinkProblem::Kind::NoPort));
     return false;
 }
 
@@ -79,46 +86,19 @@ void DeviceLink::closePort()
     m_session.close();
 }
 
-void DeviceLink::abort()
-{
-    m_aborted = true;
-    closePort();
-    if (m_session.isRunning())
-        m_session.abort(); // ends the transfer: Aborted
-    else if (isBusy())
-        finish(Outcome::Aborted);
-}
-
-bool DeviceLink::awaitsAnswer() const
-{
-    return m_step == Step::AskLength || m_step == Step::AskBackupReply ||
-           m_step == Step::AskRetry || m_step == Step::AskReadReply ||
-           m_step == Step::AskVerifyReply || m_step == Step::SaveBackup || m_step == Step::SaveRead;
-}
-
-void DeviceLink::stop()
-{
-    const bool asking = awaitsAnswer();
-    m_session.stop();
-    if (asking)
-        interrupted(TransferEnd::Stopped);
-}
-
-bool DeviceLink::writeAndVerify(const QByteArray &image, bool backup)
+bool DeviceLink::write(const QByteArray &image, bool backup)
 {
     m_backup = backup;
     return begin(Action::Write, image);
 }
 
-bool DeviceLink::readToFile()
+bool DeviceLink::read()
 {
-    m_backup = false;
     return begin(Action::Read, QByteArray());
 }
 
-bool DeviceLink::verifyOnly(const QByteArray &image)
+bool DeviceLink::verify(const QByteArray &image)
 {
-    m_backup = false;
     return begin(Action::Verify, image);
 }
 
@@ -127,280 +107,299 @@ bool DeviceLink::settle(std::chrono::milliseconds time)
     if (isBusy())
         return false;
     m_action = Action::Settle;
-    m_step = Step::Settling;
-    m_aborted = false;
     emit busyChanged(true);
+    m_step = Step::Waiting;
+    emit phaseChanged(LinkPhase::Pausing);
     m_session.startPause(std::chrono::ceil<Tick>(time));
+    return true;
+}
+
+bool DeviceLink::release()
+{
+    if (isBusy())
+        return false;
+    m_action = Action::Release;
+    emit busyChanged(true);
+    m_step = Step::Waiting;
+    m_session.startPause(m_port.isOpen() ? Linger : Tick(0));
     return true;
 }
 
 bool DeviceLink::begin(Action action, const QByteArray &image)
 {
-    if (!checkPort() || isBusy())
+    if (isBusy() || !checkPort())
         return false;
     // Writing nothing, or comparing nothing, would end "verified" with the
     // device as it was.
     if (action != Action::Read && image.isEmpty()) {
-        emit report(problem(LinkProblem::Kind::EmptyImage));
+        emit problemReported(problem(LinkProblem::Kind::EmptyImage));
         return false;
     }
     m_action = action;
     m_image = image;
     m_wrote = false;
-    m_sayEnd = false;
+    m_readSaved = false;
+    m_aborting = false;
     m_mismatches.clear();
-    m_saved = false;
-    m_hasPending = false;
-    m_aborted = false;
-    m_lostWhileAsked = false;
-    m_step = Step::Resetting; // busy from here; the step is set below
+    m_question.reset();
+    m_endStage.reset();
+    m_result = LinkResult();
+    m_step = Step::Starting;
     emit busyChanged(true);
-    switch (action) {
-    case Action::Write:
-        if (image.size() != ImageSize) {
-            ask(Step::AskLength);
-            return true;
-        }
-        if (m_backup) {
-            m_step = Step::Backup;
-            m_session.startDump();
-        } else {
-            startWrite();
-        }
-        return true;
-    case Action::Read:
-        emit stage(LinkStage::ReadStarted);
-        m_step = Step::Reading;
-        m_session.startDump();
-        return true;
-    case Action::Verify:
-        emit stage(LinkStage::VerifyStarted);
-        m_step = Step::VerifyRead;
-        m_session.startDump();
-        return true;
-    case Action::Settle:
-        break;
-    }
+    dispatch(Event::Started);
     return true;
 }
 
-void DeviceLink::ask(Step step)
+void DeviceLink::onTransferEnded(TransferEnd end)
 {
-    m_step = step;
-    switch (step) {
-    case Step::AskLength:
-        emit lengthQuestion(m_image.size());
+    if (!isBusy())
         return;
-    case Step::AskBackupReply:
-        emit replyQuestion(m_session.reply(), ReplyUse::Backup);
-        return;
-    case Step::AskReadReply:
-        emit replyQuestion(m_session.reply(), ReplyUse::Read);
-        return;
-    case Step::AskVerifyReply:
-        emit replyQuestion(m_session.reply(), ReplyUse::Verify);
-        return;
-    case Step::AskRetry:
-        emit retryQuestion();
-        return;
-    case Step::SaveBackup:
-        emit memoryRead(m_session.reply().memory(), ReplyUse::Backup);
-        return;
-    case Step::SaveRead:
-        emit memoryRead(m_session.reply().memory(), ReplyUse::Read);
-        return;
-    default:
+    if (m_step == Step::Closing)
+        return closingReset(end);
+    if (end != TransferEnd::Done)
+        return interrupted(end);
+    dispatch(Event::Done);
+}
+
+void DeviceLink::dispatch(Event event)
+{
+    switch (m_action) {
+    case Action::Write:
+        return writeStep(event);
+    case Action::Read:
+        return readStep(event);
+    case Action::Verify:
+        return verifyStep(event);
+    case Action::Settle:
+    case Action::Release:
+        return waitStep();
+    case Action::None:
         return;
     }
 }
 
-void DeviceLink::answer(bool yes)
+// The write, as drawn in the header.
+void DeviceLink::writeStep(Event event)
 {
     switch (m_step) {
-    case Step::AskLength:
-        if (!yes)
-            return finish(Outcome::Cancelled);
-        if (m_backup) {
-            m_step = Step::Backup;
-            m_session.startDump();
-            return;
+    case Step::Starting:
+        if (m_image.size() != ImageSize) {
+            LinkQuestion length(LinkQuestion::Kind::Length);
+            length.size = m_image.size();
+            return ask(Step::AskLength, length);
         }
+        [[fallthrough]];
+    case Step::AskLength:
+        if (event == Event::No)
+            return end({End::Cancelled});
+        if (m_backup)
+            return startDump(Step::Backup);
         return startWrite();
+    case Step::Backup:
+        if (!replyIsMemory(Step::AskBackupReply, ReplyUse::Backup))
+            return;
+        [[fallthrough]];
     case Step::AskBackupReply:
-    case Step::AskReadReply:
+        if (event == Event::No)
+            return closeWith(failedOn(ReplyUse::Backup), LinkStage::ReadFailed);
+        // A link that garbles a byte now and then would make a backup of
+        // what the device never held: the memory is read twice.
+        m_firstBackup = m_session.reply().bytes;
+        return startDump(Step::BackupAgain);
+    case Step::BackupAgain:
+        if (m_session.reply().bytes != m_firstBackup)
+            return closeWith(failed(LinkProblem::Kind::UnstableReplies), LinkStage::ReadFailed);
+        return askToSave(Step::SaveBackup, ReplyUse::Backup);
+    case Step::SaveBackup:
+        if (event == Event::No)
+            return end({End::Cancelled});
+        if (event == Event::NotSaved)
+            return closeWith(saveFailed(LinkProblem::Kind::BackupNotSaved), LinkStage::ReadFailed);
+        return startWrite();
+    case Step::Writing:
+        emit stageChanged(LinkStage::WriteFinished);
+        emit stageChanged(LinkStage::VerifyStarted);
+        return startDump(Step::ReadBack);
+    case Step::ReadBack:
+        if (!replyIsMemory(Step::AskVerifyReply, ReplyUse::Verify))
+            return;
+        [[fallthrough]];
     case Step::AskVerifyReply:
-        return replyTaken(yes);
-    case Step::AskRetry:
-        if (yes)
-            return startWrite();
-        m_step = Step::VerifyPause; // the verdict: the closing reset
-        return resetThen(Outcome::VerifyFailed);
-    default:
-        return; // no question waits: stopped or lost meanwhile
-    }
-}
-
-void DeviceLink::saved(const QString &path, bool ok, const QString &reason)
-{
-    if (m_step == Step::SaveBackup) {
-        if (ok)
-            return startWrite();
-        m_pending = problem(LinkProblem::Kind::BackupNotSaved);
-        m_pending.path = path;
-        m_pending.reason = reason;
-        m_hasPending = true;
-        m_endStage = LinkStage::ReadFailed;
-        m_sayEnd = true;
-        return resetThen(Outcome::SaveFailed);
-    }
-    if (m_step != Step::SaveRead)
+        if (event == Event::No)
+            return closeWith(failedOn(ReplyUse::Verify), LinkStage::VerifyFailed);
+        emit phaseChanged(LinkPhase::Comparing);
+        m_step = Step::VerifyPause; // a tick before the comparison
+        m_session.startPause(ByteGap);
         return;
-    m_saved = ok;
-    m_savedPath = path;
-    if (!ok) {
-        m_pending = problem(LinkProblem::Kind::SaveFailed);
-        m_pending.path = path;
-        m_pending.reason = reason;
-        m_hasPending = true;
-        m_endStage = LinkStage::ReadFailed;
-    } else {
-        m_endStage = LinkStage::ReadFinished;
+    case Step::VerifyPause:
+        if (compare())
+            return closeWith({End::Completed}, LinkStage::VerifyCompleted);
+        return ask(Step::AskRetry, LinkQuestion(LinkQuestion::Kind::Retry));
+    case Step::AskRetry:
+        if (event == Event::Yes)
+            return startWrite();
+        return closeWith({End::VerifyFailed}, LinkStage::VerifyFailed);
+    default:
+        return;
     }
-    m_sayEnd = true;
-    resetThen(ok ? Outcome::Completed : Outcome::SaveFailed);
 }
 
-void DeviceLink::cancelled()
+// The read: the memory, to be saved by the caller.
+void DeviceLink::readStep(Event event)
 {
-    if (m_step == Step::SaveRead || m_step == Step::SaveBackup)
-        finish(Outcome::Cancelled);
+    switch (m_step) {
+    case Step::Starting:
+        emit stageChanged(LinkStage::ReadStarted);
+        return startDump(Step::Reading);
+    case Step::Reading:
+        if (!replyIsMemory(Step::AskReadReply, ReplyUse::Read))
+            return;
+        [[fallthrough]];
+    case Step::AskReadReply:
+        if (event == Event::No)
+            return closeWith(failedOn(ReplyUse::Read), LinkStage::ReadFailed);
+        return askToSave(Step::SaveRead, ReplyUse::Read);
+    case Step::SaveRead:
+        if (event == Event::No)
+            return end({End::Cancelled}); // the device is not reset, as the dialog cancelled
+        if (event == Event::NotSaved)
+            return closeWith(saveFailed(LinkProblem::Kind::SaveFailed), LinkStage::ReadFailed);
+        m_readSaved = true;
+        return closeWith({End::Completed}, LinkStage::ReadFinished);
+    default:
+        return;
+    }
+}
+
+// The verify alone: the memory compared at once, nothing written.
+void DeviceLink::verifyStep(Event event)
+{
+    switch (m_step) {
+    case Step::Starting:
+        emit stageChanged(LinkStage::VerifyStarted);
+        return startDump(Step::ReadBack);
+    case Step::ReadBack:
+        if (!replyIsMemory(Step::AskVerifyReply, ReplyUse::Verify))
+            return;
+        [[fallthrough]];
+    case Step::AskVerifyReply:
+        if (event == Event::No)
+            return closeWith(failedOn(ReplyUse::Verify), LinkStage::VerifyFailed);
+        emit phaseChanged(LinkPhase::Comparing);
+        if (compare())
+            return closeWith({End::Completed}, LinkStage::VerifyCompleted);
+        return closeWith({End::VerifyFailed}, LinkStage::VerifyFailed);
+    default:
+        return;
+    }
+}
+
+// Settle and release: one pause, and for a release the port closed after it.
+void DeviceLink::waitStep()
+{
+    if (m_action == Action::Release)
+        closePort();
+    end({End::Completed});
 }
 
 // ESC "D", every byte of the image and the filler, each followed by a tick.
 void DeviceLink::startWrite()
 {
     m_step = Step::Writing;
-    emit fillBegun(Fill::Write);
-    emit stage(LinkStage::WriteStarted);
-    emit transferShown(true);
     m_wrote = true;
+    emit phaseChanged(LinkPhase::Writing);
+    emit stageChanged(LinkStage::WriteStarted);
     m_session.startWrite(m_image);
 }
 
-void DeviceLink::onEnded(TransferEnd end)
+void DeviceLink::startDump(Step step)
 {
-    if (m_step == Step::Resetting)
-        return afterReset(end);
-    if (end != TransferEnd::Done)
-        return interrupted(end);
-    onDone();
-}
-
-void DeviceLink::onDone()
-{
-    switch (m_step) {
-    case Step::Settling:
-        return finish(Outcome::Completed);
-    case Step::Writing:
-        emit fillEmptied(Fill::Verify);
-        emit stage(LinkStage::WriteFinished);
-        emit stage(LinkStage::VerifyStarted);
-        m_step = Step::VerifyRead;
-        m_session.startDump();
-        return;
-    case Step::Backup:
-    case Step::Reading:
-    case Step::VerifyRead:
-        return dumpArrived();
-    case Step::BackupAgain:
-        return backupReadAgain();
-    case Step::VerifyPause:
-        return compare();
-    default:
-        return;
-    }
+    m_step = step;
+    emit phaseChanged(LinkPhase::Reading);
+    m_session.startDump();
 }
 
 // Only this device's memory dump is its memory; anything else is put to the
 // caller, who may take it (a read of another memory size) or not.
-void DeviceLink::dumpArrived()
+bool DeviceLink::replyIsMemory(Step asking, ReplyUse use)
 {
     if (m_session.reply().isStandard())
-        return replyTaken(true);
-    switch (m_step) {
-    case Step::Backup:
-        return ask(Step::AskBackupReply);
-    case Step::Reading:
-        return ask(Step::AskReadReply);
-    default:
-        return ask(Step::AskVerifyReply);
-    }
+        return true;
+    LinkQuestion odd(LinkQuestion::Kind::Reply);
+    odd.reply = m_session.reply();
+    odd.use = use;
+    ask(asking, odd);
+    return false;
 }
 
-void DeviceLink::replyTaken(bool taken)
+void DeviceLink::askToSave(Step step, ReplyUse use)
 {
-    if (!taken)
-        return notADump();
-    switch (m_step) {
-    case Step::Backup:
-    case Step::AskBackupReply:
-        // A link that garbles a byte now and then would make a backup of
-        // what the device never held: the memory is read twice.
-        m_firstBackup = m_session.reply().bytes;
-        m_step = Step::BackupAgain;
-        m_session.startDump();
+    LinkQuestion save(LinkQuestion::Kind::Save);
+    save.memory = m_session.reply().memory();
+    save.use = use;
+    ask(step, save);
+}
+
+// Asked from the event loop: whoever answers may open a dialog, and no
+// dialog runs inside a transfer that is ending.
+void DeviceLink::ask(Step step, LinkQuestion question)
+{
+    m_step = step;
+    question.token = ++m_lastToken;
+    m_question = question.token;
+    m_questionKind = question.kind;
+    QMetaObject::invokeMethod(
+        this,
+        [this, question] {
+            if (m_question == question.token)
+                emit asked(question);
+        },
+        Qt::QueuedConnection);
+}
+
+// A token that is not the open question's is an answer to one that a stop,
+// an abort or a lost port has already ended.
+bool DeviceLink::takeAnswer(quint64 token, bool save)
+{
+    if (m_question != token || (m_questionKind == LinkQuestion::Kind::Save) != save)
+        return false;
+    m_question.reset();
+    return true;
+}
+
+void DeviceLink::answer(quint64 token, bool yes)
+{
+    if (takeAnswer(token, false))
+        dispatch(yes ? Event::Yes : Event::No);
+}
+
+void DeviceLink::saved(quint64 token, const QString &path, bool ok, const QString &reason)
+{
+    if (!takeAnswer(token, true))
         return;
-    case Step::Reading:
-    case Step::AskReadReply:
-        return ask(Step::SaveRead);
-    default:
-        break;
-    }
-    emit fillBegun(Fill::Verify);
-    if (m_action == Action::Verify)
-        return compare();
-    m_step = Step::VerifyPause; // a tick before the comparison
-    m_session.startPause(ByteGap);
+    m_savedPath = path;
+    m_saveReason = reason;
+    dispatch(ok ? Event::Saved : Event::NotSaved);
 }
 
-void DeviceLink::backupReadAgain()
+void DeviceLink::cancelled(quint64 token)
 {
-    if (m_session.reply().bytes == m_firstBackup)
-        return ask(Step::SaveBackup);
-    m_pending = problem(LinkProblem::Kind::UnstableReplies);
-    m_hasPending = true;
-    m_endStage = LinkStage::ReadFailed;
-    m_sayEnd = true;
-    resetThen(Outcome::Unstable);
+    if (takeAnswer(token, true))
+        dispatch(Event::No);
 }
 
 // Every byte of the image against the reply; the count byte is not compared.
-void DeviceLink::compare()
+// True when they all agree.
+bool DeviceLink::compare()
 {
     const QByteArray &reply = m_session.reply().bytes;
     m_mismatches.clear();
     for (qsizetype i = 1; i <= m_image.size(); ++i) {
         if (i >= reply.size() || reply.at(i) != m_image.at(i - 1))
             m_mismatches.append(i - 1);
-        emit filled(i, m_image.size());
+        emit progressed(i, m_image.size());
     }
-    const bool failed = !m_mismatches.isEmpty();
-    if (failed && m_action == Action::Write)
-        return ask(Step::AskRetry);
-    resetThen(failed ? Outcome::VerifyFailed : Outcome::Completed);
-}
-
-// Nothing is saved or written from such a reply; the device is reset as at
-// the end of every action, so whatever it is in, it leaves.
-void DeviceLink::notADump()
-{
-    emit fillHidden();
-    m_endStage = m_step == Step::VerifyRead || m_step == Step::AskVerifyReply
-                     ? LinkStage::VerifyFailed
-                     : LinkStage::ReadFailed;
-    m_sayEnd = true;
-    m_step = Step::VerifyRead; // not a verdict
-    resetThen(Outcome::NotADump);
+    return m_mismatches.isEmpty();
 }
 
 } // namespace tavlo

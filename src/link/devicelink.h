@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 #include <chrono>
+#include <optional>
 
 namespace tavlo {
 
@@ -20,32 +21,46 @@ inline constexpr int ComCount = 4;
 
 // The device actions on one port: choosing it, writing and verifying an
 // image (with a backup read first where asked), reading the memory, verifying
-// alone, letting the device settle. An action is a chain of the session's
-// transfers; it reports what it does as signals and waits for nothing: where
-// the caller decides (a question, where to save what was read), the action
-// stops between transfers, with no timer running, until answered. The link
-// saves no file and chooses no words or colours.
+// alone, letting the device settle, and letting go of the port. Each action
+// is a chain of the session's transfers, chosen one function an action from
+// the step it is in and what happened; it reports facts as signals and waits
+// for nothing: where the caller decides, it asks (queued, from the event
+// loop, never from inside a transfer) and stops between transfers, with no
+// timer running, until answered. The link saves no file and chooses no words
+// or colours.
+//
+// The write (the read's and the verify's are parts of it):
+//
+//   start ─ 127 bytes? ─no─ AskLength ─no─────────────────────────► Cancelled
+//             │yes            │yes
+//             ├───────────────┤
+//          backup? ─yes─ Backup ─odd─ AskBackupReply ─no───────────► closing, NotADump
+//             │            │standard    │yes
+//             │            ├────────────┘
+//             │          BackupAgain ─differs────────────────────► closing, Unstable
+//             │            │same
+//             │          SaveBackup ─cancelled──────────────────► Cancelled
+//             │            │saved      └─not saved───────────────► closing, BackupNotSaved
+//             ├────────────┘
+//          Writing ─► ReadBack ─odd─ AskVerifyReply ─no──────────► closing, NotADump
+//             ▲          │standard     │yes
+//             │          ├─────────────┘
+//             │        VerifyPause (one tick) ─► compare ─same───► closing, Completed
+//             │                                    │differs
+//             └──────────────────yes───────── AskRetry ─no───────► closing, VerifyFailed
+//
+// The read: Reading ─odd─ AskReadReply ─no─► closing, NotADump; standard or
+// yes ─► SaveRead ─saved─► closing, Completed (not saved: SaveFailed;
+// cancelled: Cancelled). The verify alone: ReadBack as above, then compare at
+// once: closing, Completed or VerifyFailed.
+//
+// Closing is the reset that ends every action that talked to the device;
+// then the stage it reached is said, and the action ends with its result.
+// A stop, a lost port or a reply that does not come ends any step the same
+// way (interrupted()).
 class DeviceLink : public QObject {
     Q_OBJECT
 public:
-    enum class Outcome {
-        Completed,    // verified, or read and saved
-        VerifyFailed, // the device's memory differs from the image
-        Cancelled,    // the operator said no, or cancelled the file dialog
-        NoPort,
-        Busy,
-        NoReply,  // none, or too short
-        NotADump, // a reply that is not a memory dump (see lastReply()); nothing saved or written
-        Unstable, // two reads of the backup differ: nothing saved or written
-        PortLost,
-        SaveFailed,
-        SavedResetFailed, // read and saved, but the port went away at the reset
-        Aborted,          // the window is closing: the port is closed, nothing reset
-        Stopped,          // stop() ended it: the device was reset
-    };
-
-    using Written = tavlo::Written;
-
     DeviceLink(SerialPort &port, Ticker &ticker, QObject *parent = nullptr);
     ~DeviceLink() override;
 
@@ -56,28 +71,31 @@ public:
     // True when a port is open; otherwise reports that none is.
     bool checkPort();
     QString portName() const;
-    bool isBusy() const { return m_step != Step::Idle; }
+    bool isBusy() const { return m_action != Action::None; }
 
     // Each starts an action whose end comes as finished(); false, with
-    // nothing started, without a port (reported) or while another runs.
-    // With `backup`, the memory is read and handed out as memoryRead(Backup)
-    // first; unless saved(), nothing is written.
-    bool writeAndVerify(const QByteArray &image, bool backup = false);
-    bool readToFile();
+    // nothing started, without a port or with an empty image (reported), or
+    // while another runs. With `backup`, the memory is read twice and, when
+    // both agree, asked to be saved before anything is written.
+    bool write(const QByteArray &image, bool backup = false);
+    bool read();
     // Compares the device's memory with `image` as the verify after a write
     // does, and resets the device; nothing is written.
-    bool verifyOnly(const QByteArray &image);
-    // Lets the device wake: whole ticks, rounded up. Ends Completed, or
-    // Stopped by stop(), or PortLost.
+    bool verify(const QByteArray &image);
+    // Lets the device wake: whole ticks, rounded up.
     bool settle(std::chrono::milliseconds time);
+    // Closes the port once the last bytes sent are out (the wake-up ESC after
+    // a reset, which a device that sees the port close at once never gets);
+    // ends as an action does.
+    bool release();
 
-    // Whether a question or memoryRead() waits for its answer: a stop, an
-    // abort or a lost port meanwhile ends the wait, and the answer is moot.
-    bool awaitsAnswer() const;
-    // The answers: to a question, and to memoryRead().
-    void answer(bool yes);
-    void saved(const QString &path, bool ok, const QString &reason = QString());
-    void cancelled();
+    // The answers, with the token of the question asked.
+    void answer(quint64 token, bool yes);
+    void saved(quint64 token, const QString &path, bool ok, const QString &reason = QString());
+    void cancelled(quint64 token);
+    // Whether a question waits for its answer: a stop, an abort or a lost port
+    // meanwhile ends the wait, and the answer is moot.
+    bool awaitsAnswer() const { return m_question.has_value(); }
 
     // Ends a running action at once (the window is closing) and closes the port.
     void abort();
@@ -100,93 +118,90 @@ signals:
     void busyChanged(bool busy);
     // No port is open any more because one could not be opened or went away.
     void portClosed();
-    void stage(tavlo::LinkStage stage);
-    // The status line shows a transfer under way (true), or no more.
-    void transferShown(bool shown);
-    // The progress display: shown and emptied for a fill; emptied for
-    // another fill; filled to `done` of `total`; the written extent marked;
-    // hidden.
-    void fillBegun(tavlo::Fill fill);
-    void fillEmptied(tavlo::Fill fill);
-    void filled(qint64 done, qint64 total);
-    void fillMarked();
-    void fillHidden();
+    void stageChanged(tavlo::LinkStage stage);
+    void phaseChanged(tavlo::LinkPhase phase);
+    // Within Writing and Comparing.
+    void progressed(qint64 done, qint64 total);
     // The byte just written, a hundred times a second.
     void byteWritten(unsigned char byte);
-    // Questions, answered with answer(): an image that is not 127 bytes long,
-    // write it all the same? A reply that is no memory dump, take it as the
-    // device's memory? After a failed verify, write again?
-    void lengthQuestion(qint64 size);
-    void replyQuestion(const tavlo::DumpReply &reply, tavlo::ReplyUse use);
-    void retryQuestion();
-    // What was read, to be saved by the caller, who then says saved() or
-    // cancelled().
-    void memoryRead(const QByteArray &memory, tavlo::ReplyUse use);
-    // A failure the operator must see.
-    void report(const tavlo::LinkProblem &problem);
-    void finished(tavlo::DeviceLink::Outcome outcome);
+    void asked(const tavlo::LinkQuestion &question);
+    // A problem outside an action's end: a port that would not open, no
+    // port for an action, a port lost between actions, an image refused.
+    void problemReported(const tavlo::LinkProblem &problem);
+    void finished(const tavlo::LinkResult &result);
 
 private:
+    enum class Action { None, Write, Read, Verify, Settle, Release };
     enum class Step {
-        Idle,
-        Settling,
+        Starting,
         AskLength,
         Backup,
         AskBackupReply,
-        BackupAgain, // the memory read once more: a backup is kept only when both agree
+        BackupAgain,
         SaveBackup,
         Writing,
-        VerifyRead,
+        ReadBack,
         AskVerifyReply,
         VerifyPause,
         AskRetry,
         Reading,
         AskReadReply,
         SaveRead,
-        Resetting,
+        Waiting, // settle and release: one pause
+        Closing,
     };
-    enum class Action { Write, Read, Verify, Settle };
+    // What moves an action on: its start, the end of its transfer, an answer.
+    enum class Event { Started, Done, Yes, No, Saved, NotSaved };
 
     bool begin(Action action, const QByteArray &image);
-    void onEnded(TransferEnd end);
-    void onDone();
+    void onTransferEnded(TransferEnd end);
+    void dispatch(Event event);
+    void writeStep(Event event);
+    void readStep(Event event);
+    void verifyStep(Event event);
+    void waitStep();
+
+    // The steps the actions share: running a transfer, asking, comparing.
     void startWrite();
-    void dumpArrived();
-    void replyTaken(bool taken);
-    void backupReadAgain();
-    void compare();
-    void resetThen(Outcome outcome);
-    void afterReset(TransferEnd end);
+    void startDump(Step step);
+    bool replyIsMemory(Step asking, ReplyUse use);
+    void askToSave(Step step, ReplyUse use);
+    void ask(Step step, LinkQuestion question);
+    bool takeAnswer(quint64 token, bool save);
+    bool compare();
+
+    // How actions end: the closing reset, an interruption, the end itself.
+    void closeWith(LinkResult result, std::optional<LinkStage> stage = std::nullopt);
+    void closingReset(TransferEnd end);
     void interrupted(TransferEnd end);
-    void settleInterrupted(TransferEnd end);
-    void timedOut();
-    LinkProblem reopenFailed();
-    void notADump();
-    void finish(Outcome outcome);
-    void ask(Step step);
-    bool interruptedWhileAsked();
+    void end(LinkResult result);
+
     LinkProblem problem(LinkProblem::Kind kind) const;
-    void reportReopenFailed();
-    void reportLost(const QString &name);
+    LinkResult failed(LinkProblem::Kind kind) const;
+    LinkResult failedOn(ReplyUse use) const;
+    LinkResult saveFailed(LinkProblem::Kind kind) const;
+    LinkProblem lost() const;
+    LinkProblem reopenFailed();
 
     SerialPort &m_port;
     LinkSession m_session;
-    Step m_step = Step::Idle;
-    Action m_action = Action::Write;
+    Action m_action = Action::None;
+    Step m_step = Step::Closing;
     QByteArray m_image;
     bool m_backup = false;
-    Outcome m_outcome = Outcome::Completed;
-    LinkStage m_endStage = LinkStage::VerifyCompleted; // said once the closing reset is done
-    bool m_sayEnd = false;
-    bool m_saved = false; // read: the file holds the memory
-    QString m_savedPath;
-    LinkProblem m_pending; // said once the reset that follows it is done
-    bool m_hasPending = false;
-    bool m_aborted = false;
-    bool m_lostWhileAsked = false;
-    QList<qint64> m_mismatches;
+    std::optional<quint64> m_question; // the token of the question that waits
+    LinkQuestion::Kind m_questionKind = LinkQuestion::Kind::Retry;
+    quint64 m_lastToken = 0;
+    bool m_readSaved = false; // the read is in its file: a lost reset cannot undo that
+    bool m_aborting = false;
+    QString m_savedPath; // what SaveRead or SaveBackup was told
+    QString m_saveReason;
     QByteArray m_firstBackup; // the first of the backup's two replies
-    bool m_wrote = false;     // this action began a write: the device may hold part of it
+    // What closing says once its reset is done, and how the action ends.
+    std::optional<LinkStage> m_endStage;
+    LinkResult m_result;
+    QList<qint64> m_mismatches;
+    bool m_wrote = false; // this action began a write: the device may hold part of it
 };
 
 } // namespace tavlo

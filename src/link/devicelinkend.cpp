@@ -1,161 +1,113 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // How an action ends: the reset that closes every action, interruptions,
-// timeouts and a port that will not open again, and what is said of them.
+// timeouts and a port that will not open again, and the problems they make.
 #include "devicelink.h"
 
 #include "protocol.h"
 #include "serialport.h"
-#include "ticker.h"
 
 namespace tavlo {
 
-using namespace protocol;
+using End = LinkResult::End;
 
-void DeviceLink::resetThen(Outcome outcome)
+void DeviceLink::abort()
 {
-    const bool verdict = (outcome == Outcome::Completed || outcome == Outcome::VerifyFailed) &&
-                         m_action != Action::Read;
-    if (verdict) {
-        emit fillHidden();
-        m_endStage =
-            outcome == Outcome::Completed ? LinkStage::VerifyCompleted : LinkStage::VerifyFailed;
-        m_sayEnd = true;
-    }
-    m_outcome = outcome;
-    m_step = Step::Resetting;
+    m_aborting = true;
+    closePort();
+    if (m_session.isRunning())
+        m_session.abort(); // ends the transfer: Aborted
+    else if (isBusy())
+        end({End::Aborted});
+}
+
+void DeviceLink::stop()
+{
+    const bool asking = awaitsAnswer();
+    m_session.stop();
+    if (asking)
+        interrupted(TransferEnd::Stopped);
+}
+
+// The reset that ends every action that talked to the device, then what it
+// reached is said.
+void DeviceLink::closeWith(LinkResult result, std::optional<LinkStage> stage)
+{
+    m_result = std::move(result);
+    m_endStage = stage;
+    m_step = Step::Closing;
+    emit phaseChanged(LinkPhase::Resetting);
     m_session.clearStop(); // a stopped action still ends with a whole reset
     m_session.startReset();
 }
 
-// The end of the reset that ends an action.
-void DeviceLink::afterReset(TransferEnd end)
+void DeviceLink::closingReset(TransferEnd ended)
 {
-    const bool verdict = (m_outcome == Outcome::Completed || m_outcome == Outcome::VerifyFailed) &&
-                         m_action != Action::Read;
-    if (end != TransferEnd::Done && m_saved) {
+    if (ended != TransferEnd::Done && m_readSaved) {
         // What was read is saved; only the reset after it failed.
-        LinkProblem lost = problem(LinkProblem::Kind::SavedButPortLost);
-        lost.path = m_savedPath;
-        if (end == TransferEnd::NotReopened) {
-            lost.openFailure = m_port.openFailure();
-            lost.reason = m_port.errorString();
+        LinkProblem gone = problem(LinkProblem::Kind::SavedButPortLost);
+        gone.path = m_savedPath;
+        if (ended == TransferEnd::NotReopened) {
+            gone.openFailure = m_port.openFailure();
+            gone.reason = m_port.errorString();
         }
         closePort();
-        emit stage(LinkStage::PortLost);
-        emit report(lost);
+        emit stageChanged(LinkStage::PortLost);
         emit portClosed();
-        return finish(Outcome::SavedResetFailed);
+        return end({End::Failed, gone});
     }
-    if (end == TransferEnd::NotReopened && verdict)
-        reportReopenFailed(); // the verdict stands
-    else if (end != TransferEnd::Done)
-        return interrupted(end);
-    if ((verdict && m_action == Action::Write) || m_outcome == Outcome::NotADump)
-        emit transferShown(false);
-    if (m_sayEnd)
-        emit stage(m_endStage);
-    if (m_hasPending)
-        emit report(m_pending);
-    finish(m_outcome);
+    const bool verdict = m_result.end == End::Completed || m_result.end == End::VerifyFailed;
+    if (ended == TransferEnd::NotReopened && verdict) {
+        m_result.problem = reopenFailed(); // the verdict stands
+        emit portClosed();
+    } else if (ended != TransferEnd::Done) {
+        return interrupted(ended);
+    }
+    if (m_endStage)
+        emit stageChanged(*m_endStage);
+    end(m_result);
 }
 
-void DeviceLink::interrupted(TransferEnd end)
+// A stop, a reply that does not come, or a port that goes away, in any step.
+void DeviceLink::interrupted(TransferEnd ended)
 {
-    if (m_step == Step::Idle)
+    if (!isBusy())
         return;
-    if (end == TransferEnd::Aborted || m_aborted) {
+    m_question.reset();
+    if (ended == TransferEnd::Aborted || m_aborting) {
         closePort();
-        return finish(Outcome::Aborted);
+        return end({End::Aborted});
     }
-    if (m_action == Action::Settle)
-        return settleInterrupted(end);
-    m_step = Step::Resetting; // whatever ran, only a reset may follow
-    emit fillHidden();
-    emit transferShown(false);
-    switch (end) {
-    case TransferEnd::Stopped:
-        emit stage(LinkStage::Stopped);
-        m_sayEnd = false;
-        m_hasPending = false;
-        m_outcome = Outcome::Stopped;
-        m_session.clearStop();
-        m_session.startReset();
-        return;
-    case TransferEnd::TimedOut:
-        return timedOut();
-    case TransferEnd::NotReopened: {
-        const LinkProblem failed = reopenFailed();
-        emit stage(LinkStage::PortLost);
-        emit report(failed);
-        emit portClosed();
-        return finish(Outcome::PortLost);
+    if (ended == TransferEnd::Stopped) {
+        // A wait sent nothing: no reset.
+        if (m_step == Step::Waiting)
+            return end({End::Stopped});
+        emit stageChanged(LinkStage::Stopped);
+        return closeWith({End::Stopped});
     }
-    default:
-        break;
+    if (ended == TransferEnd::TimedOut) {
+        const bool nothing = m_session.replyExpected() < 0;
+        LinkProblem none =
+            problem(nothing ? LinkProblem::Kind::NoReply : LinkProblem::Kind::ReplyCutShort);
+        none.received = m_session.reply().received();
+        none.expected = m_session.replyExpected();
+        emit stageChanged(nothing ? LinkStage::NoReply : LinkStage::ReplyCutShort);
+        return closeWith({End::Failed, none});
     }
-    const QString name = m_port.name();
+    const LinkProblem gone = ended == TransferEnd::NotReopened ? reopenFailed() : lost();
     closePort();
-    emit stage(LinkStage::PortLost);
-    reportLost(name);
+    if (m_step != Step::Waiting)
+        emit stageChanged(LinkStage::PortLost);
     emit portClosed();
-    finish(Outcome::PortLost);
+    end({End::Failed, gone});
 }
 
-// A settle has sent nothing: a stop or a lost port ends it without a reset.
-void DeviceLink::settleInterrupted(TransferEnd end)
+void DeviceLink::end(LinkResult result)
 {
-    if (end == TransferEnd::Stopped)
-        return finish(Outcome::Stopped);
-    reportLost(m_port.name());
-    closePort();
-    emit portClosed();
-    finish(Outcome::PortLost);
-}
-
-// No reply, or part of one: said once the device is reset.
-void DeviceLink::timedOut()
-{
-    const bool nothing = m_session.replyExpected() < 0;
-    m_pending = problem(nothing ? LinkProblem::Kind::NoReply : LinkProblem::Kind::ReplyCutShort);
-    m_pending.received = m_session.reply().received();
-    m_pending.expected = m_session.replyExpected();
-    m_hasPending = true;
-    m_sayEnd = false;
-    emit stage(nothing ? LinkStage::NoReply : LinkStage::ReplyCutShort);
-    m_outcome = Outcome::NoReply;
-    m_session.startReset();
-}
-
-// What the port said when a reset could not open it again; it is closed.
-LinkProblem DeviceLink::reopenFailed()
-{
-    LinkProblem failed = problem(LinkProblem::Kind::ReopenFailed);
-    failed.openFailure = m_port.openFailure();
-    failed.reason = m_port.errorString();
-    closePort();
-    return failed;
-}
-
-void DeviceLink::reportReopenFailed()
-{
-    emit report(reopenFailed());
-    emit portClosed();
-}
-
-void DeviceLink::reportLost(const QString &name)
-{
-    LinkProblem lost = problem(LinkProblem::Kind::PortLost);
-    lost.port = name;
-    emit report(lost);
-}
-
-void DeviceLink::finish(Outcome outcome)
-{
-    m_step = Step::Idle;
-    m_outcome = outcome;
+    m_action = Action::None;
+    m_question.reset();
     m_session.clearStop();
     emit busyChanged(false);
-    emit finished(outcome);
+    emit finished(result);
 }
 
 qint64 DeviceLink::bytesWritten() const
@@ -163,7 +115,7 @@ qint64 DeviceLink::bytesWritten() const
     return m_wrote ? std::max<qint64>(m_session.bytesWritten(), 0) : 0;
 }
 
-DeviceLink::Written DeviceLink::written() const
+Written DeviceLink::written() const
 {
     const qint64 sent = bytesWritten();
     if (sent <= 0)
@@ -181,6 +133,45 @@ LinkProblem DeviceLink::problem(LinkProblem::Kind kind) const
     p.bytesWritten = bytesWritten();
     p.imageSize = m_image.size();
     return p;
+}
+
+LinkResult DeviceLink::failed(LinkProblem::Kind kind) const
+{
+    return {End::Failed, problem(kind)};
+}
+
+// Nothing is saved or written from such a reply; the device is reset as at
+// the end of every action, so whatever it is in, it leaves.
+LinkResult DeviceLink::failedOn(ReplyUse use) const
+{
+    LinkProblem odd = problem(LinkProblem::Kind::NotADump);
+    odd.reply = m_session.reply();
+    odd.received = odd.reply.received();
+    odd.use = use;
+    return {End::Failed, odd};
+}
+
+LinkResult DeviceLink::saveFailed(LinkProblem::Kind kind) const
+{
+    LinkProblem notSaved = problem(kind);
+    notSaved.path = m_savedPath;
+    notSaved.reason = m_saveReason;
+    return {End::Failed, notSaved};
+}
+
+LinkProblem DeviceLink::lost() const
+{
+    return problem(LinkProblem::Kind::PortLost);
+}
+
+// What the port said when a reset could not open it again; it is closed.
+LinkProblem DeviceLink::reopenFailed()
+{
+    LinkProblem failed = problem(LinkProblem::Kind::ReopenFailed);
+    failed.openFailure = m_port.openFailure();
+    failed.reason = m_port.errorString();
+    closePort();
+    return failed;
 }
 
 } // namespace tavlo

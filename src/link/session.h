@@ -2,6 +2,7 @@
 #pragma once
 
 #include "dumpreply.h"
+#include "linkfacts.h"
 #include "protocol.h"
 
 #include <QByteArray>
@@ -18,15 +19,6 @@ class Transfer;
 
 // Far more than any device holds: a larger file is refused before it is read.
 inline constexpr qint64 LargestDeviceFile = 64 * 1024;
-
-// What a running transfer is doing, for whoever shows it.
-enum class LinkPhase {
-    Writing,   // ESC "D" and the image, one byte a tick
-    Settling,  // the last byte is out; one tick before the device is read
-    Reading,   // ESC ESC "U" and the reply
-    Resetting, // the lines low for a hold, then up again and one ESC
-    Pausing,   // a plain wait of whole ticks
-};
 
 // How a transfer ended.
 enum class TransferEnd {
@@ -79,6 +71,7 @@ public:
     qint64 imageSize() const { return m_imageSize; }
 
 signals:
+    // Writing, Settling, Reading, Resetting or Pausing.
     void phase(tavlo::LinkPhase phase);
     // Bytes of the transfer done: image and filler for a write.
     void progress(qint64 done, qint64 total);

@@ -57,20 +57,18 @@ DeviceController::DeviceController(const DeviceWidgets &widgets, const Platform 
     connect(m_w.writeButton, &QPushButton::clicked, this, &DeviceController::writeToDevice);
     connect(m_link, &DeviceLink::busyChanged, this, &DeviceController::setBusy);
     connect(m_link, &DeviceLink::portClosed, this, &DeviceController::showNoPortOpen);
-    connect(m_link, &DeviceLink::stage, this, &DeviceController::setStage);
+    connect(m_link, &DeviceLink::stageChanged, this, &DeviceController::setStage);
     connect(m_link, &DeviceLink::byteWritten, this, &DeviceController::byteWritten);
-    connect(m_link, &DeviceLink::transferShown, this, &DeviceController::showTransfer);
-    connect(m_link, &DeviceLink::fillBegun, this, &DeviceController::progressBegin);
-    connect(m_link, &DeviceLink::fillEmptied, this, &DeviceController::progressEmpty);
-    connect(m_link, &DeviceLink::filled, this, &DeviceController::progressFill);
-    connect(m_link, &DeviceLink::fillMarked, this, &DeviceController::progressMark);
-    connect(m_link, &DeviceLink::fillHidden, this, &DeviceController::progressHide);
-    connect(m_link, &DeviceLink::lengthQuestion, this, &DeviceController::confirmLength);
-    connect(m_link, &DeviceLink::replyQuestion, this, &DeviceController::acceptReply);
-    connect(m_link, &DeviceLink::retryQuestion, this, &DeviceController::askRetry);
-    connect(m_link, &DeviceLink::memoryRead, this, &DeviceController::saveRead);
-    connect(m_link, &DeviceLink::report, this, &DeviceController::report);
-    connect(m_link, &DeviceLink::finished, this, &DeviceController::reportOutcome);
+    connect(m_link, &DeviceLink::phaseChanged, this, [this](LinkPhase phase) {
+        if (phase == LinkPhase::Writing)
+            showTransfer(true);
+        showFills(m_fills.phase(phase));
+    });
+    connect(m_link, &DeviceLink::progressed, this,
+            [this](qint64 done, qint64 total) { showFills(m_fills.progress(done, total)); });
+    connect(m_link, &DeviceLink::asked, this, &DeviceController::answer);
+    connect(m_link, &DeviceLink::problemReported, this, &DeviceController::report);
+    connect(m_link, &DeviceLink::finished, this, &DeviceController::showResult);
 }
 
 void DeviceController::shutDown()
@@ -127,7 +125,7 @@ void DeviceController::readFromDevice()
     if (!openPortShownInBox())
         return;
     m_writing = false;
-    m_link->readToFile();
+    m_link->read();
 }
 
 // The file is read once: the write, the verify and every retry use these bytes.
@@ -147,28 +145,20 @@ void DeviceController::writeToDevice()
     m_imageFile = *path;
     m_written = *image;
     m_writing = true;
-    m_link->writeAndVerify(*image);
+    m_link->write(*image);
 }
 
-// A read asked about its odd reply already; a write says what came instead.
-void DeviceController::reportOutcome(DeviceLink::Outcome outcome)
+// The end of an action: the display emptied, and a problem said. A read
+// asked about its odd reply already.
+void DeviceController::showResult(const LinkResult &result)
 {
-    if (outcome != DeviceLink::Outcome::NotADump || !m_writing)
+    showFills(m_fills.ended());
+    showTransfer(false);
+    if (!result.problem)
         return;
-    const DumpReply &reply = m_link->lastReply();
-    // The window's write reads no backup: the reply is the verify's, after
-    // the whole image went out.
-    const QString written =
-        tr("The image was sent (%1 of its %2 bytes) but could not be verified: the device "
-           "may hold all, part or none of it.")
-            .arg(m_link->bytesWritten())
-            .arg(m_link->imageSize());
-    warn(tr("Not a memory dump"),
-         tr("The device on %1 answered with %2 (count byte %3), not with the count "
-            "127 and 127 memory bytes: %4. %5")
-             .arg(printable(m_link->portName()), countOf(reply.received(), "byte", "bytes"))
-             .arg(reply.count)
-             .arg(words::whatAnswered(reply), written));
+    if (result.problem->kind == LinkProblem::Kind::NotADump && !m_writing)
+        return;
+    report(*result.problem);
 }
 
 void DeviceController::setBusy(bool busy)
@@ -246,6 +236,10 @@ void DeviceController::setStage(LinkStage stage)
 {
     if (stage == LinkStage::VerifyCompleted)
         m_failedInARow = 0;
+    // The final status comes in the button text's colour again.
+    if (stage != LinkStage::WriteStarted && stage != LinkStage::WriteFinished &&
+        stage != LinkStage::VerifyStarted)
+        showTransfer(false);
     setStatus(words::stageText(stage));
 }
 
@@ -258,6 +252,8 @@ void DeviceController::byteWritten(unsigned char byte)
 // A transfer under way shows its status in the highlight's text colour.
 void DeviceController::showTransfer(bool shown)
 {
+    if (std::exchange(m_highlighted, shown) == shown)
+        return;
     repaintNow();
     QPalette palette = m_w.statusLine->palette();
     const QPalette::ColorRole role = shown ? QPalette::HighlightedText : QPalette::ButtonText;
@@ -265,65 +261,77 @@ void DeviceController::showTransfer(bool shown)
     m_w.statusLine->setPalette(palette);
 }
 
-void DeviceController::progressBegin(Fill fill)
+void DeviceController::showFills(const QList<FillChange> &changes)
 {
-    repaintNow();
-    progressEmpty(fill);
-    m_w.progressFill->show();
-    m_w.progressMark->show();
-    m_w.progressOutline->show();
+    for (const FillChange &change : changes) {
+        switch (change.kind) {
+        case FillChange::Kind::Begin:
+            repaintNow();
+            m_w.progressFill->setFilled(0, 1);
+            m_w.progressFill->setColor(fillColour(change.fill));
+            m_w.progressFill->show();
+            m_w.progressMark->show();
+            m_w.progressOutline->show();
+            break;
+        case FillChange::Kind::Empty:
+            repaintNow();
+            m_w.progressFill->setFilled(0, 1);
+            m_w.progressFill->setColor(fillColour(change.fill));
+            break;
+        case FillChange::Kind::To:
+            holdRepaint();
+            m_w.progressFill->setFilled(change.done, change.total);
+            break;
+        case FillChange::Kind::Mark:
+            repaintNow();
+            m_w.progressMark->resize(m_w.progressFill->width(), m_w.progressMark->height());
+            break;
+        case FillChange::Kind::Hide:
+            repaintNow();
+            m_w.progressFill->hide();
+            m_w.progressFill->setFilled(0, 1);
+            m_w.progressMark->hide();
+            m_w.progressOutline->hide();
+            break;
+        }
+    }
 }
 
-void DeviceController::progressEmpty(Fill fill)
+// The questions come from the event loop, between transfers, with no timer
+// running; a stop, an abort or a lost port while one is open makes the
+// answer moot, and its token tells the link so.
+void DeviceController::answer(const LinkQuestion &question)
 {
     repaintNow();
-    m_w.progressFill->setFilled(0, 1);
-    m_w.progressFill->setColor(fillColour(fill));
+    switch (question.kind) {
+    case LinkQuestion::Kind::Length:
+        return m_link->answer(question.token, confirmLength(question.size));
+    case LinkQuestion::Kind::Reply:
+        return m_link->answer(question.token, acceptReply(question.reply, question.use));
+    case LinkQuestion::Kind::Retry:
+        return m_link->answer(question.token, askRetry());
+    case LinkQuestion::Kind::Save:
+        return saveRead(question);
+    }
 }
 
-void DeviceController::progressFill(qint64 done, qint64 total)
+bool DeviceController::confirmLength(qint64 size)
 {
-    holdRepaint();
-    m_w.progressFill->setFilled(done, total);
-}
-
-void DeviceController::progressMark()
-{
-    repaintNow();
-    m_w.progressMark->resize(m_w.progressFill->width(), m_w.progressMark->height());
-}
-
-void DeviceController::progressHide()
-{
-    repaintNow();
-    m_w.progressFill->hide();
-    m_w.progressFill->setFilled(0, 1);
-    m_w.progressMark->hide();
-    m_w.progressOutline->hide();
-}
-
-// The questions come between transfers, with no timer running; a stop, an
-// abort or a lost port while one is open makes the answer moot.
-void DeviceController::confirmLength(qint64 size)
-{
-    repaintNow();
-    const bool anyway = m_messages.question(
+    return m_messages.question(
         tr("Write File to EEProm"),
         tr("%1 is %2 bytes, not a 127-byte configuration image. Write it anyway?")
             .arg(printable(m_imageFile))
             .arg(size),
         false);
-    m_link->answer(anyway);
 }
 
 // Only a read may keep an odd reply, and only when the operator says so;
 // a backup never takes it for the device's memory.
-void DeviceController::acceptReply(const DumpReply &reply, ReplyUse use)
+bool DeviceController::acceptReply(const DumpReply &reply, ReplyUse use)
 {
     if (use != ReplyUse::Read)
-        return m_link->answer(false);
-    repaintNow();
-    const bool keep = m_messages.question(
+        return false;
+    return m_messages.question(
         tr("Read & Save file from EEProm"),
         tr("The device answered with %1 (count byte %2), not with the count 127 and "
            "127 memory bytes: %3. Save the %4 after the count byte anyway?")
@@ -331,20 +339,17 @@ void DeviceController::acceptReply(const DumpReply &reply, ReplyUse use)
             .arg(reply.count)
             .arg(words::whatAnswered(reply), countOf(reply.received() - 1, "byte", "bytes")),
         false);
-    m_link->answer(keep);
 }
 
-void DeviceController::askRetry()
+bool DeviceController::askRetry()
 {
-    repaintNow();
     // Twice in a row is no passing disturbance: say what to check.
     const QString again = ++m_failedInARow < 2
                               ? QString()
                               : tr("The verify failed again.") +
                                     words::checkTheCable(m_link->portName()).mid(1) + u'\n';
-    const bool yes = m_messages.question(
-        tr("Verify failed!"), verifyDifferences() + again + tr("Try to write again?"), true);
-    m_link->answer(yes);
+    return m_messages.question(tr("Verify failed!"),
+                               verifyDifferences() + again + tr("Try to write again?"), true);
 }
 
 // How the device's memory differs from what was written: the bytes, and the
@@ -369,18 +374,17 @@ QString DeviceController::verifyDifferences() const
 }
 
 // What was read is saved here, in the file the operator chooses.
-void DeviceController::saveRead(const QByteArray &memory, ReplyUse use)
+void DeviceController::saveRead(const LinkQuestion &question)
 {
-    if (use != ReplyUse::Read)
-        return m_link->cancelled();
-    repaintNow();
+    if (question.use != ReplyUse::Read)
+        return m_link->cancelled(question.token);
     const std::optional<QString> path = askFileToSave(m_dialog, m_messages, m_link->portName());
     if (!m_link->awaitsAnswer())
         return; // stopped, closed or lost meanwhile: nothing is saved
     if (!path)
-        return m_link->cancelled();
-    const Status<> saved = writeFileSafely(*path, memory);
-    m_link->saved(*path, bool(saved), saved ? QString() : saved.error());
+        return m_link->cancelled(question.token);
+    const Status<> saved = writeFileSafely(*path, question.memory);
+    m_link->saved(question.token, *path, bool(saved), saved ? QString() : saved.error());
 }
 
 void DeviceController::report(const LinkProblem &problem)

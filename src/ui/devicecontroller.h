@@ -2,6 +2,7 @@
 #pragma once
 
 #include "devicelink.h"
+#include "fillplan.h"
 
 #include <QList>
 #include <QObject>
@@ -70,16 +71,13 @@ private:
     void setStage(LinkStage stage);
     void byteWritten(unsigned char byte);
     void showTransfer(bool shown);
-    void progressBegin(Fill fill);
-    void progressEmpty(Fill fill);
-    void progressFill(qint64 done, qint64 total);
-    void progressMark();
-    void progressHide();
-    void confirmLength(qint64 size);
-    void acceptReply(const DumpReply &reply, ReplyUse use);
-    void askRetry();
-    void saveRead(const QByteArray &memory, ReplyUse use);
-    void reportOutcome(DeviceLink::Outcome outcome);
+    void showFills(const QList<FillChange> &changes);
+    void answer(const LinkQuestion &question);
+    bool confirmLength(qint64 size);
+    bool acceptReply(const DumpReply &reply, ReplyUse use);
+    bool askRetry();
+    void saveRead(const LinkQuestion &question);
+    void showResult(const LinkResult &result);
     void report(const LinkProblem &problem);
     void warn(const QString &title, const QString &message);
 
@@ -87,11 +85,13 @@ private:
     FileDialog &m_dialog;
     Messages &m_messages;
     DeviceLink *m_link = nullptr;
-    QString m_imageFile;    // the file being written, for the questions about it
-    QByteArray m_written;   // what it holds: what a failed verify is compared with
-    int m_failedInARow = 0; // verifies failed on this port since one passed
-    bool m_writing = false; // the running or last action is a write
-    QTimer m_repaint;       // paints what changed byte by byte at a pace the eye can follow
+    QString m_imageFile;        // the file being written, for the questions about it
+    QByteArray m_written;       // what it holds: what a failed verify is compared with
+    int m_failedInARow = 0;     // verifies failed on this port since one passed
+    bool m_writing = false;     // the running or last action is a write
+    bool m_highlighted = false; // the status line shows a write under way
+    FillPlan m_fills;
+    QTimer m_repaint; // paints what changed byte by byte at a pace the eye can follow
     QPointer<QWidget>
         m_focusBefore; // the disabled control that had the focus when a transfer began
 };

@@ -43,6 +43,33 @@ QString notVerified(const LinkProblem &p)
         .arg(p.imageSize);
 }
 
+// What came instead of the memory, and what that left undone.
+QString notADump(const LinkProblem &p)
+{
+    QString what;
+    switch (p.use) {
+    case ReplyUse::Read:
+        what = tr("Nothing was saved.");
+        break;
+    case ReplyUse::Backup:
+        what = tr("Nothing was saved or written.");
+        break;
+    case ReplyUse::Verify:
+        // After a write the whole image went out before the odd reply came.
+        what = p.duringWrite ? tr("The image was sent (%1 of its %2 bytes) but could not be "
+                                  "verified: the device may hold all, part or none of it.")
+                                   .arg(p.bytesWritten)
+                                   .arg(p.imageSize)
+                             : tr("Nothing was written.");
+        break;
+    }
+    return tr("The device on %1 answered with %2 (count byte %3), not with the count 127 and 127 "
+              "memory bytes: %4. %5")
+        .arg(printable(p.port), countOf(p.reply.received(), "byte", "bytes"))
+        .arg(p.reply.count)
+        .arg(whatAnswered(p.reply), what);
+}
+
 QString wentAway()
 {
     return tr("it was unplugged, or the device on it was switched off.");
@@ -155,6 +182,8 @@ Report describe(const LinkProblem &p)
         return {tr("Write File to EEProm"),
                 tr("Could not save the backup %1: %2; nothing was written")
                     .arg(printable(p.path), p.reason)};
+    case LinkProblem::Kind::NotADump:
+        return {tr("Not a memory dump"), notADump(p)};
     case LinkProblem::Kind::UnstableReplies:
         return {tr("Write File to EEProm"),
                 tr("The device on %1 answered twice with different memory, so its answers are not "

@@ -206,11 +206,14 @@ int main(int argc, char *argv[])
         } else {
             bare = std::make_unique<DeviceLink>(port, ticker);
             link = bare.get();
-            QObject::connect(link, &DeviceLink::report, [](const LinkProblem &problem) {
-                std::fprintf(stderr, "%s\n", qPrintable(words::describe(problem).message));
+            QObject::connect(link, &DeviceLink::finished, [](const LinkResult &result) {
+                if (result.problem)
+                    std::fprintf(stderr, "%s\n",
+                                 qPrintable(words::describe(*result.problem).message));
             });
-            QObject::connect(link, &DeviceLink::retryQuestion, link,
-                             [link] { link->answer(false); });
+            QObject::connect(link, &DeviceLink::asked, link, [link](const LinkQuestion &question) {
+                link->answer(question.token, false);
+            });
         }
         if (!link->choosePort(pts))
             return 1;
@@ -224,12 +227,12 @@ int main(int argc, char *argv[])
             completed = form->controls().statusLine->text() == QLatin1String("Verify Completed");
         } else {
             QFile file(image);
-            DeviceLink::Outcome outcome = DeviceLink::Outcome::Aborted;
+            LinkResult result(LinkResult::End::Aborted);
             QObject::connect(link, &DeviceLink::finished,
-                             [&outcome](DeviceLink::Outcome o) { outcome = o; });
-            if (file.open(QIODevice::ReadOnly) && link->writeAndVerify(file.readAll()))
+                             [&result](const LinkResult &r) { result = r; });
+            if (file.open(QIODevice::ReadOnly) && link->write(file.readAll()))
                 waitIdle(*link);
-            completed = outcome == DeviceLink::Outcome::Completed;
+            completed = result.end == LinkResult::End::Completed;
         }
         const double wallMs = wall.nsecsElapsed() / 1e6;
         const double cpuMs = (cpuSeconds() - cpuBefore) * 1000;

@@ -214,59 +214,34 @@ private:
 
 // What the link shows and asks, recorded as the window would see it, and
 // answered from a script: it attaches to a link and, like the window, saves
-// what a read hands out.
+// what a read hands out. `facts` holds the phases and the progress in them.
 class FakeHost : public QObject {
 public:
     void attach(tavlo::DeviceLink &link)
     {
         using tavlo::DeviceLink;
         m_link = &link;
-        connect(&link, &DeviceLink::stage, this,
+        connect(&link, &DeviceLink::stageChanged, this,
                 [this](tavlo::LinkStage stage) { statuses << tavlo::words::stageText(stage); });
         connect(&link, &DeviceLink::byteWritten, this,
                 [this](unsigned char byte) { statuses << tavlo::words::byteStatus(byte); });
-        connect(&link, &DeviceLink::transferShown, this, [this](bool shown) {
-            statuses << (shown ? QStringLiteral("<highlight>") : QStringLiteral("<button>"));
-        });
-        connect(&link, &DeviceLink::fillBegun, this,
-                [this](tavlo::Fill f) { progress << QStringLiteral("begin ") + name(f); });
-        connect(&link, &DeviceLink::fillEmptied, this,
-                [this](tavlo::Fill f) { progress << QStringLiteral("empty ") + name(f); });
-        connect(&link, &DeviceLink::filled, this, [this](qint64 done, qint64 total) {
-            progress << QStringLiteral("%1/%2").arg(done).arg(total);
+        connect(&link, &DeviceLink::phaseChanged, this,
+                [this](tavlo::LinkPhase phase) { facts << phaseName(phase); });
+        connect(&link, &DeviceLink::progressed, this, [this](qint64 done, qint64 total) {
+            facts << QStringLiteral("%1/%2").arg(done).arg(total);
             if (onFill)
                 onFill(done);
         });
-        connect(&link, &DeviceLink::fillMarked, this,
-                [this] { progress << QStringLiteral("mark"); });
-        connect(&link, &DeviceLink::fillHidden, this,
-                [this] { progress << QStringLiteral("hide"); });
-        connect(&link, &DeviceLink::lengthQuestion, this, [this](qint64 size) {
-            asked << QStringLiteral("length %1").arg(size);
-            answerWith(writeAnyLength);
-        });
-        connect(&link, &DeviceLink::replyQuestion, this,
-                [this](const tavlo::DumpReply &, tavlo::ReplyUse) {
-                    asked << QStringLiteral("reply");
-                    answerWith(acceptOddReply);
-                });
-        connect(&link, &DeviceLink::retryQuestion, this, [this] {
-            asked << QStringLiteral("retry");
-            if (onAsk)
-                onAsk();
-            const bool again = !retries.isEmpty() && retries.takeFirst();
-            if (m_link->awaitsAnswer())
-                m_link->answer(again);
-        });
-        connect(&link, &DeviceLink::memoryRead, this, &FakeHost::store);
-        connect(&link, &DeviceLink::report, this, [this](const tavlo::LinkProblem &problem) {
-            const tavlo::words::Report report = tavlo::words::describe(problem);
-            reports << report.title + u'|' + report.message;
+        connect(&link, &DeviceLink::asked, this, &FakeHost::answer);
+        connect(&link, &DeviceLink::problemReported, this, &FakeHost::heard);
+        connect(&link, &DeviceLink::finished, this, [this](const tavlo::LinkResult &result) {
+            if (result.problem)
+                heard(*result.problem);
         });
     }
 
     QStringList statuses;
-    QStringList progress;
+    QStringList facts;
     QStringList asked;
     QStringList reports;
     bool writeAnyLength = false;
@@ -278,19 +253,42 @@ public:
     std::function<void()> onAsk; // runs while a question or dialog is open
 
 private:
-    void answerWith(bool yes)
+    void heard(const tavlo::LinkProblem &problem)
+    {
+        const tavlo::words::Report report = tavlo::words::describe(problem);
+        reports << report.title + u'|' + report.message;
+    }
+
+    void answer(const tavlo::LinkQuestion &question)
+    {
+        using Kind = tavlo::LinkQuestion::Kind;
+        switch (question.kind) {
+        case Kind::Length:
+            asked << QStringLiteral("length %1").arg(question.size);
+            return answerWith(question.token, writeAnyLength);
+        case Kind::Reply:
+            asked << QStringLiteral("reply");
+            return answerWith(question.token, acceptOddReply);
+        case Kind::Retry:
+            asked << QStringLiteral("retry");
+            return answerWith(question.token, !retries.isEmpty() && retries.takeFirst());
+        case Kind::Save:
+            return store(question);
+        }
+    }
+
+    void answerWith(quint64 token, bool yes)
     {
         if (onAsk)
             onAsk();
-        if (m_link->awaitsAnswer())
-            m_link->answer(yes);
+        m_link->answer(token, yes); // moot, and let go, after a stop or a lost port
     }
 
     // As the window does: the file is chosen, then written, unless the
     // action ended meanwhile.
-    void store(const QByteArray &memory, tavlo::ReplyUse use)
+    void store(const tavlo::LinkQuestion &question)
     {
-        const bool backup = use == tavlo::ReplyUse::Backup;
+        const bool backup = question.use == tavlo::ReplyUse::Backup;
         if (!backup)
             asked << QStringLiteral("save");
         if (onAsk && !backup)
@@ -299,39 +297,51 @@ private:
             return;
         const std::optional<QString> path = backup ? backupTo : saveTo;
         if (!path)
-            return m_link->cancelled();
-        const tavlo::Status<> saved = tavlo::writeFileSafely(*path, memory);
-        m_link->saved(*path, bool(saved), saved ? QString() : saved.error());
+            return m_link->cancelled(question.token);
+        const tavlo::Status<> saved = tavlo::writeFileSafely(*path, question.memory);
+        m_link->saved(question.token, *path, bool(saved), saved ? QString() : saved.error());
     }
 
-    static QString name(tavlo::Fill f)
+    static QString phaseName(tavlo::LinkPhase phase)
     {
-        return f == tavlo::Fill::Write ? QStringLiteral("red") : QStringLiteral("green");
+        switch (phase) {
+        case tavlo::LinkPhase::Writing:
+            return QStringLiteral("writing");
+        case tavlo::LinkPhase::Settling:
+            return QStringLiteral("settling");
+        case tavlo::LinkPhase::Reading:
+            return QStringLiteral("reading");
+        case tavlo::LinkPhase::Comparing:
+            return QStringLiteral("comparing");
+        case tavlo::LinkPhase::Resetting:
+            return QStringLiteral("resetting");
+        case tavlo::LinkPhase::Pausing:
+            break;
+        }
+        return QStringLiteral("pausing");
     }
 
     tavlo::DeviceLink *m_link = nullptr;
 };
 
 // Runs an action of the link to its end on a blocking event loop, so that the
-// fake ticker ticks: the outcome, or NoPort or Busy when it could not start.
-inline tavlo::DeviceLink::Outcome runAction(tavlo::DeviceLink &link,
-                                            const std::function<bool()> &start)
+// fake ticker ticks: its result, or nothing when it could not start.
+inline std::optional<tavlo::LinkResult> runAction(tavlo::DeviceLink &link,
+                                                  const std::function<bool()> &start)
 {
-    using Outcome = tavlo::DeviceLink::Outcome;
-    std::optional<Outcome> outcome;
+    std::optional<tavlo::LinkResult> result;
     QEventLoop loop;
-    const QMetaObject::Connection done =
-        QObject::connect(&link, &tavlo::DeviceLink::finished, &loop, [&](Outcome o) {
-            outcome = o;
-            loop.quit();
-        });
-    const bool busy = link.isBusy();
+    const QMetaObject::Connection done = QObject::connect(&link, &tavlo::DeviceLink::finished,
+                                                          &loop, [&](const tavlo::LinkResult &r) {
+                                                              result = r;
+                                                              loop.quit();
+                                                          });
     if (!start()) {
         QObject::disconnect(done);
-        return busy ? Outcome::Busy : Outcome::NoPort;
+        return std::nullopt;
     }
-    if (!outcome)
+    if (!result)
         loop.exec();
     QObject::disconnect(done);
-    return outcome.value_or(Outcome::Aborted);
+    return result;
 }

@@ -12,11 +12,70 @@
 
 using namespace tavlo;
 using tavlo::words::byteStatus;
-using Outcome = DeviceLink::Outcome;
-
 namespace {
 
 const QString Reset = ResetTrace;
+
+// How an action ended, in one word a test can compare: NoPort when it could
+// not start; a failure by its problem.
+enum class Outcome {
+    Completed,
+    VerifyFailed,
+    Cancelled,
+    Stopped,
+    Aborted,
+    NoPort,
+    NoReply,
+    NotADump,
+    Unstable,
+    PortLost,
+    SaveFailed,
+    SavedResetFailed,
+};
+
+Outcome outcomeOf(const std::optional<LinkResult> &result)
+{
+    using End = LinkResult::End;
+    using Kind = LinkProblem::Kind;
+    if (!result)
+        return Outcome::NoPort;
+    switch (result->end) {
+    case End::Completed:
+        return Outcome::Completed;
+    case End::VerifyFailed:
+        return Outcome::VerifyFailed;
+    case End::Cancelled:
+        return Outcome::Cancelled;
+    case End::Stopped:
+        return Outcome::Stopped;
+    case End::Aborted:
+        return Outcome::Aborted;
+    case End::Failed:
+        break;
+    }
+    switch (result->problem->kind) {
+    case Kind::NoReply:
+    case Kind::ReplyCutShort:
+        return Outcome::NoReply;
+    case Kind::NotADump:
+        return Outcome::NotADump;
+    case Kind::UnstableReplies:
+        return Outcome::Unstable;
+    case Kind::SavedButPortLost:
+        return Outcome::SavedResetFailed;
+    case Kind::SaveFailed:
+    case Kind::BackupNotSaved:
+        return Outcome::SaveFailed;
+    case Kind::NoPort:
+    case Kind::EmptyImage:
+    case Kind::OpenFailed:
+        return Outcome::NoPort;
+    case Kind::PortLost:
+    case Kind::ReopenFailed:
+        break;
+    }
+    return Outcome::PortLost;
+}
 
 } // namespace
 
@@ -93,7 +152,8 @@ private slots:
         QFETCH(int, ticks);
         m_link->choosePort(QStringLiteral("P"));
         m_trace.clear();
-        QCOMPARE(runAction(*m_link, [&] { return m_link->settle(std::chrono::milliseconds(n)); }),
+        QCOMPARE(outcomeOf(runAction(*m_link,
+                                     [&] { return m_link->settle(std::chrono::milliseconds(n)); })),
                  Outcome::Completed);
         QCOMPARE(m_trace.count(QStringLiteral("T")), ticks);
     }
@@ -150,18 +210,20 @@ private slots:
         QCOMPARE(m_port->memory.left(190), image + QByteArray(63, '\xFF'));
         QVERIFY(m_host().asked.isEmpty());
 
-        QCOMPARE(m_host().statuses.mid(0, 3),
-                 QStringList({"Write Started", "<highlight>", byteStatus(image.at(0))}));
-        QCOMPARE(m_host().statuses.mid(m_host().statuses.size() - 5),
+        QCOMPARE(m_host().statuses.mid(0, 2),
+                 QStringList({"Write Started", byteStatus(image.at(0))}));
+        QCOMPARE(m_host().statuses.mid(m_host().statuses.size() - 4),
                  QStringList({byteStatus(image.at(126)), "Write Finished", "Verify Started",
-                              "<button>", "Verify Completed"}));
-        QCOMPARE(m_host().progress.first(), QStringLiteral("begin red"));
-        const qsizetype mark = m_host().progress.indexOf(QStringLiteral("mark"));
-        QCOMPARE(m_host().progress.at(mark - 1), QStringLiteral("190/190"));
-        QCOMPARE(m_host().progress.mid(mark, 3),
-                 QStringList({"mark", "empty green", "begin green"}));
-        QCOMPARE(m_host().progress.mid(m_host().progress.size() - 2),
-                 QStringList({"127/127", "hide"}));
+                              "Verify Completed"}));
+        // The phases, with the progress in each: what the window's fills are made from.
+        QCOMPARE(m_host().facts.first(), QStringLiteral("writing"));
+        QCOMPARE(m_host().facts.count(), 1 + 190 + 3 + 127 + 1);
+        const qsizetype settled = m_host().facts.indexOf(QStringLiteral("settling"));
+        QCOMPARE(m_host().facts.at(settled - 1), QStringLiteral("190/190"));
+        QCOMPARE(m_host().facts.mid(settled, 4),
+                 QStringList({"settling", "reading", "comparing", "1/127"}));
+        QCOMPARE(m_host().facts.mid(m_host().facts.size() - 2),
+                 QStringList({"127/127", "resetting"}));
     }
 
     void writeOddLengths_data()
@@ -194,7 +256,7 @@ private slots:
             QCOMPARE(m_host().reports,
                      QStringList{"Write File to EEProm|The file is empty: there is no image to "
                                  "write or verify."});
-            QCOMPARE(runAction(*m_link, [&] { return m_link->verifyOnly(data); }), Outcome::NoPort);
+            QCOMPARE(verify(data), Outcome::NoPort);
             QCOMPARE(m_host().reports.size(), 2);
             return;
         }
@@ -291,9 +353,8 @@ private slots:
         QVERIFY(!QFile::exists(*m_host().saveTo));
         QVERIFY(!QFile::exists(backup));
         QCOMPARE(m_trace.count(QStringLiteral("W 1B44")), action == QLatin1String("write"));
-        QCOMPARE(m_link->written(), action == QLatin1String("write")
-                                        ? DeviceLink::Written::All
-                                        : DeviceLink::Written::Nothing);
+        QCOMPARE(m_link->written(),
+                 action == QLatin1String("write") ? Written::All : Written::Nothing);
         QVERIFY2(compact(m_trace).endsWith(Reset), qPrintable(compact(m_trace)));
     }
 
@@ -344,8 +405,7 @@ private slots:
         QVERIFY2(m_host().reports.first().contains(message), qPrintable(m_host().reports.first()));
         QCOMPARE(m_host().reports.first().contains(QStringLiteral("not verified")), write);
         QVERIFY(m_host().reports.first().contains(QStringLiteral("Check the cable")));
-        if (write)
-            QCOMPARE(m_host().progress.last(), QStringLiteral("hide"));
+        QCOMPARE(m_host().facts.last(), QStringLiteral("resetting"));
         QVERIFY(!QFile::exists(*m_host().saveTo));
         QVERIFY(m_host().asked.isEmpty());
         QVERIFY(m_link->isPortOpen());
@@ -449,7 +509,8 @@ private slots:
         QCOMPARE(m_host().statuses.last(), QStringLiteral("Stopped"));
         QVERIFY(m_link->isPortOpen());
         QVERIFY(!QFile::exists(*m_host().saveTo));
-        QCOMPARE(runAction(*m_link, [&] { return m_link->settle(std::chrono::milliseconds(10)); }),
+        QCOMPARE(outcomeOf(runAction(
+                     *m_link, [&] { return m_link->settle(std::chrono::milliseconds(10)); })),
                  Outcome::Completed); // the next wait runs again
     }
 
@@ -589,7 +650,7 @@ private slots:
         const bool exact = reply.size() == static_cast<unsigned char>(reply.at(0)) + 1;
         QCOMPARE(compact(m_trace), QStringLiteral("W 1B1B55 ") +
                                        (exact ? QStringLiteral("T*3 ") : QString()) + Reset);
-        QVERIFY(m_host().progress.isEmpty());
+        QCOMPARE(m_host().facts, QStringList({"reading", "resetting"}));
     }
 
     void readCancelledOrNotSaved()
@@ -653,15 +714,15 @@ private:
     FakeHost &m_host() { return *m_hostObject; }
     Outcome write(const QByteArray &image, bool backup = false)
     {
-        return runAction(*m_link, [&] { return m_link->writeAndVerify(image, backup); });
+        return outcomeOf(runAction(*m_link, [&] { return m_link->write(image, backup); }));
     }
     Outcome read()
     {
-        return runAction(*m_link, [&] { return m_link->readToFile(); });
+        return outcomeOf(runAction(*m_link, [&] { return m_link->read(); }));
     }
     Outcome verify(const QByteArray &image)
     {
-        return runAction(*m_link, [&] { return m_link->verifyOnly(image); });
+        return outcomeOf(runAction(*m_link, [&] { return m_link->verify(image); }));
     }
 
     QString writeFile(const char *name, const QByteArray &bytes)

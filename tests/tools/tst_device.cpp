@@ -349,8 +349,9 @@ private slots:
         QCOMPARE(contents(out).size(), saved < 0 ? qsizetype(9) : qsizetype(saved)); // "<missing>"
         QVERIFY2(!run.err.contains(QStringLiteral("> 1B 44")), qPrintable(run.err));
         if (status != 0)
-            QVERIFY2(run.err.contains(QStringLiteral("is not a memory dump (count byte ")),
-                     qPrintable(run.err));
+            QVERIFY2(
+                run.err.contains(QStringLiteral("not with the count 127 and 127 memory bytes")),
+                qPrintable(run.err));
         // NMEA text is named for what it is, as the window names it.
         QCOMPARE(run.err.contains(
                      QStringLiteral(": this port leads to a GPS receiver, not to the tracker")),

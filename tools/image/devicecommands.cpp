@@ -15,7 +15,6 @@
 #include "stopsignals.h"
 #include "tracingport.h"
 
-#include <QThread>
 #include <optional>
 
 namespace tavlo {
@@ -122,24 +121,23 @@ DeviceArgs parse(const cli::Arguments &arguments, const QStringList &files, Devi
     return parsed;
 }
 
-int exitStatus(Outcome outcome)
+int exitStatus(const LinkResult &result)
 {
-    switch (outcome) {
-    case Outcome::Completed:
+    using End = LinkResult::End;
+    switch (result.end) {
+    case End::Completed:
         return Success;
-    case Outcome::VerifyFailed:
-    case Outcome::Cancelled:
-    case Outcome::SaveFailed:
+    case End::VerifyFailed:
+    case End::Cancelled:
         return Refused;
-    case Outcome::NoPort:
-    case Outcome::Busy:
-    case Outcome::NoReply:
-    case Outcome::NotADump:
-    case Outcome::Unstable:
-    case Outcome::PortLost:
-    case Outcome::SavedResetFailed:
-    case Outcome::Aborted:
-    case Outcome::Stopped:
+    case End::Failed:
+        // What could not be saved is refused like a file that cannot be written.
+        if (result.problem && (result.problem->kind == LinkProblem::Kind::SaveFailed ||
+                               result.problem->kind == LinkProblem::Kind::BackupNotSaved))
+            return Refused;
+        break;
+    case End::Stopped:
+    case End::Aborted:
         break;
     }
     return DeviceFailure;
@@ -161,17 +159,6 @@ void sayWhatDiffers(const QString &shownFile, const QByteArray &file, const QByt
         offsets << QStringLiteral("...");
     say(QStringLiteral("the device differs from %1 at offset %2")
             .arg(printable(shownFile), offsets.join(QStringLiteral(", "))));
-}
-
-// The wake-up ESC after a reset is on its way when the port is closed for
-// good; a device (or a pseudo-terminal) that sees the port close at once
-// may never receive it, and so never see the reset end.
-void closeForGood(DeviceLink &link)
-{
-    constexpr int LingerMs = 100;
-    if (link.isPortOpen())
-        QThread::msleep(LingerMs);
-    link.closePort();
 }
 
 // What the device holds after a write that did not end in order.
@@ -196,49 +183,40 @@ QString whatTheDeviceHolds(const DeviceRun &link, const QString &backup)
 }
 
 // The words after "stopped by SIGTERM: ".
-QString stoppedWhat(const DeviceRun &link, Outcome outcome, DeviceAction action,
+QString stoppedWhat(const DeviceRun &link, const LinkResult &result, DeviceAction action,
                     const QString &shownFile, const QString &backup)
 {
-    const bool resetDone = outcome == Outcome::Stopped;
+    using End = LinkResult::End;
+    const bool resetDone = result.end == End::Stopped;
+    const bool verdict = result.end == End::Completed || result.end == End::VerifyFailed;
     switch (action) {
     case DeviceAction::Write:
-        if (outcome == Outcome::Completed || outcome == Outcome::VerifyFailed)
+        if (verdict)
             return QStringLiteral("after the device was verified");
         return whatTheDeviceHolds(link, backup) +
                (resetDone ? QStringLiteral("; the device was reset") : QString());
     case DeviceAction::Read:
-        if (outcome == Outcome::Completed)
+        if (result.end == End::Completed)
             return QStringLiteral("after %1 was saved").arg(printable(shownFile));
         return resetDone ? QStringLiteral("nothing was saved; the device was reset")
                          : QStringLiteral("nothing was saved");
     case DeviceAction::Verify:
         break;
     }
-    if (outcome == Outcome::Completed || outcome == Outcome::VerifyFailed)
+    if (verdict)
         return QStringLiteral("after the device was verified");
     return resetDone ? QStringLiteral("nothing was written; the device was reset")
                      : QStringLiteral("nothing was written");
 }
 
-QString notADumpMessage(const DeviceRun &link, const QString &port, DeviceAction action)
+// The problem an action ended with, as the window says it; a reply of
+// another memory size may be taken all the same.
+void sayProblem(const LinkProblem &problem)
 {
-    const DumpReply &reply = link.reply();
-    QString message = QStringLiteral("the reply on %1 is not a memory dump (count byte %2, %3)")
-                          .arg(printable(port))
-                          .arg(reply.count)
-                          .arg(countOf(reply.received(), "byte", "bytes"));
-    message += QStringLiteral(": ") + words::whatAnswered(reply);
-    if (reply.isExact())
-        message += QStringLiteral("; --any-length takes another memory size");
-    switch (action) {
-    case DeviceAction::Read:
-        return message + QStringLiteral("; nothing was saved");
-    case DeviceAction::Write:
-        return message + QStringLiteral("; ") + whatTheDeviceHolds(link, QString());
-    case DeviceAction::Verify:
-        break;
-    }
-    return message;
+    QString message = words::describe(problem).message;
+    if (problem.kind == LinkProblem::Kind::NotADump && problem.reply.isExact())
+        message += QStringLiteral(" --any-length takes another memory size.");
+    say(message);
 }
 
 // Everything that can be refused is refused before the port is opened.
@@ -326,11 +304,11 @@ Prepared prepare(const DeviceArgs &a, DeviceAction action)
 namespace {
 
 // Ends a run that a signal or a closed output stopped: one line, 128 + N.
-int stopped(TerminalBar &bar, DeviceLink &session, const QString &what)
+int stopped(TerminalBar &bar, DeviceRun &run, const QString &what)
 {
     const int signal = StopSignals::caught();
     bar.end();
-    closeForGood(session);
+    run.releaseAndWait();
     say(QStringLiteral("stopped by %1: %2").arg(StopSignals::name(signal), what));
     return 128 + signal;
 }
@@ -350,24 +328,26 @@ RunPlan planOf(DeviceAction action, const DeviceArgs &a, const Prepared &prepare
 }
 
 // What is said once the action ended, and the exit status.
-int ended(const DeviceRun &run, Outcome outcome, DeviceAction action, const DeviceArgs &a,
+int ended(const DeviceRun &run, const LinkResult &result, const DeviceArgs &a,
           const Prepared &prepared)
 {
     if (run.outputFailed())
         return OutputFailed;
-    if (outcome == Outcome::NotADump)
-        say(notADumpMessage(run, a.port, action));
-    if (outcome == Outcome::VerifyFailed)
+    // A port that would not open was said when it was tried.
+    if (result.problem && !result.failedWith(LinkProblem::Kind::OpenFailed))
+        sayProblem(*result.problem);
+    if (result.end == LinkResult::End::VerifyFailed) {
         sayWhatDiffers(a.file, prepared.image, run.reply().memory(), run.mismatches());
-    // A link that garbles every answer garbled the backup's two reads alike.
-    if (outcome == Outcome::VerifyFailed && run.backupSaved())
-        say(QStringLiteral("the backup %1 was read over this same link: it may differ from what "
-                           "the device held in the same bytes")
-                .arg(printable(a.backup)));
-    if (outcome == Outcome::VerifyFailed && run.failures() > 1)
-        say(QStringLiteral("the verify failed %1 times in a row.").arg(run.failures()) +
-            words::checkTheCable(a.port));
-    return exitStatus(outcome);
+        // A link that garbles every answer garbled the backup's two reads alike.
+        if (run.backupSaved())
+            say(QStringLiteral("the backup %1 was read over this same link: it may differ from "
+                               "what the device held in the same bytes")
+                    .arg(printable(a.backup)));
+        if (run.failures() > 1)
+            say(QStringLiteral("the verify failed %1 times in a row.").arg(run.failures()) +
+                words::checkTheCable(a.port));
+    }
+    return exitStatus(result);
 }
 
 // Opens the port, lets the device wake and runs the action: the part that
@@ -379,9 +359,10 @@ int talkToDevice(SerialPort &port, DeviceAction action, const DeviceArgs &a,
     DeviceLink session(port, ticker);
     DeviceRun run(session, planOf(action, a, prepared));
     TerminalBar bar;
-    QObject::connect(
-        &run, &DeviceRun::progress, &run,
-        [&bar](const char *stage, qint64 done, qint64 total) { bar.show(stage, done, total); });
+    QObject::connect(&run, &DeviceRun::progress, &run,
+                     [&bar](LinkPhase phase, qint64 done, qint64 total) {
+                         bar.show(phase == LinkPhase::Writing ? "write " : "verify", done, total);
+                     });
     QObject::connect(&run, &DeviceRun::report, &run, [&bar](const LinkProblem &problem) {
         bar.end();
         say(words::describe(problem).message);
@@ -395,16 +376,16 @@ int talkToDevice(SerialPort &port, DeviceAction action, const DeviceArgs &a,
     // partial file is left.
     StopSignals stopSignals;
     QObject::connect(&stopSignals, &StopSignals::received, &run, &DeviceRun::stop);
-    const Outcome outcome = run.run();
+    const LinkResult result = run.run();
     bar.end();
-    if (outcome == Outcome::NoPort)
+    if (result.failedWith(LinkProblem::Kind::OpenFailed))
         return DeviceFailure;
     if (run.settleStopped())
-        return stopped(bar, session, QStringLiteral("nothing was sent to the device"));
+        return stopped(bar, run, QStringLiteral("nothing was sent to the device"));
     if (StopSignals::caught())
-        return stopped(bar, session, stoppedWhat(run, outcome, action, a.file, a.backup));
-    closeForGood(session);
-    return ended(run, outcome, action, a, prepared);
+        return stopped(bar, run, stoppedWhat(run, result, action, a.file, a.backup));
+    run.releaseAndWait();
+    return ended(run, result, a, prepared);
 }
 
 } // namespace

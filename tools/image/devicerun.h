@@ -13,9 +13,6 @@
 
 namespace tavlo::cli {
 
-// How a device action of the tool ended: as the link's actions end.
-using Outcome = DeviceLink::Outcome;
-
 struct RunPlan {
     DeviceAction action = DeviceAction::Write;
     QString port;
@@ -32,17 +29,22 @@ struct RunPlan {
 
 // One write, read or verify of the tool on the link: the link's questions
 // answered from the command line (--any-length, --retries), what it reads
-// saved where the command line says. Failures go to `report` as facts.
+// saved where the command line says.
 class DeviceRun : public QObject {
     Q_OBJECT
 public:
     DeviceRun(DeviceLink &link, RunPlan plan);
 
     // Opens the port, lets the device settle and begins the action; its end
-    // comes as finished().
+    // comes as finished(), the port still open.
     void start();
     // start(), and the event loop until the action ends.
-    Outcome run();
+    LinkResult run();
+    // Once the action ended: lets go of the port once its last bytes are
+    // out; released() follows.
+    void release();
+    // release(), and the event loop until it is done.
+    void releaseAndWait();
     // A signal: what runs ends in order, the device reset if it had begun.
     void stop() { m_link.stop(); }
 
@@ -62,28 +64,34 @@ public:
     bool outputFailed() const { return m_outputFailed; }
 
 signals:
+    // A port that would not open, or no image to write.
     void report(const tavlo::LinkProblem &problem);
     void retrying();
-    // The progress of the write ("write ") or verify ("verify"); hidden at 0 of 0.
-    void progress(const char *stage, qint64 done, qint64 total);
-    void finished(tavlo::DeviceLink::Outcome outcome);
+    // The progress of the write (Writing) or the verify (Comparing); hidden
+    // at 0 of 0.
+    void progress(tavlo::LinkPhase phase, qint64 done, qint64 total);
+    void finished(const tavlo::LinkResult &result);
+    void released();
 
 private:
+    enum class State { Idle, Settling, Acting, Ended, Releasing };
+    void linkFinished(const LinkResult &result);
     void begin();
-    void settled(Outcome outcome);
-    void store(const QByteArray &memory, ReplyUse use);
-    void finish(Outcome outcome);
+    void settled(const LinkResult &result);
+    void answer(const LinkQuestion &question);
+    void store(const LinkQuestion &question);
+    void finish(const LinkResult &result);
 
     DeviceLink &m_link;
     RunPlan m_plan;
-    bool m_settling = false;
+    State m_state = State::Idle;
     bool m_backupSaved = false;
     bool m_settleStopped = false;
     bool m_leftAlone = false;
     bool m_outputFailed = false;
     int m_failures = 0;
-    const char *m_stage = "write ";
-    Outcome m_outcome = Outcome::Completed;
+    LinkPhase m_phase = LinkPhase::Writing;
+    LinkResult m_result;
 };
 
 } // namespace tavlo::cli

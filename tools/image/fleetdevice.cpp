@@ -16,10 +16,6 @@ namespace tavlo::cli {
 
 namespace {
 
-// The wake-up ESC after the last reset is on its way when the port closes;
-// a device that sees the port close at once may never receive it.
-constexpr int LingerMs = 100;
-
 // A name for the backup that says whose it is, from where and when, and
 // holds no character a shell or another system would stumble on.
 QString backupName(const QString &dir, const QString &callsign, const QString &port,
@@ -72,25 +68,25 @@ FleetDevice::FleetDevice(RosterRow row, QString port, QString serial, FleetOptio
     , m_backup(backupName(options.backupDir, m_row.callsign, m_port, m_serial))
     , m_run(m_link, planFor(m_row, m_port, m_backup, options, m_alreadyHolds))
 {
-    connect(&m_link, &DeviceLink::stage, this, [this](LinkStage stage) {
+    connect(&m_link, &DeviceLink::stageChanged, this, [this](LinkStage stage) {
         if (stage == LinkStage::WriteStarted)
             setStatus(QStringLiteral("writing"));
         else if (stage == LinkStage::VerifyStarted)
             setStatus(QStringLiteral("verifying"));
     });
-    connect(&m_run, &DeviceRun::progress, this,
-            [this](const char *stage, qint64 done, qint64 total) {
-                if (total > 0)
-                    setStatus(QStringLiteral("%1 %2%")
-                                  .arg(qstrcmp(stage, "verify") == 0 ? QStringLiteral("verifying")
-                                                                     : QStringLiteral("writing"))
-                                  .arg(int(100 * done / total)));
-            });
+    connect(&m_run, &DeviceRun::progress, this, [this](LinkPhase phase, qint64 done, qint64 total) {
+        if (total > 0)
+            setStatus(QStringLiteral("%1 %2%")
+                          .arg(phase == LinkPhase::Comparing ? QStringLiteral("verifying")
+                                                             : QStringLiteral("writing"))
+                          .arg(int(100 * done / total)));
+    });
     connect(&m_run, &DeviceRun::report, this,
             [this](const LinkProblem &problem) { m_problem = words::describe(problem).message; });
     connect(&m_run, &DeviceRun::retrying, this,
             [this] { setStatus(QStringLiteral("verify failed, writing again")); });
     connect(&m_run, &DeviceRun::finished, this, &FleetDevice::ended);
+    connect(&m_run, &DeviceRun::released, this, [this] { emit finished(m_result); });
 }
 
 void FleetDevice::start()
@@ -99,60 +95,49 @@ void FleetDevice::start()
     m_run.start();
 }
 
-void FleetDevice::ended(Outcome outcome)
+void FleetDevice::ended(const LinkResult &ending)
 {
-    const bool verified = outcome == Outcome::Completed;
-    QString result = resultOf(outcome);
+    if (ending.problem)
+        m_problem = words::describe(*ending.problem).message;
+    QString result = resultOf(ending);
     result.replace(u'\n', u' '); // one line a device
     setStatus(result);
-    const DeviceResult done{m_row.number,
+    m_result = DeviceResult{m_row.number,
                             m_row.callsign,
                             m_port,
                             m_serial,
-                            verified,
+                            ending.end == LinkResult::End::Completed,
                             result,
                             m_run.backupSaved() ? m_backup : QString(),
                             m_run.written(),
                             m_run.leftAlone() ? m_alreadyHolds : 0};
-    // The wake-up ESC after the reset is on its way when the port closes; a
-    // device that sees the port close at once may never receive it.
-    QTimer::singleShot(m_link.isPortOpen() ? LingerMs : 0, this, [this, done] {
-        m_link.closePort();
-        emit finished(done);
-    });
+    m_run.release(); // released() says the tracker is through
 }
 
-QString FleetDevice::resultOf(Outcome outcome) const
+QString FleetDevice::resultOf(const LinkResult &ending) const
 {
-    switch (outcome) {
-    case Outcome::Completed:
+    using End = LinkResult::End;
+    switch (ending.end) {
+    case End::Completed:
         return m_problem.isEmpty() ? QStringLiteral("verified")
                                    : QStringLiteral("verified (%1)").arg(m_problem);
-    case Outcome::VerifyFailed:
+    case End::VerifyFailed:
         // A link that garbles every answer garbled the backup's two reads alike.
         return m_run.backupSaved()
                    ? QStringLiteral("verify failed; the backup was read over the same link and "
                                     "may differ from what the device held")
                    : QStringLiteral("verify failed");
-    case Outcome::NotADump:
-        return QStringLiteral("not written: the reply is not a memory dump (%1)")
-            .arg(words::whatAnswered(m_run.reply()));
-    case Outcome::Stopped:
+    case End::Stopped:
         return QStringLiteral("stopped: %1; the device was reset").arg(holds());
-    case Outcome::PortLost:
-        return QStringLiteral("port lost: ") + holds();
-    case Outcome::Cancelled:
+    case End::Cancelled:
         if (m_run.leftAlone())
             return QStringLiteral("left alone: it holds row %1, written by this run")
                 .arg(m_alreadyHolds);
         break;
-    case Outcome::NoPort:
-    case Outcome::Busy:
-    case Outcome::Aborted:
-    case Outcome::NoReply:
-    case Outcome::Unstable:
-    case Outcome::SaveFailed:
-    case Outcome::SavedResetFailed:
+    case End::Aborted:
+    case End::Failed:
+        if (ending.failedWith(LinkProblem::Kind::PortLost))
+            return QStringLiteral("port lost: ") + holds();
         break;
     }
     const QString what = m_run.written() == Written::Nothing ? QStringLiteral("not written: ")

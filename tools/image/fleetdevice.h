@@ -56,8 +56,8 @@ signals:
     void finished(const tavlo::cli::DeviceResult &result);
 
 private:
-    void ended(Outcome outcome);
-    QString resultOf(Outcome outcome) const;
+    void ended(const LinkResult &ending);
+    QString resultOf(const LinkResult &ending) const;
     QString holds() const;
     void setStatus(const QString &text);
 
@@ -72,6 +72,7 @@ private:
     QString m_problem; // what the run reported last, in words
     QString m_status;
     int m_alreadyHolds = 0;
+    DeviceResult m_result;
 };
 
 } // namespace tavlo::cli
