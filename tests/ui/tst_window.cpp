@@ -3,6 +3,7 @@
 #include "fakedevice.h"
 #include "fakedialogs.h"
 #include "filedialog.h"
+#include "fillplan.h"
 #include "image.h"
 #include "linkwords.h"
 #include "lists.h"
@@ -31,6 +32,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
@@ -1022,6 +1024,110 @@ private slots:
         }
         QCOMPARE(f.statusLine->text(), QString());
         QCOMPARE(f.statusLine->saidText(), QString());
+    }
+
+    // The progress display as it follows the link: red while writing, the
+    // grey mark where the write ended, green while comparing, hidden by the
+    // closing reset; a read shows none of it.
+    void fillsFollowTheLink_data()
+    {
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<QStringList>("fills");
+        QTest::newRow("write") << true << QStringList{"begin red", "1/190",       "190/190",
+                                                      "mark",      "empty green", "begin green",
+                                                      "1/127",     "127/127",     "hide"};
+        QTest::newRow("read") << false << QStringList();
+    }
+    void fillsFollowTheLink()
+    {
+        QFETCH(bool, write);
+        QFETCH(QStringList, fills);
+        FillPlan plan;
+        QStringList seen;
+        const auto record = [&seen](const QList<FillChange> &changes) {
+            for (const FillChange &c : changes) {
+                const QString colour =
+                    c.fill == Fill::Write ? QStringLiteral("red") : QStringLiteral("green");
+                switch (c.kind) {
+                case FillChange::Kind::Begin:
+                    seen << QStringLiteral("begin ") + colour;
+                    break;
+                case FillChange::Kind::Empty:
+                    seen << QStringLiteral("empty ") + colour;
+                    break;
+                case FillChange::Kind::To:
+                    // The first and the last of each run tell enough.
+                    if (c.done == 1 || c.done == c.total)
+                        seen << QStringLiteral("%1/%2").arg(c.done).arg(c.total);
+                    break;
+                case FillChange::Kind::Mark:
+                    seen << QStringLiteral("mark");
+                    break;
+                case FillChange::Kind::Hide:
+                    seen << QStringLiteral("hide");
+                    break;
+                }
+            }
+        };
+        DeviceLink &link = m_window->link();
+        connect(&link, &DeviceLink::phaseChanged, this,
+                [&](LinkPhase phase) { record(plan.phase(phase)); });
+        connect(&link, &DeviceLink::progressed, this,
+                [&](qint64 done, qint64 total) { record(plan.progress(done, total)); });
+        connect(&link, &DeviceLink::finished, this, [&] { record(plan.ended()); });
+        QTest::mouseClick(m_window->controls().comButtons[0], Qt::LeftButton);
+        m_dialog.answers << (write ? QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin")
+                                   : m_dir->filePath("read.bin"));
+        QTest::mouseClick(write ? m_window->controls().writeButton
+                                : m_window->controls().readButton,
+                          Qt::LeftButton);
+        waitIdle();
+        QCOMPARE(seen, fills);
+    }
+
+    // The real message boxes run their own event loop; the link asks from
+    // the event loop, so none of them runs inside a transfer that is ending
+    // (the sanitizer tree would see the transfer deleted under it).
+    void realDialogsRunOutsideTheLink()
+    {
+        m_window.reset(); // one window on the port
+        QtMessages real;
+        MainWindow window(Platform{m_dialog, real, *m_port, *m_ticker, [] {
+                                       return QList<PortDescription>();
+                                   }});
+        window.show();
+        const WindowControls &f = window.controls();
+        QByteArray memory = contents(QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin"));
+        memory[0] = 'M';
+        m_port->replies << char(127) + memory << char(127) + memory;
+        QStringList boxes;
+        QTimer answering;
+        connect(&answering, &QTimer::timeout, this, [&] {
+            QMessageBox *box = nullptr;
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *shown = qobject_cast<QMessageBox *>(w); shown && shown->isVisible())
+                    box = shown;
+            if (!box)
+                return;
+            boxes << box->windowTitle();
+            // Yes once, then No: a second write runs from the first box's answer.
+            box->button(boxes.size() == 1 ? QMessageBox::Yes : QMessageBox::No)->click();
+        });
+        answering.start(5);
+        QTest::mouseClick(f.comButtons[0], Qt::LeftButton);
+        m_dialog.answers << QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin");
+        QTest::mouseClick(f.writeButton, Qt::LeftButton);
+        QEventLoop loop;
+        connect(&window.link(), &DeviceLink::busyChanged, &loop, [&loop](bool busy) {
+            if (!busy)
+                loop.quit();
+        });
+        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+        if (window.link().isBusy())
+            loop.exec();
+        QCOMPARE(boxes, QStringList({"Verify failed!", "Verify failed!"}));
+        QCOMPARE(f.statusLine->text(), QStringLiteral("Verify Failed!!!"));
+        QCOMPARE(m_trace.count(QStringLiteral("W 1B44")), 2);
     }
 
     void verifyFailedAsksToRetry()

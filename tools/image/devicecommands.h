@@ -2,12 +2,11 @@
 #pragma once
 
 #include "cli.h"
+#include "devicerun.h"
 
 #include <QStringList>
 
 namespace tavlo {
-
-enum class DeviceAction { Write, Read, Verify };
 
 // tavlo-image write, read and verify: the device actions of the window, from
 // a terminal. `files` are the arguments after the command.

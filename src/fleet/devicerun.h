@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "devicecommands.h"
 #include "devicelink.h"
 #include "linkfacts.h"
 
@@ -11,7 +10,9 @@
 #include <QString>
 #include <functional>
 
-namespace tavlo::cli {
+namespace tavlo {
+
+enum class DeviceAction { Write, Read, Verify };
 
 struct RunPlan {
     DeviceAction action = DeviceAction::Write;
@@ -94,4 +95,4 @@ private:
     LinkResult m_result;
 };
 
-} // namespace tavlo::cli
+} // namespace tavlo

@@ -8,7 +8,7 @@
 #include <QEventLoop>
 #include <cerrno>
 
-namespace tavlo::cli {
+namespace tavlo {
 
 DeviceRun::DeviceRun(DeviceLink &link, RunPlan plan)
     : m_link(link)
@@ -181,4 +181,4 @@ void DeviceRun::finish(const LinkResult &result)
     emit finished(result);
 }
 
-} // namespace tavlo::cli
+} // namespace tavlo

@@ -9,7 +9,7 @@
 #include <QObject>
 #include <QString>
 
-namespace tavlo::cli {
+namespace tavlo {
 
 struct FleetOptions {
     QString backupDir;
@@ -53,7 +53,7 @@ public:
 
 signals:
     void changed();
-    void finished(const tavlo::cli::DeviceResult &result);
+    void finished(const tavlo::DeviceResult &result);
 
 private:
     void ended(const LinkResult &ending);
@@ -75,4 +75,4 @@ private:
     DeviceResult m_result;
 };
 
-} // namespace tavlo::cli
+} // namespace tavlo

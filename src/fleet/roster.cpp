@@ -5,101 +5,18 @@
 #include "displaytext.h"
 #include "fields.h"
 #include "image.h"
+#include "imagediff.h"
 #include "savecheck.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 
-namespace tavlo::cli {
+namespace tavlo {
 
 namespace {
-
-// Reads one CSV record from `pos`; false at the end of the text.
-class CsvReader {
-public:
-    explicit CsvReader(QString text)
-        : m_text(std::move(text))
-    {
-    }
-
-    Result<QList<QStringList>> records()
-    {
-        using Records = Result<QList<QStringList>>;
-        QList<QStringList> out;
-        while (m_pos < m_text.size()) {
-            QStringList record;
-            if (!readRecord(record))
-                return Records::failure(m_error);
-            // A blank line between records is no device.
-            if (!(record.size() == 1 && record.first().isEmpty()))
-                out << record;
-        }
-        return out;
-    }
-
-private:
-    bool readRecord(QStringList &record)
-    {
-        for (;;) {
-            QString field;
-            if (!readField(field))
-                return false;
-            record << field;
-            if (m_pos >= m_text.size())
-                return true;
-            const QChar end = m_text.at(m_pos++);
-            if (end == u'\n')
-                return true;
-            if (end == u'\r' && m_pos < m_text.size() && m_text.at(m_pos) == u'\n') {
-                ++m_pos;
-                return true;
-            }
-        }
-    }
-
-    bool atFieldEnd() const
-    {
-        return m_pos >= m_text.size() || m_text.at(m_pos) == u',' || m_text.at(m_pos) == u'\n' ||
-               m_text.at(m_pos) == u'\r';
-    }
-
-    bool readField(QString &field)
-    {
-        if (m_pos < m_text.size() && m_text.at(m_pos) == u'"')
-            return readQuoted(field);
-        while (!atFieldEnd())
-            field += m_text.at(m_pos++);
-        return true;
-    }
-
-    bool readQuoted(QString &field)
-    {
-        const qsizetype opened = m_pos++;
-        while (m_pos < m_text.size()) {
-            const QChar c = m_text.at(m_pos++);
-            if (c != u'"') {
-                field += c;
-            } else if (m_pos < m_text.size() && m_text.at(m_pos) == u'"') {
-                field += u'"';
-                ++m_pos;
-            } else if (!atFieldEnd()) {
-                m_error =
-                    QStringLiteral("text after a closing quote at character %1").arg(m_pos + 1);
-                return false;
-            } else {
-                return true;
-            }
-        }
-        m_error = QStringLiteral("a quote opened at character %1 is never closed").arg(opened + 1);
-        return false;
-    }
-
-    QString m_text;
-    qsizetype m_pos = 0;
-    QString m_error;
-};
 
 // A column of the header: the callsign, or a key of one set.
 struct Column {
@@ -228,29 +145,19 @@ Result<RosterRow> applyRow(const QJsonObject &templ, const QList<Column> &column
 
 } // namespace
 
-Result<QList<QStringList>> parseCsv(const QByteArray &text)
-{
-    QByteArray bytes = text;
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    return CsvReader(QString::fromUtf8(bytes)).records();
-}
-
-Result<QList<RosterRow>> readRoster(const Configuration &templ, const QByteArray &csv)
+Result<QList<RosterRow>> rowsFromTable(const Configuration &templ,
+                                       const QList<QStringList> &records)
 {
     using Rows = Result<QList<RosterRow>>;
-    const Result<QList<QStringList>> records = parseCsv(csv);
-    if (!records)
-        return Rows::failure(records.error());
-    if (records->size() < 2)
+    if (records.size() < 2)
         return Rows::failure(QStringLiteral("it needs a header and a row for each device"));
-    const Result<QList<Column>> columns = readHeader(records->first());
+    const Result<QList<Column>> columns = readHeader(records.first());
     if (!columns)
         return Rows::failure(columns.error());
     const QJsonObject object = QJsonDocument::fromJson(configurationToJson(templ)).object();
     QList<RosterRow> rows;
-    for (int r = 1; r < records->size(); ++r) {
-        const QStringList &cells = records->at(r);
+    for (int r = 1; r < records.size(); ++r) {
+        const QStringList &cells = records.at(r);
         if (cells.size() > columns->size())
             return Rows::failure(QStringLiteral("row %1 has %2 cells, the header %3 columns")
                                      .arg(r)
@@ -264,4 +171,48 @@ Result<QList<RosterRow>> readRoster(const Configuration &templ, const QByteArray
     return rows;
 }
 
-} // namespace tavlo::cli
+namespace {
+
+// The station a row makes: its callsign and the SSID of each set, as the
+// device stores them.
+QByteArray stationOf(const QByteArray &image)
+{
+    QByteArray station = image.left(CallsignLength).toUpper();
+    for (int s = 0; s < SetCount; ++s)
+        station.append(char(image.at(CallsignLength + s * SetBlockSize) & 0x0F));
+    return station;
+}
+
+} // namespace
+
+QString duplicateRows(const QList<RosterRow> &rows)
+{
+    QHash<QByteArray, const RosterRow *> first;
+    for (const RosterRow &row : rows) {
+        const QByteArray station = stationOf(row.image);
+        const RosterRow *before = first.value(station);
+        if (!before) {
+            first.insert(station, &row);
+            continue;
+        }
+        const QString ssid = before->config.sets[0].ssid.trimmed();
+        return QStringLiteral("rows %1 and %2 are both %3: give each tracker a callsign or SSID "
+                              "of its own, or --allow-duplicates")
+            .arg(before->number)
+            .arg(row.number)
+            .arg(before->callsign + (ssid.isEmpty() || ssid == u"0" ? QString() : u'-' + ssid));
+    }
+    return QString();
+}
+
+QStringList keepTemplateBits(QList<RosterRow> &rows, const QByteArray &templ,
+                             const Configuration &opened)
+{
+    for (RosterRow &row : rows)
+        row.image = withUnusedBitsOf(row.image, templ);
+    const QByteArray again = withUnusedBitsOf(encodeImage(opened), templ);
+    const Result<ImageDiff> lost = diffImages(templ.left(ImageSize), again);
+    return lost ? diffLines(*lost) : QStringList();
+}
+
+} // namespace tavlo

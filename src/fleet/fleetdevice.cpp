@@ -12,7 +12,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 
-namespace tavlo::cli {
+namespace tavlo {
 
 namespace {
 
@@ -169,4 +169,4 @@ void FleetDevice::setStatus(const QString &text)
     emit changed();
 }
 
-} // namespace tavlo::cli
+} // namespace tavlo
