@@ -36,7 +36,8 @@ echo "== Windows: the portable folder"
 stage=$out/tavlo-$version-windows-x64
 rm -rf "$stage"
 mkdir -p "$stage/platforms" "$stage/styles"
-cp "$out/cross/src/app/tavlo.exe" "$out/cross/tools/image/tavlo-image.exe" "$stage/"
+# Qt puts the programs of a Windows build beside each other, at the top.
+cp "$out/cross/tavlo.exe" "$out/cross/tavlo-image.exe" "$stage/"
 for dll in Qt6Core Qt6Gui Qt6Widgets; do
     cp "$qt/bin/$dll.dll" "$stage/"
 done

@@ -1,7 +1,7 @@
 ; SPDX-License-Identifier: GPL-3.0-or-later
 ; The TAVLO installer: makensis -DVERSION=x.y.z -DSTAGE=folder -DOUTFILE=setup.exe tavlo.nsi
 ; With /S it installs silently, into /D=folder where given.
-Unicode true
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 

@@ -114,9 +114,14 @@ private slots:
     {
         QTest::addColumn<OpenFailure>("failure");
         QTest::addColumn<QString>("hint");
+#ifdef Q_OS_WIN
+        QTest::newRow("permission") << OpenFailure::PermissionDenied << "You are not allowed";
+        QTest::newRow("busy") << OpenFailure::Busy << "another configuration tool";
+#else
         QTest::newRow("permission")
             << OpenFailure::PermissionDenied << "sudo usermod -aG dialout $USER";
         QTest::newRow("busy") << OpenFailure::Busy << "ModemManager or brltty";
+#endif
         QTest::newRow("missing") << OpenFailure::NotFound << "plugged in";
         QTest::newRow("other") << OpenFailure::Other << "scripted failure";
     }

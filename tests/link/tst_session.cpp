@@ -25,7 +25,7 @@ void waitUntil(const std::function<bool()> &done)
         if (done())
             loop.quit();
     });
-    poll.start(0);
+    poll.start(1); // not 0: the loop must block between polls, or the fake ticker never ticks
     QTimer::singleShot(20000, &loop, &QEventLoop::quit);
     loop.exec();
 }

@@ -13,6 +13,7 @@ namespace tavlo {
 
 WarmUp::WarmUp()
 {
+#ifndef Q_OS_WIN
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
     // The font configuration library is already loaded, as Qt's own
     // dependency; it is looked up rather than linked, so that its absence
@@ -23,6 +24,9 @@ WarmUp::WarmUp()
     using Init = int (*)();
     const Init init = nullptr;
 #endif
+    // Not on Windows: Qt there reads its plugin paths as the application
+    // starts, and a plugin looked for meanwhile on another thread came to
+    // grief (freed memory, a stack overrun). Its fonts need no warming.
     m_thread = std::thread([init] {
         if (init)
             init();
@@ -32,6 +36,7 @@ WarmUp::WarmUp()
         QBuffer buffer(&nothing);
         QImageReader(&buffer).canRead();
     });
+#endif
 }
 
 void WarmUp::wait()
