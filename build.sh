@@ -34,7 +34,7 @@ package) packages+=(dpkg-dev file lintian desktop-file-utils appstream groff-bas
 # The cross compiler, Qt's host tools and source, wine, NSIS, and what the
 # Windows tests look at the window with.
 windows) packages+=(qt6-base-dev-tools g++-mingw-w64-x86-64-posix dpkg-dev wine64 nsis zip
-    python3 xvfb xauth x11-utils x11-apps) ;;
+    fonts-wine python3 xvfb xauth x11-utils x11-apps) ;;
 esac
 
 missing=()

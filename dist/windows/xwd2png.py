@@ -13,17 +13,18 @@ def main():
     header_size, _, _, depth, width, height = fields[:6]
     byte_order, bits_per_pixel, bytes_per_line = fields[7], fields[11], fields[12]
     ncolors = fields[19]
-    if bits_per_pixel != 32:
-        raise SystemExit("xwd2png.py: only 32 bits a pixel")
+    if bits_per_pixel not in (24, 32):
+        raise SystemExit("xwd2png.py: only 24 or 32 bits a pixel")
+    step = bits_per_pixel // 8
     pixels = data[header_size + 12 * ncolors:]
     rows = []
     for y in range(height):
-        line = pixels[y * bytes_per_line:y * bytes_per_line + 4 * width]
+        line = pixels[y * bytes_per_line:y * bytes_per_line + step * width]
         row = bytearray(b"\0")
         for x in range(width):
-            b0, b1, b2, b3 = line[4 * x:4 * x + 4]
-            # LSBFirst: B G R x; MSBFirst: x R G B.
-            row += bytes((b2, b1, b0)) if byte_order == 0 else bytes((b1, b2, b3))
+            p = line[step * x:step * x + step]
+            # LSBFirst: B G R (x); MSBFirst: (x) R G B.
+            row += bytes((p[2], p[1], p[0])) if byte_order == 0 else bytes(p[-3:])
         rows.append(bytes(row))
 
     def chunk(kind, body):

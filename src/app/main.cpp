@@ -11,6 +11,7 @@
 #include "stopsignals.h"
 #include "twips.h"
 #include "warmup.h"
+#include "windowsystem.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -82,6 +83,7 @@ int run(int argc, char *argv[])
     // The font configuration is read meanwhile; Qt's first text waits for it
     // where it is not done yet.
     tavlo::WarmUp fonts;
+    tavlo::prepareWindowSystem();
     QApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("org.tavlo.Tavlo"));
     QApplication::setWindowIcon(tavlo::applicationIcon());

@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+namespace tavlo {
+
+// Settles what the window system asks of Qt before the application object
+// exists. Under wine, Qt's Windows font engines lay out no text in a line
+// edit (the fields stay blank): the FreeType engine is used there, unless
+// the platform was chosen by hand.
+void prepareWindowSystem();
+
+} // namespace tavlo
