@@ -161,6 +161,8 @@ check "a device name is no file" test "$(status tool encode "$json" NUL.bin)" = 
 
 echo "== Windows tests: the window on a virtual display"
 rm -f "$out/window.png"
+# Wine's session so far has no display; the window's needs the virtual one.
+"$wineserver" -k 2>/dev/null || true
 xvfb-run -a -s "-screen 0 800x600x24" sh -c "
     '$wine' '$stage/tavlo.exe' '$image' & app=\$!
     for _ in \$(seq 120); do

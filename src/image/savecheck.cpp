@@ -58,13 +58,10 @@ public:
     std::optional<SaveProblem> run()
     {
         checkSsid();
-        checkRange(m_set.symbol, SymbolCount, FieldId::Symbol);
-        checkRange(m_set.symbolTable, SymbolTableCount, FieldId::SymbolTable);
-        checkRange(m_set.symbolCode, SymbolCodeCount, FieldId::SymbolCode);
-        checkRange(m_set.comment, CommentCount, FieldId::Comment);
-        checkRange(m_set.interval, IntervalCount, FieldId::Interval);
-        checkRange(m_set.latHemisphere, HemisphereCount, FieldId::LatHemisphere);
-        checkRange(m_set.lonHemisphere, HemisphereCount, FieldId::LonHemisphere);
+        // Every list's entry within its list, in the order of the fields.
+        for (const SetField &field : SetFields)
+            if (field.list)
+                checkRange(entryOf(field), int(field.list().size()), field.id);
         checkSymbol();
         if (m_set.beacon) {
             checkChosen(m_set.interval, FieldId::Interval, FieldId::Beacon);
@@ -102,6 +99,16 @@ private:
             fail(field,
                  QStringLiteral("%1 entry %2 is outside the list (0 to %3)")
                      .arg(label(field), QString::number(*entry), QString::number(count - 1)));
+    }
+
+    // A list field's entry, the symbol's number too.
+    [[nodiscard]] Entry entryOf(const SetField &field) const
+    {
+        if (const auto *number = std::get_if<int ConfigSet::*>(&field.member))
+            return m_set.**number;
+        if (const auto *entry = std::get_if<Entry ConfigSet::*>(&field.member))
+            return m_set.**entry;
+        return std::nullopt;
     }
 
     void checkChosen(const Entry &entry, FieldId field, FieldId neededBy)

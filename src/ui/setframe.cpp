@@ -40,18 +40,8 @@ void choose(QComboBox *box, const Entry &entry)
 // What a check box of a set is for, beyond its caption.
 QString checkBoxPurpose(FieldId field)
 {
-    switch (field) {
-    case FieldId::Gps:
-        return QCoreApplication::translate("SetFrame", "The tracker takes its position from the "
-                                                       "GPS receiver");
-    case FieldId::Coordinates:
-        return QCoreApplication::translate("SetFrame", "The set carries the fixed position "
-                                                       "typed beside it");
-    case FieldId::Beacon:
-        return QCoreApplication::translate("SetFrame", "The tracker sends its position");
-    default:
-        return QString();
-    }
+    const char *purpose = setField(field).purpose;
+    return purpose ? QCoreApplication::translate("SetFrame", purpose) : QString();
 }
 
 } // namespace
