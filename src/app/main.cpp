@@ -33,7 +33,7 @@ Arguments:
 
 Options:
   -h, --help           Print this help.
-  --version            Print the version.
+  -v, --version        Print the version.
 )";
 
 // The program's own words before any window: help, version and wrong usage
@@ -61,7 +61,8 @@ std::optional<int> answerBeforeTheDisplay(int argc, char *argv[])
     // answers that need no display, and once after it, for the file.
     QStringList ours;
     for (const QString &argument : tavlo::files::arguments(argc, argv))
-        if (argument.startsWith(QLatin1String("--")) || argument == QLatin1String("-h"))
+        if (argument.startsWith(QLatin1String("--")) || argument == QLatin1String("-h") ||
+            argument == QLatin1String("-v"))
             ours << argument;
     if (const std::optional<int> status = answerWithoutWindow(tavlo::commandline::parse(ours, {})))
         return status;

@@ -42,6 +42,7 @@ TARGETS = {
     "tavlo_ui": "src/ui",
     "iconpixels": "src/ui",
     "tavlo-image": "tools/image",
+    "tavlo_imagetool": "tools/image",
     "tavlo_tracker": "tools/devsim",
     "tavlo-devsim": "tools/devsim",
     "tavlo": "src/app",

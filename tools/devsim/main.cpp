@@ -272,7 +272,7 @@ Options:
                        a GPS receiver on the wrong port does, and ignore
                        every command.
   -h, --help           Print this help.
-  --version            Print the version.
+  -v, --version        Print the version.
 )";
 
 // A whole number option from `low` to `high`, left as it is when not given.
@@ -364,6 +364,7 @@ int main(int argc, char *argv[])
         app.arguments().mid(1), {{"--silent", "--stray", "--pace", "--talker"},
                                  {"--memory", "--log", "--short", "--corrupt", "--flaky",
                                   "--hangup-after", "--stall", "--count"},
+                                 {},
                                  {},
                                  {}});
     if (parsed.help || parsed.version) {

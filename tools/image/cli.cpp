@@ -55,9 +55,11 @@ int fail(int status, const QString &message)
     return status;
 }
 
-int usage(const QString &message)
+int usage(const QString &message, const char *command)
 {
-    return fail(Usage, message + QStringLiteral(" (see tavlo-image --help)"));
+    const QString help = command ? QStringLiteral("tavlo-image help ") + QLatin1String(command)
+                                 : QStringLiteral("tavlo-image --help");
+    return fail(Usage, message + QStringLiteral(" (see %1)").arg(help));
 }
 
 bool writeOut(const QByteArray &bytes)
@@ -93,6 +95,24 @@ QString terminalProblem(const QString &input, const QString &binaryOutput)
         return QStringLiteral("standard output is a terminal, and an image is not text: "
                               "redirect it (> FILE), or name a file instead of -");
     return QString();
+}
+
+QString wrapped(const QString &text, int indent, int width)
+{
+    const QString margin(indent, u' ');
+    QStringList lines;
+    QString line = margin;
+    for (const QString &word : text.split(u' ', Qt::SkipEmptyParts)) {
+        if (line.size() > indent && line.size() + 1 + word.size() > width) {
+            lines << line;
+            line = margin;
+        }
+        if (line.size() > indent)
+            line += u' ';
+        line += word;
+    }
+    lines << line;
+    return lines.join(u'\n');
 }
 
 QString inputPath(const QString &argument)

@@ -22,7 +22,8 @@ void say(const QString &message);
 // a warning that stops nothing.
 void warnAbout(const QByteArray &image);
 int fail(int status, const QString &message);
-int usage(const QString &message);
+// Wrong usage: the message, and where to read how it goes.
+int usage(const QString &message, const char *command = nullptr);
 
 // Writes to standard output; false, said on standard error, when it fails
 // (a full disk, a closed output). A closed output (EPIPE) is also a request
@@ -34,6 +35,9 @@ void writeError(const QByteArray &bytes);
 // Why "-" cannot be used here, or empty: nobody types an input into a
 // waiting program by accident, and an image written to a terminal is noise.
 QString terminalProblem(const QString &input, const QString &binaryOutput);
+
+// `text` in lines of at most `width` characters, each indented by `indent`.
+QString wrapped(const QString &text, int indent, int width);
 
 // "-" stands for standard input or output where a file is read or written.
 QString inputPath(const QString &argument);

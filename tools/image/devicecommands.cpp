@@ -19,9 +19,9 @@
 
 namespace tavlo {
 
-namespace {
-
 using namespace cli;
+
+namespace {
 
 // After opening the port the device gets as long to wake as a reset gives it.
 constexpr int DefaultSettleMs =
@@ -73,51 +73,21 @@ struct DeviceArgs {
     QString error;
 };
 
-void parseNumber(const cli::Arguments &arguments, const char *name, int high, int &field,
-                 const char *what, QString &error)
+DeviceArgs parse(const Invocation &i)
 {
-    const QString option = QString::fromLatin1(name);
-    if (!arguments.values.contains(option))
-        return;
-    bool ok = false;
-    field = arguments.values.value(option).toInt(&ok);
-    if ((!ok || field < 0 || field > high) && error.isEmpty())
-        error = QStringLiteral("%1 takes %2").arg(option, QLatin1String(what));
-}
-
-DeviceArgs parse(const cli::Arguments &arguments, const QStringList &files, DeviceAction action)
-{
-    const bool forWrite = action == DeviceAction::Write;
     DeviceArgs parsed;
-    parsed.backup = arguments.values.value(QStringLiteral("--backup"));
-    parsed.trace = arguments.flags.contains(QStringLiteral("--trace"));
-    parsed.anyLength = arguments.flags.contains(QStringLiteral("--any-length"));
-    parsed.quiet = arguments.flags.contains(QStringLiteral("--quiet"));
-    parsed.port = arguments.values.value(QStringLiteral("--port"));
-    parseNumber(arguments, "--retries", 1000, parsed.retries, "a whole number from 0 to 1000",
-                parsed.error);
-    parseNumber(arguments, "--settle", 60000, parsed.settleMs, "milliseconds, 0 to 60000",
-                parsed.error);
-    if (!forWrite && (arguments.values.contains(QStringLiteral("--retries")) ||
-                      arguments.values.contains(QStringLiteral("--backup"))))
-        parsed.error = QStringLiteral("--retries and --backup are for write");
-    if (forWrite && arguments.values.contains(QStringLiteral("--backup")) &&
-        parsed.backup.isEmpty())
-        parsed.error = QStringLiteral("--backup needs a file name");
-    if (arguments.flags.contains(QStringLiteral("--json")))
-        parsed.error = QStringLiteral("--json is for diff and check");
-    if (!forWrite && parsed.quiet)
-        parsed.error = QStringLiteral("--quiet is for write and encode");
-    if (!parsed.error.isEmpty())
-        return parsed;
-    if (files.size() > 1)
-        parsed.error = QStringLiteral("one file only");
-    else if (parsed.port.isEmpty())
+    parsed.port = i.value("--port");
+    parsed.file = i.arguments.value(0);
+    parsed.retries = i.number("--retries", 0);
+    parsed.settleMs = i.number("--settle", DefaultSettleMs);
+    parsed.backup = i.value("--backup");
+    parsed.trace = i.has("--trace");
+    parsed.anyLength = i.has("--any-length");
+    parsed.quiet = i.has("--quiet");
+    if (parsed.port.isEmpty())
         parsed.error = QStringLiteral("--port PORT is needed");
-    else if (files.isEmpty())
-        parsed.error = QStringLiteral("a file is needed");
-    else
-        parsed.file = files.first();
+    else if (i.given("--backup") && parsed.backup.isEmpty())
+        parsed.error = QStringLiteral("--backup needs a file name");
     return parsed;
 }
 
@@ -390,11 +360,13 @@ int talkToDevice(SerialPort &port, DeviceAction action, const DeviceArgs &a,
 
 } // namespace
 
-int deviceCommand(const cli::Arguments &arguments, const QStringList &files, DeviceAction action)
+namespace {
+
+int deviceCommand(const Invocation &invocation, DeviceAction action)
 {
-    const DeviceArgs a = parse(arguments, files, action);
+    const DeviceArgs a = parse(invocation);
     if (!a.error.isEmpty())
-        return usage(a.error);
+        return usage(a.error, invocation.command->name);
     if (const QString problem = portAmongFiles(a, action); !problem.isEmpty())
         return fail(Usage, problem);
     const Prepared prepared = prepare(a, action);
@@ -409,6 +381,23 @@ int deviceCommand(const cli::Arguments &arguments, const QStringList &files, Dev
         tracing.emplace(serial, [](const QByteArray &line) { writeError(line); });
     return talkToDevice(tracing ? static_cast<SerialPort &>(*tracing) : serial, action, a,
                         prepared);
+}
+
+} // namespace
+
+int writeCommand(const Invocation &invocation)
+{
+    return deviceCommand(invocation, DeviceAction::Write);
+}
+
+int readCommand(const Invocation &invocation)
+{
+    return deviceCommand(invocation, DeviceAction::Read);
+}
+
+int verifyCommand(const Invocation &invocation)
+{
+    return deviceCommand(invocation, DeviceAction::Verify);
 }
 
 } // namespace tavlo

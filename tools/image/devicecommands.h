@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "cli.h"
-#include "devicerun.h"
-
-#include <QStringList>
+#include "commands.h"
 
 namespace tavlo {
 
 // tavlo-image write, read and verify: the device actions of the window, from
-// a terminal. `files` are the arguments after the command.
-int deviceCommand(const cli::Arguments &arguments, const QStringList &files, DeviceAction action);
+// a terminal.
+int writeCommand(const cli::Invocation &invocation);
+int readCommand(const cli::Invocation &invocation);
+int verifyCommand(const cli::Invocation &invocation);
 
 } // namespace tavlo

@@ -43,48 +43,26 @@ struct FleetArgs {
     QString error;
 };
 
-int number(const Arguments &a, const char *name, int high, int fallback, QString &error)
-{
-    if (!a.given(name))
-        return fallback;
-    bool ok = false;
-    const int n = a.value(name).toInt(&ok);
-    if ((!ok || n < 0 || n > high) && error.isEmpty())
-        error = QStringLiteral("%1 takes a whole number from 0 to %2")
-                    .arg(QLatin1String(name))
-                    .arg(high);
-    return n;
-}
-
-FleetArgs parse(const Arguments &a, const QStringList &files)
+FleetArgs parse(const Invocation &i)
 {
     FleetArgs f;
-    f.ports = a.all("--port");
-    f.watch = a.has("--watch");
-    f.watchDir = a.given("--watch") ? a.value("--watch") : QString::fromLatin1(DefaultWatchDir);
-    f.report = a.value("--report");
-    f.json = a.has("--json");
-    f.quiet = a.has("--quiet");
-    f.allowDuplicates = a.has("--allow-duplicates");
+    f.ports = i.all("--port");
+    f.watch = i.has("--watch");
+    f.watchDir = i.given("--watch") ? i.value("--watch") : QString::fromLatin1(DefaultWatchDir);
+    f.report = i.value("--report");
+    f.json = i.has("--json");
+    f.quiet = i.has("--quiet");
+    f.allowDuplicates = i.has("--allow-duplicates");
     f.options.backupDir =
-        a.given("--backup-dir") ? a.value("--backup-dir") : QStringLiteral("fleet-backups");
-    f.options.retries = number(a, "--retries", 1000, 0, f.error);
-    f.options.settleMs = number(a, "--settle", 60000, 1000, f.error);
-    for (const char *other : {"--trace", "--any-length", "--strict", "--backup"})
-        if ((a.has(other) || a.given(other)) && f.error.isEmpty())
-            f.error = QStringLiteral("fleet does not take %1").arg(QLatin1String(other));
-    if (!f.error.isEmpty())
-        return f;
-    if (files.size() != 2)
-        f.error = QStringLiteral("fleet takes TEMPLATE and ROSTER");
-    else if (f.ports.isEmpty() == !f.watch)
+        i.given("--backup-dir") ? i.value("--backup-dir") : QStringLiteral("fleet-backups");
+    f.options.retries = i.number("--retries", 0);
+    f.options.settleMs = i.number("--settle", 1000);
+    if (f.ports.isEmpty() == !f.watch)
         f.error = QStringLiteral("fleet takes --port PORT, once for each device, or --watch");
-    else if (a.given("--report") && f.report.isEmpty())
+    else if (i.given("--report") && f.report.isEmpty())
         f.error = QStringLiteral("--report needs a file name");
-    else {
-        f.templ = files.at(0);
-        f.roster = files.at(1);
-    }
+    f.templ = i.arguments.value(0);
+    f.roster = i.arguments.value(1);
     return f;
 }
 
@@ -325,11 +303,11 @@ private:
 
 } // namespace
 
-int fleetCommand(const Arguments &arguments, const QStringList &files)
+int fleetCommand(const Invocation &invocation)
 {
-    const FleetArgs f = parse(arguments, files);
+    const FleetArgs f = parse(invocation);
     if (!f.error.isEmpty())
-        return usage(f.error);
+        return usage(f.error, "fleet");
     if (const QString problem = argumentsProblem(f); !problem.isEmpty())
         return fail(Usage, problem);
     const Result<QList<RosterRow>> rows = readRows(f);

@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "cli.h"
-
-#include <QStringList>
+#include "commands.h"
 
 namespace tavlo::cli {
 
 // tavlo-image fleet TEMPLATE ROSTER (--port PORT ... | --watch[=DIR]) ...:
 // one configuration for each row of the roster, each on its own tracker,
 // several at once.
-int fleetCommand(const Arguments &arguments, const QStringList &files);
+int fleetCommand(const Invocation &invocation);
 
 } // namespace tavlo::cli

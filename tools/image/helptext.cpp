@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "helptext.h"
 
+#include "cli.h"
+#include "commands.h"
 #include "configjson.h"
 #include "licence.h"
 
@@ -12,100 +14,7 @@ const char HelpText[] = R"(Usage: tavlo-image [OPTIONS] COMMAND ARGUMENTS
 
 Reads, writes and shows 127-byte configuration images.
 
-Commands:
-  decode FILE          Print, as JSON, the configuration that opening FILE
-                       in the window shows.
-  encode JSON OUT [--quiet]
-                       Write the image that "Save" writes for the
-                       configuration in JSON. A configuration that cannot be
-                       saved is refused with one line naming the set and the
-                       field, and OUT is not written. The advice of check is
-                       said on standard error, and OUT is written all the
-                       same; --quiet leaves it out.
-  check FILE [--json] [--strict]
-                       Advise on the configuration as an APRS operator
-                       would: obsolete or long paths, a lower-case
-                       callsign, a beacon that floods the channel, a
-                       position never filled in, unused sets. One line a
-                       finding, a warning or a note; --json prints a list
-                       with each finding's id, set, sets, field, severity,
-                       message and why. Exit 0 with no warnings (notes
-                       alone included), 1 with at least one warning (with
-                       --strict, one finding of either kind), 2 for an
-                       input that cannot be read or saved. The manual page
-                       lists every check with its source.
-  show FILE            Print the configuration in FILE for a person.
-  diff A B [--json]    Print what differs between two configurations, set by
-                       set and field by field: Set 2 path: "WIDE2-2" ->
-                       "RELAY,WIDE2-2". Each may be an image or a JSON
-                       configuration, compared as the image encode writes
-                       from it. Bytes that differ while every field agrees
-                       are listed by offset. --json prints the same as JSON.
-                       Exit 0 when they agree, 1 when they differ, 2 for
-                       wrong usage, an unreadable input or a JSON
-                       configuration that cannot be saved.
-  ports [--json]       List the serial ports the system knows, one a line:
-                       the name to use, description and manufacturer, USB
-                       vendor and product id and serial number, the
-                       /dev/serial/by-id link, lock files that hold it (by
-                       which process, running or stale), and whether you may
-                       open it. No port is opened and no byte is sent.
-  doctor [--port PORT] Check the usual reasons a port will not open: your
-                       group (dialout), brltty, ModemManager, lock files;
-                       with --port, whether PORT exists (else the USB serial
-                       devices present), where a link leads, and whether it
-                       opens for reading and writing, exclusively. Only
-                       PORT is opened, and nothing is sent. Every problem
-                       comes with the command that fixes it. Exit 0 when
-                       nothing was found, 1 otherwise.
-  write --port PORT FILE [--retries N] [--any-length] [--backup BACKUP]
-        [--settle MS] [--trace] [--quiet]
-                       Write FILE into the device and verify it, as "Write
-                       File to EEProm" does. After a failed verify, write
-                       again up to N times (default 0). A file that is not
-                       127 bytes long is refused without --any-length, an
-                       empty one always. With --backup, the device's memory
-                       is read twice into BACKUP first; if that fails or the
-                       reads differ, nothing is written. FILE is
-                       read once: the verify and every retry compare the
-                       bytes that were sent. The advice of check is said on
-                       standard error first; --quiet leaves it out.
-  read --port PORT FILE [--any-length] [--settle MS] [--trace]
-                       Read the device's memory into FILE, as "Read & Save
-                       file from EEProm" does. Only a memory dump is saved:
-                       the count byte 127 and exactly 127 bytes (another
-                       count with --any-length, never extra bytes); anything
-                       else is "not a memory dump", exit 3.
-  verify --port PORT FILE [--any-length] [--settle MS] [--trace]
-                       Compare the device's memory with FILE as the verify
-                       after a write does, and say what differs the way diff
-                       does. Nothing is written. A FILE that is not 127
-                       bytes long is refused without --any-length. Exit 0
-                       when the device holds FILE, 1 when it differs, 3 for
-                       a port or device failure.
-  fleet TEMPLATE ROSTER (--port PORT ... | --watch[=DIR]) [--backup-dir DIR]
-        [--report FILE] [--retries N] [--settle MS] [--json] [--quiet]
-        [--allow-duplicates]
-                       Program a club's trackers, each with its row of
-                       ROSTER, several at once. TEMPLATE is an image or a
-                       JSON configuration; ROSTER a CSV file whose header
-                       names the columns that differ: callsign and setN.KEY
-                       (set1.ssid, set2.path), a list entry by its text
-                       ("5 min", "Car") or its index ("#5"). Every row passes
-                       the save checks before a port is opened (exit 2,
-                       naming the row and the column); two rows with one
-                       callsign and SSID need --allow-duplicates. Row k goes
-                       to the k-th --port, all at once; --watch waits for
-                       ports to appear in DIR (default /dev/serial/by-id) and
-                       programs each new one with the next row; a tracker
-                       this run programmed is left alone when it comes back.
-                       Each device: its memory read twice and saved in
-                       --backup-dir (default fleet-backups), or nothing
-                       written, then written, verified and reset. One line a
-                       device on standard output (--json: JSON), and with
-                       --report the same as CSV. Exit 0 only when every row
-                       was verified and no tracker is left half-written.
-
+%COMMANDS%
 PORT is a serial port such as /dev/ttyUSB0, /dev/ttyS0 or COM3. It is opened
 as choosing it in the window opens it: DTR and RTS raised, one ESC sent. The
 device then has --settle milliseconds to wake (default 1000, as long as a
@@ -137,9 +46,11 @@ only data; every message goes to standard error.
 Options may stand anywhere before "--"; after it, every argument is a file
 name, even one that starts with "-".
 
-Other options:
-  -h, --help           Print this help.
-  --version            Print the version.
+Options:
+%OPTIONS%
+  -h, --help           Print this help; with a command, or as help COMMAND,
+                       that command's.
+  -v, --version        Print the version.
 
 Exit status: 0 success (written and verified, read, the device holds FILE,
 no difference), 1 refused or unreadable input, a failed verify or a
@@ -185,9 +96,53 @@ QString jsonFormHelp()
 
 } // namespace
 
+// Each command: its synopsis, wrapped, and what it does, beside it.
+QString commandsHelp()
+{
+    QString text = QStringLiteral("Commands:\n");
+    for (const Command &c : commands()) {
+        // Continued lines of the synopsis stand under its first word's end.
+        const QString line = wrapped(synopsis(c), 2, 78)
+                                 .replace(QStringLiteral("\n  "), QStringLiteral("\n        "));
+        QString summary = wrapped(QLatin1String(c.summary), 23, 78);
+        // What it does begins beside a short synopsis, under a long one.
+        const qsizetype last = line.size() - line.lastIndexOf(u'\n') - 1;
+        if (last < 22)
+            text += line + summary.mid(last) + u'\n';
+        else
+            text += line + u'\n' + summary + u'\n';
+    }
+    return text;
+}
+
+// Every option once, with its short form and what it means.
+QString optionsHelp()
+{
+    QStringList lines;
+    for (const Option &o : options()) {
+        QString name = QLatin1String(o.name);
+        if (o.takes == Option::Takes::Value)
+            name += u' ' + QLatin1String(o.value);
+        else if (o.takes == Option::Takes::MaybeValue)
+            name += QStringLiteral("[=%1]").arg(QLatin1String(o.value));
+        if (o.shortName)
+            name = QLatin1String(o.shortName) + QStringLiteral(", ") + name;
+        QString meaning = wrapped(QLatin1String(o.meaning), 23, 78);
+        if (name.size() + 2 < 22)
+            meaning.replace(0, name.size() + 2, QStringLiteral("  ") + name);
+        else
+            meaning = QStringLiteral("  ") + name + u'\n' + meaning;
+        lines << meaning;
+    }
+    return lines.join(u'\n');
+}
+
 QString helpText()
 {
-    return QString::fromUtf8(HelpText).replace(QStringLiteral("%JSON-FORM%"), jsonFormHelp());
+    return QString::fromUtf8(HelpText)
+        .replace(QStringLiteral("%COMMANDS%"), commandsHelp())
+        .replace(QStringLiteral("%OPTIONS%"), optionsHelp())
+        .replace(QStringLiteral("%JSON-FORM%"), jsonFormHelp());
 }
 
 QString versionText()

@@ -36,10 +36,11 @@ private:
     void option(const QString &a)
     {
         const qsizetype equals = a.indexOf(u'=');
-        const QString name = equals > 0 ? a.left(equals) : a;
+        const QString given = equals > 0 ? a.left(equals) : a;
+        const QString name = m_options.shortNames.value(given, given);
         if (name == QLatin1String("--help") || name == QLatin1String("-h"))
             m_parsed.help = true;
-        else if (name == QLatin1String("--version"))
+        else if (name == QLatin1String("--version") || name == QLatin1String("-v"))
             m_parsed.version = true;
         else if (givenTwice(name))
             wrong(QStringLiteral("%1 is given twice").arg(name));
@@ -67,6 +68,8 @@ private:
         m_parsed.flags.insert(name);
         if (joined)
             m_parsed.values.insert(name, *joined);
+        else if (m_i + 1 < m_args.size() && !m_args[m_i + 1].startsWith(u'-'))
+            m_parsed.candidates.insert(name, m_parsed.positional.size());
     }
 
     void value(const QString &name, const std::optional<QString> &joined)
@@ -92,6 +95,16 @@ private:
 };
 
 } // namespace
+
+bool Arguments::takeCandidate(const QString &option)
+{
+    const qsizetype at = candidates.value(option, -1);
+    if (at < 0 || at >= positional.size() || values.contains(option))
+        return false;
+    values.insert(option, positional.takeAt(at));
+    candidates.remove(option);
+    return true;
+}
 
 Arguments parse(const QStringList &args, const Options &options)
 {

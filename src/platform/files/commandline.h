@@ -17,8 +17,11 @@ struct Options {
     QSet<QString> valued; // options with a value: "--port"
     // Valued options that may be given more than once: every value is kept.
     QSet<QString> repeatable;
-    // Flags that may join a value with "=": "--watch" or "--watch=DIR".
+    // Flags that may take a value: "--watch", "--watch=DIR", or "--watch DIR"
+    // where the command takes DIR for its value (see candidates).
     QSet<QString> optionalValue;
+    // Short forms: "-p" for "--port".
+    QHash<QString, QString> shortNames;
 };
 
 struct Arguments {
@@ -26,6 +29,10 @@ struct Arguments {
     QSet<QString> flags;
     QHash<QString, QString> values;    // the last value of a repeatable option
     QHash<QString, QStringList> lists; // every value of a repeatable option
+    // The positional argument right after an option that may take a value
+    // ("--watch DIR"): its index in `positional`. takeCandidate() makes it
+    // the option's value, where the command has an argument too many.
+    QHash<QString, qsizetype> candidates;
     bool help = false;
     bool version = false;
     QString error; // wrong usage
@@ -34,6 +41,9 @@ struct Arguments {
     bool given(const char *option) const { return values.contains(QLatin1String(option)); }
     QString value(const char *option) const { return values.value(QLatin1String(option)); }
     QStringList all(const char *option) const { return lists.value(QLatin1String(option)); }
+    // Takes the positional argument after `option` for its value; false when
+    // there is none.
+    bool takeCandidate(const QString &option);
 };
 
 Arguments parse(const QStringList &args, const Options &options);

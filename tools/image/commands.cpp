@@ -1,0 +1,397 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "commands.h"
+
+#include "devicecommands.h"
+#include "displaytext.h"
+#include "filecommands.h"
+#include "fleet.h"
+
+#include <array>
+
+namespace tavlo::cli {
+
+namespace {
+
+using Takes = Option::Takes;
+
+const auto OptionTable = std::to_array<Option>({
+    {"--port", "-p", Takes::Value, "PORT",
+     "the serial port of the device: /dev/ttyUSB0, /dev/ttyS0, COM3; fleet: once for each device"},
+    {"--retries", nullptr, Takes::Value, "N",
+     "after a failed verify, write again up to N times (0 to 1000, default 0)", 0, 1000},
+    {"--settle", nullptr, Takes::Value, "MS",
+     "how long the device gets to wake after the port opens, in milliseconds (0 to 60000, "
+     "default 1000)",
+     0, 60000},
+    {"--backup", nullptr, Takes::Value, "BACKUP",
+     "read the device's memory into BACKUP before anything is written"},
+    {"--backup-dir", nullptr, Takes::Value, "DIR",
+     "where each device's memory is saved first (default fleet-backups)"},
+    {"--report", "-o", Takes::Value, "FILE", "the report of every device, as CSV"},
+    {"--watch", nullptr, Takes::MaybeValue, "DIR",
+     "program each tracker as it appears in DIR (default /dev/serial/by-id)"},
+    {"--any-length", nullptr, Takes::Nothing, nullptr,
+     "take a file that is not 127 bytes long, or a memory of another size"},
+    {"--trace", nullptr, Takes::Nothing, nullptr,
+     "every byte sent and received, and every change of the port, on standard error"},
+    {"--json", nullptr, Takes::Nothing, nullptr, "print JSON instead of lines of text"},
+    {"--quiet", "-q", Takes::Nothing, nullptr, "say no advice on standard error"},
+    {"--strict", nullptr, Takes::Nothing, nullptr, "exit 1 for a note as for a warning"},
+    {"--allow-duplicates", nullptr, Takes::Nothing, nullptr,
+     "program two rows with one callsign and SSID all the same"},
+});
+
+const std::array<Command, 11> CommandTable{{
+    {"decode",
+     "FILE",
+     1,
+     1,
+     {},
+     "Print, as JSON, the configuration that opening FILE in the window shows.",
+     "tavlo-image decode club.bin > club.json",
+     decodeCommand},
+    {"encode",
+     "JSON OUT",
+     2,
+     2,
+     {{"--quiet"}},
+     "Write the image that \"Save\" writes for the configuration in JSON. A configuration that "
+     "cannot be saved is refused with one line naming the set and the field, and OUT is not "
+     "written. The advice of check is said on standard error, and OUT is written all the same; "
+     "--quiet leaves it out.",
+     "tavlo-image encode club.json club.bin",
+     encodeCommand},
+    {"check",
+     "FILE",
+     1,
+     1,
+     {{"--json"}, {"--strict"}},
+     "Advise on the configuration as an APRS operator would: obsolete or long paths, a "
+     "lower-case callsign, a beacon that floods the channel, a position never filled in, unused "
+     "sets. One line a finding, a warning or a note; --json prints a list with each finding's "
+     "id, set, sets, field, severity, message and why. Exit 0 with no warnings (notes alone "
+     "included), 1 with at least one warning (with --strict, one finding of either kind), 2 for "
+     "an input that cannot be read or saved. The manual page lists every check with its source.",
+     "tavlo-image check club.json",
+     checkCommand},
+    {"show",
+     "FILE",
+     1,
+     1,
+     {},
+     "Print the configuration in FILE for a person.",
+     "tavlo-image show club.bin",
+     showCommand},
+    {"diff",
+     "A B",
+     2,
+     2,
+     {{"--json"}},
+     "Print what differs between two configurations, set by set and field by field: Set 2 "
+     "path: \"WIDE2-2\" -> \"RELAY,WIDE2-2\". Each may be an image or a JSON configuration, "
+     "compared as the image encode writes from it. Bytes that differ while every field agrees "
+     "are listed by offset. --json prints the same as JSON. Exit 0 when they agree, 1 when they "
+     "differ, 2 for wrong usage, an unreadable input or a JSON configuration that cannot be "
+     "saved.",
+     "tavlo-image diff before.bin club.bin",
+     diffCommand},
+    {"ports",
+     "",
+     0,
+     0,
+     {{"--json"}},
+     "List the serial ports the system knows, one a line: the name to use, description and "
+     "manufacturer, USB vendor and product id and serial number, the /dev/serial/by-id link, "
+     "lock files that hold it (by which process, running or stale), and whether you may open "
+     "it. No port is opened and no byte is sent.",
+     "tavlo-image ports",
+     portsCommand},
+    {"doctor",
+     "",
+     0,
+     0,
+     {{"--port"}},
+     "Check the usual reasons a port will not open: your group (dialout), brltty, "
+     "ModemManager, lock files; with --port, whether PORT exists (else the USB serial devices "
+     "present), where a link leads, and whether it opens for reading and writing, exclusively. "
+     "Only PORT is opened, and nothing is sent. Every problem comes with the command that fixes "
+     "it. Exit 0 when nothing was found, 1 otherwise.",
+     "tavlo-image doctor --port /dev/ttyUSB0",
+     doctorCommand},
+    {"write",
+     "FILE",
+     1,
+     1,
+     {{"--port", false, true},
+      {"--retries"},
+      {"--any-length"},
+      {"--backup"},
+      {"--settle"},
+      {"--trace"},
+      {"--quiet"}},
+     "Write FILE into the device and verify it, as \"Write File to EEProm\" does. After a "
+     "failed verify, write again up to N times (default 0). A file that is not 127 bytes long "
+     "is refused without --any-length, an empty one always. With --backup, the device's memory "
+     "is read twice into BACKUP first; if that fails or the reads differ, nothing is written. "
+     "FILE is read once: the verify and every retry compare the bytes that were sent. The "
+     "advice of check is said on standard error first; --quiet leaves it out.",
+     "tavlo-image write --port /dev/ttyUSB0 --backup before.bin club.bin",
+     writeCommand},
+    {"read",
+     "FILE",
+     1,
+     1,
+     {{"--port", false, true}, {"--any-length"}, {"--settle"}, {"--trace"}},
+     "Read the device's memory into FILE, as \"Read & Save file from EEProm\" does. Only a "
+     "memory dump is saved: the count byte 127 and exactly 127 bytes (another count with "
+     "--any-length, never extra bytes); anything else is \"not a memory dump\", exit 3.",
+     "tavlo-image read --port /dev/ttyUSB0 tracker.bin",
+     readCommand},
+    {"verify",
+     "FILE",
+     1,
+     1,
+     {{"--port", false, true}, {"--any-length"}, {"--settle"}, {"--trace"}},
+     "Compare the device's memory with FILE as the verify after a write does, and say what "
+     "differs the way diff does. Nothing is written. A FILE that is not 127 bytes long is "
+     "refused without --any-length. Exit 0 when the device holds FILE, 1 when it differs, 3 for "
+     "a port or device failure.",
+     "tavlo-image verify --port /dev/ttyUSB0 club.bin",
+     verifyCommand},
+    {"fleet",
+     "TEMPLATE ROSTER",
+     2,
+     2,
+     {{"--port", true},
+      {"--watch"},
+      {"--backup-dir"},
+      {"--report"},
+      {"--retries"},
+      {"--settle"},
+      {"--json"},
+      {"--quiet"},
+      {"--allow-duplicates"}},
+     "Program a club's trackers, each with its row of ROSTER, several at once. TEMPLATE is an "
+     "image or a JSON configuration; ROSTER a CSV file whose header names the columns that "
+     "differ: callsign and setN.KEY (set1.ssid, set2.path), a list entry by its text (\"5 "
+     "min\", \"Car\") or its index (\"#5\"). Every row passes the save checks before a port is "
+     "opened (exit 2, naming the row and the column); two rows with one callsign and SSID need "
+     "--allow-duplicates. Row k goes to the k-th --port, all at once; --watch waits for ports to "
+     "appear in DIR (default /dev/serial/by-id) and programs each new one with the next row; a "
+     "tracker this run programmed is left alone when it comes back. Each device: its memory "
+     "read twice and saved in --backup-dir (default fleet-backups), or nothing written, then "
+     "written, verified and reset. One line a device on standard output (--json: JSON), and "
+     "with --report the same as CSV. Exit 0 only when every row was verified and no tracker is "
+     "left half-written.",
+     "tavlo-image fleet club.json roster.csv --watch --report club-report.csv",
+     fleetCommand},
+}};
+
+QString optionWithValue(const Option &o)
+{
+    const QString name = QString::fromLatin1(o.name);
+    switch (o.takes) {
+    case Takes::Value:
+        return name + u' ' + QLatin1String(o.value);
+    case Takes::MaybeValue:
+        return name + QStringLiteral("[=%1]").arg(QLatin1String(o.value));
+    case Takes::Nothing:
+        break;
+    }
+    return name;
+}
+
+// The options of the table for the parser: every form any command takes.
+commandline::Options parserOptions()
+{
+    commandline::Options parser;
+    for (const Option &o : OptionTable) {
+        const QString name = QString::fromLatin1(o.name);
+        switch (o.takes) {
+        case Takes::Nothing:
+            parser.flags.insert(name);
+            break;
+        case Takes::Value:
+            parser.valued.insert(name);
+            break;
+        case Takes::MaybeValue:
+            parser.optionalValue.insert(name);
+            break;
+        }
+        if (o.shortName)
+            parser.shortNames.insert(QString::fromLatin1(o.shortName), name);
+    }
+    for (const Command &c : CommandTable)
+        for (const CommandOption &o : c.options)
+            if (o.repeatable)
+                parser.repeatable.insert(QString::fromLatin1(o.name));
+    return parser;
+}
+
+const CommandOption *takes(const Command &command, const QString &name)
+{
+    for (const CommandOption &o : command.options)
+        if (name == QLatin1String(o.name))
+            return &o;
+    return nullptr;
+}
+
+// The options given against what the command takes, once each unless it
+// takes them more often, numbers within their range.
+QString optionsProblem(const Command &command, const Arguments &parsed)
+{
+    const QString name = QString::fromLatin1(command.name);
+    QStringList given(parsed.flags.begin(), parsed.flags.end());
+    given += parsed.values.keys();
+    given.removeDuplicates();
+    given.sort();
+    for (const QString &option : given) {
+        const CommandOption *taken = takes(command, option);
+        if (!taken)
+            return QStringLiteral("%1 does not take %2").arg(name, option);
+        if (!taken->repeatable && parsed.lists.value(option).size() > 1)
+            return QStringLiteral("%1 is given twice").arg(option);
+        const Option *spec = cli::option(option);
+        bool ok = false;
+        const int n = parsed.values.value(option).toInt(&ok);
+        if (spec->high > spec->low && parsed.values.contains(option) &&
+            (!ok || n < spec->low || n > spec->high))
+            return QStringLiteral("%1 takes a whole number from %2 to %3")
+                .arg(option)
+                .arg(spec->low)
+                .arg(spec->high);
+    }
+    return QString();
+}
+
+// The arguments after the command's name against what it takes. "--watch
+// DIR": DIR is the option's where the command has an argument too many.
+QString argumentsProblem(const Command &command, Arguments &parsed)
+{
+    const QStringList maybeValues = parsed.candidates.keys();
+    for (const QString &option : maybeValues)
+        if (command.most >= 0 && parsed.positional.size() > command.most)
+            parsed.takeCandidate(option);
+    const auto count = int(parsed.positional.size());
+    if (count >= command.fewest && (command.most < 0 || count <= command.most))
+        return QString();
+    const QString name = QString::fromLatin1(command.name);
+    if (command.most == 0)
+        return QStringLiteral("%1 takes no arguments").arg(name);
+    return QStringLiteral("%1 takes %2").arg(name, QLatin1String(command.arguments));
+}
+
+} // namespace
+
+std::span<const Option> options()
+{
+    return OptionTable;
+}
+
+std::span<const Command> commands()
+{
+    return CommandTable;
+}
+
+const Option *option(QAnyStringView name)
+{
+    for (const Option &o : OptionTable)
+        if (QAnyStringView::compare(name, QLatin1String(o.name)) == 0)
+            return &o;
+    return nullptr;
+}
+
+const Command *command(QAnyStringView name)
+{
+    for (const Command &c : CommandTable)
+        if (QAnyStringView::compare(name, QLatin1String(c.name)) == 0)
+            return &c;
+    return nullptr;
+}
+
+int Invocation::number(const char *name, int fallback) const
+{
+    return parsed.given(name) ? parsed.value(name).toInt() : fallback;
+}
+
+Reading readCommandLine(const QStringList &args)
+{
+    Reading r;
+    Arguments parsed = commandline::parse(args, parserOptions());
+    r.help = parsed.help;
+    r.version = parsed.version;
+    QStringList rest = parsed.positional;
+    // "help COMMAND" is "COMMAND --help".
+    if (!rest.isEmpty() && rest.first() == QLatin1String("help")) {
+        r.help = true;
+        rest.removeFirst();
+    }
+    if (rest.isEmpty()) {
+        if (!r.help && !r.version)
+            r.error = parsed.error.isEmpty() ? QStringLiteral("no command given") : parsed.error;
+        return r;
+    }
+    const Command *c = command(rest.first());
+    if (!c) {
+        r.error = QStringLiteral("unknown command %1").arg(quoted(rest.first()));
+        return r;
+    }
+    r.invocation.command = c;
+    if (r.help || r.version)
+        return r;
+    if (!parsed.error.isEmpty()) {
+        r.error = parsed.error;
+        return r;
+    }
+    // From here on the arguments are those after the command's name.
+    parsed.positional = rest.mid(1);
+    for (auto it = parsed.candidates.begin(); it != parsed.candidates.end();)
+        it = --it.value() < 0 ? parsed.candidates.erase(it) : std::next(it);
+    r.error = optionsProblem(*c, parsed);
+    if (r.error.isEmpty())
+        r.error = argumentsProblem(*c, parsed);
+    r.invocation.arguments = parsed.positional;
+    r.invocation.parsed = parsed;
+    return r;
+}
+
+// The name, the options it needs, its arguments, then the options it may take.
+QString synopsis(const Command &command)
+{
+    QStringList parts{QString::fromLatin1(command.name)};
+    QStringList optional;
+    for (const CommandOption &o : command.options) {
+        QString shown = optionWithValue(*option(o.name));
+        if (o.repeatable)
+            shown += QStringLiteral(" ...");
+        if (o.required)
+            parts << shown;
+        else
+            optional << u'[' + shown + u']';
+    }
+    if (command.arguments[0] != '\0')
+        parts << QLatin1String(command.arguments);
+    return (parts + optional).join(u' ');
+}
+
+QString commandHelp(const Command &command)
+{
+    QString text = wrapped(QStringLiteral("Usage: tavlo-image ") + synopsis(command), 0, 78)
+                       .replace(u'\n', QStringLiteral("\n        ")) +
+                   QStringLiteral("\n\n");
+    text += wrapped(QLatin1String(command.summary), 0, 78) + QStringLiteral("\n");
+    if (command.options.size() > 0) {
+        text += QStringLiteral("\nOptions:\n");
+        for (const CommandOption &o : command.options) {
+            const Option *spec = option(o.name);
+            QString name = optionWithValue(*spec);
+            if (spec->shortName)
+                name = QLatin1String(spec->shortName) + QStringLiteral(", ") + name;
+            text += QStringLiteral("  %1\n%2\n")
+                        .arg(name, wrapped(QLatin1String(spec->meaning), 6, 78));
+        }
+    }
+    return text + QStringLiteral("\nExample:\n  %1\n").arg(QLatin1String(command.example));
+}
+
+} // namespace tavlo::cli
