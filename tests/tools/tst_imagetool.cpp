@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "commands.h"
 #include "testfiles.h"
 
 #include <QJsonArray>
@@ -186,6 +187,77 @@ private slots:
             QVERIFY2(run.err.contains(args.size() > 1 ? "tavlo-image help " + args.first()
                                                       : QStringLiteral("tavlo-image --help")),
                      qPrintable(run.err));
+    }
+
+    // Every option of every command, from the parser's own table, is in the
+    // manual's OPTIONS, in --help, and in the command's own help.
+    void everyOptionDocumented()
+    {
+        QString manual = QString::fromUtf8(contents(QStringLiteral(TAVLO_MANUAL)));
+        manual.replace(QStringLiteral("\\-"), QStringLiteral("-"));
+        const qsizetype from = manual.indexOf(QStringLiteral(".SH OPTIONS"));
+        const QString section =
+            manual.mid(from, manual.indexOf(QStringLiteral(".SH"), from + 1) - from);
+        const QString help = runTool({"--help"}).out;
+        for (const tavlo::cli::Command &command : tavlo::cli::commands()) {
+            const QString name = QLatin1String(command.name);
+            QVERIFY2(manual.contains(QStringLiteral(".BI ") + name) ||
+                         manual.contains(QStringLiteral(".B ") + name),
+                     command.name);
+            const Run own = runTool({"help", name});
+            QCOMPARE(own.status, 0);
+            for (const tavlo::cli::CommandOption &o : command.options) {
+                const tavlo::cli::Option *spec = tavlo::cli::option(o.name);
+                QVERIFY2(spec, o.name);
+                for (const char *form : {spec->name, spec->shortName}) {
+                    if (!form)
+                        continue;
+                    const QString shown = QLatin1String(form);
+                    QVERIFY2(section.contains(shown), form);
+                    QVERIFY2(help.contains(shown), form);
+                    QVERIFY2(own.out.contains(shown), qPrintable(name + u' ' + shown));
+                }
+            }
+        }
+    }
+
+    // Completion in bash, from the same table: commands, each command's
+    // options, files.
+    void completion_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("offered");
+        QTest::newRow("a command") << "tavlo-image wr"
+                                   << "write";
+        QTest::newRow("an option of the command") << "tavlo-image write --re"
+                                                  << "--retries";
+        QTest::newRow("no option of another command") << "tavlo-image check --re"
+                                                      << "";
+        QTest::newRow("a short form") << "tavlo-image fleet -"
+                                      << "-o";
+        QTest::newRow("a file") << "tavlo-image decode DIR/wor"
+                                << "DIR/worked-example.bin";
+    }
+    void completion()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, offered);
+        line.replace(QStringLiteral("DIR"), QStringLiteral(TAVLO_TEST_DATA));
+        offered.replace(QStringLiteral("DIR"), QStringLiteral(TAVLO_TEST_DATA));
+        QVERIFY(writeFile(m_dir.filePath("complete.bash"), runTool({"completion"}).out.toUtf8()));
+        const QString script =
+            QStringLiteral(
+                "source '%1'; COMP_WORDS=(%2); COMP_CWORD=$((${#COMP_WORDS[@]}-1)); "
+                "[[ \"%3\" == *' ' ]] && COMP_WORDS+=('') && COMP_CWORD=$((COMP_CWORD+1)); "
+                "_tavlo_image; printf '%s\\n' \"${COMPREPLY[@]}\"")
+                .arg(m_dir.filePath("complete.bash"), line, line);
+        QProcess bash;
+        bash.start(QStringLiteral("bash"), {"-c", script});
+        QVERIFY(bash.waitForFinished(10000));
+        const QStringList got =
+            QString::fromUtf8(bash.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY2(offered.isEmpty() ? got.isEmpty() : got.contains(offered),
+                 qPrintable(got.join(u' ')));
     }
 
     void showForAPerson()

@@ -41,7 +41,9 @@ const auto OptionTable = std::to_array<Option>({
      "program two rows with one callsign and SSID all the same"},
 });
 
-const std::array<Command, 11> CommandTable{{
+int completionCommand(const Invocation &);
+
+const std::array<Command, 12> CommandTable{{
     {"decode",
      "FILE",
      1,
@@ -185,7 +187,71 @@ const std::array<Command, 11> CommandTable{{
      "left half-written.",
      "tavlo-image fleet club.json roster.csv --watch --report club-report.csv",
      fleetCommand},
+    {"completion",
+     "",
+     0,
+     0,
+     {},
+     "Print the completion of tavlo-image's commands, options, ports and files for bash. The "
+     "package installs it; by hand: tavlo-image completion > "
+     "~/.local/share/bash-completion/completions/tavlo-image",
+     "tavlo-image completion",
+     completionCommand},
 }};
+
+// The script bash completes tavlo-image's command lines with: the commands,
+// each command's options, ports after --port, and files.
+QString completionScript()
+{
+    QStringList names;
+    QString cases;
+    for (const Command &c : CommandTable) {
+        names << QLatin1String(c.name);
+        QStringList forms;
+        for (const CommandOption &o : c.options)
+            for (const Option &spec : OptionTable)
+                if (qstrcmp(spec.name, o.name) == 0) {
+                    forms << QLatin1String(spec.name);
+                    if (spec.shortName)
+                        forms << QLatin1String(spec.shortName);
+                }
+        cases += QStringLiteral("        %1) options=\"%2 --help\" ;;\n")
+                     .arg(QLatin1String(c.name), forms.join(u' '));
+    }
+    return QStringLiteral(
+               "# bash completion for tavlo-image, made by tavlo-image completion\n"
+               "_tavlo_image() {\n"
+               "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}\n"
+               "    local command=\"\" word options=\"\"\n"
+               "    for word in \"${COMP_WORDS[@]:1:COMP_CWORD-1}\"; do\n"
+               "        case $word in -*) ;; *) command=$word; break ;; esac\n"
+               "    done\n"
+               "    case $prev in\n"
+               "        --port|-p)\n"
+               "            COMPREPLY=($(compgen -W \"$(tavlo-image ports 2>/dev/null | "
+               "cut -d' ' -f1)\" -- \"$cur\") $(compgen -f -- \"$cur\"))\n"
+               "            return ;;\n"
+               "        --settle|--retries) return ;;\n"
+               "    esac\n"
+               "    if [ -z \"$command\" ] || [ \"$command\" = help ]; then\n"
+               "        COMPREPLY=($(compgen -W \"%1 help --help --version\" -- \"$cur\"))\n"
+               "        return\n"
+               "    fi\n"
+               "    case $command in\n%2    esac\n"
+               "    if [[ $cur == -* ]]; then\n"
+               "        COMPREPLY=($(compgen -W \"$options\" -- \"$cur\"))\n"
+               "    else\n"
+               "        COMPREPLY=($(compgen -f -- \"$cur\"))\n"
+               "    fi\n"
+               "}\n"
+               "complete -o filenames -F _tavlo_image tavlo-image\n")
+        .arg(names.join(u' '), cases);
+}
+
+int completionCommand(const Invocation &)
+{
+    return writeOut(completionScript().toUtf8()) ? Success : OutputFailed;
+}
 
 QString optionWithValue(const Option &o)
 {
