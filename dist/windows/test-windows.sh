@@ -70,18 +70,23 @@ mkdir -p "$work" "$logs"
 # Four simulated trackers: two that work, one that corrupts byte 40 of every
 # answer, one that never answers.
 devsim=$out/host/tools/devsim/tavlo-devsim
+# Started here, not in a subshell, so that cleanUp() knows them all.
 startSim() {
     local log=$logs/sim$1.log
     shift
-    "$devsim" --log "$log" "$@" >"$log.port" &
+    "$devsim" --log "$log" "$@" >"$log.port" 2>/dev/null &
     sims+=($!)
     for _ in $(seq 50); do
         [ -s "$log.port" ] && break
         sleep 0.1
     done
-    head -n 1 "$log.port"
+    ports+=("$(head -n 1 "$log.port")")
 }
-ports=("$(startSim 1)" "$(startSim 2)" "$(startSim 3 --corrupt 40)" "$(startSim 4 --silent)")
+ports=()
+startSim 1
+startSim 2
+startSim 3 --corrupt 40
+startSim 4 --silent
 for i in 1 2 3 4; do
     "$wine" reg add 'HKLM\Software\Wine\Ports' /v "COM$i" /t REG_SZ /d "${ports[$((i - 1))]}" /f \
         >/dev/null 2>&1

@@ -15,6 +15,7 @@
 #include <unistd.h>
 #endif
 
+#include <QThread>
 #include <utility>
 
 namespace tavlo {
@@ -64,18 +65,26 @@ void PreciseTicker::start()
     arm();
 }
 
-// What is left of the interval, rounded up to the timer's milliseconds.
+// What is left of the interval in whole milliseconds, rounded down: a
+// timer is late by up to a millisecond more where the system's timers are
+// coarse (wine), and the rest is waited out in timerExpired().
 void PreciseTicker::arm()
 {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_due - now());
-    m_timer.start(std::max<qint64>(left.count(), 1)); // restarts a running timer
+    const auto left = std::chrono::floor<std::chrono::milliseconds>(m_due - now());
+    m_timer.start(std::max<qint64>(left.count(), 0)); // restarts a running timer
 }
 
-// A tick for every interval that passed, none before its time.
+// A tick for every interval that passed, none before its time. A wake-up
+// just before it waits out the rest here: a timer armed for less than a
+// millisecond or two comes a millisecond late.
 void PreciseTicker::timerExpired()
 {
     if (!m_running)
         return;
+    constexpr std::chrono::microseconds WaitOutBelow{2000};
+    if (const auto left = m_due - now(); left > left.zero() && left < WaitOutBelow)
+        while (now() < m_due)
+            QThread::yieldCurrentThread();
     const quint64 generation = m_generation;
     while (m_generation == generation && now() >= m_due) {
         m_due += Interval;
