@@ -21,7 +21,8 @@ shift
 runs=${1:-3}
 mount --make-rprivate /
 cover=$(mktemp -d)
-for node in $(ls /dev/ttyS* /dev/ttyUSB* /dev/ttyACM* 2>/dev/null || true); do
+for node in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
+    [ -e "$node" ] || continue
     : >"$cover/${node##*/}"
     mount --bind "$cover/${node##*/}" "$node"
 done
@@ -29,9 +30,9 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX=$out/bench-w
 wine=/usr/lib/wine/wine64
 stage=$(ls -d "$out"/tavlo-*-windows-x64 | head -n 1)
 work=$(mktemp -d)
-trap '/usr/lib/wine/wineserver -k 2>/dev/null || true; kill $(jobs -p) 2>/dev/null || true
-    find "$WINEPREFIX/dosdevices" -maxdepth 1 -name "com*" -type l -delete 2>/dev/null || true' EXIT
-[ -d "$WINEPREFIX" ] || "$wine" wineboot -i >/dev/null 2>&1
+trap '/usr/lib/wine/wineserver -k || true; kill $(jobs -p) || true
+    find "$WINEPREFIX/dosdevices" -maxdepth 1 -name "com*" -type l -delete || true' EXIT
+[ -d "$WINEPREFIX" ] || "$wine" wineboot -i >"$work/wineboot.log" 2>&1
 image=$top/tests/data/worked-example.bin
 
 # The gaps between the image and filler bytes in a simulator's log.
@@ -59,7 +60,7 @@ EOF
 # A simulated tracker for one run; its port in $port. Started here, not in a
 # subshell, so that the end of the script ends it.
 sim() {
-    "$out/host/tools/devsim/tavlo-devsim" --log "$1" >"$1.port" 2>/dev/null &
+    "$out/host/tools/devsim/tavlo-devsim" --log "$1" >"$1.port" 2>"$1.err" &
     for _ in $(seq 50); do [ -s "$1.port" ] && break; sleep 0.1; done
     port=$(head -n 1 "$1.port")
 }
@@ -68,7 +69,7 @@ for run in $(seq "$runs"); do
     "$out/host/tools/image/tavlo-image" write --quiet --settle 0 --port "$port" "$image"
     printf 'Linux, run %d:  %s\n' "$run" "$(measure "$work/linux$run.log")"
     sim "$work/wine$run.log"
-    "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$port" /f >/dev/null 2>&1
+    "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$port" /f >>"$work/reg.log" 2>&1
     /usr/lib/wine/wineserver -k
     "$wine" "$stage/tavlo-image.exe" write --quiet --settle 0 --port COM1 "$image"
     printf 'wine,  run %d:  %s\n' "$run" "$(measure "$work/wine$run.log")"

@@ -20,7 +20,7 @@ version=$(sed -n 's/^project(tavlo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 # The icon tool runs here during the cross build; the Linux tool and the
 # simulated tracker are what the Windows programs are compared with and talk to.
 echo "== Windows: the icon tool, the Linux tool and the simulator, for this machine"
-cmake -S . -B "$out/host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake -S . -B "$out/host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
 cmake --build "$out/host" --parallel "$jobs" --target iconpixels tavlo-image tavlo-devsim
 
 echo "== Windows: cross-building"

@@ -26,7 +26,11 @@ here=$top/dist/windows
 qt=${TAVLO_QT_WINDOWS:-${XDG_CACHE_HOME:-$HOME/.cache}/tavlo/qt-6.4.2-mingw64}
 
 serialNodes() {
-    ls /dev/ttyS* /dev/ttyUSB* /dev/ttyACM* 2>/dev/null || true
+    local node
+    for node in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
+        [ -e "$node" ] && echo "$node"
+    done
+    return 0
 }
 
 mount --make-rprivate /
@@ -51,21 +55,23 @@ logs=$out/trial-logs
 sims=()
 
 cleanUp() {
-    "$wineserver" -k 2>/dev/null || true
+    "$wineserver" -k || true
     for pid in "${sims[@]}"; do
-        kill "$pid" 2>/dev/null || true
+        kill "$pid" || true
     done
     # The prefix keeps no link to a serial device node for a later wine run
     # outside this namespace to follow.
-    find "$WINEPREFIX/dosdevices" -maxdepth 1 -name 'com*' -type l -delete 2>/dev/null || true
+    [ -d "$WINEPREFIX/dosdevices" ] &&
+        find "$WINEPREFIX/dosdevices" -maxdepth 1 -name 'com*' -type l -delete
+    return 0
 }
 trap cleanUp EXIT
 
 echo "== Windows tests: a fresh wine prefix"
-"$wineserver" -k 2>/dev/null || true
+"$wineserver" -k || true
 rm -rf "$WINEPREFIX" "$work" "$logs"
 mkdir -p "$work" "$logs"
-"$wine" wineboot -i >/dev/null 2>&1
+"$wine" wineboot -i >"$logs/wineboot.log" 2>&1
 
 # Four simulated trackers: two that work, one that corrupts byte 40 of every
 # answer, one that never answers.
@@ -74,7 +80,7 @@ devsim=$out/host/tools/devsim/tavlo-devsim
 startSim() {
     local log=$logs/sim$1.log
     shift
-    "$devsim" --log "$log" "$@" >"$log.port" 2>/dev/null &
+    "$devsim" --log "$log" "$@" >"$log.port" 2>"$log.err" &
     sims+=($!)
     for _ in $(seq 50); do
         [ -s "$log.port" ] && break
@@ -89,7 +95,7 @@ startSim 3 --corrupt 40
 startSim 4 --silent
 for i in 1 2 3 4; do
     "$wine" reg add 'HKLM\Software\Wine\Ports' /v "COM$i" /t REG_SZ /d "${ports[$((i - 1))]}" /f \
-        >/dev/null 2>&1
+        >>"$logs/reg.log" 2>&1
 done
 "$wineserver" -k # the COM names take effect at wine's next start
 
@@ -113,7 +119,7 @@ export QT_PLUGIN_PATH="Z:${qt//\//\\}\\plugins"
 rm -f "$out/cross/"tst_*.log
 check "ctest under wine" ctest --test-dir "$out/cross" -j 2 --timeout 600
 # What failed, from the reports the test programs wrote.
-grep -h -A3 '^FAIL!' "$out/cross/"tst_*.log 2>/dev/null || true
+cat "$out/cross/"tst_*.log | grep -A3 '^FAIL!' || true
 unset WINEPATH QT_PLUGIN_PATH
 
 echo "== Windows tests: the portable folder's tavlo-image.exe"
@@ -127,8 +133,8 @@ cd "$work"
 sameAsLinux() {
     local command=$1
     shift
-    tool "$command" "$@" >"$logs/win-$command.out" 2>/dev/null
-    "$linuxTool" "$command" "$@" >"$logs/linux-$command.out" 2>/dev/null
+    tool "$command" "$@" >"$logs/win-$command.out" 2>>"$logs/tool.err"
+    "$linuxTool" "$command" "$@" >"$logs/linux-$command.out" 2>>"$logs/tool.err"
     cmp -s "$logs/win-$command.out" "$logs/linux-$command.out"
 }
 check "encode as on Linux" sh -c "'$wine' '$stage/tavlo-image.exe' encode '$json' win.bin &&
@@ -147,7 +153,7 @@ status() {
 }
 check "write through COM1 is verified" test "$(status tool write --settle 0 --port COM1 "$image")" = 0
 check "read through COM1 holds the image" sh -c "'$wine' '$stage/tavlo-image.exe' read \
-    --settle 0 --port COM1 read1.bin 2>/dev/null && cmp -s read1.bin '$image'"
+    --settle 0 --port COM1 read1.bin 2>>'$logs/tool.err' && cmp -s read1.bin '$image'"
 check "read through COM2" test "$(status tool read --settle 0 --port COM2 before2.bin)" = 0
 check "write through COM2 with a backup" test \
     "$(status tool write --settle 0 --port COM2 --backup backup2.bin "$image")" = 0
@@ -167,11 +173,11 @@ check "a device name is no file" test "$(status tool encode "$json" NUL.bin)" = 
 echo "== Windows tests: the window on a virtual display"
 rm -f "$out/window.png"
 # Wine's session so far has no display; the window's needs the virtual one.
-"$wineserver" -k 2>/dev/null || true
+"$wineserver" -k || true
 xvfb-run -a -s "-screen 0 800x600x24" sh -c "
     '$wine' '$stage/tavlo.exe' '$image' & app=\$!
     for _ in \$(seq 120); do
-        xwininfo -root -tree 2>/dev/null | grep 'Tavlo feeder' | grep -q 'worked-example.bin' &&
+        xwininfo -root -tree 2>>'$logs/x.err' | grep 'Tavlo feeder' | grep -q 'worked-example.bin' &&
             break
         sleep 0.5
     done
@@ -194,7 +200,7 @@ check "with its programs and an uninstaller" test -f "$installed/tavlo.exe" -a \
     -f "$installed/platforms/qwindows.dll"
 check "registered with Windows" sh -c "'$wine' reg query \
     'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TAVLO' /v UninstallString \
-    2>/dev/null | grep -q uninstall.exe"
+    2>>'$logs/reg.log' | grep -q uninstall.exe"
 check "the installed tool answers --version" sh -c "'$wine' '$installed/tavlo-image.exe' \
     --version | grep -q '^tavlo-image '"
 check "a silent uninstall" "$wine" "$installed/uninstall.exe" /S '_?=C:\TAVLO-test'

@@ -18,6 +18,7 @@ DeviceRun::DeviceRun(DeviceLink &link, RunPlan plan)
     connect(&m_link, &DeviceLink::phaseChanged, this, [this](LinkPhase phase) {
         switch (phase) {
         case LinkPhase::Writing:
+        case LinkPhase::Reading:
         case LinkPhase::Comparing:
             m_phase = phase;
             emit progress(phase, 0, 1);

@@ -68,8 +68,8 @@ signals:
     // A port that would not open, or no image to write.
     void report(const tavlo::LinkProblem &problem);
     void retrying();
-    // The progress of the write (Writing) or the verify (Comparing); hidden
-    // at 0 of 0.
+    // The progress of the write (Writing), of a reply (Reading) or of the
+    // verify (Comparing); hidden at 0 of 0.
     void progress(tavlo::LinkPhase phase, qint64 done, qint64 total);
     void finished(const tavlo::LinkResult &result);
     void released();

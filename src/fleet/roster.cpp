@@ -70,10 +70,8 @@ Result<QJsonValue> flagValue(const QString &cell)
 QJsonValue listCellValue(const SetField &field, const QString &cell)
 {
     const QString text = cell.trimmed();
-    if (field.list)
-        for (const QString &entry : field.list())
-            if (entry.trimmed() == text)
-                return QJsonValue(cell);
+    if (field.list && entryOfText(field.list(), text))
+        return QJsonValue(cell);
     bool number = false;
     const int index = (text.startsWith(u'#') ? text.mid(1) : text).toInt(&number);
     return number ? QJsonValue(index) : QJsonValue(cell);
@@ -110,16 +108,18 @@ QString whereInRow(int row, const SaveProblem &problem)
 }
 
 Result<RosterRow> applyRow(const QJsonObject &templ, const QList<Column> &columns,
-                           const QStringList &cells, int row)
+                           const QStringList &cells, int row, bool emptyClears)
 {
     using Row = Result<RosterRow>;
     QJsonObject object = templ;
     QJsonArray sets = object.value(QStringLiteral("sets")).toArray();
     for (qsizetype c = 0; c < columns.size(); ++c) {
         const QString cell = cells.value(c);
-        if (cell.isEmpty())
-            continue; // the template's value stays
         const Column &column = columns.at(c);
+        const bool text =
+            !column.field || std::holds_alternative<QString ConfigSet::*>(column.field->member);
+        if (cell.isEmpty() && !(emptyClears && text))
+            continue; // the template's value stays
         const Result<QJsonValue> value = cellValue(column, cell);
         if (!value)
             return Row::failure(
@@ -146,7 +146,7 @@ Result<RosterRow> applyRow(const QJsonObject &templ, const QList<Column> &column
 } // namespace
 
 Result<QList<RosterRow>> rowsFromTable(const Configuration &templ,
-                                       const QList<QStringList> &records)
+                                       const QList<QStringList> &records, bool emptyClears)
 {
     using Rows = Result<QList<RosterRow>>;
     if (records.size() < 2)
@@ -163,7 +163,7 @@ Result<QList<RosterRow>> rowsFromTable(const Configuration &templ,
                                      .arg(r)
                                      .arg(cells.size())
                                      .arg(columns->size()));
-        const Result<RosterRow> row = applyRow(object, *columns, cells, r);
+        const Result<RosterRow> row = applyRow(object, *columns, cells, r, emptyClears);
         if (!row)
             return Rows::failure(row.error());
         rows << *row;

@@ -26,8 +26,11 @@ struct RosterRow {
 // flag is true/false, yes/no, on/off or 1/0; an empty cell keeps the
 // template's value. Every row passes the save checks, or the first that does
 // not is named with its column.
+// With `emptyClears`, an empty cell makes a text empty instead (a value
+// typed on a command line, where nothing else says "empty").
 Result<QList<RosterRow>> rowsFromTable(const Configuration &templ,
-                                       const QList<QStringList> &records);
+                                       const QList<QStringList> &records,
+                                       bool emptyClears = false);
 
 // Two rows that make one station (a callsign and the SSID of each set): one
 // station twice on the air. Empty when there are none.

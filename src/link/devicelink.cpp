@@ -31,10 +31,8 @@ DeviceLink::DeviceLink(SerialPort &port, Ticker &ticker, QObject *parent)
         if (phase == LinkPhase::Settling && m_step == Step::Writing)
             emit phaseChanged(phase);
     });
-    connect(&m_session, &LinkSession::progress, this, [this](qint64 done, qint64 total) {
-        if (m_step == Step::Writing)
-            emit progressed(done, total);
-    });
+    // Within Writing, and within Reading: the reply as it comes.
+    connect(&m_session, &LinkSession::progress, this, &DeviceLink::progressed);
     // A port that goes away between transfers: while a question waits, the
     // action ends with it; with no action, it is said at once.
     connect(&m_session, &LinkSession::portLost, this, [this] {

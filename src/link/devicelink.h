@@ -120,7 +120,7 @@ signals:
     void portClosed();
     void stageChanged(tavlo::LinkStage stage);
     void phaseChanged(tavlo::LinkPhase phase);
-    // Within Writing and Comparing.
+    // Within Writing, Reading (the reply, its count byte too) and Comparing.
     void progressed(qint64 done, qint64 total);
     // The byte just written, a hundred times a second.
     void byteWritten(unsigned char byte);

@@ -261,6 +261,7 @@ void DumpTransfer::tick()
     const qint64 now = port().bytesAvailable();
     m_idleTicks = now > m_seen ? 0 : m_idleTicks + 1;
     m_seen = now;
+    reportProgress();
     if (m_idleTicks >= ReplyTimeout.count()) {
         session().m_reply.bytes += port().readAll(); // what came of a reply cut short
         return finish(TransferEnd::TimedOut);
@@ -271,8 +272,17 @@ void DumpTransfer::tick()
 
 void DumpTransfer::bytesArrived()
 {
+    reportProgress();
     if (m_state != State::Quiet && arrived())
         advance();
+}
+
+// The bytes of the reply that are there, of those its count announced.
+void DumpTransfer::reportProgress()
+{
+    if (m_state == State::AwaitRest)
+        emit session().progress(session().m_reply.received() + port().bytesAvailable(),
+                                session().m_replyExpected);
 }
 
 void DumpTransfer::advance()
@@ -303,6 +313,7 @@ void DumpTransfer::restArrived()
 {
     DumpReply &reply = session().m_reply;
     reply.bytes += port().readAll();
+    emit session().progress(reply.received(), session().m_replyExpected);
     if (!reply.isExact())
         return finish(TransferEnd::Done);
     m_state = State::Quiet;

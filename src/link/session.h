@@ -73,7 +73,8 @@ public:
 signals:
     // Writing, Settling, Reading, Resetting or Pausing.
     void phase(tavlo::LinkPhase phase);
-    // Bytes of the transfer done: image and filler for a write.
+    // Bytes of the transfer done: image and filler for a write, the reply
+    // (its count byte too) for a dump.
     void progress(qint64 done, qint64 total);
     void byteWritten(unsigned char byte);
     void ended(tavlo::TransferEnd end);

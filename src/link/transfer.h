@@ -89,6 +89,7 @@ private:
     void advance();
     void countArrived();
     void restArrived();
+    void reportProgress();
 
     State m_state = State::AwaitCount;
     qint64 m_awaited = 0; // bytes the state waits for

@@ -73,14 +73,31 @@ public:
             return;
         if (const Result<Value> read = valueOf(value, list, static_cast<Value *>(nullptr)))
             field = *read;
+        else if (read.error().isEmpty() && m_field)
+            notAnEntry(value.toString());
         else
             fail(key, read.error());
+    }
+
+    // "Set 1: "car" is not a symbol; symbols are: KENWOOD, Jogger, ..."
+    void notAnEntry(const QString &given)
+    {
+        if (!m_error.isEmpty())
+            return;
+        const QString what = QString::fromLatin1(m_field->label);
+        QStringList entries;
+        for (const QString &entry : m_field->list())
+            entries << entry.trimmed();
+        m_error = QStringLiteral("%1: %2 is not a %3; %3s are: %4")
+                      .arg(m_where, quoted(given), what, entries.join(QStringLiteral(", ")));
     }
 
     void field(const SetField &field, ConfigSet &set)
     {
         const QStringList *list = field.list ? &field.list() : nullptr;
+        m_field = &field;
         std::visit([&](auto member) { read(field.key, set.*member, list); }, field.member);
+        m_field = nullptr;
     }
 
     // Call after every known key was taken: what is left is unknown.
@@ -92,16 +109,13 @@ public:
     }
 
 private:
-    // A list's entry may also be given as its text, as the window shows it.
+    // A list's entry may also be given as its text, as the window shows it,
+    // in capitals or not.
     static std::optional<int> entryNamed(const QJsonValue &value, const QStringList *list)
     {
         if (!list || !value.isString())
             return std::nullopt;
-        const QString wanted = value.toString().trimmed();
-        for (qsizetype i = 0; i < list->size(); ++i)
-            if (list->at(i).trimmed() == wanted)
-                return int(i);
-        return std::nullopt;
+        return entryOfText(*list, value.toString());
     }
 
     static Result<QString> valueOf(const QJsonValue &value, const QStringList *, QString *)
@@ -130,7 +144,7 @@ private:
         if (const auto named = entryNamed(value, list))
             return Value(*named);
         if (list && value.isString())
-            return Failure::failure(QStringLiteral("is not an entry of its list"));
+            return Failure::failure(QString()); // said with the entries by read()
         if (!isWholeNumber(value))
             return Failure::failure(mayBeNone ? QStringLiteral("must be a whole number or null")
                                               : QStringLiteral("must be a whole number"));
@@ -169,6 +183,7 @@ private:
     QJsonObject m_object;
     QString m_where;
     QString m_error;
+    const SetField *m_field = nullptr; // the field being read, for its list's entries
 };
 
 // Finds the first key that stands twice in one object of a JSON text Qt has
@@ -292,11 +307,12 @@ Result<Configuration> configurationFromJson(const QByteArray &json)
     if (sets.isUndefined())
         return config;
 
-    if (!sets.isArray() || sets.toArray().size() != SetCount)
+    // Sets left out are as a new window shows them.
+    if (!sets.isArray() || sets.toArray().size() > SetCount)
         return Parsed::failure(
-            QStringLiteral("Configuration: \"sets\" must be a list of six sets"));
+            QStringLiteral("Configuration: \"sets\" must be a list of at most six sets"));
     const QJsonArray array = sets.toArray();
-    for (int i = 0; i < SetCount; ++i) {
+    for (int i = 0; i < array.size(); ++i) {
         const QString where = QStringLiteral("Set %1").arg(i + 1);
         if (!array.at(i).isObject())
             return Parsed::failure(where + QStringLiteral(": must be a JSON object"));

@@ -75,4 +75,21 @@ const QStringList &longitudeHemispheres()
     return hemispheres;
 }
 
+std::optional<int> entryOfText(const QStringList &list, QStringView text)
+{
+    const QStringView wanted = text.trimmed();
+    std::optional<int> other;
+    int others = 0;
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const QStringView entry = QStringView(list.at(i)).trimmed();
+        if (entry == wanted)
+            return int(i);
+        if (entry.compare(wanted, Qt::CaseInsensitive) == 0) {
+            other = int(i);
+            ++others;
+        }
+    }
+    return others == 1 ? other : std::nullopt;
+}
+
 } // namespace tavlo

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QStringList>
+#include <optional>
 
 // The fixed selection lists of a configuration set. The image stores entry
 // numbers (0-based positions), so the order of every list is binding.
@@ -30,5 +31,10 @@ const QStringList &positionComments();     // POSCA
 const QStringList &beaconIntervals();      // TXI
 const QStringList &latitudeHemispheres();  // LAS
 const QStringList &longitudeHemispheres(); // LOS
+
+// The entry a text names, blanks at its ends aside: the entry it is, or else
+// the one entry it is in other capitals ("car" for "Car"; the symbol codes
+// "a" and "A" are two entries, each itself).
+std::optional<int> entryOfText(const QStringList &list, QStringView text);
 
 } // namespace tavlo

@@ -6,6 +6,8 @@ namespace tavlo {
 QList<FillChange> FillPlan::phase(LinkPhase phase)
 {
     using Kind = FillChange::Kind;
+    // The bar stands still while the memory is read back.
+    m_filling = phase == LinkPhase::Writing || phase == LinkPhase::Comparing;
     switch (phase) {
     case LinkPhase::Writing:
         m_shown = m_wrote = true;
@@ -29,7 +31,7 @@ QList<FillChange> FillPlan::phase(LinkPhase phase)
 
 QList<FillChange> FillPlan::progress(qint64 done, qint64 total) const
 {
-    if (!m_shown)
+    if (!m_shown || !m_filling)
         return {};
     return {{FillChange::Kind::To, Fill::Write, done, total}};
 }

@@ -171,11 +171,11 @@ private slots:
     {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("error");
-        const QByteArray five = R"({"sets": [{}, {}, {}, {}, {}]})";
+        const QByteArray seven = R"({"sets": [{}, {}, {}, {}, {}, {}, {}]})";
         QTest::newRow("not JSON") << QByteArray("{") << "not valid JSON";
         QTest::newRow("array") << QByteArray("[]") << "must be a JSON object";
-        QTest::newRow("five sets") << five << "list of six sets";
-        QTest::newRow("sets not a list") << QByteArray(R"({"sets": 6})") << "list of six sets";
+        QTest::newRow("seven sets") << seven << "list of at most six sets";
+        QTest::newRow("sets not a list") << QByteArray(R"({"sets": 6})") << "must be a list";
         QTest::newRow("callsign number")
             << QByteArray(R"({"callsign": 7})") << "\"callsign\" must be a text";
         QTest::newRow("unknown top key")
@@ -189,17 +189,35 @@ private slots:
             << inSet3(R"("symbol": null)") << "Set 3: \"symbol\" must be a whole number";
         QTest::newRow("entry fraction")
             << inSet3(R"("interval": 1.5)") << "Set 3: \"interval\" must be a whole number or null";
-        QTest::newRow("entry text") << inSet3(R"("comment": "1")") << "Set 3: \"comment\"";
+        // A text that is no entry is said with the entries it may take.
+        QTest::newRow("entry text")
+            << inSet3(R"("comment": "1")") << "Set 3: \"1\" is not a position comment";
         QTest::newRow("no such entry")
-            << inSet3(R"("interval": "7 min")") << "\"interval\" is not an entry of its list";
+            << inSet3(R"("interval": "7 min")")
+            << "\"7 min\" is not a beacon interval; beacon intervals are: 0.5 min, 1 min";
         QTest::newRow("no such symbol")
-            << inSet3(R"("symbol": "Bicycle")") << "\"symbol\" is not an entry of its list";
+            << inSet3(R"("symbol": "Bicycle")")
+            << "\"Bicycle\" is not a symbol; symbols are: KENWOOD, Jogger, Home";
         QTest::newRow("path number") << inSet3(R"("path": 3)") << "Set 3: \"path\" must be a text";
         QTest::newRow("unknown set key")
             << inSet3(R"("lat": "49")") << "Set 3: \"lat\" is not a known key";
         QTest::newRow("set not object")
             << QByteArray(R"({"sets": [1, {}, {}, {}, {}, {}]})") << "Set 1: must be a JSON object";
     }
+    // What a person types is taken: fewer sets than six (the rest as a new
+    // window shows them), a list's text in other capitals, but a symbol code
+    // in its own capitals.
+    void jsonTaken()
+    {
+        const Result<Configuration> parsed = configurationFromJson(
+            R"({"sets": [{"symbol": "car", "interval": " 5 MIN", "symbolCode": "a"}, {}]})");
+        QVERIFY(parsed);
+        QCOMPARE(parsed->sets[0].symbol, 8);
+        QCOMPARE(parsed->sets[0].interval, Entry(4));
+        QCOMPARE(parsed->sets[0].symbolCode, Entry('a' - SymbolCodeFirst));
+        QCOMPARE(parsed->sets[5], ConfigSet());
+    }
+
     void jsonRefused()
     {
         QFETCH(QByteArray, json);

@@ -374,6 +374,38 @@ private slots:
         QVERIFY(!QFile::exists(lockFile()));
     }
 
+    // A device action that went well ends with one line that says so, unless
+    // --quiet; read shows its progress on a terminal, as write does.
+    void successSaidOnce_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("write") << "TOOL write -q --settle 0 -p PTS IMG; TOOL write --settle 0 "
+                                  "-p PTS IMG 2>&1 >DIR/out.txt | tail -1"
+                               << "tavlo-image: N0CALL written to PTS and verified (";
+        QTest::newRow("verify") << "TOOL write -q --settle 0 -p PTS IMG; "
+                                   "TOOL verify --settle 0 -p PTS IMG 2>&1 | tail -1"
+                                << "tavlo-image: PTS holds IMG (";
+        QTest::newRow("read, quiet") << "TOOL read -q --settle 0 -p PTS DIR/r.bin 2>&1; echo $?"
+                                     << "0\n";
+        QTest::newRow("read on a terminal")
+            << "script -qec \"TOOL read --settle 0 -p PTS DIR/r.bin\" DIR/typescript | tr '\\r' "
+               "'\\n' | grep -c '^read  .*%$'"
+            << "";
+    }
+    void successSaidOnce()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, said);
+        QVERIFY(startDevice({}));
+        said.replace(QStringLiteral("PTS"), m_pts).replace(QStringLiteral("IMG"), Image);
+        const Run run = shell(script.replace(QStringLiteral("DIR"), m_dir->path()));
+        if (said.isEmpty()) // a count of progress lines
+            QVERIFY2(run.out.trimmed().toInt() > 1, qPrintable(run.out + run.err));
+        else
+            QVERIFY2(run.out.startsWith(said), qPrintable(run.out + run.err));
+    }
+
     // read into standard output: closed before it starts, nothing is read
     // (4); a reader that goes away while it runs stops it as SIGPIPE (141).
     void readIntoAnOutputThatFails_data()
@@ -653,7 +685,8 @@ private slots:
             env.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
         }
         process.setProcessEnvironment(env);
-        process.start(QStringLiteral(TAVLO_IMAGE_TOOL), {"read", "--port", m_pts, "-", "--trace"});
+        process.start(QStringLiteral(TAVLO_IMAGE_TOOL),
+                      {"read", "--port", m_pts, "-", "--trace", "--quiet"});
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitCode(), 0);
         QCOMPARE(process.readAllStandardOutput(), QByteArray(127, char(0xFF)));

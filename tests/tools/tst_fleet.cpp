@@ -146,7 +146,7 @@ private slots:
             << QByteArray("callsign,set2.interval\nOK1AAA,12\n") << "row 1, set2.interval";
         QTest::newRow("a list text that is no entry")
             << QByteArray("callsign,set1.symbol\nOK1AAA,Bicycle\n")
-            << "row 1: Set 1: \"symbol\" is not an entry of its list";
+            << "row 1: Set 1: \"Bicycle\" is not a symbol; symbols are: KENWOOD, Jogger";
         QTest::newRow("a flag that is none")
             << QByteArray("callsign,set1.beacon\nOK1AAA,maybe\n")
             << "row 1, set1.beacon: \"maybe\" is none of true, false";

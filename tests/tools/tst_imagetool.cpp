@@ -260,6 +260,58 @@ private slots:
                  qPrintable(got.join(u' ')));
     }
 
+    // A configuration started and changed without hand-editing JSON: every
+    // preset passes check without a warning once it has a callsign; set
+    // changes a file in place, whole or not at all, in its own form.
+    void newAndSet_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("every preset checks clean")
+            << "for p in $(TOOL new --preset list | cut -d' ' -f1); do "
+               "TOOL new -q --preset $p --callsign OK1ABC $p.json && TOOL check $p.json >$p.txt "
+               "&& echo ok; done | sort | uniq -c | tr -s ' '"
+            << " 8 ok\n";
+        QTest::newRow("an image by its name, a callsign to come")
+            << "TOOL new --preset car car.bin 2>&1; stat -c %s car.bin"
+            << "tavlo-image: car.bin has no callsign yet: tavlo-image set car.bin "
+               "callsign=YOURCALL\n127\n";
+        QTest::newRow("no such preset") << "TOOL new --preset kite k.json 2>&1; echo $?; ls"
+                                        << "tavlo-image: there is no preset \"kite\"; "
+                                           "tavlo-image new --preset list names them (see "
+                                           "tavlo-image help new)\n2\n";
+        QTest::newRow("set in place, by text in any capitals and by index")
+            << "TOOL new -q --preset car --callsign OK1ABC c.json && "
+               "TOOL set -q c.json set1.symbol=boat set2.interval=#5 set1.path= && "
+               "TOOL show c.json | grep -E 'Symbol:|interval|Path' | head -4"
+            << "  Beacon interval:      \"  5 min\"\n  Symbol:               7 \"Boat\"\n"
+               "  Path:                 \"\"\n  Beacon interval:      \" 10 min\"\n";
+        QTest::newRow("a refused assignment changes nothing")
+            << "TOOL new -q --preset car --callsign OK1ABC c.bin && cp c.bin before.bin && "
+               "TOOL set c.bin set1.ssid=3 set1.path=WIDE2-1 2>err.txt; echo $?; "
+               "cmp c.bin before.bin && echo same"
+            << "1\nsame\n";
+        QTest::newRow("an entry that is not in its list")
+            << "TOOL new -q c.json && TOOL set c.json set1.comment=busy 2>&1 | cut -c1-90"
+            << "tavlo-image: c.json: Set 1: \"busy\" is not a position comment; position "
+               "comments are: Off D\n";
+        QTest::newRow("lists")
+            << "TOOL lists | grep -E '^ +8  Car$|^Beacon interval|^    4    5 min$'"
+            << "    8  Car\nBeacon interval (setN.interval):\n    4    5 min\n";
+    }
+    void newAndSet()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, out);
+        script.replace(QStringLiteral("TOOL"), QStringLiteral(TAVLO_IMAGE_TOOL));
+        QTemporaryDir dir;
+        QProcess shell;
+        shell.setWorkingDirectory(dir.path());
+        shell.start(QStringLiteral("bash"), {"-c", script});
+        QVERIFY(shell.waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()), out);
+    }
+
     void showForAPerson()
     {
         const Run run = runTool({"show", dataFile("worked-example.bin")});

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "commands.h"
 
+#include "configcommands.h"
 #include "devicecommands.h"
 #include "displaytext.h"
 #include "filecommands.h"
@@ -35,15 +36,20 @@ const auto OptionTable = std::to_array<Option>({
     {"--trace", nullptr, Takes::Nothing, nullptr,
      "every byte sent and received, and every change of the port, on standard error"},
     {"--json", nullptr, Takes::Nothing, nullptr, "print JSON instead of lines of text"},
-    {"--quiet", "-q", Takes::Nothing, nullptr, "say no advice on standard error"},
+    {"--quiet", "-q", Takes::Nothing, nullptr,
+     "say no advice on standard error, and no line when a device action went well"},
     {"--strict", nullptr, Takes::Nothing, nullptr, "exit 1 for a note as for a warning"},
     {"--allow-duplicates", nullptr, Takes::Nothing, nullptr,
      "program two rows with one callsign and SSID all the same"},
+    {"--preset", nullptr, Takes::Value, "NAME",
+     "start from a kind of station: handheld, car, home, bicycle, hiker, boat, balloon, "
+     "weather; list names them"},
+    {"--callsign", nullptr, Takes::Value, "CALL", "the station's callsign"},
 });
 
 int completionCommand(const Invocation &);
 
-const std::array<Command, 12> CommandTable{{
+const std::array<Command, 15> CommandTable{{
     {"decode",
      "FILE",
      1,
@@ -143,7 +149,7 @@ const std::array<Command, 12> CommandTable{{
      "FILE",
      1,
      1,
-     {{"--port", false, true}, {"--any-length"}, {"--settle"}, {"--trace"}},
+     {{"--port", false, true}, {"--any-length"}, {"--settle"}, {"--trace"}, {"--quiet"}},
      "Read the device's memory into FILE, as \"Read & Save file from EEProm\" does. Only a "
      "memory dump is saved: the count byte 127 and exactly 127 bytes (another count with "
      "--any-length, never extra bytes); anything else is \"not a memory dump\", exit 3.",
@@ -153,7 +159,7 @@ const std::array<Command, 12> CommandTable{{
      "FILE",
      1,
      1,
-     {{"--port", false, true}, {"--any-length"}, {"--settle"}, {"--trace"}},
+     {{"--port", false, true}, {"--any-length"}, {"--settle"}, {"--trace"}, {"--quiet"}},
      "Compare the device's memory with FILE as the verify after a write does, and say what "
      "differs the way diff does. Nothing is written. A FILE that is not 127 bytes long is "
      "refused without --any-length. Exit 0 when the device holds FILE, 1 when it differs, 3 for "
@@ -187,6 +193,38 @@ const std::array<Command, 12> CommandTable{{
      "left half-written.",
      "tavlo-image fleet club.json roster.csv --watch --report club-report.csv",
      fleetCommand},
+    {"new",
+     "OUT",
+     0,
+     1,
+     {{"--preset"}, {"--callsign"}, {"--quiet"}},
+     "Write a new configuration into OUT: JSON where OUT ends in .json, else the image. With "
+     "--preset, set 1 is made for a kind of station, and passes check without a warning once "
+     "it has a callsign (a fixed station's beacon waits for its position); --preset list names "
+     "the presets with a line each.",
+     "tavlo-image new --preset car --callsign OK1ABC car.json",
+     newCommand},
+    {"set",
+     "FILE KEY=VALUE...",
+     2,
+     -1,
+     {{"--quiet"}},
+     "Change fields of FILE in place, by the keys of the roster: callsign and setN.KEY "
+     "(set1.ssid, set2.path). A list entry is its text, in capitals or not, or its index "
+     "(\"#5\"); a flag is true/false, yes/no, on/off or 1/0; an empty value empties a text. "
+     "FILE keeps its form, JSON or image, and is replaced only when every assignment passes "
+     "the save checks. The advice of check is said on standard error; --quiet leaves it out.",
+     "tavlo-image set car.json set1.interval=\"10 min\" set1.path=WIDE1-1,WIDE2-2",
+     setCommand},
+    {"lists",
+     "",
+     0,
+     0,
+     {},
+     "Print every list a field chooses from (symbols, position comments, beacon intervals, "
+     "symbol tables and codes, hemispheres), each entry with its index.",
+     "tavlo-image lists",
+     listsCommand},
     {"completion",
      "",
      0,
@@ -228,8 +266,9 @@ QString completionScript()
                "    done\n"
                "    case $prev in\n"
                "        --port|-p)\n"
-               "            COMPREPLY=($(compgen -W \"$(tavlo-image ports 2>/dev/null | "
-               "cut -d' ' -f1)\" -- \"$cur\") $(compgen -f -- \"$cur\"))\n"
+               "            COMPREPLY=($(compgen -W \"$(tavlo-image ports 2>&1 | "
+               "grep -v '^tavlo-image:' | cut -d' ' -f1)\" -- \"$cur\") "
+               "$(compgen -f -- \"$cur\"))\n"
                "            return ;;\n"
                "        --settle|--retries) return ;;\n"
                "    esac\n"

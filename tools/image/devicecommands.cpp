@@ -5,6 +5,7 @@
 #include "devicerun.h"
 #include "displaytext.h"
 #include "files.h"
+#include "image.h"
 #include "imagediff.h"
 #include "imagefile.h"
 #include "imageinput.h"
@@ -15,6 +16,7 @@
 #include "stopsignals.h"
 #include "tracingport.h"
 
+#include <QElapsedTimer>
 #include <optional>
 
 namespace tavlo {
@@ -320,6 +322,27 @@ int ended(const DeviceRun &run, const LinkResult &result, const DeviceArgs &a,
     return exitStatus(result);
 }
 
+// The one line that says all went well: "OK1ABC written to /dev/ttyUSB0 and
+// verified (2.9 s)".
+QString succeeded(DeviceAction action, const DeviceArgs &a, const QByteArray &image, qint64 ms)
+{
+    const QString seconds = QStringLiteral("(%1 s)").arg(double(ms) / 1000, 0, 'f', 1);
+    const QString port = printable(a.port);
+    QString what = printable(a.file);
+    if (const Result<Configuration> config = decodeImage(image);
+        config && !config->callsign.trimmed().isEmpty())
+        what = printable(config->callsign.trimmed());
+    switch (action) {
+    case DeviceAction::Write:
+        return QStringLiteral("%1 written to %2 and verified %3").arg(what, port, seconds);
+    case DeviceAction::Verify:
+        return QStringLiteral("%1 holds %2 %3").arg(port, printable(a.file), seconds);
+    case DeviceAction::Read:
+        break;
+    }
+    return QStringLiteral("%1 read from %2 %3").arg(printable(a.file), port, seconds);
+}
+
 // Opens the port, lets the device wake and runs the action: the part that
 // touches the device, after everything was checked.
 int talkToDevice(SerialPort &port, DeviceAction action, const DeviceArgs &a,
@@ -331,8 +354,13 @@ int talkToDevice(SerialPort &port, DeviceAction action, const DeviceArgs &a,
     TerminalBar bar;
     QObject::connect(&run, &DeviceRun::progress, &run,
                      [&bar](LinkPhase phase, qint64 done, qint64 total) {
-                         bar.show(phase == LinkPhase::Writing ? "write " : "verify", done, total);
+                         bar.show(phase == LinkPhase::Writing   ? "write "
+                                  : phase == LinkPhase::Reading ? "read  "
+                                                                : "verify",
+                                  done, total);
                      });
+    QElapsedTimer took;
+    took.start();
     QObject::connect(&run, &DeviceRun::report, &run, [&bar](const LinkProblem &problem) {
         bar.end();
         say(words::describe(problem).message);
@@ -355,7 +383,10 @@ int talkToDevice(SerialPort &port, DeviceAction action, const DeviceArgs &a,
     if (StopSignals::caught())
         return stopped(bar, run, stoppedWhat(run, result, action, a.file, a.backup));
     run.releaseAndWait();
-    return ended(run, result, a, prepared);
+    const int status = ended(run, result, a, prepared);
+    if (status == Success && !a.quiet)
+        say(succeeded(action, a, prepared.image, took.elapsed()));
+    return status;
 }
 
 } // namespace
