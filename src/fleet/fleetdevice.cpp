@@ -3,6 +3,7 @@
 
 #include "displaytext.h"
 #include "files.h"
+#include "imagediff.h"
 #include "linkwords.h"
 #include "protocol.h"
 
@@ -55,6 +56,27 @@ RunPlan planFor(const RosterRow &row, const QString &port, const QString &backup
     plan.retries = options.retries;
     plan.settleMs = options.settleMs;
     return plan;
+}
+
+// What the device holds otherwise than the row: "callsign, set1.path", as
+// the roster's columns name them, or the bytes that no field shows.
+QString differingFields(const QByteArray &image, const QByteArray &memory)
+{
+    constexpr qsizetype Named = 8;
+    const Result<ImageDiff> diff = diffImages(image, memory);
+    if (!diff)
+        return QString();
+    QStringList names;
+    for (const FieldChange &change : diff->fields)
+        names << (change.set < 0
+                      ? change.field
+                      : QStringLiteral("set%1.%2").arg(change.set + 1).arg(change.field));
+    for (const ByteChange &change : diff->bytes)
+        names << QStringLiteral("byte %1").arg(change.offset);
+    if (names.size() > Named)
+        return names.mid(0, Named).join(QStringLiteral(", ")) +
+               QStringLiteral(" and %1 more").arg(names.size() - Named);
+    return names.join(QStringLiteral(", "));
 }
 
 } // namespace
@@ -121,12 +143,17 @@ QString FleetDevice::resultOf(const LinkResult &ending) const
     case End::Completed:
         return m_problem.isEmpty() ? QStringLiteral("verified")
                                    : QStringLiteral("verified (%1)").arg(m_problem);
-    case End::VerifyFailed:
+    case End::VerifyFailed: {
+        const QString differs = differingFields(m_row.image, m_run.reply().memory());
+        const QString failed = differs.isEmpty()
+                                   ? QStringLiteral("verify failed")
+                                   : QStringLiteral("verify failed in %1").arg(differs);
         // A link that garbles every answer garbled the backup's two reads alike.
-        return m_run.backupSaved()
-                   ? QStringLiteral("verify failed; the backup was read over the same link and "
-                                    "may differ from what the device held")
-                   : QStringLiteral("verify failed");
+        return m_run.backupSaved() ? failed + QStringLiteral("; the backup was read over the same "
+                                                             "link and may differ from what the "
+                                                             "device held")
+                                   : failed;
+    }
     case End::Stopped:
         return QStringLiteral("stopped: %1; the device was reset").arg(holds());
     case End::Cancelled:

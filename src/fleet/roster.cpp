@@ -156,18 +156,24 @@ Result<QList<RosterRow>> rowsFromTable(const Configuration &templ,
         return Rows::failure(columns.error());
     const QJsonObject object = QJsonDocument::fromJson(configurationToJson(templ)).object();
     QList<RosterRow> rows;
+    QStringList problems; // every bad row, so one run of corrections mends them all
     for (int r = 1; r < records.size(); ++r) {
         const QStringList &cells = records.at(r);
-        if (cells.size() > columns->size())
-            return Rows::failure(QStringLiteral("row %1 has %2 cells, the header %3 columns")
-                                     .arg(r)
-                                     .arg(cells.size())
-                                     .arg(columns->size()));
+        if (cells.size() > columns->size()) {
+            problems << QStringLiteral("row %1 has %2 cells, the header %3 columns")
+                            .arg(r)
+                            .arg(cells.size())
+                            .arg(columns->size());
+            continue;
+        }
         const Result<RosterRow> row = applyRow(object, *columns, cells, r, emptyClears);
-        if (!row)
-            return Rows::failure(row.error());
-        rows << *row;
+        if (row)
+            rows << *row;
+        else
+            problems << row.error();
     }
+    if (!problems.isEmpty())
+        return Rows::failure(problems.join(u'\n'));
     return rows;
 }
 

@@ -24,8 +24,8 @@ struct RosterRow {
 // and KEY a key of the JSON form. A list's entry is its text as the window
 // shows it, or its index ("#5", or a plain number that no entry reads); a
 // flag is true/false, yes/no, on/off or 1/0; an empty cell keeps the
-// template's value. Every row passes the save checks, or the first that does
-// not is named with its column.
+// template's value. Every row passes the save checks, or each that does not
+// is named with its column, a line each.
 // With `emptyClears`, an empty cell makes a text empty instead (a value
 // typed on a command line, where nothing else says "empty").
 Result<QList<RosterRow>> rowsFromTable(const Configuration &templ,

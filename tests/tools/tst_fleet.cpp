@@ -72,7 +72,7 @@ private slots:
             << QStringList{"verified", "verified", "verified", "verified"};
         QTest::newRow("one corrupting device among three")
             << QList<QStringList>{{}, {"--corrupt", "40"}, {}} << 3
-            << QStringList{"verified", "verify failed", "verified"};
+            << QStringList{"verified", "verify failed in set2.path", "verified"};
         QTest::newRow("a device that hangs up while written")
             << QList<QStringList>{{"--hangup-after", "60"}, {}} << 3
             << QStringList{"port lost: only ", "verified"};
@@ -138,7 +138,7 @@ private slots:
     void badRowOpensNoPort_data()
     {
         QTest::addColumn<QByteArray>("roster");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("message"); // each line it must say, "|" between
         QTest::newRow("a path the image cannot hold")
             << QByteArray("callsign,set1.path\nOK1AAA,WIDE1-1\nOK1AAB,\"WIDE1-1,WIDE2-1\"\n")
             << "row 2, set1.path: Set 1: path \"WIDE1-1,WIDE2-1\" would be stored as";
@@ -161,6 +161,11 @@ private slots:
         QTest::newRow("more cells than columns")
             << QByteArray("callsign\nOK1AAA,9\n") << "row 1 has 2 cells, the header 1 columns";
         QTest::newRow("no rows") << QByteArray("callsign\n") << "a header and a row for each";
+        QTest::newRow("every bad row of a spreadsheet's semicolons")
+            << QByteArray("callsign;set1.beacon\r\nOK1AAA;maybe\r\nOK1AAB;yes\r\n"
+                          "OK1AAC;perhaps\r\nOK1AAD;on;1\r\n")
+            << "row 1, set1.beacon: \"maybe\"|row 3, set1.beacon: \"perhaps\"|"
+               "row 4 has 3 cells, the header 2 columns|3 rows refused; no port was opened";
     }
     void badRowOpensNoPort()
     {
@@ -171,7 +176,8 @@ private slots:
         const Run run = tool({"fleet", "--settle", "0", Image, path("bad.csv"), "--port",
                               m_ptys.first(), "--backup-dir", path("backups")});
         QCOMPARE(run.status, 2);
-        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        for (const QString &line : message.split(u'|'))
+            QVERIFY2(run.err.contains(line), qPrintable(run.err));
         QVERIFY(run.out.isEmpty());
         QTest::qWait(200);
         QVERIFY2(!contents(path("sim0.log")).contains("opened"),
@@ -206,6 +212,11 @@ private slots:
         // A row that straddles the first mebibyte is read whole, not cut.
         QTest::newRow("a roster over a mebibyte")
             << QStringList{Image, "DIR/long.csv", "--port", "PORT"} << 0 << "DL2BBB";
+        // Spreadsheets with a decimal comma export ";", others tabs.
+        QTest::newRow("a roster with semicolons")
+            << QStringList{Image, "DIR/semi.csv", "--port", "PORT"} << 0 << "OK1AAS  ";
+        QTest::newRow("a roster with tabs")
+            << QStringList{Image, "DIR/tabs.csv", "--port", "PORT"} << 0 << "OK1AAT  ";
         QTest::newRow("one callsign and SSID twice")
             << QStringList{Image, "DIR/twice.csv", "--port", "PORT", "--port", "PORT2"} << 2
             << "rows 1 and 2 are both OK1AAA-9";
@@ -222,6 +233,9 @@ private slots:
         QByteArray longRoster = "callsign\n" + QByteArray(1024 * 1024 - 12, '\n') + "DL2BBB\n";
         QVERIFY(writeFile(path("long.csv"), longRoster));
         QVERIFY(writeFile(path("twice.csv"), "callsign,set1.ssid\nOK1AAA,9\nok1aaa,9\n"));
+        QVERIFY(writeFile(path("semi.csv"), "callsign;set1.symbol\nOK1AAS;\"Car\"\n"));
+        QVERIFY(writeFile(path("tabs.csv"), "\xEF\xBB\xBF"
+                                            "callsign\tset1.ssid\nOK1AAT\t7\n"));
         QFile huge(path("huge.csv"));
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(17 * 1024 * 1024));
         huge.close();
@@ -389,6 +403,46 @@ private slots:
         QVERIFY(tool({"read", "--settle", "0", "--port", m_ptys[0], path("back.bin")}).status == 0);
         QCOMPARE(contents(path("back.bin")).left(6), QByteArray("OK1AAA"));
         QCOMPARE(contents(path("row1.bin")), contents(path("back.bin")));
+    }
+
+    // A run cut short goes on where it stopped: --resume leaves out the rows
+    // its report marks verified, and the new report holds every row.
+    void resumeWhereItStopped()
+    {
+        QVERIFY(startDevice({}));
+        QVERIFY(startDevice({}));
+        const QStringList run{"fleet",  "--settle", "0",      Image,     path("roster.csv"),
+                              "--port", m_ptys[0],  "--port", m_ptys[1], "--backup-dir",
+                              path("b")};
+        QCOMPARE(tool(run + QStringList{"-o", path("report.csv")}).status, 3);
+        const Run resumed =
+            tool(run + QStringList{"--resume", path("report.csv"), "-o", path("report.csv")});
+        QCOMPARE(resumed.status, 0);
+        QVERIFY2(
+            resumed.err.contains(
+                QStringLiteral("row 2 OK1AAB: verified in %1, left out").arg(path("report.csv"))),
+            qPrintable(resumed.err));
+        QVERIFY2(resumed.out.contains(QStringLiteral("row 3  OK1AAC")) &&
+                     !resumed.out.contains(QStringLiteral("row 1 ")),
+                 qPrintable(resumed.out));
+        const QString report = QString::fromUtf8(contents(path("report.csv")));
+        QCOMPARE(report.split(u'\n').filter(QStringLiteral(",verified,")).size(), 4);
+        QVERIFY(tool({"read", "--settle", "0", "--port", m_ptys[1], path("back.bin")}).status == 0);
+        QCOMPARE(contents(path("back.bin")).left(6), QByteArray("OK1AAD"));
+        // Nothing left: no device is touched.
+        const QByteArray logged = contents(path("sim0.log"));
+        const Run again = tool(run + QStringList{"--resume", path("report.csv")});
+        QCOMPARE(again.status, 0);
+        QVERIFY2(again.err.contains(QStringLiteral("no device is needed")), qPrintable(again.err));
+        QTest::qWait(200);
+        QCOMPARE(contents(path("sim0.log")), logged);
+        // A report of another roster is refused.
+        QVERIFY(writeFile(path("other.csv"), "callsign\nDL1XYZ\n"));
+        const Run other = tool({"fleet", "--settle", "0", Image, path("other.csv"), "--port",
+                                m_ptys[0], "--resume", path("report.csv")});
+        QCOMPARE(other.status, 2);
+        QVERIFY2(other.err.contains(QStringLiteral("gives row 1 as OK1AAA")),
+                 qPrintable(other.err));
     }
 
     // A backup is two reads that agree; a link that garbles now and then

@@ -41,6 +41,8 @@ const auto OptionTable = std::to_array<Option>({
     {"--strict", nullptr, Takes::Nothing, nullptr, "exit 1 for a note as for a warning"},
     {"--allow-duplicates", nullptr, Takes::Nothing, nullptr,
      "program two rows with one callsign and SSID all the same"},
+    {"--resume", nullptr, Takes::Value, "REPORT",
+     "leave out the rows an earlier run's --report marks verified"},
     {"--preset", nullptr, Takes::Value, "NAME",
      "start from a kind of station: handheld, car, home, bicycle, hiker, boat, balloon, "
      "weather; list names them"},
@@ -178,19 +180,23 @@ const std::array<Command, 15> CommandTable{{
       {"--settle"},
       {"--json"},
       {"--quiet"},
-      {"--allow-duplicates"}},
+      {"--allow-duplicates"},
+      {"--resume"}},
      "Program a club's trackers, each with its row of ROSTER, several at once. TEMPLATE is an "
-     "image or a JSON configuration; ROSTER a CSV file whose header names the columns that "
-     "differ: callsign and setN.KEY (set1.ssid, set2.path), a list entry by its text (\"5 "
+     "image or a JSON configuration; ROSTER a CSV file (commas, semicolons or tabs between "
+     "cells) whose header names the columns that differ: callsign and setN.KEY (set1.ssid, "
+     "set2.path), a list entry by its text (\"5 "
      "min\", \"Car\") or its index (\"#5\"). Every row passes the save checks before a port is "
-     "opened (exit 2, naming the row and the column); two rows with one callsign and SSID need "
+     "opened (exit 2, naming each bad row and its column); two rows with one callsign and SSID "
+     "need "
      "--allow-duplicates. Row k goes to the k-th --port, all at once; --watch waits for ports to "
      "appear in DIR (default /dev/serial/by-id) and programs each new one with the next row; a "
      "tracker this run programmed is left alone when it comes back. Each device: its memory "
      "read twice and saved in --backup-dir (default fleet-backups), or nothing written, then "
      "written, verified and reset. One line a device on standard output (--json: JSON), and "
-     "with --report the same as CSV. Exit 0 only when every row was verified and no tracker is "
-     "left half-written.",
+     "with --report the same as CSV; --resume with that report leaves out the rows it marks "
+     "verified, and the new report holds them too. Exit 0 only when every row was verified and "
+     "no tracker is left half-written.",
      "tavlo-image fleet club.json roster.csv --watch --report club-report.csv",
      fleetCommand},
     {"new",

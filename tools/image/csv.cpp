@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <array>
+
 namespace tavlo::cli {
 
 namespace {
@@ -10,8 +12,9 @@ namespace {
 // Reads one CSV record from `pos`; false at the end of the text.
 class CsvReader {
 public:
-    explicit CsvReader(QString text)
+    CsvReader(QString text, QChar separator)
         : m_text(std::move(text))
+        , m_separator(separator)
     {
     }
 
@@ -52,8 +55,8 @@ private:
 
     bool atFieldEnd() const
     {
-        return m_pos >= m_text.size() || m_text.at(m_pos) == u',' || m_text.at(m_pos) == u'\n' ||
-               m_text.at(m_pos) == u'\r';
+        return m_pos >= m_text.size() || m_text.at(m_pos) == m_separator ||
+               m_text.at(m_pos) == u'\n' || m_text.at(m_pos) == u'\r';
     }
 
     bool readField(QString &field)
@@ -88,9 +91,34 @@ private:
     }
 
     QString m_text;
+    QChar m_separator;
     qsizetype m_pos = 0;
     QString m_error;
 };
+
+// The separator the header uses most outside quotes: spreadsheets set to a
+// locale with a decimal comma export ";", others a tab. A header of one
+// column has none, and a comma is as good as any.
+QChar separatorOf(const QString &text)
+{
+    constexpr std::array<char16_t, 3> candidates = {u',', u';', u'\t'};
+    std::array<qsizetype, candidates.size()> counts = {};
+    bool quoted = false;
+    for (const QChar c : text) {
+        if (c == u'"')
+            quoted = !quoted;
+        else if (!quoted && (c == u'\n' || c == u'\r'))
+            break;
+        else if (!quoted)
+            for (size_t i = 0; i < candidates.size(); ++i)
+                counts.at(i) += c == candidates.at(i) ? 1 : 0;
+    }
+    size_t best = 0;
+    for (size_t i = 1; i < candidates.size(); ++i)
+        if (counts.at(i) > counts.at(best))
+            best = i;
+    return QChar(candidates.at(best));
+}
 
 } // namespace
 
@@ -99,7 +127,8 @@ Result<QList<QStringList>> parseCsv(const QByteArray &text)
     QByteArray bytes = text;
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
-    return CsvReader(QString::fromUtf8(bytes)).records();
+    const QString decoded = QString::fromUtf8(bytes);
+    return CsvReader(decoded, separatorOf(decoded)).records();
 }
 
 } // namespace tavlo::cli

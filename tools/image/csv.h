@@ -9,8 +9,9 @@
 
 namespace tavlo::cli {
 
-// Splits CSV text into records of fields: commas between, double quotes
-// around a field that holds commas, quotes or line breaks ("" for a quote),
+// Splits CSV text into records of fields: a separator between (a comma, a
+// semicolon or a tab, whichever the first line uses most), double quotes
+// around a field that holds separators, quotes or line breaks ("" for a quote),
 // lines ended by LF or CRLF, a UTF-8 byte order mark ignored.
 Result<QList<QStringList>> parseCsv(const QByteArray &text);
 

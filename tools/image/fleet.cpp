@@ -39,6 +39,7 @@ struct FleetArgs {
     bool json = false;
     bool quiet = false;
     bool allowDuplicates = false;
+    QString resume; // an earlier report, whose verified rows are done
     FleetOptions options;
     QString error;
 };
@@ -53,6 +54,7 @@ FleetArgs parse(const Invocation &i)
     f.json = i.has("--json");
     f.quiet = i.has("--quiet");
     f.allowDuplicates = i.has("--allow-duplicates");
+    f.resume = i.value("--resume");
     f.options.backupDir =
         i.given("--backup-dir") ? i.value("--backup-dir") : QStringLiteral("fleet-backups");
     f.options.retries = i.number("--retries", 0);
@@ -61,6 +63,8 @@ FleetArgs parse(const Invocation &i)
         f.error = QStringLiteral("fleet takes --port PORT, once for each device, or --watch");
     else if (i.given("--report") && f.report.isEmpty())
         f.error = QStringLiteral("--report needs a file name");
+    else if (i.given("--resume") && f.resume.isEmpty())
+        f.error = QStringLiteral("--resume needs the report of an earlier run");
     f.templ = i.arguments.value(0);
     f.roster = i.arguments.value(1);
     return f;
@@ -86,8 +90,16 @@ Result<QList<RosterRow>> readRows(const FleetArgs &f)
     const Result<QList<QStringList>> records = parseCsv(*csv);
     const Result<QList<RosterRow>> table =
         records ? rowsFromTable(*templ, *records) : Rows::failure(records.error());
-    if (!table)
-        return Rows::failure(QStringLiteral("%1: %2").arg(printable(f.roster), table.error()));
+    if (!table) {
+        // Every bad row a line, then what they come to.
+        const QStringList lines = table.error().split(u'\n');
+        if (lines.size() == 1)
+            return Rows::failure(QStringLiteral("%1: %2").arg(printable(f.roster), lines.first()));
+        for (const QString &line : lines)
+            say(QStringLiteral("%1: %2").arg(printable(f.roster), line));
+        return Rows::failure(QStringLiteral("%1: %2 refused; no port was opened")
+                                 .arg(printable(f.roster), countOf(lines.size(), "row", "rows")));
+    }
     if (const QString twice = f.allowDuplicates ? QString() : duplicateRows(*table);
         !twice.isEmpty())
         return Rows::failure(QStringLiteral("%1: %2").arg(printable(f.roster), twice));
@@ -136,7 +148,87 @@ QString argumentsProblem(const FleetArgs &f)
     if (const QString problem = inputProblem(f, QStringLiteral("template"), f.templ);
         !problem.isEmpty())
         return problem;
+    if (!f.resume.isEmpty())
+        for (const QString &port : f.ports)
+            if (files::isSameFile(inputPath(f.resume), port))
+                return QStringLiteral("the earlier report %1 leads to the port %2, not to a file")
+                    .arg(printable(f.resume), printable(port));
     return inputProblem(f, QStringLiteral("roster"), f.roster);
+}
+
+// A report's cell as it was before csvCell() kept it from being a formula.
+QString cellText(const QString &cell)
+{
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    return cell.size() > 1 && cell.front() == u'\'' && formulaStarts.contains(cell.at(1))
+               ? cell.mid(1)
+               : cell;
+}
+
+// The rows an earlier report marks verified, as it gave them.
+Result<QList<DeviceResult>> verifiedBefore(const QString &report)
+{
+    using Results = Result<QList<DeviceResult>>;
+    const Result<QByteArray> text = readBoundedFile(inputPath(report), LargestRoster);
+    if (!text)
+        return Results::failure(
+            QStringLiteral("Could not read %1: %2").arg(printable(report), text.error()));
+    const Result<QList<QStringList>> records = parseCsv(*text);
+    const QStringList header = records ? records->value(0) : QStringList();
+    const auto column = [&header](const char *name) {
+        return header.indexOf(QLatin1String(name));
+    };
+    if (!records || column("row") < 0 || column("callsign") < 0 || column("done") < 0)
+        return Results::failure(QStringLiteral("%1 is no fleet report: its header has no row, "
+                                               "callsign and done")
+                                    .arg(printable(report)));
+    QList<DeviceResult> verified;
+    for (const QStringList &record : records->mid(1)) {
+        if (record.value(column("done")) != u"verified")
+            continue;
+        DeviceResult r;
+        r.row = record.value(column("row")).toInt();
+        r.callsign = cellText(record.value(column("callsign")));
+        r.port = cellText(record.value(column("port")));
+        r.serial = cellText(record.value(column("serial")));
+        r.verified = true;
+        r.result = cellText(record.value(column("result")));
+        r.backup = cellText(record.value(column("backup")));
+        verified << r;
+    }
+    return verified;
+}
+
+// The rows still to do: those an earlier report marks verified are left out,
+// each said. A report whose row holds another callsign is of another roster.
+Result<QList<RosterRow>> rowsToResume(const FleetArgs &f, const QList<RosterRow> &rows,
+                                      QList<DeviceResult> &done)
+{
+    using Rows = Result<QList<RosterRow>>;
+    const Result<QList<DeviceResult>> before = verifiedBefore(f.resume);
+    if (!before)
+        return Rows::failure(before.error());
+    QList<RosterRow> left;
+    for (const RosterRow &row : rows) {
+        const auto same = std::find_if(before->begin(), before->end(),
+                                       [&row](const auto &r) { return r.row == row.number; });
+        if (same == before->end()) {
+            left << row;
+            continue;
+        }
+        if (same->callsign.compare(row.callsign, Qt::CaseInsensitive) != 0)
+            return Rows::failure(
+                QStringLiteral("%1 gives row %2 as %3, %4 as %5: is it a report "
+                               "of this roster?")
+                    .arg(printable(f.resume))
+                    .arg(row.number)
+                    .arg(printable(same->callsign), printable(f.roster), printable(row.callsign)));
+        done << *same;
+        say(QStringLiteral("row %1 %2: verified in %3, left out")
+                .arg(row.number)
+                .arg(row.callsign, printable(f.resume)));
+    }
+    return left;
 }
 
 // A cell a spreadsheet takes as text: one that begins as a formula would
@@ -188,14 +280,24 @@ QByteArray jsonLine(const DeviceResult &r)
         .toJson(QJsonDocument::Compact);
 }
 
+void sayAdvice(const QList<RosterRow> &rows)
+{
+    for (const RosterRow &row : rows)
+        for (const Finding &finding : adviseOn(row.config))
+            say(QStringLiteral("row %1: %2: %3")
+                    .arg(row.number)
+                    .arg(severityName(finding.severity), finding.message));
+}
+
 // A fleet run on a terminal: one line a device as it ends, a status line a
 // device at work redrawn in place on a terminal, the report at the end.
 class FleetOnTerminal : public QObject {
 public:
-    FleetOnTerminal(const FleetArgs &args, FleetRun &run)
+    FleetOnTerminal(const FleetArgs &args, FleetRun &run, QList<DeviceResult> earlier)
         : m_args(args)
         , m_run(run)
         , m_board(files::isTerminal(files::StandardError))
+        , m_results(std::move(earlier))
     {
         m_drawTimer.setSingleShot(true);
         connect(&m_drawTimer, &QTimer::timeout, this, &FleetOnTerminal::draw);
@@ -214,10 +316,12 @@ public:
 
     int run()
     {
-        QEventLoop loop;
-        connect(&m_run, &FleetRun::finished, &loop, &QEventLoop::quit);
-        m_run.start();
-        loop.exec();
+        if (m_run.total() > 0) {
+            QEventLoop loop;
+            connect(&m_run, &FleetRun::finished, &loop, &QEventLoop::quit);
+            m_run.start();
+            loop.exec();
+        }
         eraseBoard();
         for (const RosterRow &row : m_run.notTaken())
             record(DeviceResult{row.number, row.callsign, QString(), QString(), false,
@@ -294,9 +398,9 @@ private:
     const FleetArgs &m_args;
     FleetRun &m_run;
     bool m_board = false;
+    QList<DeviceResult> m_results; // the report's rows, those an earlier run verified first
     int m_drawn = 0;
     bool m_outputClosed = false;
-    QList<DeviceResult> m_results;
     QTimer m_drawTimer;
     StopSignals m_stopSignals;
 };
@@ -310,20 +414,23 @@ int fleetCommand(const Invocation &invocation)
         return usage(f.error, "fleet");
     if (const QString problem = argumentsProblem(f); !problem.isEmpty())
         return fail(Usage, problem);
-    const Result<QList<RosterRow>> rows = readRows(f);
+    const Result<QList<RosterRow>> all = readRows(f);
+    if (!all)
+        return fail(Usage, all.error());
+    QList<DeviceResult> earlier;
+    const Result<QList<RosterRow>> rows = f.resume.isEmpty() ? all : rowsToResume(f, *all, earlier);
     if (!rows)
         return fail(Usage, rows.error());
-    if (!f.watch && f.ports.size() > rows->size())
+    if (!f.watch && f.ports.size() > rows->size() && !rows->isEmpty())
         return usage(QStringLiteral("%1 for %2: give one --port for each row")
                          .arg(countOf(f.ports.size(), "port", "ports"),
                               countOf(rows->size(), "row", "rows")));
     if (!f.quiet)
-        for (const RosterRow &row : *rows)
-            for (const Finding &finding : adviseOn(row.config))
-                say(QStringLiteral("row %1: %2: %3")
-                        .arg(row.number)
-                        .arg(severityName(finding.severity), finding.message));
-    if (!QDir().mkpath(f.options.backupDir))
+        sayAdvice(*rows);
+    if (rows->isEmpty())
+        say(QStringLiteral("every row of %1 is verified in %2: no device is needed")
+                .arg(printable(f.roster), printable(f.resume)));
+    else if (!QDir().mkpath(f.options.backupDir))
         return fail(Refused, QStringLiteral("Could not make the backup folder %1")
                                  .arg(printable(f.options.backupDir)));
     if (!f.report.isEmpty())
@@ -339,7 +446,7 @@ int fleetCommand(const Invocation &invocation)
     plan.options = f.options;
     RealSystemView system;
     FleetRun run(plan, system);
-    return FleetOnTerminal(f, run).run();
+    return FleetOnTerminal(f, run, earlier).run();
 }
 
 } // namespace tavlo::cli
