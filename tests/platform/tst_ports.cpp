@@ -39,11 +39,15 @@ public:
         nodes[path] = Node{true, true, false, 0777, 0, 0};
         links[path] = target;
     }
-    void process(qint64 pid, const char *program)
+    void process(qint64 pid, const char *program, int owner = -1)
     {
         alive.insert(pid);
         folders[QStringLiteral("/proc")] << QString::number(pid);
         files[QStringLiteral("/proc/%1/comm").arg(pid)] = QByteArray(program) + '\n';
+        if (owner >= 0)
+            files[QStringLiteral("/proc/%1/status").arg(pid)] =
+                "Name:\t" + QByteArray(program) + "\nUid:\t" + QByteArray::number(owner) + '\t' +
+                QByteArray::number(owner) + "\t0\t0\n";
     }
     void lock(const QString &name, const QByteArray &content)
     {
@@ -101,6 +105,9 @@ FakeSystem wellSetUp()
     usb.vendorId = 0x0403;
     usb.productId = 0x6001;
     s.ports << usb;
+    s.files[QStringLiteral("/etc/passwd")] = "root:x:0:0::/root:/bin/sh\n"
+                                             "alice:x:1000:1000::/home/alice:/bin/sh\n"
+                                             "bob:x:1001:1001::/home/bob:/bin/sh\n";
     s.folders[QStringLiteral("/proc")] << QStringLiteral("1");
     s.files[QStringLiteral("/proc/1/comm")] = "init\n";
     return s;
@@ -162,6 +169,22 @@ private slots:
         }) << ""
                                    << "/dev/ttyUSB0 is locked by process 77 (minicom), running"
                                    << "close minicom, or end it with: kill 77";
+        QTest::newRow("live lock of this user's")
+            << Setup([](FakeSystem &s) {
+                   s.process(77, "minicom", 1000);
+                   s.lock("LCK..ttyUSB0", "77\n");
+               })
+            << ""
+            << "/dev/ttyUSB0 is locked by process 77 (minicom)"
+            << "close minicom (your process 77), or end it with: kill 77";
+        QTest::newRow("live lock of another user's")
+            << Setup([](FakeSystem &s) {
+                   s.process(78, "picocom", 1001);
+                   s.lock("LCK..ttyUSB0", "78\n");
+               })
+            << ""
+            << "/dev/ttyUSB0 is locked by process 78 (picocom)"
+            << "close picocom (process 78 of user bob), or end it with: sudo kill 78";
         QTest::newRow("missing port")
             << Setup([](FakeSystem &s) {
                    s.folders[QStringLiteral("/sys/bus/usb-serial/devices")]
@@ -213,6 +236,38 @@ private slots:
         QCOMPARE(system.opened, port.isEmpty() || port.contains(u'3')
                                     ? QStringList()
                                     : QStringList{QStringLiteral("/dev/ttyUSB0")});
+    }
+
+    // With a port asked about, only its own locks (under any of its names)
+    // are problems; other ports' are said beside, with their fix.
+    void doctorJudgesTheAskedPort_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<bool>("problem");
+        QTest::newRow("no port asked about") << "" << true;
+        QTest::newRow("the locked port") << "/dev/ttyUSB1" << true;
+        QTest::newRow("the locked port by its link") << "/dev/serial/by-id/usb-B" << true;
+        QTest::newRow("another port") << "/dev/ttyUSB0" << false;
+    }
+    void doctorJudgesTheAskedPort()
+    {
+        QFETCH(QString, port);
+        QFETCH(bool, problem);
+        FakeSystem system = wellSetUp();
+        system.device(QStringLiteral("/dev/ttyUSB1"));
+        system.link(QStringLiteral("/dev/serial/by-id/usb-B"), QStringLiteral("/dev/ttyUSB1"));
+        system.process(77, "minicom", 1001);
+        system.lock("LCK..ttyUSB1", "77\n");
+        const QList<ports::Finding> found = ports::examine(system, port);
+        const QString report = ports::report(found);
+        const bool problems =
+            std::any_of(found.begin(), found.end(), [](const auto &f) { return f.problem; });
+        QVERIFY2(problems == problem, qPrintable(report));
+        QVERIFY2(report.contains(problem ? QStringLiteral("problem: /dev/ttyUSB1 is locked")
+                                         : QStringLiteral("another port: /dev/ttyUSB1 is locked")),
+                 qPrintable(report));
+        QVERIFY2(report.contains(QStringLiteral("fix: close minicom (process 77 of user bob)")),
+                 qPrintable(report));
     }
 
     // The port list: by what it is, its stable link, its locks and whether

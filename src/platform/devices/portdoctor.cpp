@@ -317,24 +317,79 @@ void examineServices(const SystemView &system, QList<Finding> &found)
         found.append({false, QStringLiteral("neither brltty nor ModemManager is in the way"), {}});
 }
 
-void examineLocks(const SystemView &system, QList<Finding> &found)
+// The user a process runs as, by the real user id /proc gives it; empty
+// when the process cannot be looked at.
+QString processOwner(const SystemView &system, qint64 pid, unsigned &uid)
+{
+    const std::optional<QByteArray> status =
+        system.read(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status)
+        return QString();
+    bool known = false;
+    for (const QByteArray &line : status->split('\n'))
+        if (line.startsWith("Uid:"))
+            uid = line.mid(4).simplified().split(' ').value(0).toUInt(&known);
+    if (!known)
+        return QString();
+    for (const QByteArray &entry :
+         system.read(QStringLiteral("/etc/passwd")).value_or("").split('\n'))
+        if (const QList<QByteArray> f = entry.split(':'); f.size() > 2 && f.at(2).toUInt() == uid)
+            return QString::fromUtf8(f.at(0));
+    return QString::number(uid);
+}
+
+// Whose process holds a port, and the command that ends it: another
+// user's process takes sudo.
+QString endProcessRemedy(const SystemView &system, const LockFileState &lock)
+{
+    unsigned uid = 0;
+    const QString owner = processOwner(system, lock.pid, uid);
+    const QString program = lock.program.isEmpty() ? QStringLiteral("process %1").arg(lock.pid)
+                                                   : printable(lock.program);
+    if (owner.isEmpty())
+        return QStringLiteral("close %1, or end it with: kill %2").arg(program).arg(lock.pid);
+    if (uid == system.userId())
+        return QStringLiteral("close %1 (your process %2), or end it with: kill %2")
+            .arg(program)
+            .arg(lock.pid);
+    return QStringLiteral("close %1 (process %2 of user %3), or end it with: sudo kill %2")
+        .arg(program)
+        .arg(lock.pid)
+        .arg(printable(owner));
+}
+
+Finding lockFinding(const SystemView &system, const LockFile &lock)
+{
+    const QString port = printable(lock.port);
+    switch (lock.state.kind) {
+    case LockFileState::Kind::Live:
+        return {true, QStringLiteral("%1 is %2").arg(port, lock.state.text()),
+                endProcessRemedy(system, lock.state)};
+    case LockFileState::Kind::Stale:
+    case LockFileState::Kind::DanglingLink:
+        return {true, QStringLiteral("%1 has %2").arg(port, lock.state.text()),
+                lock.state.removeCommand()};
+    case LockFileState::Kind::NoProcess:
+    case LockFileState::Kind::Unreadable:
+        break;
+    }
+    return {true, QStringLiteral("%1 has %2").arg(port, lock.state.text()),
+            QStringLiteral("if no program uses %1: %2").arg(port, lock.state.removeCommand())};
+}
+
+// With a port asked about, only its own locks are problems; those of other
+// ports are said beside.
+void examineLocks(const SystemView &system, const QString &asked, QList<Finding> &found)
 {
     const QList<LockFile> locks = lockFiles(system);
+    const QString real = asked.isEmpty() ? QString() : system.resolved(asked);
     for (const LockFile &lock : locks) {
-        const QString port = printable(lock.port);
-        if (lock.state.kind == LockFileState::Kind::Live)
-            found.append({true, QStringLiteral("%1 is %2").arg(port, lock.state.text()),
-                          QStringLiteral("close %1, or end it with: kill %2")
-                              .arg(printable(lock.state.program))
-                              .arg(lock.state.pid)});
-        else if (lock.state.kind == LockFileState::Kind::Stale ||
-                 lock.state.kind == LockFileState::Kind::DanglingLink)
-            found.append({true, QStringLiteral("%1 has %2").arg(port, lock.state.text()),
-                          lock.state.removeCommand()});
-        else
-            found.append({true, QStringLiteral("%1 has %2").arg(port, lock.state.text()),
-                          QStringLiteral("if no program uses %1: %2")
-                              .arg(port, lock.state.removeCommand())});
+        Finding finding = lockFinding(system, lock);
+        if (!asked.isEmpty() && lock.port != asked && lock.port != real) {
+            finding.problem = false;
+            finding.aside = true;
+        }
+        found.append(finding);
     }
     if (locks.isEmpty())
         found.append({false, QStringLiteral("no lock files for serial ports"), {}});
@@ -436,7 +491,7 @@ QList<Finding> examine(const SystemView &system, const QString &port)
 #else
     examineGroup(system, found);
     examineServices(system, found);
-    examineLocks(system, found);
+    examineLocks(system, port, found);
     if (!port.isEmpty())
         examinePort(system, port, found);
 #endif
@@ -447,8 +502,11 @@ QString report(const QList<Finding> &findings)
 {
     QString text;
     for (const Finding &f : findings) {
-        text += (f.problem ? QStringLiteral("problem: ") : QStringLiteral("ok: ")) + f.text + u'\n';
-        if (f.problem && !f.remedy.isEmpty())
+        const QString kind = f.problem ? QStringLiteral("problem: ")
+                             : f.aside ? QStringLiteral("another port: ")
+                                       : QStringLiteral("ok: ");
+        text += kind + f.text + u'\n';
+        if ((f.problem || f.aside) && !f.remedy.isEmpty())
             text += QStringLiteral("  fix: ") + f.remedy + u'\n';
     }
     return text;

@@ -34,15 +34,17 @@ QString portLine(const SurveyedPort &port);
 QByteArray portsJson(const QList<SurveyedPort> &ports);
 
 // What the doctor found: a problem with the command that fixes it, or a check that passed.
+// An aside is of another port than the one asked about: said, never a problem.
 struct Finding {
     bool problem = false;
     QString text;
-    QString remedy; // one line, for a problem
+    QString remedy; // one line, for a problem or an aside
+    bool aside = false;
 };
 
 // The usual reasons a port will not open: the user's group, brltty,
 // ModemManager, lock files, and with a port named, that port itself (which
-// alone it opens, sending nothing).
+// alone it opens, sending nothing); then the locks of other ports are asides.
 QList<Finding> examine(const SystemView &system, const QString &port = QString());
 QString report(const QList<Finding> &findings);
 
