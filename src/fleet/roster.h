@@ -29,8 +29,7 @@ struct RosterRow {
 // With `emptyClears`, an empty cell makes a text empty instead (a value
 // typed on a command line, where nothing else says "empty").
 Result<QList<RosterRow>> rowsFromTable(const Configuration &templ,
-                                       const QList<QStringList> &records,
-                                       bool emptyClears = false);
+                                       const QList<QStringList> &records, bool emptyClears = false);
 
 // Two rows that make one station (a callsign and the SSID of each set): one
 // station twice on the air. Empty when there are none.

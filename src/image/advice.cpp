@@ -78,25 +78,35 @@ bool looksUnused(const ConfigSet &set)
     return image == untouched || image == formerly;
 }
 
-// "Set 3", "Sets 3 and 5", "Sets 3 to 6", "Sets 2, 4 and 6".
-QString setsNamed(const QList<int> &sets)
+// What opening an erased memory (every byte 0xFF) gives.
+const Configuration &erasedConfiguration()
 {
-    if (sets.size() == 1)
-        return QStringLiteral("Set %1").arg(sets.first() + 1);
-    if (sets.last() - sets.first() + 1 == sets.size() && sets.size() > 2)
-        return QStringLiteral("Sets %1 to %2").arg(sets.first() + 1).arg(sets.last() + 1);
-    QStringList numbers;
-    for (int i : sets)
-        numbers << QString::number(i + 1);
-    const QString last = numbers.takeLast();
-    return QStringLiteral("Sets %1 and %2").arg(numbers.join(QStringLiteral(", ")), last);
+    static const Configuration erased = [] {
+        const Result<Configuration> opened = decodeImage(QByteArray(ImageReadSize, char(0xFF)));
+        return opened ? *opened : Configuration();
+    }();
+    return erased;
 }
 
-// What opening an erased memory (every byte 0xFF) gives.
 bool looksErased(const Configuration &config)
 {
-    static const Result<Configuration> erased = decodeImage(QByteArray(ImageReadSize, char(0xFF)));
-    return erased && config == *erased;
+    return config == erasedConfiguration();
+}
+
+// "The callsign and Set 3 look erased: ...", for a memory written in part.
+QString partlyErased(bool callsign, const QList<int> &sets)
+{
+    QStringList parts;
+    if (callsign)
+        parts << QStringLiteral("The callsign");
+    if (!sets.isEmpty())
+        parts << setsNamed(sets);
+    const bool one = parts.size() == 1 && sets.size() < 2;
+    return QStringLiteral("%1 %2 erased: every byte is 0xFF, so %3 nothing; write a configuration "
+                          "to the device")
+        .arg(parts.join(QStringLiteral(" and ")),
+             one ? QStringLiteral("looks") : QStringLiteral("look"),
+             one ? QStringLiteral("it holds") : QStringLiteral("they hold"));
 }
 
 // What a map shows for a set's symbol, as far as the SSID customs go.
@@ -347,11 +357,18 @@ QList<Finding> adviseOn(const Configuration &config)
         adviser.findings.last().sets = {0, 1, 2, 3, 4, 5};
         return adviser.findings;
     }
-    adviser.callsign(config.callsign);
+    const bool callsignErased = config.callsign == erasedConfiguration().callsign;
+    if (!callsignErased)
+        adviser.callsign(config.callsign);
     bool anyBeacon = false;
     QList<int> unused;
+    QList<int> erased; // parts of a memory written only in part: their values mean nothing
     for (int i = 0; i < SetCount; ++i) {
         const ConfigSet &s = config.sets[i];
+        if (s == erasedConfiguration().sets[0]) {
+            erased << i;
+            continue;
+        }
         anyBeacon = anyBeacon || s.beacon;
         if (looksUnused(s)) {
             unused << i;
@@ -371,7 +388,12 @@ QList<Finding> adviseOn(const Configuration &config)
                                                 : QStringLiteral("each holds")));
         adviser.findings.last().sets = unused;
     }
-    if (!anyBeacon)
+    if (callsignErased || !erased.isEmpty()) {
+        adviser.add(CheckId::MemoryErased, erased.size() == 1 ? erased.first() : -1,
+                    partlyErased(callsignErased, erased));
+        adviser.findings.last().sets = erased;
+    }
+    if (!anyBeacon && erased.size() < SetCount)
         adviser.add(CheckId::BeaconAllOff, -1,
                     QStringLiteral("Sets 1 to 6 Beacon TX: off in every set, so the tracker "
                                    "sends nothing"));

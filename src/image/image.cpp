@@ -8,6 +8,7 @@
 #include "setlayout.h"
 #include "textnumber.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tavlo {
@@ -131,6 +132,56 @@ QByteArray encodeImage(const Configuration &config)
         out.append(packSet(set, numbersOf(set)));
     out.append('\0');
     return out;
+}
+
+namespace {
+
+bool allErased(QByteArrayView bytes)
+{
+    return !bytes.isEmpty() &&
+           std::all_of(bytes.begin(), bytes.end(), [](char c) { return quint8(c) == 0xFF; });
+}
+
+} // namespace
+
+bool ErasedParts::all() const
+{
+    return callsign && std::all_of(sets.begin(), sets.end(), [](bool erased) { return erased; });
+}
+
+bool ErasedParts::any() const
+{
+    return callsign || std::any_of(sets.begin(), sets.end(), [](bool erased) { return erased; });
+}
+
+QList<int> ErasedParts::setList() const
+{
+    QList<int> list;
+    for (int i = 0; i < SetCount; ++i)
+        if (sets.at(i))
+            list << i;
+    return list;
+}
+
+ErasedParts erasedParts(QByteArrayView image)
+{
+    ErasedParts erased;
+    if (image.size() < ImageReadSize)
+        return erased;
+    erased.callsign = allErased(image.first(CallsignLength));
+    for (int i = 0; i < SetCount; ++i)
+        erased.sets.at(i) =
+            allErased(image.sliced(CallsignLength + i * SetBlockSize, SetBlockSize));
+    return erased;
+}
+
+Configuration withoutErased(Configuration config, const ErasedParts &erased)
+{
+    if (erased.callsign)
+        config.callsign.clear();
+    for (const int set : erased.setList())
+        config.sets.at(set) = ConfigSet{};
+    return config;
 }
 
 Result<Configuration> decodeImage(QByteArrayView image)

@@ -5,6 +5,8 @@
 #include "setlayout.h"
 
 #include <QByteArray>
+#include <QList>
+#include <array>
 #include <optional>
 
 #include "result.h"
@@ -34,6 +36,20 @@ QByteArray encodeImage(const Configuration &config);
 // block, the end byte) as `from` holds them: images made from a template
 // keep what the template holds there.
 QByteArray withUnusedBitsOf(QByteArray image, QByteArrayView from);
+
+// The parts of an image that read as erased memory, every byte 0xFF: what
+// opening them gives means nothing.
+struct ErasedParts {
+    bool callsign = false;
+    std::array<bool, SetCount> sets{};
+    bool all() const;
+    bool any() const;
+    QList<int> setList() const; // the erased sets, 0 for set 1
+};
+ErasedParts erasedParts(QByteArrayView image);
+// The configuration with its erased parts as a new window has them: an empty
+// callsign, blank sets.
+Configuration withoutErased(Configuration config, const ErasedParts &erased);
 
 // What opening an image puts into the window. Fewer than ImageReadSize bytes
 // are refused; bytes after them are ignored.

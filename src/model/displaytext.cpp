@@ -135,4 +135,18 @@ QString countOf(qint64 count, const char *one, const char *many)
     return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
 }
 
+// "Set 3", "Sets 3 and 5", "Sets 3 to 6", "Sets 2, 4 and 6".
+QString setsNamed(const QList<int> &sets)
+{
+    if (sets.size() == 1)
+        return QStringLiteral("Set %1").arg(sets.first() + 1);
+    if (sets.last() - sets.first() + 1 == sets.size() && sets.size() > 2)
+        return QStringLiteral("Sets %1 to %2").arg(sets.first() + 1).arg(sets.last() + 1);
+    QStringList numbers;
+    for (int i : sets)
+        numbers << QString::number(i + 1);
+    const QString last = numbers.takeLast();
+    return QStringLiteral("Sets %1 and %2").arg(numbers.join(QStringLiteral(", ")), last);
+}
+
 } // namespace tavlo

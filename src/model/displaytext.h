@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -33,5 +34,8 @@ QString yesNo(bool value);
 
 // "1 byte", "2 bytes".
 QString countOf(qint64 count, const char *one, const char *many);
+
+// "Set 3", "Sets 3 and 5", "Sets 3 to 6", "Sets 2, 4 and 6"; 0 for set 1.
+QString setsNamed(const QList<int> &sets);
 
 } // namespace tavlo

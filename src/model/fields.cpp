@@ -43,11 +43,14 @@ QList<std::pair<QString, QString>> shownLines(const ConfigSet &set)
         for (const SetField &field : SetFields)
             if (field.shownAt == rank) {
                 line = QString::fromLatin1(field.line);
-                values << shownValue(set, field);
+                // A position that Prog Coord's leaves off is not sent: the window greys it.
+                if (set.coordinates || !needsCoordinates(field.id))
+                    values << shownValue(set, field);
             }
-        if (values.isEmpty())
+        if (line.isEmpty())
             return lines;
-        lines.append({line, values.join(u' ')});
+        if (!values.isEmpty())
+            lines.append({line, values.join(u' ')});
     }
 }
 

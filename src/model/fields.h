@@ -99,6 +99,13 @@ inline constexpr std::array<SetField, SetFieldCount> SetFields{{
     {FieldId::Path, "path", "path", "Path (digipeaters)", "Path", 11, &ConfigSet::path},
 }};
 
+// The fixed position's fields, which mean something only with Prog Coord's on.
+constexpr bool needsCoordinates(FieldId id)
+{
+    return id == FieldId::LatDegrees || id == FieldId::LatMinutes || id == FieldId::LatHemisphere ||
+           id == FieldId::LonDegrees || id == FieldId::LonMinutes || id == FieldId::LonHemisphere;
+}
+
 namespace fieldtable {
 constexpr bool idsInOrder()
 {
@@ -152,7 +159,7 @@ QString fieldKey(FieldId id);
 QString shownValue(const ConfigSet &set, const SetField &field);
 
 // A set for a person, line by line: the parts of a coordinate share a line,
-// as they share a row in the window.
+// as they share a row in the window; without Prog Coord's there is none.
 QList<std::pair<QString, QString>> shownLines(const ConfigSet &set);
 
 } // namespace tavlo

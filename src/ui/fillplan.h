@@ -40,7 +40,7 @@ private:
     QList<FillChange> hide();
 
     bool m_shown = false;
-    bool m_wrote = false;    // in this action: a read that follows is the verify
+    bool m_wrote = false;   // in this action: a read that follows is the verify
     bool m_filling = false; // the phase fills the bar: writing or comparing, not reading
 };
 

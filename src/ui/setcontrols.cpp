@@ -55,7 +55,7 @@ using C = SetControls;
 using F = FieldId;
 constexpr auto Rows = std::to_array<ControlRow>({
     {CheckSlot(&C::beacon), F::Beacon, "BCN", {960, 1920, 1215, 375}, 14},
-    {CaptionSlot(&C::ssidLabel), {}, "Label2", {120, 240, 495, 255}, 0, false, "SSID"},
+    {CaptionSlot(&C::ssidLabel), {}, "Label2", {120, 240, 495, 255}, 0, "SSID"},
     {TextSlot(&C::ssid), F::Ssid, "ssid", {600, 240, 615, 405}, 1},
     {ListSlot(&C::interval), F::Interval, "TXI", {2280, 1920, 1575, 315}, 15},
     {CheckSlot(&C::gps), F::Gps, "GPS", {2760, 600, 1095, 375}, 6},
@@ -64,14 +64,14 @@ constexpr auto Rows = std::to_array<ControlRow>({
     {ListSlot(&C::symbolCode), F::SymbolCode, "ICOC", {1320, 840, 615, 315}, 5},
     {CaptionSlot(&C::symbolPicture), {}, "ICOI", {600, 720, 495, 525}},
     {StepperSlot(&C::symbol), F::Symbol, "VSICO", {360, 720, 255, 495}, 3},
-    {NameBoxSlot(&C::symbolName), {}, "ICO", {360, 1320, 1695, 315}, 0, false, "Symbol name"},
-    {ListSlot(&C::latHemisphere), F::LatHemisphere, "LAS", {4440, 960, 615, 315}, 10, true},
+    {NameBoxSlot(&C::symbolName), {}, "ICO", {360, 1320, 1695, 315}, 0, "Symbol name"},
+    {ListSlot(&C::latHemisphere), F::LatHemisphere, "LAS", {4440, 960, 615, 315}, 10},
     {CheckSlot(&C::coordinates), F::Coordinates, "CORDS", {3840, 600, 1215, 375}, 7},
-    {TextSlot(&C::latDegrees), F::LatDegrees, "LAD", {2760, 960, 495, 375}, 8, true},
-    {TextSlot(&C::latMinutes), F::LatMinutes, "LAM", {3360, 960, 975, 375}, 9, true},
-    {ListSlot(&C::lonHemisphere), F::LonHemisphere, "LOS", {4440, 1440, 615, 315}, 13, true},
-    {TextSlot(&C::lonDegrees), F::LonDegrees, "LOD", {2760, 1440, 495, 375}, 11, true},
-    {TextSlot(&C::lonMinutes), F::LonMinutes, "LOM", {3360, 1440, 975, 375}, 12, true},
+    {TextSlot(&C::latDegrees), F::LatDegrees, "LAD", {2760, 960, 495, 375}, 8},
+    {TextSlot(&C::latMinutes), F::LatMinutes, "LAM", {3360, 960, 975, 375}, 9},
+    {ListSlot(&C::lonHemisphere), F::LonHemisphere, "LOS", {4440, 1440, 615, 315}, 13},
+    {TextSlot(&C::lonDegrees), F::LonDegrees, "LOD", {2760, 1440, 495, 375}, 11},
+    {TextSlot(&C::lonMinutes), F::LonMinutes, "LOM", {3360, 1440, 975, 375}, 12},
     {TextSlot(&C::path), F::Path, "PATH", {240, 2280, 4695, 375}, 16},
 });
 

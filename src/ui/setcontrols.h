@@ -64,14 +64,13 @@ struct Twips {
 // One control of a set: what it fills, the field it shows (none for a
 // caption, the symbol's picture and its name), its name on the form (its
 // objectName), where it sits, its place in the keyboard order (0: none),
-// and whether it is enabled only with Prog Coord's.
+// (a field that needs coordinates is enabled only with Prog Coord's).
 struct ControlRow {
     ControlSlot control;
     std::optional<FieldId> field;
     const char *formName;
     Twips at;
     int tabPlace = 0;
-    bool withCoordinates = false;
     const char *caption = nullptr; // a caption that no field names
 };
 

@@ -338,7 +338,7 @@ void SetFrame::symbolChanged()
 void SetFrame::coordinateSwitch()
 {
     for (const ControlRow &row : m_rows)
-        if (row.withCoordinates)
+        if (row.field && needsCoordinates(*row.field))
             widgetOf(row)->setEnabled(m_c.coordinates->isChecked());
 }
 

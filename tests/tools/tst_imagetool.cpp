@@ -324,6 +324,76 @@ private slots:
             QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
     }
 
+    // Erased memory, every byte 0xFF, is said as such: never shown as values,
+    // never decoded into a configuration encode would take for a real one.
+    void erasedMemory_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("erasedFrom"); // first byte set to 0xFF
+        QTest::addColumn<int>("erasedTo");   // one past the last
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("outHas");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("show, all of it")
+            << "show" << 0 << 127 << 0
+            << QStringList{"Erased memory: every byte is 0xFF, so it holds no configuration\n"}
+            << "";
+        QTest::newRow("decode, all of it")
+            << "decode" << 0 << 127 << 1 << QStringList{}
+            << "is an erased memory: every byte is 0xFF, so there is no configuration to decode";
+        QTest::newRow("show, sets 3 to 6")
+            << "show" << 46 << 127 << 0
+            << QStringList{"Callsign: \"N0CALL\"\n", "\"RELAY,WIDE2-2,TRACE3-3\"",
+                           "Set 3: erased (every byte 0xFF)\nSet 4: erased (every byte 0xFF)\n"
+                           "Set 5: erased (every byte 0xFF)\nSet 6: erased (every byte 0xFF)\n"}
+            << "";
+        QTest::newRow("decode, sets 3 to 6")
+            << "decode" << 46 << 127 << 0 << QStringList{"\"callsign\": \"N0CALL\""}
+            << "sets 3 to 6 are erased (every byte 0xFF), so given blank, as in a new window";
+        QTest::newRow("show, the callsign")
+            << "show" << 0 << 6 << 0 << QStringList{"Callsign: erased (every byte 0xFF)\nSet 1\n"}
+            << "";
+        QTest::newRow("decode, the callsign and set 2")
+            << "decode" << 0 << 6 << 0 << QStringList{"\"callsign\": \"\"", "\"sets\""}
+            << "the callsign and set 2 are erased (every byte 0xFF)";
+    }
+    void erasedMemory()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, erasedFrom);
+        QFETCH(int, erasedTo);
+        QFETCH(int, status);
+        QFETCH(QStringList, outHas);
+        QFETCH(QString, err);
+        QByteArray image = contents(dataFile("worked-example.bin"));
+        image.replace(erasedFrom, erasedTo - erasedFrom, QByteArray(erasedTo - erasedFrom, '\xff'));
+        if (QByteArrayView(QTest::currentDataTag()).contains("set 2"))
+            image.replace(26, 20, QByteArray(20, '\xff'));
+        QCOMPARE(image.size(), 127);
+        const QString path = m_dir.filePath("erased.bin");
+        QVERIFY(writeFile(path, image));
+        const Run run = runTool({command, path});
+        QCOMPARE(run.status, status);
+        for (const QString &part : outHas)
+            QVERIFY2(run.out.contains(part), qPrintable(run.out));
+        QVERIFY(!run.out.contains(u'\xff'));
+        QCOMPARE(run.err.isEmpty(), err.isEmpty());
+        QVERIFY2(run.err.contains(err), qPrintable(run.err));
+    }
+
+    // A set whose coordinates are not programmed shows none, as the window
+    // greys them.
+    void showLeavesOutUnprogrammedCoordinates()
+    {
+        const Run run = runTool({"show", dataFile("worked-example.bin")});
+        QCOMPARE(run.status, 0);
+        const QString set2 = run.out.section(QStringLiteral("Set 2\n"), 1).section("Set 3", 0, 0);
+        QVERIFY2(set2.contains("Prog Coord's:         no\n"), qPrintable(set2));
+        QVERIFY(!set2.contains("Latitude"));
+        QVERIFY(!set2.contains("Longitude"));
+        QVERIFY(run.out.section("Set 2", 0, 0).contains("Latitude:"));
+    }
+
     // diff compares what opening shows, field by field, a JSON configuration
     // as the image encode would write from it.
     void diffs_data()

@@ -35,6 +35,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -1363,11 +1364,22 @@ private slots:
         QVERIFY(!testconfigs::saveProblem(changed));
         const Result<Configuration> json = configurationFromJson(configurationToJson(changed));
         QVERIFY(json && *json == changed);
-        const auto before = shownLines(base.sets[index]);
-        const auto after = shownLines(set);
-        QCOMPARE(after.size(), before.size());
-        for (qsizetype i = 0; i < after.size(); ++i)
-            QCOMPARE(after[i] != before[i], after[i].first == QLatin1String(field.line));
+        // Show changes the field's line; Prog Coord's takes the position's lines away.
+        const auto lineMap = [](const ConfigSet &shown) {
+            QMap<QString, QString> lines;
+            for (const auto &[label, value] : shownLines(shown))
+                lines.insert(label, value);
+            return lines;
+        };
+        const QMap<QString, QString> before = lineMap(base.sets[index]);
+        const QMap<QString, QString> after = lineMap(set);
+        for (const QString &label : (before.keys() + after.keys())) {
+            const bool position = label == u"Latitude" || label == u"Longitude";
+            const bool changes = label == QLatin1String(field.line) ||
+                                 (field.id == FieldId::Coordinates && position);
+            QCOMPARE(after.value(label) != before.value(label), changes);
+            QCOMPARE(after.contains(label), !position || set.coordinates);
+        }
         const Result<ImageDiff> diff = diffImages(encodeImage(base), encodeImage(changed));
         // Some stored bits open as more than one field (a named symbol's
         // character is also its code entry; coordinates off open as blanks).

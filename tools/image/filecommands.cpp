@@ -22,13 +22,30 @@ namespace tavlo::cli {
 
 namespace {
 
+// What show prints for an erased part, and decode says of them.
+const QString ErasedText = QStringLiteral("erased (every byte 0xFF)");
+
+QString erasedSaid(const ErasedParts &erased)
+{
+    QStringList parts;
+    if (erased.callsign)
+        parts << QStringLiteral("the callsign");
+    if (!erased.setList().isEmpty())
+        parts << setsNamed(erased.setList()).toLower();
+    const bool one = parts.size() == 1 && erased.setList().size() < 2;
+    return QStringLiteral("%1 %2 erased (every byte 0xFF), so given blank, as in a new window")
+        .arg(parts.join(QStringLiteral(" and ")),
+             one ? QStringLiteral("is") : QStringLiteral("are"));
+}
+
 // The exit status for an input that is no image: broken JSON is a usage fault.
 int inputFailure(const InputProblem &problem)
 {
     return fail(problem.isUsage() ? Usage : Refused, problem.message);
 }
 
-// The configuration an image or JSON input holds, handed to `use`.
+// The configuration an image or JSON input holds, handed to `use` with the
+// parts of the image that are erased memory.
 template <typename Use> int withConfiguration(const QString &argument, Use use)
 {
     const Result<QByteArray, InputProblem> image = readImageInput(argument);
@@ -37,14 +54,29 @@ template <typename Use> int withConfiguration(const QString &argument, Use use)
     const Result<Configuration> config = decodeImage(*image);
     if (!config)
         return fail(Refused, QStringLiteral("%1 is %2").arg(printable(argument), config.error()));
-    return use(*config);
+    if constexpr (std::is_invocable_v<Use, const Configuration &, const ErasedParts &>)
+        return use(*config, erasedParts(*image));
+    else
+        return use(*config);
 }
 
+// An erased memory holds no configuration: its JSON would be made-up values
+// that encode takes for real ones. Erased parts of a memory written in part
+// are said, and given as a new window has them.
 int decode(const QString &path)
 {
-    return withConfiguration(path, [](const Configuration &config) {
-        return writeOut(configurationToJson(config)) ? Success : OutputFailed;
-    });
+    return withConfiguration(
+        path, [&path](const Configuration &config, const ErasedParts &erased) -> int {
+            if (erased.all())
+                return fail(Refused,
+                            QStringLiteral("%1 is an erased memory: every byte is 0xFF, so "
+                                           "there is no configuration to decode")
+                                .arg(printable(path)));
+            if (erased.any())
+                say(erasedSaid(erased));
+            return writeOut(configurationToJson(withoutErased(config, erased))) ? Success
+                                                                                : OutputFailed;
+        });
 }
 
 int encode(const QString &jsonPath, const QString &outPath, bool quiet)
@@ -157,17 +189,23 @@ int doctor(const QString &port)
     return problems ? Refused : Success;
 }
 
-int showText(const Configuration &config)
+int showText(const Configuration &config, const ErasedParts &erased)
 {
     // Texts from the image are quoted with their control characters escaped:
     // an image must not be able to steer the terminal.
     QString text;
     QTextStream o(&text);
-    o << "Callsign: " << quoted(config.callsign) << '\n';
-    for (int i = 0; i < SetCount; ++i) {
-        o << "Set " << i + 1 << '\n';
-        for (const auto &[label, value] : shownLines(config.sets[i]))
-            o << "  " << (label + u':').leftJustified(22) << value << '\n';
+    if (erased.all()) {
+        o << "Erased memory: every byte is 0xFF, so it holds no configuration\n";
+    } else {
+        o << "Callsign: " << (erased.callsign ? ErasedText : quoted(config.callsign)) << '\n';
+        for (int i = 0; i < SetCount; ++i) {
+            o << "Set " << i + 1 << (erased.sets.at(i) ? QStringLiteral(": ") + ErasedText : "")
+              << '\n';
+            if (!erased.sets.at(i))
+                for (const auto &[label, value] : shownLines(config.sets[i]))
+                    o << "  " << (label + u':').leftJustified(22) << value << '\n';
+        }
     }
     o.flush();
     return writeOut(text.toUtf8()) ? Success : OutputFailed;
@@ -175,7 +213,7 @@ int showText(const Configuration &config)
 
 int show(const QString &path)
 {
-    return withConfiguration(path, [](const Configuration &config) { return showText(config); });
+    return withConfiguration(path, showText);
 }
 
 } // namespace
