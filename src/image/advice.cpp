@@ -88,11 +88,6 @@ const Configuration &erasedConfiguration()
     return erased;
 }
 
-bool looksErased(const Configuration &config)
-{
-    return config == erasedConfiguration();
-}
-
 // "The callsign and Set 3 look erased: ...", for a memory written in part.
 QString partlyErased(bool callsign, const QList<int> &sets)
 {
@@ -139,6 +134,7 @@ void Adviser::add(CheckId id, int set, const QString &message, std::optional<Fie
         if (check.check != id)
             continue;
         Finding finding;
+        finding.check = id;
         finding.id = QString::fromLatin1(check.id);
         finding.set = set;
         finding.field = field ? field : check.field;
@@ -346,29 +342,29 @@ void Adviser::fixedPosition(int i, const ConfigSet &s, const QString &where)
                         .arg(lat, lon));
 }
 
-QList<Finding> adviseOn(const Configuration &config)
+QList<Finding> adviseOn(const Configuration &config, const ErasedParts &erased)
 {
     Adviser adviser;
+    ErasedParts seen = erased;
+    seen.callsign = seen.callsign || config.callsign == erasedConfiguration().callsign;
+    for (int i = 0; i < SetCount; ++i)
+        seen.sets.at(i) = seen.sets.at(i) || config.sets[i] == erasedConfiguration().sets[0];
     // What an erased memory seems to hold means nothing: one finding says so.
-    if (looksErased(config)) {
+    if (seen.all()) {
         adviser.add(CheckId::MemoryErased, -1,
                     QStringLiteral("The memory looks erased: every byte is 0xFF, so the device "
                                    "holds no configuration; write one to it"));
         adviser.findings.last().sets = {0, 1, 2, 3, 4, 5};
         return adviser.findings;
     }
-    const bool callsignErased = config.callsign == erasedConfiguration().callsign;
-    if (!callsignErased)
+    if (!seen.callsign)
         adviser.callsign(config.callsign);
     bool anyBeacon = false;
     QList<int> unused;
-    QList<int> erased; // parts of a memory written only in part: their values mean nothing
     for (int i = 0; i < SetCount; ++i) {
         const ConfigSet &s = config.sets[i];
-        if (s == erasedConfiguration().sets[0]) {
-            erased << i;
-            continue;
-        }
+        if (seen.sets.at(i))
+            continue; // a memory written only in part: these values mean nothing
         anyBeacon = anyBeacon || s.beacon;
         if (looksUnused(s)) {
             unused << i;
@@ -388,12 +384,13 @@ QList<Finding> adviseOn(const Configuration &config)
                                                 : QStringLiteral("each holds")));
         adviser.findings.last().sets = unused;
     }
-    if (callsignErased || !erased.isEmpty()) {
-        adviser.add(CheckId::MemoryErased, erased.size() == 1 ? erased.first() : -1,
-                    partlyErased(callsignErased, erased));
-        adviser.findings.last().sets = erased;
+    const QList<int> erasedSets = seen.setList();
+    if (seen.any()) {
+        adviser.add(CheckId::MemoryErased, erasedSets.size() == 1 ? erasedSets.first() : -1,
+                    partlyErased(seen.callsign, erasedSets));
+        adviser.findings.last().sets = erasedSets;
     }
-    if (!anyBeacon && erased.size() < SetCount)
+    if (!anyBeacon && erasedSets.size() < SetCount)
         adviser.add(CheckId::BeaconAllOff, -1,
                     QStringLiteral("Sets 1 to 6 Beacon TX: off in every set, so the tracker "
                                    "sends nothing"));

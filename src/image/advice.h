@@ -3,6 +3,7 @@
 
 #include "configuration.h"
 #include "fields.h"
+#include "image.h"
 
 #include <QByteArray>
 #include <QList>
@@ -61,7 +62,8 @@ struct AdviceCheck {
 const QList<AdviceCheck> &adviceChecks();
 
 struct Finding {
-    QString id;
+    CheckId check = CheckId::MemoryErased;
+    QString id;                   // the check's stable id
     int set = -1;                 // 0..5, or -1 when it concerns no one set
     QList<int> sets;              // the sets it concerns, when more than one
     std::optional<FieldId> field; // none for a set or the whole configuration
@@ -70,8 +72,10 @@ struct Finding {
     QString why;     // one line of why
 };
 
-// The advice on a configuration that saving accepts.
-QList<Finding> adviseOn(const Configuration &config);
+// The advice on a configuration that saving accepts. Parts that read as
+// erased memory, or are named in `erased`, are said to be erased, and
+// nothing else is said of them.
+QList<Finding> adviseOn(const Configuration &config, const ErasedParts &erased = {});
 
 // [{"id": ..., "set": 2 or null, "sets": [the sets it concerns], "field": ... or
 // null, "severity": "warning" or "note", "message": ..., "why": ...}], one line.

@@ -13,8 +13,9 @@
 
 namespace tavlo {
 
-// The colour that marks a warning: the amber desktops use for one.
-inline const QColor WarningColour(0xF6, 0x74, 0x00);
+// The colour that marks a warning: a dark amber, 3:1 at least against a
+// light window, as the boundary of a control must be to be seen.
+inline const QColor WarningColour(0xC8, 0x64, 0x00);
 
 // Makes the advice on a control visible without a mouse. A control with a
 // warning gets a frame in the warning colour around it, drawn beneath the

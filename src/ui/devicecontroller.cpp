@@ -87,8 +87,17 @@ void DeviceController::choosePort(const QString &name, int comIndex)
     else
         uncheckComButtons();
     // The box shows the port that is open, also one a Com button opened.
-    if (m_link->choosePort(name))
+    if (m_link->choosePort(name)) {
         m_w.portBox->showOpenPort(m_link->portName());
+        describePort(words::portOpen(m_link->portName()));
+    }
+}
+
+// What a screen reader hears of the port box, and the status line says.
+void DeviceController::describePort(const QString &text)
+{
+    m_w.portBox->setAccessibleDescription(text);
+    setStatus(text);
 }
 
 // A name typed into the box without Enter still names the port the operator
@@ -117,6 +126,7 @@ void DeviceController::showNoPortOpen()
 {
     uncheckComButtons();
     m_w.portBox->clearText(false);
+    describePort(m_whyNoPort.isEmpty() ? words::noPortOpen() : std::exchange(m_whyNoPort, {}));
 }
 
 void DeviceController::readFromDevice()
@@ -390,6 +400,16 @@ void DeviceController::saveRead(const LinkQuestion &question)
 void DeviceController::report(const LinkProblem &problem)
 {
     const words::Report report = words::describe(problem);
+    switch (problem.kind) {
+    case LinkProblem::Kind::OpenFailed:
+    case LinkProblem::Kind::PortLost:
+    case LinkProblem::Kind::SavedButPortLost:
+    case LinkProblem::Kind::ReopenFailed:
+        m_whyNoPort = words::noPortOpen(&problem); // the port closes right after
+        break;
+    default:
+        break;
+    }
     warn(report.title, report.message);
 }
 

@@ -65,6 +65,7 @@ private:
     void holdRepaint();
     void repaintNow();
     void showNoPortOpen();
+    void describePort(const QString &text);
     QString verifyDifferences() const;
 
     void setStatus(const QString &text);
@@ -88,6 +89,7 @@ private:
     QString m_imageFile;        // the file being written, for the questions about it
     QByteArray m_written;       // what it holds: what a failed verify is compared with
     int m_failedInARow = 0;     // verifies failed on this port since one passed
+    QString m_whyNoPort;        // the problem that closed the port, until the box says it
     bool m_writing = false;     // the running or last action is a write
     bool m_highlighted = false; // the status line shows a write under way
     FillPlan m_fills;

@@ -137,11 +137,21 @@ void MainWindow::openFile(const QString &path)
 
 void MainWindow::openChosenFile(const QString &path)
 {
-    const Result<Configuration> opened = openImageFile(path);
+    const Result<OpenedImage> opened = openImageFile(path);
     if (opened) {
-        showOpened(*opened);
+        m_erased = {}; // showing the sets one by one is no edit of them
+        showOpened(opened->config);
+        m_erased = opened->erased;
         showFile(path);
         forgetSaveFinished(); // it was of another file
+        // An erased memory is said once, in the status; the set buttons
+        // carry the mark until a set is edited.
+        m_erasedStatus.clear();
+        for (const Finding &finding : adviseOn(opened->config, m_erased))
+            if (finding.check == CheckId::MemoryErased)
+                m_erasedStatus = finding.message;
+        if (!m_erasedStatus.isEmpty())
+            m_c.statusLine->say(m_erasedStatus);
     } else
         m_messages.warning(QStringLiteral("Open"), opened.error());
     selectSet(0);
@@ -254,6 +264,7 @@ void MainWindow::showFile(const QString &path)
 void MainWindow::updateModified()
 {
     const Configuration shown = configuration();
+    forgetEditedErasedParts(shown);
     setWindowModified(shown != m_saved);
     showAdvice(shown);
 }
@@ -264,7 +275,7 @@ void MainWindow::updateModified()
 
 void MainWindow::showAdvice(const Configuration &shown)
 {
-    const AdvicePlaces places(adviseOn(shown));
+    const AdvicePlaces places(adviseOn(shown, m_erased));
     showAdviceOn(m_c.callsign, QStringLiteral("Callsign"), places.callsign);
     m_marks->mark(m_c.callsign, AdviceMarks::levelOf(places.callsign, places.callsignWarned));
     for (int i = 0; i < SetCount; ++i) {
@@ -274,6 +285,18 @@ void MainWindow::showAdvice(const Configuration &shown)
                      tr("Shows set %1 of the six the device can switch between").arg(i + 1),
                      places.sets[i], AdviceShown::WithPurpose);
     }
+}
+
+// An erased part that was edited holds what the operator typed.
+void MainWindow::forgetEditedErasedParts(const Configuration &shown)
+{
+    if (!m_erased.any())
+        return;
+    m_erased.callsign = m_erased.callsign && shown.callsign.isEmpty();
+    for (int i = 0; i < SetCount; ++i)
+        m_erased.sets.at(i) = m_erased.sets.at(i) && shown.sets[i] == ConfigSet{};
+    if (!m_erased.any() && m_c.statusLine->text() == m_erasedStatus)
+        m_c.statusLine->say(QString());
 }
 
 bool MainWindow::mayReplaceEdits(Next next)

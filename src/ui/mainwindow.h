@@ -4,6 +4,7 @@
 #include "configuration.h"
 #include "devicecontroller.h"
 #include "devicelink.h"
+#include "image.h"
 #include "platform.h"
 #include "savecheck.h"
 #include "shape.h"
@@ -113,6 +114,7 @@ private:
     void showFile(const QString &path);
     void updateModified();
     void showAdvice(const Configuration &shown);
+    void forgetEditedErasedParts(const Configuration &shown);
     enum class Next { Closing, Opening };
     // Edits not yet saved: true when they were saved or may be dropped.
     bool mayReplaceEdits(Next next);
@@ -125,7 +127,10 @@ private:
     CaptionFitter *m_captions = nullptr;
     Configuration m_saved; // as last saved or opened; start-up's before
     QString m_filePath;
-    bool m_asking = false; // the question about unsaved edits is open
+    // Parts of the file opened that were erased memory, shown blank until edited.
+    ErasedParts m_erased;
+    QString m_erasedStatus; // the status line's words for them
+    bool m_asking = false;  // the question about unsaved edits is open
     bool m_closeUnasked = false;
 };
 

@@ -44,6 +44,28 @@ QString checkBoxPurpose(FieldId field)
     return purpose ? QCoreApplication::translate("SetFrame", purpose) : QString();
 }
 
+// A tooltip's text in lines of about ToolTipLine characters, broken between
+// words: a plain-text tooltip is never wrapped, and one line of advice would
+// run off the screen.
+constexpr int ToolTipLine = 50;
+
+QString wrappedForToolTip(const QStringList &paragraphs)
+{
+    QStringList lines;
+    for (const QString &paragraph : paragraphs) {
+        QString line;
+        for (const QString &word : paragraph.split(u' ')) {
+            if (!line.isEmpty() && line.size() + 1 + word.size() > ToolTipLine) {
+                lines << line;
+                line.clear();
+            }
+            line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+        }
+        lines << line;
+    }
+    return lines.join(u'\n');
+}
+
 } // namespace
 
 void showAdviceOn(QWidget *control, const QString &purpose, const QStringList &advice,
@@ -53,7 +75,7 @@ void showAdviceOn(QWidget *control, const QString &purpose, const QStringList &a
     if (!purpose.isEmpty())
         tip << purpose;
     tip << advice;
-    control->setToolTip(tip.join(QStringLiteral("\n")));
+    control->setToolTip(wrappedForToolTip(tip));
     control->setAccessibleDescription(
         (described == AdviceShown::WithPurpose ? tip : advice).join(QStringLiteral("\n")));
 }

@@ -144,6 +144,20 @@ QString whatAnswered(const DumpReply &reply)
     return tr("another device, or a tracker with another memory size");
 }
 
+QString portOpen(const QString &port)
+{
+    return tr("Port %1 open").arg(printable(port));
+}
+
+// The first paragraph of the problem's message says why; the rest is advice.
+QString noPortOpen(const LinkProblem *why)
+{
+    const QString none = tr("No port open");
+    return why ? none + QStringLiteral(": ") +
+                     describe(*why).message.section(QStringLiteral("\n\n"), 0, 0)
+               : none;
+}
+
 Report describe(const LinkProblem &p)
 {
     const QString port = printable(p.port);

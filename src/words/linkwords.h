@@ -25,6 +25,11 @@ QString whatAnswered(const DumpReply &reply);
 // should: the cable, its power, the port.
 QString checkTheCable(const QString &port);
 
+// What the port box says it is connected to: "Port /dev/ttyUSB0 open", or
+// "No port open", with why where a problem closed it.
+QString portOpen(const QString &port);
+QString noPortOpen(const LinkProblem *why = nullptr);
+
 struct Report {
     QString title;
     QString message;

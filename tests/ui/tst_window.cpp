@@ -821,6 +821,10 @@ private slots:
         QVERIFY(f.comButtons[3]->isChecked());
         QCOMPARE(f.portBox->currentText(), comPortName(3)); // the open port, named
         QVERIFY(m_messages.shown.isEmpty());
+        // What the box is connected to, for a screen reader and in the status.
+        const QString open = QStringLiteral("Port %1 open").arg(comPortName(3));
+        QCOMPARE(f.portBox->accessibleDescription(), open);
+        QCOMPARE(f.statusLine->text(), open);
     }
 
     // Only a pick or Enter opens a port, once; looking at the list, leaving
@@ -909,6 +913,9 @@ private slots:
         QCOMPARE(m_messages.shown.size(), 1);
         QVERIFY(f.portBox->currentText().isEmpty());
         QCOMPARE(f.portBox->lineEdit()->placeholderText(), QStringLiteral("No port open"));
+        QVERIFY2(f.portBox->accessibleDescription().startsWith(
+                     QStringLiteral("No port open: The port /dev/ttyUSB0 went away")),
+                 qPrintable(f.portBox->accessibleDescription()));
         // Write now asks for a port instead of using the dead one.
         QTest::mouseClick(f.writeButton, Qt::LeftButton);
         waitIdle();
@@ -929,6 +936,10 @@ private slots:
         QVERIFY(
             m_messages.shown.first().contains(openFailureAdvice(OpenFailure::PermissionDenied)));
         QVERIFY(!m_window->link().isPortOpen());
+        const QString why = QStringLiteral("No port open: Could not open %1: scripted failure.")
+                                .arg(comPortName(0));
+        QCOMPARE(f.portBox->accessibleDescription(), why);
+        QCOMPARE(f.statusLine->text(), why);
     }
 
     void writeAndVerifyFromTheWindow()
@@ -1097,6 +1108,48 @@ private slots:
                           Qt::LeftButton);
         waitIdle();
         QCOMPARE(seen, fills);
+    }
+
+    // The unsaved-edits question answers from the keyboard: an access key for
+    // each button, Enter for the answer that loses nothing.
+    void saveQuestionFromTheKeyboard_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("choice");
+        const int alt = Qt::AltModifier;
+        QTest::newRow("Alt+S") << int(Qt::Key_S) << alt << int(Messages::SaveChoice::Save);
+        QTest::newRow("Alt+D") << int(Qt::Key_D) << alt << int(Messages::SaveChoice::Discard);
+        QTest::newRow("Alt+C") << int(Qt::Key_C) << alt << int(Messages::SaveChoice::Cancel);
+        QTest::newRow("Enter") << int(Qt::Key_Return) << 0 << int(Messages::SaveChoice::Save);
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << 0 << int(Messages::SaveChoice::Cancel);
+    }
+    void saveQuestionFromTheKeyboard()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, choice);
+        QtMessages real;
+        QStringList texts;
+        QTimer pressing;
+        connect(&pressing, &QTimer::timeout, this, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
+                    pressing.stop();
+                    for (QAbstractButton *b : box->buttons())
+                        texts << b->text();
+                    box->activateWindow();
+                    QVERIFY(QTest::qWaitForWindowActive(box));
+                    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : box,
+                                    Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+                    return;
+                }
+        });
+        pressing.start(5);
+        const auto chosen = real.askToSave(QStringLiteral("TAVLO"), QStringLiteral("Save?"));
+        texts.sort();
+        QCOMPARE(texts, (QStringList{"&Cancel", "&Discard", "&Save"}));
+        QCOMPARE(int(chosen), choice);
     }
 
     // The real message boxes run their own event loop; the link asks from
@@ -1611,6 +1664,17 @@ private slots:
         QCOMPARE(ringPixels(), 0);
         line->setText(typed);
         QVERIFY2(ringPixels() > 2 * (line->width() + line->height()), "no mark around the field");
+        // The mark stands out from what is around it by 3:1 at least, as a
+        // control's boundary must: measured from the pixels drawn.
+        const QRect outside = QRect(line->pos(), line->size()).adjusted(-4, -4, 4, 4);
+        const QImage around = line->parentWidget()->grab(outside).toImage();
+        QList<double> contrasts;
+        for (int x = 0; x < around.width(); ++x)
+            for (const int y : {0, around.height() - 1})
+                contrasts << contrastOf(WarningColour.rgb(), around.pixel(x, y));
+        std::sort(contrasts.begin(), contrasts.end());
+        QVERIFY2(contrasts.at(contrasts.size() / 2) >= 3.0,
+                 qPrintable(QString::number(contrasts.at(contrasts.size() / 2))));
         for (auto k = layout.cbegin(); k != layout.cend(); ++k)
             QCOMPARE(k.key()->geometry(), k.value());
 
@@ -2070,9 +2134,18 @@ private slots:
                      QLatin1String("Set 2 path: \"RELAY,WIDE2-2\" uses RELAY")),
                  qPrintable(c.path->accessibleDescription()));
         // One finding for the unused sets, on each of their buttons only.
-        QVERIFY2(
-            f.setButtons[3]->toolTip().contains(QLatin1String("Sets 1, 3, 4, 5 and 6 look unused")),
-            qPrintable(f.setButtons[3]->toolTip()));
+        QVERIFY2(f.setButtons[3]->accessibleDescription().contains(
+                     QLatin1String("Sets 1, 3, 4, 5 and 6 look unused")),
+                 qPrintable(f.setButtons[3]->accessibleDescription()));
+        // A tooltip is wrapped to fit beside the window, its description is not.
+        for (QWidget *w :
+             {static_cast<QWidget *>(c.path), static_cast<QWidget *>(f.setButtons[3])}) {
+            const QStringList lines = w->toolTip().split(u'\n');
+            QVERIFY2(lines.size() > 2, qPrintable(w->toolTip()));
+            for (const QString &line : lines)
+                QVERIFY2(line.size() <= 50, qPrintable(line));
+            QVERIFY(w->toolTip().simplified().endsWith(w->accessibleDescription().simplified()));
+        }
         QVERIFY(!f.setButtons[1]->toolTip().contains(QLatin1String("unused")));
         QVERIFY(f.callsign->accessibleDescription().contains(QLatin1String("Callsign: empty")));
         c.path->setText(QStringLiteral("WIDE2-2"));
@@ -2087,10 +2160,60 @@ private slots:
         QVERIFY(writeFile(erased, QByteArray(ImageSize, char(0xFF))));
         m_window->openFile(erased);
         for (QPushButton *button : f.setButtons)
-            QVERIFY2(button->toolTip().contains(QLatin1String("The memory looks erased")),
-                     qPrintable(button->toolTip()));
+            QVERIFY2(
+                button->toolTip().simplified().contains(QLatin1String("The memory looks erased")),
+                qPrintable(button->toolTip()));
         QCOMPARE(f.callsign->accessibleDescription(), QString());
         QCOMPARE(c.path->accessibleDescription(), QString());
+    }
+
+    // Erased memory opens blank, as a new window is, never as 0xFF shown as
+    // text: one status line says so and the erased sets' buttons carry the
+    // mark until the set is edited.
+    void erasedMemoryOpensBlank_data()
+    {
+        QTest::addColumn<int>("from"); // the bytes of the worked example set to 0xFF
+        QTest::addColumn<QList<int>>("erasedSets");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("all of it")
+            << 0 << QList<int>{0, 1, 2, 3, 4, 5} << "The memory looks erased: every byte is 0xFF";
+        QTest::newRow("sets 3 to 6")
+            << 46 << QList<int>{2, 3, 4, 5} << "Sets 3 to 6 look erased: every byte is 0xFF";
+    }
+    void erasedMemoryOpensBlank()
+    {
+        QFETCH(int, from);
+        QFETCH(QList<int>, erasedSets);
+        QFETCH(QString, status);
+        const WindowControls &f = m_window->controls();
+        QByteArray image = contents(QStringLiteral(TAVLO_TEST_DATA "/worked-example.bin"));
+        image.replace(from, ImageSize - from, QByteArray(ImageSize - from, char(0xFF)));
+        const QString path = m_dir->filePath("erased.bin");
+        QVERIFY(writeFile(path, image));
+        m_window->openFile(path);
+        QCOMPARE(f.callsign->text(), from == 0 ? QString() : QStringLiteral("N0CALL"));
+        QVERIFY(!m_window->isModified());
+        QVERIFY2(f.statusLine->text().startsWith(status), qPrintable(f.statusLine->text()));
+        for (int i = 0; i < SetCount; ++i) {
+            const bool erased = erasedSets.contains(i);
+            if (erased)
+                QCOMPARE(m_window->configuration().sets[i], ConfigSet{});
+            QCOMPARE(f.setButtons[i]->accessibleDescription().contains(QLatin1String("erased")),
+                     erased);
+        }
+        // Editing an erased set makes it the operator's: its mark goes; the
+        // status goes with the last one.
+        m_window->selectSet(2);
+        f.setFrames[2]->controls().path->setText(QStringLiteral("WIDE1-1"));
+        QVERIFY(!f.setButtons[2]->accessibleDescription().contains(QLatin1String("erased")));
+        QVERIFY(f.setButtons[3]->accessibleDescription().contains(QLatin1String("erased")));
+        for (const int set : {0, 1, 3, 4, 5})
+            if (erasedSets.contains(set))
+                f.setFrames[set]->controls().path->setText(QStringLiteral("WIDE1-1"));
+        if (from == 0)
+            f.callsign->setText(QStringLiteral("OK1ABC"));
+        QVERIFY2(!f.statusLine->text().contains(QLatin1String("erased")),
+                 qPrintable(f.statusLine->text()));
     }
 
     // Edits are never dropped without asking: on closing and before Open.

@@ -59,17 +59,18 @@ QString withImageSuffix(const QString &path)
     return path.endsWith(u'.') ? path + QStringLiteral("bin") : path + QStringLiteral(".bin");
 }
 
-Result<Configuration> openImageFile(const QString &path)
+Result<OpenedImage> openImageFile(const QString &path)
 {
     const Result<QByteArray> read = readFile(path, ImageReadSize);
     if (!read)
-        return Result<Configuration>::failure(
+        return Result<OpenedImage>::failure(
             QStringLiteral("Could not open %1: %2").arg(printable(path), read.error()));
-    Result<Configuration> decoded = decodeImage(*read);
+    const Result<Configuration> decoded = decodeImage(*read);
     if (!decoded)
-        return Result<Configuration>::failure(
+        return Result<OpenedImage>::failure(
             QStringLiteral("%1 is %2").arg(printable(path), decoded.error()));
-    return decoded;
+    const ErasedParts erased = erasedParts(*read);
+    return OpenedImage{withoutErased(*decoded, erased), erased};
 }
 
 } // namespace tavlo

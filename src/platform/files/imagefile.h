@@ -2,6 +2,7 @@
 #pragma once
 
 #include "configuration.h"
+#include "image.h"
 #include "result.h"
 
 #include <QByteArray>
@@ -38,8 +39,15 @@ bool isSameFile(const QString &a, const QString &b);
 // suffix of its own, so that the dialogs' "Binary Files" filter lists it.
 QString withImageSuffix(const QString &path);
 
+// An image file as "Open" shows it: its erased parts (every byte 0xFF) are
+// blank, as in a new window, and named.
+struct OpenedImage {
+    Configuration config;
+    ErasedParts erased;
+};
+
 // Opens an image file as "Open" does; a missing, unreadable or short file is
 // refused without creating anything, with a reason that names the file.
-Result<Configuration> openImageFile(const QString &path);
+Result<OpenedImage> openImageFile(const QString &path);
 
 } // namespace tavlo

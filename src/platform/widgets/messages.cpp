@@ -4,7 +4,9 @@
 #include "dialogwait.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace tavlo {
 
@@ -26,6 +28,11 @@ Messages::SaveChoice QtMessages::askToSave(const QString &title, const QString &
 {
     QMessageBox box(QMessageBox::Warning, title, text,
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, dialogParent());
+    // Access keys for keyboard users (the platform's texts may have none);
+    // Enter saves, the answer that loses nothing.
+    box.button(QMessageBox::Save)->setText(QCoreApplication::translate("Messages", "&Save"));
+    box.button(QMessageBox::Discard)->setText(QCoreApplication::translate("Messages", "&Discard"));
+    box.button(QMessageBox::Cancel)->setText(QCoreApplication::translate("Messages", "&Cancel"));
     box.setDefaultButton(QMessageBox::Save);
     box.setEscapeButton(QMessageBox::Cancel);
     switch (waitForDialog(box)) {
