@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "adviser.h"
 
+#include "callparts.h"
+
 #include "displaytext.h"
 #include "image.h"
 #include "lists.h"
@@ -156,8 +158,10 @@ void Adviser::callsign(const QString &typed)
         return;
     }
     const QString upper = call.toUpper();
-    const qsizetype slash = upper.indexOf(u'/');
-    const QString base = slash < 0 ? upper : upper.left(slash);
+    // Digits and placeholders are looked for in the home call, not in a
+    // prefix or suffix.
+    const CallParts parts = splitCall(upper);
+    const QString &base = parts.home;
     static const QStringList placeholders{QStringLiteral("N0CALL"), QStringLiteral("NOCALL"),
                                           QStringLiteral("MYCALL")};
     const bool hasDigit = std::any_of(base.begin(), base.end(),
@@ -176,11 +180,9 @@ void Adviser::callsign(const QString &typed)
         add(CheckId::CallsignLowercase, -1,
             QStringLiteral("%1: %2 has lower-case letters, which many digipeaters drop; type %3")
                 .arg(name, quoted(call), quoted(upper)));
-    if (slash >= 0)
+    if (parts.slashed())
         add(CheckId::CallsignSuffix, -1,
-            QStringLiteral("%1: %2 has %3, which an AX.25 address cannot hold; type %4 and give "
-                           "the set an SSID instead: -7 for a handheld, -9 for a mobile")
-                .arg(name, quoted(call), quoted(call.mid(slash)), quoted(call.left(slash))));
+            QStringLiteral("%1: %2: %3").arg(name, quoted(call), plainCallAdvice(parts)));
     QString others;
     for (const QChar c : call)
         if (!(c.isDigit() && c.unicode() < 128) && !(c.isLetter() && c.unicode() < 128) &&
@@ -236,7 +238,7 @@ void Adviser::symbolAdvice(int i, const ConfigSet &s, int ssid)
 
 void Adviser::beacon(int i, const ConfigSet &s)
 {
-    if (!s.beacon || !s.interval)
+    if (!s.interval)
         return;
     const QString where = QStringLiteral("Set %1 beacon interval: %2")
                               .arg(i + 1)
@@ -247,8 +249,7 @@ void Adviser::beacon(int i, const ConfigSet &s)
     const double minutes = intervalMinutes(*s.interval);
     if (minutes < Fastest) {
         add(CheckId::BeaconFast, i,
-            where + QStringLiteral(" with Beacon TX on floods the channel; use 1 minute or "
-                                   "more"));
+            where + QStringLiteral(" floods the channel; use 1 minute or more"));
         return;
     }
     rateAdvice(i, s, where, minutes);
@@ -278,11 +279,18 @@ void Adviser::rateAdvice(int i, const ConfigSet &s, const QString &where, double
             enough = beaconIntervals().at(k).trimmed();
     add(CheckId::BeaconRateHops, i,
         where + QStringLiteral(" with a path of %1 %2 floods the channel; Proportional Pathing "
-                               "sends over %1 %2 every %3 minutes at most: use %4 or more")
+                               "sends over %1 %2 at most once every %3 minutes: use %4 or more")
                     .arg(hops)
                     .arg(hops == 1 ? QStringLiteral("hop") : QStringLiteral("hops"))
                     .arg(every)
                     .arg(enough));
+    // A path the advice itself calls right where digipeaters are sparse is
+    // not a fault at that rate there: a note, as the path's is.
+    const bool sparse = std::any_of(findings.begin(), findings.end(), [i](const Finding &f) {
+        return f.check == CheckId::PathThreeHops && f.set == i;
+    });
+    if (sparse)
+        findings.last().severity = Severity::Note;
 }
 
 void Adviser::position(int i, const ConfigSet &s)
@@ -290,8 +298,9 @@ void Adviser::position(int i, const ConfigSet &s)
     const QString where = QStringLiteral("Set %1").arg(i + 1);
     if (s.comment == CommentEmergency)
         add(CheckId::CommentEmergency, i,
-            where + QStringLiteral(" position comment: \"Emergency!\" sets off an alarm at every "
-                                   "station that hears it; use it only in a real emergency"));
+            where + QStringLiteral(" position comment: \"Emergency!\" tells every station that "
+                                   "hears it \"I need help now\" and sets off alarms; for "
+                                   "served-agency work use Priority or Special"));
     if (s.beacon && !s.gps && !s.coordinates)
         add(CheckId::PositionNone, i,
             where + QStringLiteral(" Beacon TX: on with neither GPS Used nor Prog Coord's, so "
@@ -370,10 +379,21 @@ QList<Finding> adviseOn(const Configuration &config, const ErasedParts &erased)
             unused << i;
             continue;
         }
+        const qsizetype before = adviser.findings.size();
         adviser.ssid(i, s);
         adviser.path(i, s);
         adviser.beacon(i, s);
         adviser.position(i, s);
+        // A set with Beacon TX off sends nothing: what it would do wrong is
+        // worth knowing before it is turned on, no more.
+        if (!s.beacon)
+            for (qsizetype k = before; k < adviser.findings.size(); ++k) {
+                Finding &f = adviser.findings[k];
+                if (f.severity == Severity::Warning)
+                    f.message += QStringLiteral(" (a note: Beacon TX is off, so the set sends "
+                                                "nothing yet)");
+                f.severity = Severity::Note;
+            }
     }
     if (!unused.isEmpty()) {
         adviser.add(CheckId::SetUnused, unused.size() == 1 ? unused.first() : -1,

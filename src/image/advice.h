@@ -34,6 +34,7 @@ enum class CheckId {
     PathThreeHops,
     PathWide1First,
     PathSpaceGround,
+    PathAirborne,
     PathNotAPath,
     BeaconFast,
     BeaconRateHops,

@@ -75,11 +75,19 @@ const AdviceCheck Checks[] = {
      "never the first unused element a fill-in digipeater sees",
      NewN},
     {CheckId::PathSpaceGround, "path-space-ground", Severity::Note, FieldId::Path,
-     "the space station's digipeater is heard across a continent; ground hops after ARISS make "
-     "every ground digipeater under it send the packet again",
+     "the space station's digipeater (ARISS, RS0ISS, or APRSAT for any satellite) is heard "
+     "across a continent; ground hops after it make every ground digipeater under it send the "
+     "packet again",
      "J. Langner, \"APRS Digipeater Algorithm\" (github.com/wb2osz/aprsspec), 2024: "
      "digipeaters act on the first unused element; AF6DS, \"APRS Packet Digipeating via the "
-     "ISS\", 2009"},
+     "ISS\", 2009; WB4APR, the ARISS and PCsat notes (aprs.org): ARISS, RS0ISS and APRSAT as "
+     "paths"},
+    {CheckId::PathAirborne, "path-airborne", Severity::Warning, FieldId::Path,
+     "from the air a packet reaches many digipeaters at once: a balloon or aircraft uses no "
+     "path, or one hop at most; WIDE2-N from above floods a region",
+     "WB4APR, \"APRS Digipeating and Path Selection 101\"; aprssig, \"Balloons abusing our "
+     "network\", May 2016 (WB4APR: a balloon on WIDE1-1,WIDE2-1 is \"BAD\", one on a single "
+     "hop \"just another local user\")"},
     {CheckId::PathNotAPath, "path-not-a-path", Severity::Warning, FieldId::Path,
      "each element of a path is an upper-case callsign or alias, or WIDEn-N", Ax25},
     {CheckId::BeaconFast, "beacon-fast", Severity::Warning, FieldId::Interval,
@@ -98,8 +106,8 @@ const AdviceCheck Checks[] = {
      "sends nothing",
      "this program: Beacon TX of each set"},
     {CheckId::CommentEmergency, "comment-emergency", Severity::Warning, FieldId::Comment,
-     "\"Emergency!\" is the Mic-E emergency status: every station that receives it raises "
-     "an alarm",
+     "\"Emergency!\" is the Mic-E emergency status: it means \"I need help now\", and every "
+     "station that receives it raises an alarm; served-agency work uses Priority or Special",
      "APRS Protocol Reference 1.0.1, chapter 10 (Mic-E message codes)"},
     {CheckId::PositionZero, "position-zero", Severity::Warning, FieldId::Coordinates,
      "0 degrees 0 minutes is almost always a position that was never filled in", Positions},

@@ -28,7 +28,9 @@ Hop readHop(const QString &text)
         return {text, Kind::Obsolete, 1};
     if (text == u"NOGATE" || text == u"RFONLY")
         return {text, Kind::Flag, 0};
-    if (text == u"ARISS")
+    // The space station's digipeater answers ARISS and its call RS0ISS;
+    // APRSAT is the alias for any satellite digipeater.
+    if (text == u"ARISS" || text == u"RS0ISS" || text == u"APRSAT")
         return {text, Kind::Space, 0};
     if (numbered.match(text).hasMatch()) {
         const int n = text.toInt();
@@ -72,26 +74,73 @@ void Adviser::path(int i, const ConfigSet &s)
     const QList<Hop> hops = readPath(s.path);
     int widest = 0; // the most hops one element asks for
     QString before; // a WIDE2-N or higher met so far
+    bool obsolete = false;
     for (const Hop &hop : hops) {
         if (hop.kind == Hop::Kind::Wide || hop.kind == Hop::Kind::Numbered)
             widest = std::max(widest, hop.hops);
+        obsolete = obsolete || isObsolete(hop);
         pathElement(i, where, hop, before);
         if (hop.kind == Hop::Kind::Wide && hop.hops >= 2 && before.isEmpty())
             before = hop.text;
     }
-    hopAdvice(i, where, hopsAsked(hops), widest);
+    const int total = hopsAsked(hops);
+    if (const QString flying = airborne(s); !flying.isEmpty() && total >= 2)
+        add(CheckId::PathAirborne, i,
+            where + QStringLiteral(" asks for %1 hops from the air (%2); from above, a packet "
+                                   "reaches many digipeaters at once: use no path, or WIDE1-1 "
+                                   "at most")
+                        .arg(total)
+                        .arg(flying));
+    else
+        hopAdvice(i, where, total, widest, obsolete);
     spaceAdvice(i, where, hops);
+}
+
+bool isObsolete(const Hop &hop)
+{
+    using Kind = Hop::Kind;
+    return hop.kind == Kind::Obsolete || hop.kind == Kind::BareWide ||
+           hop.kind == Kind::BareTrace || hop.kind == Kind::Trace;
+}
+
+// What makes a set an airborne station's, in words; empty for one on the ground.
+QString airborne(const ConfigSet &s)
+{
+    constexpr int AirborneSsid = 11;
+    if (trimBlanks(s.ssid).toInt() == AirborneSsid)
+        return QStringLiteral("SSID -11, a balloon's or aircraft's");
+    if (symbolNames().value(s.symbol) == u"Aircraft")
+        return QStringLiteral("an aircraft's symbol");
+    if (s.symbol != SymbolOthers || s.symbolTable != SymbolTablePrimary || !s.symbolCode)
+        return QString();
+    const QString code = symbolCodes().value(*s.symbolCode);
+    if (code == u"O")
+        return QStringLiteral("a balloon's symbol, /O");
+    if (code == u"g")
+        return QStringLiteral("a glider's symbol, /g");
+    if (!code.isEmpty() && QStringLiteral("'^X").contains(code))
+        return QStringLiteral("an aircraft's symbol, /%1").arg(code);
+    return QString();
 }
 
 void Adviser::pathElement(int i, const QString &where, const Hop &hop, const QString &before)
 {
     using Kind = Hop::Kind;
     switch (hop.kind) {
-    case Kind::NotAnAddress:
-        add(CheckId::PathNotAPath, i,
-            where + QStringLiteral(": %1 is not an upper-case callsign, alias or WIDEn-N")
-                        .arg(quoted(hop.text)));
+    case Kind::NotAnAddress: {
+        static const QRegularExpression tooLong(QStringLiteral("^([A-Z0-9]{7,})(-[0-9]+)?$"));
+        if (const auto m = tooLong.match(hop.text); m.hasMatch())
+            add(CheckId::PathNotAPath, i,
+                where + QStringLiteral(": %1 has %2 characters; a callsign or alias has six at "
+                                       "most")
+                            .arg(quoted(hop.text))
+                            .arg(m.capturedLength(1)));
+        else
+            add(CheckId::PathNotAPath, i,
+                where + QStringLiteral(": %1 is not an upper-case callsign, alias or WIDEn-N")
+                            .arg(quoted(hop.text)));
         break;
+    }
     case Kind::Obsolete:
     case Kind::BareWide:
     case Kind::BareTrace:
@@ -120,7 +169,7 @@ void Adviser::pathElement(int i, const QString &where, const Hop &hop, const QSt
 
 // Too many hops in one element or in all is a warning; three in all, as the
 // usual sparse-area mobile path has them, a note on where it fits.
-void Adviser::hopAdvice(int i, const QString &where, int total, int widest)
+void Adviser::hopAdvice(int i, const QString &where, int total, int widest, bool obsolete)
 {
     constexpr int Wide = 3;
     if (widest >= Wide || total > Wide)
@@ -128,7 +177,7 @@ void Adviser::hopAdvice(int i, const QString &where, int total, int widest)
             where + QStringLiteral(" asks for %1 hops; most digipeaters serve 2 of an element at "
                                    "most: use WIDE2-2 (2 hops) or WIDE1-1 (1 hop)")
                         .arg(total));
-    else if (total == Wide)
+    else if (total == Wide && !obsolete) // an obsolete element is warned of, not praised
         add(CheckId::PathThreeHops, i,
             where + QStringLiteral(" asks for 3 hops: it suits a mobile where digipeaters are "
                                    "sparse; where they are close, WIDE1-1 or WIDE2-2 reaches as "
@@ -138,13 +187,14 @@ void Adviser::hopAdvice(int i, const QString &where, int total, int widest)
 // The space station's digipeater needs no help from the ground.
 void Adviser::spaceAdvice(int i, const QString &where, const QList<Hop> &hops)
 {
-    const bool space = std::any_of(hops.begin(), hops.end(),
-                                   [](const Hop &hop) { return hop.kind == Hop::Kind::Space; });
-    if (space && hopsAsked(hops) > 0)
+    const auto space = std::find_if(hops.begin(), hops.end(),
+                                    [](const Hop &hop) { return hop.kind == Hop::Kind::Space; });
+    if (space != hops.end() && hopsAsked(hops) > 0)
         add(CheckId::PathSpaceGround, i,
-            where + QStringLiteral(" adds ground hops to ARISS; every ground digipeater that "
-                                   "hears the space station would send it again: use ARISS "
-                                   "alone"));
+            where + QStringLiteral(" adds ground hops to %1; every ground digipeater that "
+                                   "hears the space station would send it again: use %1 "
+                                   "alone")
+                        .arg(space->text));
 }
 
 } // namespace tavlo

@@ -20,7 +20,7 @@ struct Hop {
         Obsolete,    // RELAY, ECHO, GATE
         Numbered,    // 1 to 7: WIDEn-N in a number
         Directional, // 8 to 15: north, south, east or west
-        Space,       // ARISS: the space station's digipeater
+        Space,       // ARISS, RS0ISS, APRSAT: a satellite's digipeater
         Flag,        // NOGATE, RFONLY: for the gates, no digipeater serves them
         Address,
         NotAnAddress
@@ -31,6 +31,13 @@ struct Hop {
 };
 
 QList<Hop> readPath(const QString &path);
+
+// RELAY, ECHO, GATE, a bare WIDE or TRACE, or TRACEn-N.
+bool isObsolete(const Hop &hop);
+
+// What makes a set an airborne station's (its SSID or symbol), in words;
+// empty for a station on the ground.
+QString airborne(const ConfigSet &s);
 
 // How many digipeaters a path asks for in all.
 int hopsAsked(const QList<Hop> &hops);
@@ -57,7 +64,7 @@ public:
 
 private:
     void pathElement(int i, const QString &where, const Hop &hop, const QString &before);
-    void hopAdvice(int i, const QString &where, int total, int widest);
+    void hopAdvice(int i, const QString &where, int total, int widest, bool obsolete);
     void spaceAdvice(int i, const QString &where, const QList<Hop> &hops);
     void rateAdvice(int i, const ConfigSet &s, const QString &where, double minutes);
     void fixedPosition(int i, const ConfigSet &s, const QString &where);

@@ -19,6 +19,14 @@ Result<qint64, CoordinateProblem> coordinateValue(QStringView degrees, QStringVi
     using Field = CoordinateProblem::Field;
     using Value = Result<qint64, CoordinateProblem>;
     const auto deg = parsePlainDecimal(degrees);
+    // A sign is how maps write south and west; the image has a hemisphere.
+    if (!deg && trimBlanks(degrees).startsWith(u'-') &&
+        parsePlainDecimal(trimBlanks(degrees).mid(1)))
+        return Value::failure(
+            {Field::Degrees,
+             QStringLiteral("%1 degrees %2 has a minus sign; type %3 and choose the %4 hemisphere")
+                 .arg(what, quoted(degrees), quoted(trimBlanks(degrees).mid(1)),
+                      what == u"latitude" ? QStringLiteral("S") : QStringLiteral("W"))});
     if (!deg)
         return Value::failure(
             {Field::Degrees,

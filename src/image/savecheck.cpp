@@ -3,6 +3,7 @@
 
 #include <QRegularExpression>
 
+#include "callparts.h"
 #include "coordinate.h"
 #include "displaytext.h"
 #include "pathcodec.h"
@@ -185,7 +186,30 @@ private:
             message += QStringLiteral("; WIDE and TRACE hops are stored as n-n: %1 cannot be "
                                       "stored; %2")
                            .arg(hop, storablePath());
+        else if (const QString call = highSsid(typed); !call.isEmpty())
+            message += QStringLiteral("; the device stores a path callsign's SSID 0 to 7 only, so "
+                                      "%1 cannot be stored; use the digipeater's alias, or "
+                                      "WIDE1-1 or WIDE2-2")
+                           .arg(call);
+        else if (const QString upper = typed.toString().toUpper(); upper != typed) {
+            const EncodedPath capitals = encodePath(upper);
+            if (decodePath(capitals.relay, capitals.field) == upper)
+                message += QStringLiteral("; the device stores paths in capitals: type %1")
+                               .arg(quoted(upper));
+        }
         fail(FieldId::Path, message);
+    }
+
+    // The first callsign of the path with an SSID from 8 to 15, which the
+    // image cannot hold (DB0XYZ-10 is common for German digipeaters).
+    static QString highSsid(QStringView path)
+    {
+        static const QRegularExpression call(QStringLiteral("^[A-Z0-9]{1,6}-(8|9|1[0-5])$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+        for (const QStringView part : path.split(u','))
+            if (call.match(part.trimmed().toString()).hasMatch())
+                return part.trimmed().toString();
+        return QString();
     }
 
     // A path the image holds that does the usual job of a set like this one.
@@ -234,9 +258,7 @@ Status<SaveProblem> checkSaveable(const Configuration &config)
                  .arg(quoted(config.callsign))
                  .arg(CallsignLength)
                  .arg(config.callsign.contains(u'/')
-                          ? QStringLiteral("a suffix such as /P or /M is no part of an AX.25 "
-                                           "address: give the set an SSID instead, -7 for a "
-                                           "handheld, -9 for a mobile")
+                          ? plainCallAdvice(splitCall(config.callsign.left(typed).toUpper()))
                           : QStringLiteral("an SSID goes in the set's SSID field"))});
     for (int i = 0; i < SetCount; ++i)
         if (auto problem = SetChecker(i, config.sets[i]).run())

@@ -137,8 +137,7 @@ private slots:
         QTest::newRow("no digit") << call("TEST") << "callsign-no-digit"
                                   << "\"TEST\" has no digit";
         QTest::newRow("portable suffix") << call("G4A/P") << "callsign-suffix"
-                                         << "has \"/P\", which an AX.25 address cannot hold; "
-                                            "type \"G4A\"";
+                                         << "type \"G4A\", the home call; the suffix \"/P\"";
         QTest::newRow("a call with two digits") << call("2E0ABC") << ""
                                                 << "";
         QTest::newRow("callsign other characters")
@@ -204,11 +203,12 @@ private slots:
         QTest::newRow("ARISS with ground hops") << path("ARISS,WIDE2-2") << "path-space-ground"
                                                 << "use ARISS alone";
         QTest::newRow("1 hop every minute") << every("WIDE1-1", 1) << "beacon-rate-hops"
-                                            << "1 hop every 2 minutes at most: use 2 min";
+                                            << "1 hop at most once every 2 minutes: use 2 min";
         QTest::newRow("2 hops every 3 minutes") << every("WIDE2-2", 3) << "beacon-rate-hops"
-                                                << "2 hops every 4 minutes at most: use 5 min";
-        QTest::newRow("3 hops every 5 minutes") << every("WIDE1-1,WIDE2-2", 4) << "beacon-rate-hops"
-                                                << "3 hops every 8 minutes at most: use 10 min";
+                                                << "2 hops at most once every 4 minutes: use 5 min";
+        QTest::newRow("3 hops every 5 minutes")
+            << every("WIDE1-1,WIDE2-2", 4) << "beacon-rate-hops"
+            << "3 hops at most once every 8 minutes: use 10 min";
         QTest::newRow("a digipeater's call every minute")
             << every("N0DIGI", 1) << "beacon-rate-hops"
             << "a path of 1 hop";
@@ -254,6 +254,150 @@ private slots:
     }
     void paths() { checkRow(); }
 
+    // Stations the first checks did not meet: prefixed calls, airborne and
+    // satellite sets, parked sets; a finding's severity is part of the row.
+    void stationsOfEveryKind_data()
+    {
+        QTest::addColumn<Edit>("edit");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("severity"); // empty: no finding of that id
+        QTest::addColumn<QString>("message");
+        const auto balloon = [](const char *p, int ssid, char code) {
+            return set1([=](ConfigSet &s) {
+                s.path = QString::fromLatin1(p);
+                s.ssid = QString::number(ssid);
+                s.interval = 5; // 10 min
+                s.symbol = SymbolOthers;
+                s.symbolTable = SymbolTablePrimary;
+                s.symbolCode = code - SymbolCodeFirst;
+            });
+        };
+        const auto space = [](const char *p) {
+            return Edit([p](Configuration &c) {
+                fixedAt(c, "12.34", "36.50");
+                c.sets[0].interval = 1; // 1 min: a pass lasts minutes
+                c.sets[0].path = QString::fromLatin1(p);
+            });
+        };
+        const auto parked = [](const std::function<void(ConfigSet &)> &f) {
+            return set1([f](ConfigSet &s) {
+                s.beacon = false;
+                f(s);
+            });
+        };
+        QTest::newRow("a prefix: the home call has the digit")
+            << call("F/K1A") << "callsign-no-digit"
+            << ""
+            << "";
+        QTest::newRow("a prefix: type the home call")
+            << call("F/K1A") << "callsign-suffix"
+            << "warning"
+            << "one plain call, and an AX.25 address holds no slash: type \"K1A\", the home call; "
+               "the prefix \"F/\" goes, if anywhere, in a comment";
+        QTest::newRow("maritime mobile") << call("K1A/MM") << "callsign-suffix"
+                                         << "warning"
+                                         << "the set's SSID says what /MM says: -8 for a boat";
+        QTest::newRow("a call without a digit, with a suffix")
+            << call("TEST/P") << "callsign-no-digit"
+            << "warning"
+            << "\"TEST/P\" has no digit";
+        QTest::newRow("a balloon on WIDE2-2")
+            << balloon("WIDE2-2", 11, 'O') << "path-airborne"
+            << "warning"
+            << "asks for 2 hops from the air (SSID -11, a balloon's or aircraft's)";
+        QTest::newRow("a glider on the mobile path")
+            << balloon("WIDE1-1,WIDE2-2", 9, 'g') << "path-airborne"
+            << "warning"
+            << "a glider's symbol, /g); from above, a packet reaches many digipeaters at once: "
+               "use no path, or WIDE1-1 at most";
+        QTest::newRow("an airborne path is not a sparse-area mobile's")
+            << balloon("WIDE1-1,WIDE2-2", 9, 'g') << "path-three-hops"
+            << ""
+            << "";
+        QTest::newRow("a balloon on one hop") << balloon("WIDE1-1", 11, 'O') << "path-airborne"
+                                              << ""
+                                              << "";
+        QTest::newRow("an aircraft's named symbol") << Edit([](Configuration &c) {
+            c.sets[0].symbol = int(symbolNames().indexOf(QStringLiteral("Aircraft")));
+            c.sets[0].path = QStringLiteral("WIDE2-2");
+        }) << "path-airborne"
+                                                    << "warning"
+                                                    << "an aircraft's symbol";
+        QTest::newRow("a car is on the ground") << balloon("WIDE2-2", 9, '>') << "path-airborne"
+                                                << ""
+                                                << "";
+        QTest::newRow("APRSAT at 1 minute, fixed") << space("APRSAT") << "beacon-rate-hops"
+                                                   << ""
+                                                   << "";
+        QTest::newRow("RS0ISS is no fixed station's ground path")
+            << space("RS0ISS") << "beacon-fixed-often"
+            << ""
+            << "";
+        QTest::newRow("ground hops after RS0ISS") << space("RS0ISS,WIDE2-2") << "path-space-ground"
+                                                  << "note"
+                                                  << "adds ground hops to RS0ISS";
+        QTest::newRow("seven characters") << path("SATGATE") << "path-not-a-path"
+                                          << "warning"
+                                          << "\"SATGATE\" has 7 characters; a callsign or alias "
+                                             "has six at most";
+        QTest::newRow("a parked set's RELAY")
+            << parked([](ConfigSet &s) { s.path = QStringLiteral("RELAY,WIDE2-2"); })
+            << "path-obsolete"
+            << "note"
+            << "Beacon TX is off, so the set sends nothing yet";
+        QTest::newRow("a parked set's half minute")
+            << parked([](ConfigSet &s) { s.interval = 0; }) << "beacon-fast"
+            << "note"
+            << "0.5 min floods the channel";
+        QTest::newRow("a parked set's emergency")
+            << parked([](ConfigSet &s) { s.comment = CommentEmergency; }) << "comment-emergency"
+            << "note"
+            << "";
+        QTest::newRow("3 hops at 5 minutes, where they suit")
+            << every("WIDE1-1,WIDE2-2", 4) << "beacon-rate-hops"
+            << "note"
+            << "3 hops at most once every 8 minutes";
+        QTest::newRow("4 hops at 5 minutes") << every("WIDE2-2,WIDE2-2", 4) << "beacon-rate-hops"
+                                             << ""
+                                             << "";
+        QTest::newRow("WIDE3-3 at 5 minutes") << every("WIDE3-3", 4) << "beacon-rate-hops"
+                                              << "warning"
+                                              << "";
+        QTest::newRow("obsolete elements are not praised")
+            << path("RELAY,TRACE2-2") << "path-three-hops"
+            << ""
+            << "";
+        QTest::newRow("Emergency! for served agencies")
+            << set1([](ConfigSet &s) { s.comment = CommentEmergency; }) << "comment-emergency"
+            << "warning"
+            << "\"I need help now\" and sets off alarms; for served-agency work use Priority or "
+               "Special";
+    }
+    void stationsOfEveryKind()
+    {
+        QFETCH(Edit, edit);
+        QFETCH(QString, id);
+        QFETCH(QString, severity);
+        QFETCH(QString, message);
+        Configuration config = clean();
+        edit(config);
+        const QList<Finding> found = adviseOn(config);
+        QStringList lines;
+        const Finding *named = nullptr;
+        for (const Finding &f : found) {
+            lines << severityName(f.severity) + u' ' + f.id + u' ' + f.message;
+            if (f.id == id)
+                named = &f;
+        }
+        if (severity.isEmpty()) {
+            QVERIFY2(!named, qPrintable(lines.join(u'\n')));
+            return;
+        }
+        QVERIFY2(named, qPrintable(lines.join(u'\n')));
+        QCOMPARE(severityName(named->severity), severity);
+        QVERIFY2(named->message.contains(message), qPrintable(named->message));
+    }
+
     void beaconsAndPositions_data()
     {
         findingColumns();
@@ -290,7 +434,7 @@ private slots:
         }) << "beacon-all-off"
                                           << "off in every set";
         QTest::newRow("Emergency!")
-            << set1([](ConfigSet &s) { s.comment = 7; }) << "comment-emergency"
+            << set1([](ConfigSet &s) { s.comment = CommentEmergency; }) << "comment-emergency"
             << "\"Emergency!\"";
         QTest::newRow("position 0/0") << Edit([](Configuration &c) {
             fixedAt(c, "0.00", "00");

@@ -133,7 +133,8 @@ private slots:
         QTest::newRow("huge degrees") << coords("49", "0", "99999999999999999999999", "0")
                                       << SaveField::LonDegrees << "beyond 180 deg";
         QTest::newRow("negative degrees")
-            << coords("-5", "0", "16", "0") << SaveField::LatDegrees << "not a number";
+            << coords("-5", "0", "16", "0") << SaveField::LatDegrees
+            << "latitude degrees \"-5\" has a minus sign; type \"5\" and choose the S hemisphere";
         QTest::newRow("two points")
             << coords("49", "1.2.3", "16", "0") << SaveField::LatMinutes << "not a number";
         QTest::newRow("lone point")
@@ -164,6 +165,17 @@ private slots:
             s.gps = false;
             s.path = QStringLiteral("WIDE2-1");
         }) << SaveField::Path << "a fixed set can use WIDE2-2, or the call of a digipeater";
+        QTest::newRow("a digipeater's SSID above 7")
+            << path("DB0XYZ-10") << SaveField::Path
+            << "the device stores a path callsign's SSID 0 to 7 only, so DB0XYZ-10 cannot be "
+               "stored";
+        QTest::newRow("lower case") << path("wide1-1,wide2-2") << SaveField::Path
+                                    << "the device stores paths in capitals: type "
+                                       "\"WIDE1-1,WIDE2-2\"";
+        QTest::newRow("a minus sign west")
+            << coords("49", "0", "-71", "5") << SaveField::LonDegrees
+            << "longitude degrees \"-71\" has a minus sign; type \"71\" and choose the W "
+               "hemisphere";
         QTest::newRow("WIDE8-8") << path("WIDE8-8") << SaveField::Path
                                  << "would be stored as \"TRACE\"";
         QTest::newRow("ssid suffix 15")
@@ -223,7 +235,8 @@ private slots:
         QCOMPARE(problem->set, saves ? 5 : -1);
         QCOMPARE(problem->field, saves ? SaveField::Ssid : SaveField::Callsign);
         if (callsign.contains(u'/'))
-            QVERIFY2(problem->message.contains(QStringLiteral("give the set an SSID instead")),
+            QVERIFY2(problem->message.contains(QStringLiteral("type \"G4ABC\", the home call")) &&
+                         problem->message.contains(QStringLiteral("-7 for a handheld")),
                      qPrintable(problem->message));
     }
 };

@@ -87,7 +87,8 @@ private slots:
         clean.insert("sets", sets);
         QVERIFY(writeFile(m_dir.filePath("notes.json"), QJsonDocument(clean).toJson()));
         run = runTool({"check", m_dir.filePath("notes.json")});
-        QCOMPARE(run.out, QStringLiteral("Set 6 looks unused: it holds what a new window shows\n"));
+        QCOMPARE(run.out,
+                 QStringLiteral("note: Set 6 looks unused: it holds what a new window shows\n"));
         QCOMPARE(run.status, 0);
         QCOMPARE(runTool({"check", "--strict", m_dir.filePath("notes.json")}).status, 1);
         run = runTool({"check", m_dir.filePath("missing.bin")});

@@ -1646,6 +1646,9 @@ private slots:
         QApplication::setActiveWindow(m_window.get());
         auto *line = m_window->findChild<QLineEdit *>(field);
         QVERIFY(line);
+        // A set that sends: a set with Beacon TX off gets notes only.
+        m_window->controls().setFrames[0]->controls().beacon->setChecked(true);
+        m_window->controls().setFrames[0]->controls().gps->setChecked(true);
         line->setText(good);
         QHash<QWidget *, QRect> layout; // every control of the form, by its name there
         for (QWidget *w : m_window->findChildren<QWidget *>())

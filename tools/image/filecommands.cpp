@@ -123,7 +123,7 @@ int check(const QString &argument, bool json, bool strict)
     const QList<Finding> findings = adviseOn(*config);
     QString text;
     for (const Finding &finding : findings)
-        text += finding.message + u'\n';
+        text += severityName(finding.severity) + QStringLiteral(": ") + finding.message + u'\n';
     if (!writeOut(json ? findingsJson(findings) + '\n' : text.toUtf8()))
         return OutputFailed;
     const bool found =
