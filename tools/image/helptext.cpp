@@ -71,11 +71,13 @@ Examples:
 QString jsonFormHelp()
 {
     const QString text =
-        QStringLiteral("JSON form: {\"callsign\": TEXT, \"sets\": [six sets, set 1 first]}, "
-                       "each set with the keys %1. Texts are texts as typed; beacon, gps and "
-                       "coordinates are true or false; symbol is 0 to 15 (15 is \"OTHERS\"); "
-                       "the other numbers are list entries counted from 0, or null for no "
-                       "selection. A missing key keeps the state of a new window.")
+        QStringLiteral("JSON form: {\"callsign\": TEXT, \"sets\": [up to six sets, set 1 "
+                       "first]}, each set with the keys %1. Texts are texts as typed; beacon, "
+                       "gps and coordinates are true or false; symbol is 0 to 15 (15 is "
+                       "\"OTHERS\"); the other numbers are list entries counted from 0, or "
+                       "null for no selection, and an entry may be given by its text as "
+                       "tavlo-image lists prints it. A missing key, or a missing set, keeps the "
+                       "state of a new window.")
             .arg(setJsonKeys().join(QStringLiteral(", ")));
     constexpr int Width = 78;
     QString wrapped;
