@@ -144,17 +144,29 @@ void MainWindow::openChosenFile(const QString &path)
         m_erased = opened->erased;
         showFile(path);
         forgetSaveFinished(); // it was of another file
-        // An erased memory is said once, in the status; the set buttons
-        // carry the mark until a set is edited.
-        m_erasedStatus.clear();
-        for (const Finding &finding : adviseOn(opened->config, m_erased))
-            if (finding.check == CheckId::MemoryErased)
-                m_erasedStatus = finding.message;
+        // An erased memory is said once, in the status line's few words;
+        // the set buttons carry the mark, and the whole advice, until a set
+        // is edited.
+        m_erasedStatus = erasedStatus(m_erased);
         if (!m_erasedStatus.isEmpty())
             m_c.statusLine->say(m_erasedStatus);
     } else
         m_messages.warning(QStringLiteral("Open"), opened.error());
     selectSet(0);
+}
+
+// "Memory erased", "Sets 3 to 6 erased", "Call, set 2 erased": short
+// enough for the status line.
+QString MainWindow::erasedStatus(const ErasedParts &erased)
+{
+    if (erased.all())
+        return tr("Memory erased");
+    if (!erased.any())
+        return QString();
+    QString parts = erased.setList().isEmpty() ? QString() : setsNamed(erased.setList());
+    if (erased.callsign)
+        parts = parts.isEmpty() ? tr("Callsign") : tr("Call, %1").arg(parts.toLower());
+    return tr("%1 erased").arg(parts);
 }
 
 // One file dropped from a file manager opens as "Open" would open it.

@@ -115,6 +115,7 @@ private:
     void updateModified();
     void showAdvice(const Configuration &shown);
     void forgetEditedErasedParts(const Configuration &shown);
+    static QString erasedStatus(const ErasedParts &erased);
     enum class Next { Closing, Opening };
     // Edits not yet saved: true when they were saved or may be dropped.
     bool mayReplaceEdits(Next next);

@@ -2178,10 +2178,8 @@ private slots:
         QTest::addColumn<int>("from"); // the bytes of the worked example set to 0xFF
         QTest::addColumn<QList<int>>("erasedSets");
         QTest::addColumn<QString>("status");
-        QTest::newRow("all of it")
-            << 0 << QList<int>{0, 1, 2, 3, 4, 5} << "The memory looks erased: every byte is 0xFF";
-        QTest::newRow("sets 3 to 6")
-            << 46 << QList<int>{2, 3, 4, 5} << "Sets 3 to 6 look erased: every byte is 0xFF";
+        QTest::newRow("all of it") << 0 << QList<int>{0, 1, 2, 3, 4, 5} << "Memory erased";
+        QTest::newRow("sets 3 to 6") << 46 << QList<int>{2, 3, 4, 5} << "Sets 3 to 6 erased";
     }
     void erasedMemoryOpensBlank()
     {
@@ -2196,7 +2194,9 @@ private slots:
         m_window->openFile(path);
         QCOMPARE(f.callsign->text(), from == 0 ? QString() : QStringLiteral("N0CALL"));
         QVERIFY(!m_window->isModified());
-        QVERIFY2(f.statusLine->text().startsWith(status), qPrintable(f.statusLine->text()));
+        QCOMPARE(f.statusLine->text(), status);
+        // The status line's words fit it.
+        QVERIFY(f.statusLine->fontMetrics().horizontalAdvance(status) <= f.statusLine->width());
         for (int i = 0; i < SetCount; ++i) {
             const bool erased = erasedSets.contains(i);
             if (erased)
