@@ -351,13 +351,65 @@ void Adviser::fixedPosition(int i, const ConfigSet &s, const QString &where)
                         .arg(lat, lon));
 }
 
+namespace {
+
+// The parts that read as erased memory, or that the caller knows to be.
+ErasedParts erasedIn(const Configuration &config, ErasedParts erased)
+{
+    erased.callsign = erased.callsign || config.callsign == erasedConfiguration().callsign;
+    for (int i = 0; i < SetCount; ++i)
+        erased.sets.at(i) = erased.sets.at(i) || config.sets[i] == erasedConfiguration().sets[0];
+    return erased;
+}
+
+} // namespace
+
+void Adviser::set(int i, const ConfigSet &s)
+{
+    const qsizetype before = findings.size();
+    ssid(i, s);
+    path(i, s);
+    beacon(i, s);
+    position(i, s);
+    // A set with Beacon TX off sends nothing: what it would do wrong is
+    // worth knowing before it is turned on, no more.
+    if (s.beacon)
+        return;
+    for (qsizetype k = before; k < findings.size(); ++k) {
+        Finding &f = findings[k];
+        if (f.severity == Severity::Warning)
+            f.message +=
+                QStringLiteral(" (a note: Beacon TX is off, so the set sends nothing yet)");
+        f.severity = Severity::Note;
+    }
+}
+
+void Adviser::unusedSets(const QList<int> &unused)
+{
+    if (unused.isEmpty())
+        return;
+    add(CheckId::SetUnused, unused.size() == 1 ? unused.first() : -1,
+        QStringLiteral("%1 %2 unused: %3 what a new window shows")
+            .arg(setsNamed(unused),
+                 unused.size() == 1 ? QStringLiteral("looks") : QStringLiteral("look"),
+                 unused.size() == 1 ? QStringLiteral("it holds") : QStringLiteral("each holds")));
+    findings.last().sets = unused;
+}
+
+void Adviser::erasedParts(const ErasedParts &erased)
+{
+    const QList<int> sets = erased.setList();
+    if (!erased.any())
+        return;
+    add(CheckId::MemoryErased, sets.size() == 1 ? sets.first() : -1,
+        partlyErased(erased.callsign, sets));
+    findings.last().sets = sets;
+}
+
 QList<Finding> adviseOn(const Configuration &config, const ErasedParts &erased)
 {
     Adviser adviser;
-    ErasedParts seen = erased;
-    seen.callsign = seen.callsign || config.callsign == erasedConfiguration().callsign;
-    for (int i = 0; i < SetCount; ++i)
-        seen.sets.at(i) = seen.sets.at(i) || config.sets[i] == erasedConfiguration().sets[0];
+    const ErasedParts seen = erasedIn(config, erased);
     // What an erased memory seems to hold means nothing: one finding says so.
     if (seen.all()) {
         adviser.add(CheckId::MemoryErased, -1,
@@ -375,42 +427,14 @@ QList<Finding> adviseOn(const Configuration &config, const ErasedParts &erased)
         if (seen.sets.at(i))
             continue; // a memory written only in part: these values mean nothing
         anyBeacon = anyBeacon || s.beacon;
-        if (looksUnused(s)) {
+        if (looksUnused(s))
             unused << i;
-            continue;
-        }
-        const qsizetype before = adviser.findings.size();
-        adviser.ssid(i, s);
-        adviser.path(i, s);
-        adviser.beacon(i, s);
-        adviser.position(i, s);
-        // A set with Beacon TX off sends nothing: what it would do wrong is
-        // worth knowing before it is turned on, no more.
-        if (!s.beacon)
-            for (qsizetype k = before; k < adviser.findings.size(); ++k) {
-                Finding &f = adviser.findings[k];
-                if (f.severity == Severity::Warning)
-                    f.message += QStringLiteral(" (a note: Beacon TX is off, so the set sends "
-                                                "nothing yet)");
-                f.severity = Severity::Note;
-            }
+        else
+            adviser.set(i, s);
     }
-    if (!unused.isEmpty()) {
-        adviser.add(CheckId::SetUnused, unused.size() == 1 ? unused.first() : -1,
-                    QStringLiteral("%1 %2 unused: %3 what a new window shows")
-                        .arg(setsNamed(unused),
-                             unused.size() == 1 ? QStringLiteral("looks") : QStringLiteral("look"),
-                             unused.size() == 1 ? QStringLiteral("it holds")
-                                                : QStringLiteral("each holds")));
-        adviser.findings.last().sets = unused;
-    }
-    const QList<int> erasedSets = seen.setList();
-    if (seen.any()) {
-        adviser.add(CheckId::MemoryErased, erasedSets.size() == 1 ? erasedSets.first() : -1,
-                    partlyErased(seen.callsign, erasedSets));
-        adviser.findings.last().sets = erasedSets;
-    }
-    if (!anyBeacon && erasedSets.size() < SetCount)
+    adviser.unusedSets(unused);
+    adviser.erasedParts(seen);
+    if (!anyBeacon && seen.setList().size() < SetCount)
         adviser.add(CheckId::BeaconAllOff, -1,
                     QStringLiteral("Sets 1 to 6 Beacon TX: off in every set, so the tracker "
                                    "sends nothing"));

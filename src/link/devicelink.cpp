@@ -176,8 +176,25 @@ void DeviceLink::dispatch(Event event)
     }
 }
 
-// The write, as drawn in the header.
+// The write, as drawn in the header: up to the write, then from it.
 void DeviceLink::writeStep(Event event)
+{
+    switch (m_step) {
+    case Step::Starting:
+    case Step::AskLength:
+        return beforeWriteStep(event);
+    case Step::Backup:
+    case Step::AskBackupReply:
+    case Step::BackupAgain:
+    case Step::SaveBackup:
+        return backupStep(event);
+    default:
+        return writeAndVerifyStep(event);
+    }
+}
+
+// The length question.
+void DeviceLink::beforeWriteStep(Event event)
 {
     switch (m_step) {
     case Step::Starting:
@@ -193,6 +210,15 @@ void DeviceLink::writeStep(Event event)
         if (m_backup)
             return startDump(Step::Backup);
         return startWrite();
+    default:
+        return;
+    }
+}
+
+// The backup: the memory read twice, the same both times, and saved.
+void DeviceLink::backupStep(Event event)
+{
+    switch (m_step) {
     case Step::Backup:
         if (!replyIsMemory(Step::AskBackupReply, ReplyUse::Backup))
             return;
@@ -214,6 +240,15 @@ void DeviceLink::writeStep(Event event)
         if (event == Event::NotSaved)
             return closeWith(saveFailed(LinkProblem::Kind::BackupNotSaved), LinkStage::ReadFailed);
         return startWrite();
+    default:
+        return;
+    }
+}
+
+// The write, the read back, the comparison and the question to write again.
+void DeviceLink::writeAndVerifyStep(Event event)
+{
+    switch (m_step) {
     case Step::Writing:
         emit stageChanged(LinkStage::WriteFinished);
         emit stageChanged(LinkStage::VerifyStarted);

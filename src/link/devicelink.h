@@ -157,6 +157,9 @@ private:
     void onTransferEnded(TransferEnd end);
     void dispatch(Event event);
     void writeStep(Event event);
+    void beforeWriteStep(Event event);
+    void backupStep(Event event);
+    void writeAndVerifyStep(Event event);
     void readStep(Event event);
     void verifyStep(Event event);
     void waitStep();

@@ -158,6 +158,37 @@ QString noPortOpen(const LinkProblem *why)
                : none;
 }
 
+namespace {
+
+QString noReply(const LinkProblem &p)
+{
+    const QString port = printable(p.port);
+    if (p.kind == LinkProblem::Kind::NoReply)
+        return tr("No reply from the device on %1.").arg(port) + notVerified(p) +
+               checkTheCable(p.port);
+    return tr("The device on %1 stopped answering: %2 of the %3 bytes of its reply arrived.")
+               .arg(port)
+               .arg(p.received)
+               .arg(p.expected) +
+           notVerified(p) + checkTheCable(p.port);
+}
+
+QString portLost(const LinkProblem &p)
+{
+    if (p.kind == LinkProblem::Kind::ReopenFailed)
+        return notReopened(p);
+    if (p.kind == LinkProblem::Kind::PortLost)
+        return tr("The port %1 went away: ").arg(printable(p.port)) + wentAway() +
+               (p.duringWrite ? whatTheDeviceHolds(p) : QString());
+    if (p.openFailure != OpenFailure::None)
+        return tr("%1 was saved. ").arg(printable(p.path)) + notReopened(p);
+    return tr("%1 was saved, but the port %2 went away before the device could be reset: ")
+               .arg(printable(p.path), printable(p.port)) +
+           wentAway();
+}
+
+} // namespace
+
 Report describe(const LinkProblem &p)
 {
     const QString port = printable(p.port);
@@ -171,27 +202,12 @@ Report describe(const LinkProblem &p)
         return {tr("Port"), message};
     }
     case LinkProblem::Kind::NoReply:
-        return {tr("No reply"), tr("No reply from the device on %1.").arg(port) + notVerified(p) +
-                                    checkTheCable(p.port)};
     case LinkProblem::Kind::ReplyCutShort:
-        return {tr("No reply"),
-                tr("The device on %1 stopped answering: %2 of the %3 bytes of its reply arrived.")
-                        .arg(port)
-                        .arg(p.received)
-                        .arg(p.expected) +
-                    notVerified(p) + checkTheCable(p.port)};
+        return {tr("No reply"), noReply(p)};
     case LinkProblem::Kind::PortLost:
-        return {tr("Port lost"), tr("The port %1 went away: ").arg(port) + wentAway() +
-                                     (p.duringWrite ? whatTheDeviceHolds(p) : QString())};
     case LinkProblem::Kind::SavedButPortLost:
-        if (p.openFailure != OpenFailure::None)
-            return {tr("Port lost"), tr("%1 was saved. ").arg(printable(p.path)) + notReopened(p)};
-        return {tr("Port lost"),
-                tr("%1 was saved, but the port %2 went away before the device could be reset: ")
-                        .arg(printable(p.path), port) +
-                    wentAway()};
     case LinkProblem::Kind::ReopenFailed:
-        return {tr("Port lost"), notReopened(p)};
+        return {tr("Port lost"), portLost(p)};
     case LinkProblem::Kind::BackupNotSaved:
         return {tr("Write File to EEProm"),
                 tr("Could not save the backup %1: %2; nothing was written")

@@ -425,6 +425,20 @@ int Invocation::number(const char *name, int fallback) const
     return parsed.given(name) ? parsed.value(name).toInt() : fallback;
 }
 
+namespace {
+
+// What is wrong with the command's options and arguments, those after its
+// name; empty when nothing is.
+QString commandProblem(const Command &c, Arguments &parsed)
+{
+    for (auto it = parsed.candidates.begin(); it != parsed.candidates.end();)
+        it = --it.value() < 0 ? parsed.candidates.erase(it) : std::next(it);
+    const QString wrongOption = optionsProblem(c, parsed);
+    return wrongOption.isEmpty() ? argumentsProblem(c, parsed) : wrongOption;
+}
+
+} // namespace
+
 Reading readCommandLine(const QStringList &args)
 {
     Reading r;
@@ -454,13 +468,8 @@ Reading readCommandLine(const QStringList &args)
         r.error = parsed.error;
         return r;
     }
-    // From here on the arguments are those after the command's name.
     parsed.positional = rest.mid(1);
-    for (auto it = parsed.candidates.begin(); it != parsed.candidates.end();)
-        it = --it.value() < 0 ? parsed.candidates.erase(it) : std::next(it);
-    r.error = optionsProblem(*c, parsed);
-    if (r.error.isEmpty())
-        r.error = argumentsProblem(*c, parsed);
+    r.error = commandProblem(*c, parsed);
     r.invocation.arguments = parsed.positional;
     r.invocation.parsed = parsed;
     return r;

@@ -152,18 +152,35 @@ Status<> store(const QString &path, const Configuration &config, const QByteArra
     return writeFileSafely(outputPath(path), bytes);
 }
 
+int listPresets()
+{
+    QString text;
+    for (const Preset &p : Presets)
+        text += QStringLiteral("%1  %2\n")
+                    .arg(QString::fromLatin1(p.name).leftJustified(9), QLatin1String(p.what));
+    return writeOut(text.toUtf8()) ? Success : OutputFailed;
+}
+
+// The assignments that make a preset, with the callsign given, if any.
+QStringList presetAssignments(const Preset *chosen, const std::optional<QString> &callsign)
+{
+    QStringList assignments;
+    if (callsign)
+        assignments << QStringLiteral("callsign=") + *callsign;
+    if (chosen)
+        for (const auto &[key, value] : chosen->set1)
+            assignments
+                << QStringLiteral("set1.%1=%2").arg(QLatin1String(key), QLatin1String(value));
+    return assignments;
+}
+
 } // namespace
 
 int newCommand(const Invocation &i)
 {
     const QString name = i.given("--preset") ? i.value("--preset") : QString();
-    if (name == QLatin1String("list")) {
-        QString text;
-        for (const Preset &p : Presets)
-            text += QStringLiteral("%1  %2\n")
-                        .arg(QString::fromLatin1(p.name).leftJustified(9), QLatin1String(p.what));
-        return writeOut(text.toUtf8()) ? Success : OutputFailed;
-    }
+    if (name == QLatin1String("list"))
+        return listPresets();
     if (i.arguments.isEmpty())
         return usage(QStringLiteral("new takes OUT"), "new");
     const Preset *chosen = name.isEmpty() ? nullptr : preset(name);
@@ -172,14 +189,10 @@ int newCommand(const Invocation &i)
                                     "them")
                          .arg(quoted(name)),
                      "new");
-    QStringList assignments;
-    if (i.given("--callsign"))
-        assignments << QStringLiteral("callsign=") + i.value("--callsign");
-    if (chosen)
-        for (const auto &[key, value] : chosen->set1)
-            assignments
-                << QStringLiteral("set1.%1=%2").arg(QLatin1String(key), QLatin1String(value));
-    const Result<Configuration> config = assigned(Configuration(), assignments);
+    const Result<Configuration> config = assigned(
+        Configuration(),
+        presetAssignments(chosen, i.given("--callsign") ? std::optional(i.value("--callsign"))
+                                                        : std::nullopt));
     if (!config)
         return fail(Refused, config.error());
     const QString out = i.arguments.first();

@@ -38,6 +38,8 @@ private:
         const qsizetype equals = a.indexOf(u'=');
         const QString given = equals > 0 ? a.left(equals) : a;
         const QString name = m_options.shortNames.value(given, given);
+        const std::optional<QString> joined =
+            equals > 0 ? std::optional<QString>(a.mid(equals + 1)) : std::nullopt;
         if (name == QLatin1String("--help") || name == QLatin1String("-h"))
             m_parsed.help = true;
         else if (name == QLatin1String("--version") || name == QLatin1String("-v"))
@@ -45,12 +47,11 @@ private:
         else if (givenTwice(name))
             wrong(QStringLiteral("%1 is given twice").arg(name));
         else if (m_options.optionalValue.contains(name))
-            optionalValue(name,
-                          equals > 0 ? std::optional<QString>(a.mid(equals + 1)) : std::nullopt);
-        else if (m_options.flags.contains(name) && equals < 0)
+            optionalValue(name, joined);
+        else if (m_options.flags.contains(name) && !joined)
             m_parsed.flags.insert(name);
         else if (m_options.valued.contains(name))
-            value(name, equals > 0 ? std::optional<QString>(a.mid(equals + 1)) : std::nullopt);
+            value(name, joined);
         else if (m_options.flags.contains(name))
             wrong(QStringLiteral("%1 takes no value").arg(name));
         else
