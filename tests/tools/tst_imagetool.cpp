@@ -208,9 +208,9 @@ private slots:
             const Run own = runTool({"help", name});
             QCOMPARE(own.status, 0);
             for (const tavlo::cli::CommandOption &o : command.options) {
-                const tavlo::cli::Option *spec = tavlo::cli::option(o.name);
-                QVERIFY2(spec, o.name);
-                for (const char *form : {spec->name, spec->shortName}) {
+                const tavlo::cli::Option *known = tavlo::cli::option(o.name);
+                QVERIFY2(known, o.name);
+                for (const char *form : {known->name, known->shortName}) {
                     if (!form)
                         continue;
                     const QString shown = QLatin1String(form);

@@ -253,11 +253,11 @@ QString completionScript()
         names << QLatin1String(c.name);
         QStringList forms;
         for (const CommandOption &o : c.options)
-            for (const Option &spec : OptionTable)
-                if (qstrcmp(spec.name, o.name) == 0) {
-                    forms << QLatin1String(spec.name);
-                    if (spec.shortName)
-                        forms << QLatin1String(spec.shortName);
+            for (const Option &known : OptionTable)
+                if (qstrcmp(known.name, o.name) == 0) {
+                    forms << QLatin1String(known.name);
+                    if (known.shortName)
+                        forms << QLatin1String(known.shortName);
                 }
         cases += QStringLiteral("        %1) options=\"%2 --help\" ;;\n")
                      .arg(QLatin1String(c.name), forms.join(u' '));
@@ -362,15 +362,15 @@ QString optionsProblem(const Command &command, const Arguments &parsed)
             return QStringLiteral("%1 does not take %2").arg(name, option);
         if (!taken->repeatable && parsed.lists.value(option).size() > 1)
             return QStringLiteral("%1 is given twice").arg(option);
-        const Option *spec = cli::option(option);
+        const Option *known = cli::option(option);
         bool ok = false;
         const int n = parsed.values.value(option).toInt(&ok);
-        if (spec->high > spec->low && parsed.values.contains(option) &&
-            (!ok || n < spec->low || n > spec->high))
+        if (known->high > known->low && parsed.values.contains(option) &&
+            (!ok || n < known->low || n > known->high))
             return QStringLiteral("%1 takes a whole number from %2 to %3")
                 .arg(option)
-                .arg(spec->low)
-                .arg(spec->high);
+                .arg(known->low)
+                .arg(known->high);
     }
     return QString();
 }
@@ -503,12 +503,12 @@ QString commandHelp(const Command &command)
     if (command.options.size() > 0) {
         text += QStringLiteral("\nOptions:\n");
         for (const CommandOption &o : command.options) {
-            const Option *spec = option(o.name);
-            QString name = optionWithValue(*spec);
-            if (spec->shortName)
-                name = QLatin1String(spec->shortName) + QStringLiteral(", ") + name;
+            const Option *known = option(o.name);
+            QString name = optionWithValue(*known);
+            if (known->shortName)
+                name = QLatin1String(known->shortName) + QStringLiteral(", ") + name;
             text += QStringLiteral("  %1\n%2\n")
-                        .arg(name, wrapped(QLatin1String(spec->meaning), 6, 78));
+                        .arg(name, wrapped(QLatin1String(known->meaning), 6, 78));
         }
     }
     return text + QStringLiteral("\nExample:\n  %1\n").arg(QLatin1String(command.example));
