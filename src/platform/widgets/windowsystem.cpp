@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windowsystem.h"
 
+#include <QByteArray>
 #include <QtGlobal>
 
 #ifdef Q_OS_WIN
