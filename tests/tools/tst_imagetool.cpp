@@ -287,6 +287,10 @@ private slots:
                "TOOL show c.json | grep -E 'Symbol:|interval|Path' | head -4"
             << "  Beacon interval:      \"  5 min\"\n  Symbol:               7 \"Boat\"\n"
                "  Path:                 \"\"\n  Beacon interval:      \" 10 min\"\n";
+        QTest::newRow("an erased memory starts blank")
+            << "printf '\\377%.0s' $(seq 127) >e.bin && TOOL set -q e.bin callsign=OK1ABC && "
+               "TOOL show e.bin | head -3"
+            << "Callsign: \"OK1ABC\"\nSet 1\n  SSID:                 \" \"\n";
         QTest::newRow("a refused assignment changes nothing")
             << "TOOL new -q --preset car --callsign OK1ABC c.bin && cp c.bin before.bin && "
                "TOOL set c.bin set1.ssid=3 set1.path=WIDE2-1 2>err.txt; echo $?; "

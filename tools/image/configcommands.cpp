@@ -219,7 +219,9 @@ int setCommand(const Invocation &i)
     const Result<Configuration> start = decodeImage(*image);
     if (!start)
         return fail(Refused, QStringLiteral("%1 is %2").arg(printable(file), start.error()));
-    const Result<Configuration> config = assigned(*start, i.arguments.mid(1));
+    // An erased memory, or its erased parts, start blank, as in a new window.
+    const Result<Configuration> config =
+        assigned(withoutErased(*start, erasedParts(*image)), i.arguments.mid(1));
     if (!config)
         return fail(Refused, QStringLiteral("%1: %2").arg(printable(file), config.error()));
     if (!i.has("--quiet"))
