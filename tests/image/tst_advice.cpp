@@ -93,6 +93,15 @@ void findingColumns()
     QTest::addColumn<QString>("message"); // a part of it
 }
 
+// The findings, a line each, for a failure's message.
+QString said(const QList<Finding> &found)
+{
+    QStringList lines;
+    for (const Finding &f : found)
+        lines << severityName(f.severity) + u' ' + f.id + u' ' + f.message;
+    return lines.join(u'\n');
+}
+
 // The row's edit of a clean configuration gives a finding of its id whose
 // message has its text; with no id, no finding at all.
 void checkRow()
@@ -103,13 +112,10 @@ void checkRow()
     Configuration config = clean();
     edit(config);
     const QList<Finding> found = adviseOn(config);
-    QStringList lines;
-    bool named = false;
-    for (const Finding &f : found) {
-        lines << f.id + u' ' + f.message;
-        named = named || (f.id == id && f.message.contains(message));
-    }
-    QVERIFY2(id.isEmpty() ? found.isEmpty() : named, qPrintable(lines.join(u'\n')));
+    const bool named = std::any_of(found.begin(), found.end(), [&](const Finding &f) {
+        return f.id == id && f.message.contains(message);
+    });
+    QVERIFY2(id.isEmpty() ? found.isEmpty() : named, qPrintable(said(found)));
 }
 
 } // namespace
@@ -382,18 +388,13 @@ private slots:
         Configuration config = clean();
         edit(config);
         const QList<Finding> found = adviseOn(config);
-        QStringList lines;
-        const Finding *named = nullptr;
-        for (const Finding &f : found) {
-            lines << severityName(f.severity) + u' ' + f.id + u' ' + f.message;
-            if (f.id == id)
-                named = &f;
-        }
+        const auto named =
+            std::find_if(found.begin(), found.end(), [&](const Finding &f) { return f.id == id; });
         if (severity.isEmpty()) {
-            QVERIFY2(!named, qPrintable(lines.join(u'\n')));
+            QVERIFY2(named == found.end(), qPrintable(said(found)));
             return;
         }
-        QVERIFY2(named, qPrintable(lines.join(u'\n')));
+        QVERIFY2(named != found.end(), qPrintable(said(found)));
         QCOMPARE(severityName(named->severity), severity);
         QVERIFY2(named->message.contains(message), qPrintable(named->message));
     }
@@ -558,15 +559,12 @@ private slots:
         QByteArray image = encodeImage(clean());
         image.replace(from, to - from, QByteArray(to - from, char(0xFF)));
         const QList<Finding> found = adviseOn(*decodeImage(image));
-        QStringList lines;
-        for (const Finding &f : found)
-            lines << f.id + u' ' + f.message;
         // An erased callsign is nothing to advise on; "1 byte short" is a
         // callsign of odd characters, which is.
         if (message.isEmpty()) {
             QVERIFY2(std::none_of(found.begin(), found.end(),
                                   [](const Finding &f) { return f.id == u"memory-erased"; }),
-                     qPrintable(lines.join(u'\n')));
+                     qPrintable(said(found)));
             return;
         }
         QCOMPARE(found.size(), 1);

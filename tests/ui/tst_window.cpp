@@ -125,6 +125,16 @@ bool samePicture(const QLabel *label, int k)
     return label->pixmap().toImage() == symbolPicture(k).toImage();
 }
 
+// The message box on the screen, if one is.
+QMessageBox *shownMessageBox()
+{
+    QMessageBox *box = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *shown = qobject_cast<QMessageBox *>(w); shown && shown->isVisible())
+            box = shown;
+    return box;
+}
+
 } // namespace
 
 // What ends the window, or replaces its configuration.
@@ -1139,10 +1149,7 @@ private slots:
         // The key goes to the box once it is the active window, again on the
         // next tick if a loaded machine lost it; never a hang.
         connect(&pressing, &QTimer::timeout, this, [&] {
-            QMessageBox *box = nullptr;
-            for (QWidget *w : QApplication::topLevelWidgets())
-                if (auto *shown = qobject_cast<QMessageBox *>(w); shown && shown->isVisible())
-                    box = shown;
+            QMessageBox *box = shownMessageBox();
             if (!box)
                 return;
             if (waited.elapsed() > 30000) {
@@ -1186,10 +1193,7 @@ private slots:
         QStringList boxes;
         QTimer answering;
         connect(&answering, &QTimer::timeout, this, [&] {
-            QMessageBox *box = nullptr;
-            for (QWidget *w : QApplication::topLevelWidgets())
-                if (auto *shown = qobject_cast<QMessageBox *>(w); shown && shown->isVisible())
-                    box = shown;
+            QMessageBox *box = shownMessageBox();
             if (!box)
                 return;
             boxes << box->windowTitle();
