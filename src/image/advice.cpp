@@ -91,19 +91,12 @@ const Configuration &erasedConfiguration()
 }
 
 // "The callsign and Set 3 look erased: ...", for a memory written in part.
-QString partlyErased(bool callsign, const QList<int> &sets)
+QString partlyErased(const ErasedParts &erased)
 {
-    QStringList parts;
-    if (callsign)
-        parts << QStringLiteral("The callsign");
-    if (!sets.isEmpty())
-        parts << setsNamed(sets);
-    const bool one = parts.size() == 1 && sets.size() < 2;
     return QStringLiteral("%1 %2 erased: every byte is 0xFF, so %3 nothing; write a configuration "
                           "to the device")
-        .arg(parts.join(QStringLiteral(" and ")),
-             one ? QStringLiteral("looks") : QStringLiteral("look"),
-             one ? QStringLiteral("it holds") : QStringLiteral("they hold"));
+        .arg(erased.named(), erased.one() ? QStringLiteral("looks") : QStringLiteral("look"),
+             erased.one() ? QStringLiteral("it holds") : QStringLiteral("they hold"));
 }
 
 // What a map shows for a set's symbol, as far as the SSID customs go.
@@ -396,13 +389,12 @@ void Adviser::unusedSets(const QList<int> &unused)
     findings.last().sets = unused;
 }
 
-void Adviser::erasedParts(const ErasedParts &erased)
+void Adviser::erasedSaid(const ErasedParts &erased)
 {
     const QList<int> sets = erased.setList();
     if (!erased.any())
         return;
-    add(CheckId::MemoryErased, sets.size() == 1 ? sets.first() : -1,
-        partlyErased(erased.callsign, sets));
+    add(CheckId::MemoryErased, sets.size() == 1 ? sets.first() : -1, partlyErased(erased));
     findings.last().sets = sets;
 }
 
@@ -433,7 +425,7 @@ QList<Finding> adviseOn(const Configuration &config, const ErasedParts &erased)
             adviser.set(i, s);
     }
     adviser.unusedSets(unused);
-    adviser.erasedParts(seen);
+    adviser.erasedSaid(seen);
     if (!anyBeacon && seen.setList().size() < SetCount)
         adviser.add(CheckId::BeaconAllOff, -1,
                     QStringLiteral("Sets 1 to 6 Beacon TX: off in every set, so the tracker "

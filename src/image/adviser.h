@@ -60,7 +60,7 @@ public:
     // Every check of one set; a set with Beacon TX off gets notes only.
     void set(int i, const ConfigSet &s);
     void unusedSets(const QList<int> &unused);
-    void erasedParts(const ErasedParts &erased);
+    void erasedSaid(const ErasedParts &erased);
     void ssid(int i, const ConfigSet &s);
     void path(int i, const ConfigSet &s);
     void beacon(int i, const ConfigSet &s);

@@ -8,6 +8,7 @@
 #include "setlayout.h"
 #include "textnumber.h"
 
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 
@@ -161,6 +162,21 @@ QList<int> ErasedParts::setList() const
         if (sets.at(i))
             list << i;
     return list;
+}
+
+QString ErasedParts::named() const
+{
+    QStringList parts;
+    if (callsign)
+        parts << QStringLiteral("The callsign");
+    if (const QList<int> erasedSets = setList(); !erasedSets.isEmpty())
+        parts << setsNamed(erasedSets);
+    return parts.join(QStringLiteral(" and "));
+}
+
+bool ErasedParts::one() const
+{
+    return setList().size() == (callsign ? 0 : 1);
 }
 
 ErasedParts erasedParts(QByteArrayView image)

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 #include <array>
 #include <optional>
 
@@ -45,6 +46,9 @@ struct ErasedParts {
     bool all() const;
     bool any() const;
     QList<int> setList() const; // the erased sets, 0 for set 1
+    // "The callsign and Sets 3 to 6", "Set 2"; one() when that is one thing.
+    QString named() const;
+    bool one() const;
 };
 ErasedParts erasedParts(QByteArrayView image);
 // The configuration with its erased parts as a new window has them: an empty

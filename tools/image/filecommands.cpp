@@ -27,15 +27,8 @@ const QString ErasedText = QStringLiteral("erased (every byte 0xFF)");
 
 QString erasedSaid(const ErasedParts &erased)
 {
-    QStringList parts;
-    if (erased.callsign)
-        parts << QStringLiteral("the callsign");
-    if (!erased.setList().isEmpty())
-        parts << setsNamed(erased.setList()).toLower();
-    const bool one = parts.size() == 1 && erased.setList().size() < 2;
     return QStringLiteral("%1 %2 erased (every byte 0xFF), so given blank, as in a new window")
-        .arg(parts.join(QStringLiteral(" and ")),
-             one ? QStringLiteral("is") : QStringLiteral("are"));
+        .arg(erased.named().toLower(), erased.one() ? QStringLiteral("is") : QStringLiteral("are"));
 }
 
 // The exit status for an input that is no image: broken JSON is a usage fault.
