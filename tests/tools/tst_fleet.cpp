@@ -36,6 +36,18 @@ Run tool(const QStringList &args)
     return runProgram(QStringLiteral(TAVLO_IMAGE_TOOL), args);
 }
 
+// Waits until the running tool has said `text` on standard error, at or
+// after `from` of what it said (gathered in `err`).
+bool hears(QProcess &tool, QString &err, qsizetype from, const QString &text)
+{
+    return QTest::qWaitFor(
+        [&] {
+            err += QString::fromUtf8(tool.readAllStandardError());
+            return err.indexOf(text, from) >= 0;
+        },
+        30000);
+}
+
 } // namespace
 
 class TestFleet : public QObject {
@@ -311,14 +323,14 @@ private slots:
                     {"fleet", "--settle", "0", "--watch=" + watched, Image, path("two.csv"),
                      "--backup-dir", path("backups"), "--json"});
         QVERIFY(fleet.waitForStarted());
+        QString err;
+        QVERIFY2(hears(fleet, err, 0, QStringLiteral(": watching ")), qPrintable(err));
         // Names that lead to no port are left alone, and hold nothing up.
-        QTest::qWait(300);
         QVERIFY(::mkfifo(QFile::encodeName(watched + "/planted-fifo").constData(), 0600) == 0);
         QVERIFY(writeFile(watched + "/planted-file", "not a port"));
         QVERIFY(QFile::link(path("nowhere"), watched + "/planted-dangling"));
         QString out;
         for (int k = 0; k < 2; ++k) {
-            QTest::qWait(300);
             QVERIFY(QFile::link(m_ptys[k], watched + QStringLiteral("/usb-tracker-%1").arg(k)));
             QVERIFY(QTest::qWaitFor(
                 [&] {
@@ -329,7 +341,7 @@ private slots:
         }
         // It may have ended while its output was read.
         const bool ended = fleet.state() == QProcess::NotRunning || fleet.waitForFinished(30000);
-        const QString err = QString::fromUtf8(fleet.readAllStandardError());
+        err += QString::fromUtf8(fleet.readAllStandardError());
         QVERIFY2(ended, qPrintable(out + err));
         QCOMPARE(fleet.exitCode(), 0);
         const QStringList lines = out.split(u'\n', Qt::SkipEmptyParts);
@@ -366,20 +378,19 @@ private slots:
                      "--backup-dir", path("backups")});
         QVERIFY(fleet.waitForStarted());
         QString err;
+        QVERIFY2(hears(fleet, err, 0, QStringLiteral(": watching ")), qPrintable(err));
         const auto plug = [&](int pty, const QString &name, const QString &said) {
-            QTest::qWait(300);
             const qsizetype from = err.size();
             QVERIFY(QFile::link(m_ptys[pty], watched + u'/' + name));
-            QVERIFY2(QTest::qWaitFor(
-                         [&] {
-                             err += QString::fromUtf8(fleet.readAllStandardError());
-                             return err.indexOf(said, from) >= 0;
-                         },
-                         30000),
-                     qPrintable(err));
+            QVERIFY2(hears(fleet, err, from, said), qPrintable(err));
         };
         plug(0, "usb-a", "usb-a: unplug it");
         QVERIFY(QFile::remove(watched + "/usb-a"));
+        // Once a name made after the removal is said, the tool has looked
+        // since and seen usb-a gone, however late its timer ran.
+        const qsizetype from = err.size();
+        QVERIFY(writeFile(watched + "/looked", "not a port"));
+        QVERIFY2(hears(fleet, err, from, QStringLiteral("/looked left alone")), qPrintable(err));
         plug(0, "usb-a", "usb-a left alone: it is the tracker that row 1 was written to");
         plug(0, "usb-a-again", "usb-a-again left alone: it is the tracker that row 1");
         // A tracker found holding row 1 on a node this run never saw: a
@@ -479,9 +490,13 @@ private slots:
         QCOMPARE(fleet.exitCode(), 128 + SIGINT);
         const QString out = QString::fromUtf8(fleet.readAllStandardOutput());
         QVERIFY2(out.count(QStringLiteral("stopped: only ")) == 2, qPrintable(out));
-        QTest::qWait(300);
+        // The simulators log the close when they see it, however busy the machine.
         for (int k = 0; k < 2; ++k)
-            QVERIFY(contents(path(QStringLiteral("sim%1.log").arg(k))).contains("closed"));
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    return contents(path(QStringLiteral("sim%1.log").arg(k))).contains("closed");
+                },
+                20000));
     }
 
 private:
