@@ -100,3 +100,6 @@ AdviceMarks::Level AdviceMarks::levelOf(const QStringList &advice, bool warning)
 }
 
 } // namespace tavlo
+
+// Its moc output compiles here, with the headers already read.
+#include "moc_advicemarks.cpp"

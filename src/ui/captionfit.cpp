@@ -91,3 +91,6 @@ void CaptionFitter::fit(QWidget *within)
 }
 
 } // namespace tavlo
+
+// Its moc output compiles here, with the headers already read.
+#include "moc_captionfit.cpp"

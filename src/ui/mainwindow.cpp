@@ -404,3 +404,6 @@ void MainWindow::closeEvent(QCloseEvent *event)
 }
 
 } // namespace tavlo
+
+// Its moc output compiles here, with the headers already read.
+#include "moc_mainwindow.cpp"

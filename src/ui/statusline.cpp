@@ -129,3 +129,6 @@ void StatusLine::changeEvent(QEvent *event)
 }
 
 } // namespace tavlo
+
+// Its moc output compiles here, with the headers already read.
+#include "moc_statusline.cpp"

@@ -94,3 +94,6 @@ QByteArray TracingPort::readAll()
 }
 
 } // namespace tavlo
+
+// Its moc output compiles here, with the headers already read.
+#include "moc_tracingport.cpp"

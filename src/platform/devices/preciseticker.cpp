@@ -134,3 +134,6 @@ void PreciseTicker::expired()
 }
 
 } // namespace tavlo
+
+// Its moc output compiles here, with the headers already read.
+#include "moc_preciseticker.cpp"

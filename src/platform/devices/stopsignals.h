@@ -34,8 +34,11 @@ signals:
 private:
     void deliver();
 
+#ifdef Q_OS_UNIX
     QSocketNotifier *m_notifier = nullptr;
+#else
     bool m_delivered = false; // where a poll delivers the stop
+#endif
 };
 
 } // namespace tavlo
