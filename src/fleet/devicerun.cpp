@@ -184,5 +184,4 @@ void DeviceRun::finish(const LinkResult &result)
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_devicerun.cpp"

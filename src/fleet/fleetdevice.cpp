@@ -198,5 +198,4 @@ void FleetDevice::setStatus(const QString &text)
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_fleetdevice.cpp"

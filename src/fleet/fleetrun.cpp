@@ -228,5 +228,4 @@ void FleetRun::keepTrack(const DeviceResult &result, const QString &device,
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_fleetrun.cpp"

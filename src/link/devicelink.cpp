@@ -437,5 +437,4 @@ bool DeviceLink::compare()
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_devicelink.cpp"

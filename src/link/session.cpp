@@ -372,8 +372,8 @@ void PauseTransfer::tick()
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read, and so does
-// that of the link's interfaces, which have no source of their own.
+// The link's interfaces have no source of their own: their moc output
+// compiles here, with this file's.
 #include "moc_serialport.cpp"
 #include "moc_session.cpp"
 #include "moc_ticker.cpp"

@@ -101,5 +101,4 @@ AdviceMarks::Level AdviceMarks::levelOf(const QStringList &advice, bool warning)
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_advicemarks.cpp"

@@ -92,5 +92,4 @@ void CaptionFitter::fit(QWidget *within)
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_captionfit.cpp"

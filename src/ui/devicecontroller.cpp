@@ -421,5 +421,4 @@ void DeviceController::warn(const QString &title, const QString &message)
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_devicecontroller.cpp"

@@ -405,5 +405,4 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_mainwindow.cpp"

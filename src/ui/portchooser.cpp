@@ -111,5 +111,4 @@ void PortChooser::showOpenPort(const QString &name)
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_portchooser.cpp"

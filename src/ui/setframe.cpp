@@ -448,5 +448,4 @@ QWidget *SetFrame::fieldWidget(FieldId field)
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_setframe.cpp"

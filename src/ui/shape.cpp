@@ -54,5 +54,4 @@ void ProgressFill::setFilled(qint64 done, qint64 total)
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_shape.cpp"

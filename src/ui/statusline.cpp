@@ -130,5 +130,4 @@ void StatusLine::changeEvent(QEvent *event)
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_statusline.cpp"

@@ -87,5 +87,4 @@ void SymbolStepper::paintEvent(QPaintEvent *event)
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_symbolwidgets.cpp"

@@ -95,5 +95,4 @@ QByteArray TracingPort::readAll()
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_tracingport.cpp"

@@ -135,5 +135,4 @@ void PreciseTicker::expired()
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_preciseticker.cpp"

@@ -178,5 +178,4 @@ void QtSerialPort::onError(int error)
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_qtserialport.cpp"

@@ -189,5 +189,4 @@ void StopSignals::deliver()
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_stopsignals.cpp"

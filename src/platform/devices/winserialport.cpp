@@ -235,5 +235,4 @@ void WinSerialPort::goneAway(unsigned long error)
 
 } // namespace tavlo
 
-// Its moc output compiles here, with the headers already read.
 #include "moc_winserialport.cpp"
